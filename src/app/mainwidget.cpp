@@ -1,0 +1,5 @@
+#include "mainwidget.h"
+
+MainWidget::MainWidget() { show(); }
+
+MainWidget::~MainWidget() = default;

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "errorbase.h"
+#include "samplearray.h"
+
+#include <string>
+
+// One still image of width x height float samples; sample (x, y) at index x + y * width,
+// row 0 is the bottom row of the picture.
+class Image2D : public ErrorBase
+{
+public:
+    Image2D();
+    ~Image2D() override;
+
+    int getWidth() const { return m_width; }
+    int getHeight() const { return m_height; }
+    float *getData() { return m_samples.data(); }
+    const float *getData() const { return m_samples.data(); }
+    qint64 getSampleCount() const { return m_samples.size(); }
+
+    // Reads a picture of any format Qt decodes (file name in UTF-8) as gray samples
+    // (11 r + 16 g + 5 b) / 32. False, with the error text set and nothing changed, when the
+    // file holds no picture or the samples don't fit in memory.
+    bool loadImage(const std::string &fileName);
+
+private:
+    SampleArray m_samples;
+    int m_width = 0;
+    int m_height = 0;
+};

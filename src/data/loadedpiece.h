@@ -1,0 +1,24 @@
+#pragma once
+
+#include <memory>
+#include <vector>
+
+class ErrorBase;
+class Image3D;
+
+// One loaded piece of a movie: an Image3D when isVolume, else an Image2D (one frame).
+// The list that holds pieces owns them; deletePieces frees them through the virtual destructor.
+struct LoadedPiece
+{
+    bool isVolume = false;
+    ErrorBase *piece = nullptr;
+};
+
+// Joins the pieces, in order, into one new movie as large as the largest piece in each
+// direction; each piece sits at x = 0, y = 0 of its frames and the rest stays 0.0. An empty
+// list gives 0 x 0 x 0. When the result would have more than INT_MAX frames or does not fit in
+// memory, it is 0 x 0 x 0 with the error text set.
+std::unique_ptr<Image3D> stackPieces(const std::vector<LoadedPiece> &pieces);
+
+// Deletes every piece and empties the list.
+void deletePieces(std::vector<LoadedPiece> &pieces);

@@ -1,0 +1,1 @@
+// The slice display classes arrive here.

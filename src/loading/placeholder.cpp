@@ -1,0 +1,1 @@
+// The loading flow and its dialogs arrive here.

@@ -1,9 +1,49 @@
 #include "image2d.h"
 
+#include <cstdlib>
+
 #include <QImage>
+#include <QImageReader>
 #include <QString>
 
 #include <sys/stat.h>
+
+namespace {
+
+// Bytes of a decoded picture of this size and format, as Qt allocates them; 0 when the size is
+// unknown.
+qint64 decodedBytes(const QSize &size, QImage::Format format)
+{
+    if (!size.isValid() || size.isEmpty())
+        return 0;
+    const int depth = format == QImage::Format_Invalid
+            ? 32
+            : int(QImage::toPixelFormat(format).bitsPerPixel());
+    const qint64 bytesPerLine = (qint64(size.width()) * depth + 31) / 32 * 4;
+    return bytesPerLine * size.height();
+}
+
+// Whether Qt refuses to decode such a picture for its image allocation limit
+// (QImageReader::allocationLimit, in MB; 0 means no limit).
+bool exceedsAllocationLimit(const QSize &size, QImage::Format format)
+{
+    const qint64 limit = qint64(QImageReader::allocationLimit()) << 20;
+    return limit > 0 && decodedBytes(size, format) > limit;
+}
+
+// Whether the decoded picture could have been allocated at all: a trial allocation, never
+// touched, tells a decoder that ran out of memory from one that found broken data.
+bool fitsInMemory(const QSize &size, QImage::Format format)
+{
+    const qint64 bytes = decodedBytes(size, format);
+    if (bytes <= 0)
+        return true;
+    void *pTrial = std::malloc(size_t(bytes));
+    std::free(pTrial);
+    return pTrial != nullptr;
+}
+
+} // namespace
 
 Image2D::Image2D() = default;
 
@@ -11,27 +51,46 @@ Image2D::~Image2D() = default;
 
 bool Image2D::loadImage(const std::string &fileName)
 {
+    m_tooLarge = false;
     // Only regular files are handed to the decoder: opening a FIFO would block forever.
     struct stat info;
-    QImage image;
-    if (stat(fileName.c_str(), &info) != 0 || !S_ISREG(info.st_mode)
-        || !image.load(QString::fromStdString(fileName))) {
+    if (stat(fileName.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
         setErrorString("Can't load file " + fileName);
+        return false;
+    }
+
+    // As QImage::load does, with the format left to Qt's detection; the reader is kept to tell
+    // a picture that is too large from a file that holds no picture.
+    QImageReader reader(QString::fromStdString(fileName));
+    const QSize declaredSize = reader.size();
+    const QImage::Format declaredFormat = reader.imageFormat();
+    QImage image = reader.read();
+    if (image.isNull()) {
+        if (exceedsAllocationLimit(declaredSize, declaredFormat)) {
+            m_tooLarge = true;
+            setErrorString("Image of " + std::to_string(declaredSize.width()) + "x"
+                           + std::to_string(declaredSize.height())
+                           + " pixels is too large to load (the limit is "
+                           + std::to_string(QImageReader::allocationLimit()) + " MB)");
+        } else if (!fitsInMemory(declaredSize, declaredFormat)) {
+            m_tooLarge = true;
+            setErrorString("Not enough memory for an image of "
+                           + std::to_string(declaredSize.width()) + "x"
+                           + std::to_string(declaredSize.height()));
+        } else {
+            setErrorString("Can't load file " + fileName);
+        }
         return false;
     }
 
     const int width = image.width();
     const int height = image.height();
     SampleArray samples;
-    if (!samples.allocateZeroed(qint64(width) * height)) {
-        setErrorString("Not enough memory for an image of " + std::to_string(width) + "x"
-                       + std::to_string(height));
-        return false;
-    }
     // Read 32-bit ARGB scan lines; the colour channels are those QImage::pixel gives.
     if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32)
         image.convertTo(QImage::Format_ARGB32);
-    if (image.isNull()) {
+    if (image.isNull() || !samples.allocateZeroed(qint64(width) * height)) {
+        m_tooLarge = true;
         setErrorString("Not enough memory for an image of " + std::to_string(width) + "x"
                        + std::to_string(height));
         return false;

@@ -21,11 +21,15 @@ public:
 
     // Reads a picture of any format Qt decodes (file name in UTF-8) as gray samples
     // (11 r + 16 g + 5 b) / 32. False, with the error text set and nothing changed, when the
-    // file holds no picture or the samples don't fit in memory.
+    // file holds no picture or the picture is too large to load.
     bool loadImage(const std::string &fileName);
+    // True after a loadImage that found a picture too large for Qt's image allocation limit or
+    // for memory: the file is a picture, not a raw movie, and the error text says why it failed.
+    bool isTooLarge() const { return m_tooLarge; }
 
 private:
     SampleArray m_samples;
     int m_width = 0;
     int m_height = 0;
+    bool m_tooLarge = false;
 };

@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <limits>
 #include <memory>
 #include <new>
 
@@ -53,7 +54,13 @@ Image3D::~Image3D() = default;
 
 bool Image3D::setDimensions(int width, int height, int frames)
 {
-    const qint64 count = qint64(width) * height * frames;
+    // width * height fits in 64 bits; the third factor may not. A product too large for 64 bits
+    // is far beyond any memory, and one below -2^63 is simply negative (an empty array).
+    qint64 count = 0;
+    if (__builtin_mul_overflow(qint64(width) * height, qint64(frames), &count)) {
+        const bool negative = (width < 0) != (height < 0) != (frames < 0);
+        count = negative ? -1 : std::numeric_limits<qint64>::max();
+    }
     if (!m_samples.resize(count)) {
         m_samples.clear();
         m_width = m_height = m_frames = 0;
@@ -89,8 +96,10 @@ bool Image3D::loadRaw(const std::string &fileName, int width, int height, bool i
         return false;
     }
 
+    // lumaSize * 3 / 2 written so that it can't overflow: width and height can each be near
+    // 2^31, which puts lumaSize near 2^62.
     const qint64 lumaSize = qint64(width) * height;
-    const qint64 frameSize = isYUV ? lumaSize * 3 / 2 : lumaSize;
+    const qint64 frameSize = isYUV ? lumaSize + lumaSize / 2 : lumaSize;
 
     if (fseeko(file.get(), 0, SEEK_END) != 0) {
         setErrorString("Unable to seek to end of file");

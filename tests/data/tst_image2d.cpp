@@ -1,9 +1,15 @@
 #include "image2d.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QImage>
+#include <QImageReader>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include "testpictures.h"
+
+#include <sys/stat.h>
 
 class tst_Image2D : public QObject
 {
@@ -22,7 +28,13 @@ private slots:
     void matchesPixelForEveryFormat();
     void notAPicture_data();
     void notAPicture();
-    void nonAsciiFileName();
+    void fifoWithoutWriterDoesNotHang();
+    void pictureWhateverItsName_data();
+    void pictureWhateverItsName();
+    void pictureBeyondAllocationLimit_data();
+    void pictureBeyondAllocationLimit();
+    void unusualFileNames_data();
+    void unusualFileNames();
 };
 
 void tst_Image2D::grayFormula_data()
@@ -132,38 +144,153 @@ void tst_Image2D::matchesPixelForEveryFormat()
 
 void tst_Image2D::notAPicture_data()
 {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("path"); // relative to the temporary folder unless absolute
+    QTest::addColumn<QByteArray>("bytes"); // written to path when not null
     QTest::newRow("raw movie bytes") << "movie.yuv" << QByteArray(48, '\x10');
     QTest::newRow("raw bytes named .png") << "fake.png" << QByteArray(48, '\x10');
-    QTest::newRow("truncated png") << "cut.png" << QByteArray("\x89PNG\r\n\x1a\n\0\0", 10);
+    QTest::newRow("png signature only") << "cut.png" << QByteArray("\x89PNG\r\n\x1a\n\0\0", 10);
+    QTest::newRow("empty file named .png") << "empty.png" << QByteArray("");
     QTest::newRow("missing file") << "absent.png" << QByteArray();
     QTest::newRow("a directory") << "" << QByteArray();
+    QTest::newRow("/dev/zero: endless") << "/dev/zero" << QByteArray();
+    QTest::newRow("/dev/null") << "/dev/null" << QByteArray();
+
+    // A real picture cut inside its image data: the header promises rows that never come.
+    QImage noise(64, 64, QImage::Format_RGB32);
+    quint32 state = 12345;
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) {
+            state = state * 1103515245u + 12345u;
+            noise.setPixel(x, y, state >> 8);
+        }
+    QByteArray png;
+    QBuffer buffer(&png);
+    QVERIFY(buffer.open(QIODevice::WriteOnly) && noise.save(&buffer, "png"));
+    QVERIFY(png.size() > 1000);
+    QTest::newRow("png cut inside its image data") << "half.png" << png.left(png.size() / 2);
 }
 
 void tst_Image2D::notAPicture()
 {
-    QFETCH(QString, name);
+    QFETCH(QString, path);
     QFETCH(QByteArray, bytes);
-    const QString path = name.isEmpty() ? m_dir.path() : m_dir.filePath(name);
-    if (!bytes.isEmpty()) {
+    if (!path.startsWith('/'))
+        path = path.isEmpty() ? m_dir.path() : m_dir.filePath(path);
+    if (!bytes.isNull()) {
         QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(file.write(bytes), bytes.size());
     }
     Image2D image;
     QVERIFY(!image.loadImage(path.toStdString()));
     QCOMPARE(QString::fromStdString(image.getErrorString()), "Can't load file " + path);
+    QVERIFY(!image.isTooLarge());
     QCOMPARE(image.getWidth(), 0);
     QCOMPARE(image.getHeight(), 0);
     QCOMPARE(image.getSampleCount(), qint64(0));
 }
 
-void tst_Image2D::nonAsciiFileName()
+void tst_Image2D::fifoWithoutWriterDoesNotHang()
 {
+    const QString path = m_dir.filePath("pipe.png");
+    QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    Image2D image;
+    QVERIFY(!image.loadImage(path.toStdString()));
+    QCOMPARE(QString::fromStdString(image.getErrorString()), "Can't load file " + path);
+}
+
+void tst_Image2D::pictureWhateverItsName_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("png named .yuv") << "png"
+                                    << "frame.yuv";
+    QTest::newRow("bmp named .raw") << "bmp"
+                                    << "frame.raw";
+    QTest::newRow("png named .bmp") << "png"
+                                    << "frame.bmp";
+    QTest::newRow("png without suffix") << "png"
+                                        << "frame";
+}
+
+void tst_Image2D::pictureWhateverItsName()
+{
+    QFETCH(QString, format);
+    QFETCH(QString, name);
+    QImage picture(2, 2, QImage::Format_RGB32);
+    picture.fill(qRgb(90, 90, 90));
+    picture.setPixel(1, 0, qRgb(200, 200, 200)); // top right
+    const QString path = m_dir.filePath(name);
+    QVERIFY(picture.save(path, format.toLatin1().constData()));
+    Image2D image;
+    QVERIFY(image.loadImage(path.toStdString()));
+    QCOMPARE(image.getWidth(), 2);
+    QCOMPARE(image.getData()[3], 200.0f); // row 1, the top, column 1
+    QCOMPARE(image.getData()[1], 90.0f);
+}
+
+void tst_Image2D::pictureBeyondAllocationLimit_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<bool>("rgb");
+    QTest::addColumn<bool>("loads");
+    QTest::newRow("gray 20000x20000: 400 MB decoded") << 20000 << 20000 << false << false;
+    QTest::newRow("rgb 20000x20000: 1.6 GB decoded") << 20000 << 20000 << true << false;
+    QTest::newRow("rgb 65535x2: wide but small") << 65535 << 2 << true << true;
+    QTest::newRow("gray 3000x2000 within the limit") << 3000 << 2000 << false << true;
+}
+
+void tst_Image2D::pictureBeyondAllocationLimit()
+{
+    QFETCH(int, width);
+    QFETCH(int, height);
+    QFETCH(bool, rgb);
+    QFETCH(bool, loads);
+    const QString path = m_dir.filePath("big.png");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(blackPng(quint32(width), quint32(height), rgb));
+    file.close();
+
+    Image2D image;
+    QCOMPARE(image.loadImage(path.toStdString()), loads);
+    if (loads) {
+        QCOMPARE(image.getWidth(), width);
+        QCOMPARE(image.getSampleCount(), qint64(width) * height);
+        QCOMPARE(image.getData()[qint64(width) * height - 1], 0.0f);
+        return;
+    }
+    // A picture, not a raw movie: the loading flow reports this text instead of asking for
+    // frame dimensions.
+    QVERIFY(image.isTooLarge());
+    QCOMPARE(QString::fromStdString(image.getErrorString()),
+             QString("Image of %1x%2 pixels is too large to load (the limit is %3 MB)")
+                     .arg(width)
+                     .arg(height)
+                     .arg(QImageReader::allocationLimit()));
+    QCOMPARE(image.getSampleCount(), qint64(0));
+
+    // A later load on the same object starts afresh.
+    QVERIFY(!image.loadImage(m_dir.filePath("absent.png").toStdString()));
+    QVERIFY(!image.isTooLarge());
+}
+
+void tst_Image2D::unusualFileNames_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("non-ASCII and blanks") << QString::fromUtf8("Bild «é» 1.png");
+    QTest::newRow("quotes") << QString::fromUtf8("it's a \"picture\".png");
+    QTest::newRow("leading dash, percent signs") << QString::fromUtf8("-%d %s.png");
+    QTest::newRow("CJK and emoji") << QString::fromUtf8("画像 🖼.png");
+}
+
+void tst_Image2D::unusualFileNames()
+{
+    QFETCH(QString, name);
     QImage picture(2, 1, QImage::Format_RGB32);
     picture.fill(qRgb(200, 200, 200));
-    const QString path = m_dir.filePath(QString::fromUtf8("Bild «é» 1.png"));
+    const QString path = m_dir.filePath(name);
     QVERIFY(picture.save(path, "png"));
     Image2D image;
     QVERIFY(image.loadImage(path.toStdString()));

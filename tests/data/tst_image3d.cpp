@@ -50,12 +50,16 @@ private slots:
     void rowsAreFlippedAndBytesUnsigned();
     void yuvChromaIgnoredAcrossFrames();
     void missingFileNamesIt();
-    void nonAsciiFileName();
+    void unusualFileNames_data();
+    void unusualFileNames();
     void notARegularFileIsRefused_data();
     void notARegularFileIsRefused();
     void fileShorterThanItsSizeSays();
     void frameCountBeyondIntIsRefused();
     void reusableAfterFailure();
+    void sizeThatReadsAsZero();
+    void productBeyond64BitsRefused_data();
+    void productBeyond64BitsRefused();
 };
 
 void tst_Image3D::constructionSizesAndZeroes_data()
@@ -70,6 +74,8 @@ void tst_Image3D::constructionSizesAndZeroes_data()
     QTest::newRow("negative product: empty") << -4 << 2 << 3 << qint64(0);
     QTest::newRow("two negatives: positive product") << -2 << -2 << 1 << qint64(4);
     QTest::newRow("odd 3x3x1") << 3 << 3 << 1 << qint64(9);
+    QTest::newRow("product below -2^63: empty, no overflow")
+            << INT_MIN << -3 << INT_MIN << qint64(0);
 }
 
 void tst_Image3D::constructionSizesAndZeroes()
@@ -166,6 +172,18 @@ void tst_Image3D::loadOutcome_data()
     QTest::newRow("negative even width")
             << false << -2 << 2 << 12 << false << 0 << nonPositive.arg(-2).arg(2);
     QTest::newRow("yuv 352x288, 3 frames") << true << 352 << 288 << 3 * 152064 << true << 3 << "";
+    QTest::newRow("width 1: odd") << false << 1 << 2 << 12 << false << 0 << parity;
+    QTest::newRow("height 1, missing file: odd") << true << 2 << 1 << -1 << false << 0 << parity;
+    QTest::newRow("width INT_MIN: even, below zero")
+            << false << INT_MIN << 2 << 12 << false << 0 << nonPositive.arg(INT_MIN).arg(2);
+    QTest::newRow("gray 4096x2, one frame") << false << 4096 << 2 << 8192 << true << 1 << "";
+    QTest::newRow("gray 2x4096, 1 unused")
+            << false << 2 << 4096 << 8193 << false << 1 << "WARNING: 1 bytes unused";
+    QTest::newRow("gray 65536x32768: 2^31 bytes a frame, 12 bytes")
+            << false << 65536 << 32768 << 12 << false << 0 << enough;
+    // width x height is near 2^62: the YUV frame size must not overflow on its way to 1.5 times.
+    QTest::newRow("yuv 2147483646x2147483646: no overflow")
+            << true << 2147483646 << 2147483646 << 12 << false << 0 << enough;
 }
 
 void tst_Image3D::loadOutcome()
@@ -240,9 +258,20 @@ void tst_Image3D::missingFileNamesIt()
     QCOMPARE(volume.getNumFrames(), 0);
 }
 
-void tst_Image3D::nonAsciiFileName()
+void tst_Image3D::unusualFileNames_data()
 {
-    const QString path = writeFile(QString::fromUtf8("Größe 4×2 «ü».yuv"), counting(24));
+    QTest::addColumn<QString>("name");
+    QTest::newRow("non-ASCII and blanks") << QString::fromUtf8("Größe 4×2 «ü».yuv");
+    QTest::newRow("quotes") << QString::fromUtf8("it's a \"movie\".yuv");
+    QTest::newRow("leading dash, percent signs") << QString::fromUtf8("-%d %s %n.yuv");
+    QTest::newRow("backslash and tab") << QString::fromUtf8("a\\b\tc.yuv");
+    QTest::newRow("CJK and emoji") << QString::fromUtf8("動画 🎞.yuv");
+}
+
+void tst_Image3D::unusualFileNames()
+{
+    QFETCH(QString, name);
+    const QString path = writeFile(name, counting(24));
     Image3D volume;
     QVERIFY(volume.loadRaw(path.toStdString(), 4, 2, true));
     QCOMPARE(volume.getNumFrames(), 2);
@@ -259,6 +288,7 @@ void tst_Image3D::notARegularFileIsRefused_data()
     QTest::addColumn<QString>("path");
     QTest::newRow("a directory") << m_dir.path();
     QTest::newRow("/dev/zero: endless") << QStringLiteral("/dev/zero");
+    QTest::newRow("/dev/null: a device") << QStringLiteral("/dev/null");
     const QString fifo = m_dir.filePath("pipe");
     if (QFile::exists(fifo) || mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0)
         QTest::newRow("a FIFO without writer: no hang") << fifo;
@@ -331,6 +361,52 @@ void tst_Image3D::reusableAfterFailure()
     // A success leaves the earlier error text in place.
     QCOMPARE(QString::fromStdString(volume.getErrorString()),
              QString("Not enough data in file for one frame"));
+}
+
+void tst_Image3D::sizeThatReadsAsZero()
+{
+    // Files under /proc report a size of 0 whatever they hold: the size can't be taken, so the
+    // file is refused rather than read without end.
+    const QString path = QStringLiteral("/proc/self/status");
+    if (!QFile::exists(path))
+        QSKIP("no /proc here");
+    Image3D volume;
+    QVERIFY(!volume.loadRaw(path.toStdString(), 2, 2, false));
+    QCOMPARE(QString::fromStdString(volume.getErrorString()),
+             QString("Not enough data in file for one frame"));
+    QCOMPARE(volume.getNumFrames(), 0);
+}
+
+void tst_Image3D::productBeyond64BitsRefused_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<int>("frames");
+    QTest::newRow("INT_MAX cubed") << INT_MAX << INT_MAX << INT_MAX;
+    QTest::newRow("INT_MIN x INT_MIN x 2: exactly 2^63") << INT_MIN << INT_MIN << 2;
+    QTest::newRow("-3 x INT_MIN x INT_MAX") << -3 << INT_MIN << INT_MAX;
+}
+
+void tst_Image3D::productBeyond64BitsRefused()
+{
+    QFETCH(int, width);
+    QFETCH(int, height);
+    QFETCH(int, frames);
+    const QString message = QString("Not enough memory for a movie of %1x%2x%3")
+                                    .arg(width)
+                                    .arg(height)
+                                    .arg(frames);
+    Image3D volume(width, height, frames);
+    QCOMPARE(volume.getSampleCount(), qint64(0));
+    QCOMPARE(volume.getWidth(), 0);
+    QCOMPARE(volume.getNumFrames(), 0);
+    QCOMPARE(QString::fromStdString(volume.getErrorString()), message);
+
+    Image3D resized(2, 2, 1);
+    QVERIFY(!resized.setDimensions(width, height, frames));
+    QCOMPARE(resized.getSampleCount(), qint64(0));
+    QCOMPARE(resized.getHeight(), 0);
+    QCOMPARE(QString::fromStdString(resized.getErrorString()), message);
 }
 
 QTEST_APPLESS_MAIN(tst_Image3D)

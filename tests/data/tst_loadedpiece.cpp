@@ -57,6 +57,8 @@ private slots:
     void twoImages();
     void zeroSizedPieces_data();
     void zeroSizedPieces();
+    void oversizedResultRefused_data();
+    void oversizedResultRefused();
 };
 
 void tst_LoadedPiece::emptyList()
@@ -122,6 +124,33 @@ void tst_LoadedPiece::zeroSizedPieces()
     QCOMPARE(at(*result, 1, 1, expectedFrames - 1), 41.0f);
     if (movieFrames > 0)
         QCOMPARE(at(*result, 1, 0, 2), 106.0f);
+}
+
+void tst_LoadedPiece::oversizedResultRefused_data()
+{
+    QTest::addColumn<QList<QList<int>>>("movies"); // width, height, frames of each movie piece
+    QTest::addColumn<QString>("error");
+    // Frameless movies carry their extents into the result without samples of their own.
+    QTest::newRow("INT_MAX x INT_MAX x 3: product beyond 2^63")
+            << QList<QList<int>> {{INT_MAX, 0, 0}, {0, INT_MAX, 0}, {1, 1, 1}, {1, 1, 1}, {1, 1, 1}}
+            << "Not enough memory for a movie of 2147483647x2147483647x3";
+    QTest::newRow("frames summing past INT_MAX")
+            << QList<QList<int>> {{0, 2, INT_MAX}, {2, 0, INT_MAX}}
+            << "Too many frames in all: 4294967294 (at most 2147483647 can be loaded)";
+}
+
+void tst_LoadedPiece::oversizedResultRefused()
+{
+    QFETCH(QList<QList<int>>, movies);
+    QFETCH(QString, error);
+    std::vector<LoadedPiece> pieces;
+    for (const QList<int> &m : movies)
+        pieces.push_back({true, new Image3D(m[0], m[1], m[2])});
+    const std::unique_ptr<Image3D> result = stackPieces(pieces);
+    deletePieces(pieces);
+    QCOMPARE(result->getNumFrames(), 0);
+    QCOMPARE(result->getSampleCount(), qint64(0));
+    QCOMPARE(QString::fromStdString(result->getErrorString()), error);
 }
 
 QTEST_MAIN(tst_LoadedPiece)

@@ -1,9 +1,14 @@
+#include "image2d.h"
 #include "image3d.h"
 #include "loadedpiece.h"
 
 #include <QFile>
+#include <QImage>
+#include <QImageReader>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include "testpictures.h"
 
 #include <sys/resource.h>
 
@@ -27,6 +32,8 @@ private slots:
     void sizesBeyond32Bits_data();
     void sizesBeyond32Bits();
     void stackingLargerThanMemory();
+    void pictureLargerThanMemory_data();
+    void pictureLargerThanMemory();
 };
 
 void tst_LowMemory::movieLargerThanMemory_data()
@@ -124,6 +131,48 @@ void tst_LowMemory::stackingLargerThanMemory()
     QCOMPARE(result->getSampleCount(), qint64(0));
     QCOMPARE(QString::fromStdString(result->getErrorString()),
              QString("Not enough memory for a movie of 30000x30000x1"));
+}
+
+void tst_LowMemory::pictureLargerThanMemory_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<bool>("rgb");
+    // Decoding itself can't get its 1.6 GB.
+    QTest::newRow("rgb 20000x20000: the decoder runs out") << 20000 << 20000 << true;
+    // Decoding takes 144 MB; the 32-bit pixels and the float samples (576 MB each) don't fit.
+    QTest::newRow("gray 12000x12000: the samples run out") << 12000 << 12000 << false;
+}
+
+void tst_LowMemory::pictureLargerThanMemory()
+{
+    QFETCH(int, width);
+    QFETCH(int, height);
+    QFETCH(bool, rgb);
+    // Without Qt's own limit on decoded pictures, memory is what stops these.
+    const int limit = QImageReader::allocationLimit();
+    QImageReader::setAllocationLimit(0);
+    const QString path = m_dir.filePath("huge.png");
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(blackPng(quint32(width), quint32(height), rgb));
+    }
+    Image2D image;
+    const bool loaded = image.loadImage(path.toStdString());
+    QImageReader::setAllocationLimit(limit);
+    QVERIFY(!loaded);
+    QVERIFY(image.isTooLarge());
+    QCOMPARE(QString::fromStdString(image.getErrorString()),
+             QString("Not enough memory for an image of %1x%2").arg(width).arg(height));
+    QCOMPARE(image.getSampleCount(), qint64(0));
+
+    // The object stays usable.
+    QImage small(3, 1, QImage::Format_RGB32);
+    small.fill(qRgb(7, 7, 7));
+    QVERIFY(small.save(path, "png"));
+    QVERIFY(image.loadImage(path.toStdString()));
+    QCOMPARE(image.getData()[2], 7.0f);
 }
 
 int main(int argc, char *argv[])

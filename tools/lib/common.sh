@@ -9,6 +9,12 @@ RAWCOMPARE_PACKAGES=(
     xvfb xauth
 )
 
+# Only for tools/fuzz: clang with libFuzzer and the sanitizer runtimes.
+RAWCOMPARE_FUZZ_PACKAGES=(clang libclang-rt-dev)
+
+# The libFuzzer targets of fuzz/, each with its seed corpus in fuzz/corpus/<name without fuzz_>.
+RAWCOMPARE_FUZZ_TARGETS=(fuzz_rawreader fuzz_image2d fuzz_stacking)
+
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then
         "$@"

@@ -1,0 +1,8 @@
+#pragma once
+
+#include <QByteArray>
+
+// A valid PNG of width x height pixels, every one black, 8 bits per channel: gray (colour type
+// 0) or RGB (colour type 2). Built without encoding the pixels, so that pictures far larger
+// than memory cost only a few megabytes of file and milliseconds of time.
+QByteArray blackPng(quint32 width, quint32 height, bool rgb);

@@ -1,4 +1,4 @@
-// The value-to-gray mapping of Part 2.2: the per-pixel rules, and the fast slice renderers
+// The value-to-gray mapping: the per-pixel rules, and the fast slice renderers
 // checked against them pixel by pixel on awkward inputs.
 #include <QtTest>
 

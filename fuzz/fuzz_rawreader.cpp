@@ -75,7 +75,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t size)
         return 0;
     }
     const int64_t lumaSize = int64_t(width) * height;
-    const int64_t frameSize = isYUV ? int64_t(__int128(lumaSize) * 3 / 2) : lumaSize;
+    // floor(lumaSize * 3 / 2), without the product that would overflow near 2^62.
+    const int64_t frameSize = isYUV ? lumaSize / 2 * 3 + lumaSize % 2 : lumaSize;
     const int64_t frames = int64_t(size) / frameSize;
     const int64_t remainder = int64_t(size) % frameSize;
     if (frames < 1) {

@@ -56,6 +56,15 @@ const std::string &imageFile(int width, int height)
     return path;
 }
 
+// a * b * c, or INT64_MIN / INT64_MAX when it doesn't fit (a * b alone always fits).
+int64_t product(int64_t a, int64_t b, int64_t c)
+{
+    int64_t result = 0;
+    if (__builtin_mul_overflow(a * b, c, &result))
+        return ((a * b < 0) != (c < 0)) ? INT64_MIN : INT64_MAX;
+    return result;
+}
+
 struct Extent
 {
     int width = 0;
@@ -92,12 +101,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t size)
             const int w = extent(pRecord[1]);
             const int h = extent(pRecord[2]);
             int f = extent(pRecord[3]);
-            // 128-bit, so that the product of any three ints is exact.
-            const __int128 product = __int128(w) * h * f;
-            if (product > SampleBudget && product <= (__int128(1) << 62))
+            const int64_t samples = product(w, h, f);
+            if (samples > SampleBudget && samples <= (int64_t(1) << 62))
                 f = 0;
             auto *pVolume = new Image3D(w, h, f);
-            if (product > 0 && product <= SampleBudget) {
+            if (samples > 0 && samples <= SampleBudget) {
                 for (int64_t i = 0; i < pVolume->getSampleCount(); ++i)
                     pVolume->getData()[i] = float(i % 251 + 1 + int(pieces.size()));
             }
@@ -121,8 +129,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t size)
         height = std::max<int64_t>(height, e.height);
         frames += entry.isVolume ? std::max(0, e.frames) : 1;
     }
-    const __int128 samples = __int128(width) * height * frames;
-    if (samples > SampleBudget && samples <= (__int128(1) << 62)) {
+    const int64_t samples = product(width, height, frames);
+    if (samples > SampleBudget && samples <= (int64_t(1) << 62)) {
         deletePieces(pieces);
         return 0;
     }
@@ -139,10 +147,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t size)
     FUZZ_CHECK(result->getWidth() == width && result->getHeight() == height
                        && result->getNumFrames() == frames,
                "result extents");
-    FUZZ_CHECK(result->getSampleCount() == std::max<__int128>(0, samples), "result sample count");
+    FUZZ_CHECK(result->getSampleCount() == std::max<int64_t>(0, samples), "result sample count");
 
     // Expected samples: each piece at x = 0, y = 0 of its frames, the rest 0.0.
-    std::vector<float> expected(size_t(std::max<__int128>(0, samples)), 0.0f);
+    std::vector<float> expected(size_t(std::max<int64_t>(0, samples)), 0.0f);
     int64_t offset = 0;
     for (const LoadedPiece &entry : pieces) {
         const Extent e = extentOf(entry);

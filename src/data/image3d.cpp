@@ -58,7 +58,7 @@ bool Image3D::setDimensions(int width, int height, int frames)
     // is far beyond any memory, and one below -2^63 is simply negative (an empty array).
     qint64 count = 0;
     if (__builtin_mul_overflow(qint64(width) * height, qint64(frames), &count)) {
-        const bool negative = (width < 0) != (height < 0) != (frames < 0);
+        const bool negative = ((width < 0) != (height < 0)) != (frames < 0);
         count = negative ? -1 : std::numeric_limits<qint64>::max();
     }
     if (!m_samples.resize(count)) {

@@ -1,0 +1,337 @@
+#include "image3d.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <climits>
+#include <cmath>
+
+#include <sys/stat.h>
+
+class tst_Image3D : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+
+    QString writeFile(const QString &name, const QByteArray &bytes)
+    {
+        const QString path = m_dir.filePath(name);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+            || file.write(bytes) != bytes.size())
+            qFatal("cannot write fixture %s", qPrintable(path));
+        return path;
+    }
+
+    static QByteArray counting(int count)
+    {
+        QByteArray bytes(count, '\0');
+        for (int i = 0; i < count; ++i)
+            bytes[i] = char((i * 7 + 3) & 0xff);
+        return bytes;
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(m_dir.isValid()); }
+
+    void constructionSizesAndZeroes_data();
+    void constructionSizesAndZeroes();
+    void indexFormula();
+    void setDimensionsKeepsSamples();
+    void errorTextReplacedNotAppended();
+
+    void loadOutcome_data();
+    void loadOutcome();
+    void rowsAreFlippedAndBytesUnsigned_data();
+    void rowsAreFlippedAndBytesUnsigned();
+    void yuvChromaIgnoredAcrossFrames();
+    void missingFileNamesIt();
+    void nonAsciiFileName();
+    void notARegularFileIsRefused_data();
+    void notARegularFileIsRefused();
+    void fileShorterThanItsSizeSays();
+    void frameCountBeyondIntIsRefused();
+    void reusableAfterFailure();
+};
+
+void tst_Image3D::constructionSizesAndZeroes_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<int>("frames");
+    QTest::addColumn<qint64>("samples");
+    QTest::newRow("4x2x3: 24 samples") << 4 << 2 << 3 << qint64(24);
+    QTest::newRow("zero width: empty") << 0 << 2 << 3 << qint64(0);
+    QTest::newRow("zero frames: empty") << 4 << 2 << 0 << qint64(0);
+    QTest::newRow("negative product: empty") << -4 << 2 << 3 << qint64(0);
+    QTest::newRow("two negatives: positive product") << -2 << -2 << 1 << qint64(4);
+    QTest::newRow("odd 3x3x1") << 3 << 3 << 1 << qint64(9);
+}
+
+void tst_Image3D::constructionSizesAndZeroes()
+{
+    QFETCH(int, width);
+    QFETCH(int, height);
+    QFETCH(int, frames);
+    QFETCH(qint64, samples);
+    Image3D volume(width, height, frames);
+    QCOMPARE(volume.getWidth(), width);
+    QCOMPARE(volume.getHeight(), height);
+    QCOMPARE(volume.getNumFrames(), frames);
+    QCOMPARE(volume.getSampleCount(), samples);
+    QVERIFY(volume.getErrorString().empty());
+    for (qint64 i = 0; i < samples; ++i)
+        QCOMPARE(volume.getData()[i], 0.0f);
+}
+
+void tst_Image3D::indexFormula()
+{
+    Image3D volume(4, 2, 3);
+    // Sample (1, 1, 2) lies at 1 + 4 * (1 + 2 * 2) = 21; fill through the loader's formula.
+    volume.getData()[21] = 5.0f;
+    int hits = 0;
+    for (int f = 0; f < 3; ++f)
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 4; ++x)
+                if (volume.getData()[x + 4 * (y + 2 * f)] == 5.0f) {
+                    QCOMPARE(x, 1);
+                    QCOMPARE(y, 1);
+                    QCOMPARE(f, 2);
+                    ++hits;
+                }
+    QCOMPARE(hits, 1);
+}
+
+void tst_Image3D::setDimensionsKeepsSamples()
+{
+    Image3D volume(2, 2, 1);
+    for (int i = 0; i < 4; ++i)
+        volume.getData()[i] = float(i + 1);
+    QVERIFY(volume.setDimensions(2, 2, 3));
+    QCOMPARE(volume.getSampleCount(), qint64(12));
+    for (int i = 0; i < 4; ++i)
+        QCOMPARE(volume.getData()[i], float(i + 1));
+    for (int i = 4; i < 12; ++i)
+        QCOMPARE(volume.getData()[i], 0.0f);
+    QVERIFY(volume.setDimensions(1, 1, 2));
+    QCOMPARE(volume.getSampleCount(), qint64(2));
+    QCOMPARE(volume.getData()[1], 2.0f);
+}
+
+void tst_Image3D::errorTextReplacedNotAppended()
+{
+    Image3D volume;
+    QVERIFY(volume.getErrorString().empty());
+    QVERIFY(!volume.loadRaw(m_dir.filePath("absent.yuv").toStdString(), 3, 2, true));
+    QVERIFY(!volume.loadRaw(m_dir.filePath("absent.yuv").toStdString(), 4, 2, true));
+    QCOMPARE(QString::fromStdString(volume.getErrorString()),
+             "Unable to open specified file " + m_dir.filePath("absent.yuv"));
+}
+
+void tst_Image3D::loadOutcome_data()
+{
+    QTest::addColumn<bool>("isYUV");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<int>("fileBytes"); // -1: no file at all
+    QTest::addColumn<bool>("result");
+    QTest::addColumn<int>("frames");
+    QTest::addColumn<QString>("error");
+
+    const QString enough = "Not enough data in file for one frame";
+    const QString parity = "Both width and height must be a multiple of two";
+    QTest::newRow("gray 4x2, 20 bytes: 4 unused")
+            << false << 4 << 2 << 20 << false << 2 << "WARNING: 4 bytes unused";
+    QTest::newRow("gray 4x2, 16 bytes: complete") << false << 4 << 2 << 16 << true << 2 << "";
+    QTest::newRow("yuv 4x2, 12 bytes: one frame") << true << 4 << 2 << 12 << true << 1 << "";
+    QTest::newRow("yuv 4x2, 11 bytes: short") << true << 4 << 2 << 11 << false << 0 << enough;
+    QTest::newRow("yuv 4x2, 25 bytes: 1 unused")
+            << true << 4 << 2 << 25 << false << 2 << "WARNING: 1 bytes unused";
+    QTest::newRow("gray, empty file") << false << 4 << 2 << 0 << false << 0 << enough;
+    QTest::newRow("gray, one byte short of a frame")
+            << false << 4 << 2 << 7 << false << 0 << enough;
+    QTest::newRow("odd width, gray") << false << 3 << 2 << 12 << false << 0 << parity;
+    QTest::newRow("odd height, yuv") << true << 4 << 3 << 36 << false << 0 << parity;
+    QTest::newRow("odd width, missing file") << true << 3 << 2 << -1 << false << 0 << parity;
+    QTest::newRow("negative odd width") << false << -3 << 2 << 12 << false << 0 << parity;
+    const QString nonPositive = "Invalid frame size %1x%2: width and height must be greater than "
+                                "zero";
+    QTest::newRow("zero width, missing file not read")
+            << false << 0 << 2 << -1 << false << 0 << nonPositive.arg(0).arg(2);
+    QTest::newRow("zero height") << true << 4 << 0 << 12 << false << 0 << nonPositive.arg(4).arg(0);
+    QTest::newRow("negative even width")
+            << false << -2 << 2 << 12 << false << 0 << nonPositive.arg(-2).arg(2);
+    QTest::newRow("yuv 352x288, 3 frames") << true << 352 << 288 << 3 * 152064 << true << 3 << "";
+}
+
+void tst_Image3D::loadOutcome()
+{
+    QFETCH(bool, isYUV);
+    QFETCH(int, width);
+    QFETCH(int, height);
+    QFETCH(int, fileBytes);
+    QFETCH(bool, result);
+    QFETCH(int, frames);
+    QFETCH(QString, error);
+
+    const QString path = fileBytes < 0 ? m_dir.filePath("missing.raw")
+                                       : writeFile("outcome.raw", counting(fileBytes));
+    Image3D volume;
+    QCOMPARE(volume.loadRaw(path.toStdString(), width, height, isYUV), result);
+    QCOMPARE(QString::fromStdString(volume.getErrorString()), error);
+    QCOMPARE(volume.getNumFrames(), frames);
+    if (frames > 0) {
+        QCOMPARE(volume.getWidth(), width);
+        QCOMPARE(volume.getHeight(), height);
+        QCOMPARE(volume.getSampleCount(), qint64(width) * height * frames);
+    } else {
+        QCOMPARE(volume.getSampleCount(), qint64(0));
+    }
+}
+
+void tst_Image3D::rowsAreFlippedAndBytesUnsigned_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QList<float>>("samples"); // in index order of the volume
+    QTest::newRow("2x2: top row goes to row 1")
+            << QByteArray("\x0a\x14\x1e\x28", 4) << QList<float> {30, 40, 10, 20};
+    QTest::newRow("bytes 0 and 255 unsigned")
+            << QByteArray("\xff\x00\x80\x7f", 4) << QList<float> {128, 127, 255, 0};
+}
+
+void tst_Image3D::rowsAreFlippedAndBytesUnsigned()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QList<float>, samples);
+    Image3D volume;
+    QVERIFY(volume.loadRaw(writeFile("flip.raw", bytes).toStdString(), 2, 2, false));
+    QCOMPARE(volume.getSampleCount(), qint64(samples.size()));
+    for (int i = 0; i < samples.size(); ++i)
+        QCOMPARE(volume.getData()[i], samples[i]);
+}
+
+void tst_Image3D::yuvChromaIgnoredAcrossFrames()
+{
+    // 6x4 YUV: 24 luma bytes then 12 chroma bytes per frame, three frames.
+    const int w = 6, h = 4, frameSize = w * h * 3 / 2;
+    QByteArray bytes = counting(frameSize * 3);
+    Image3D volume;
+    QVERIFY(volume.loadRaw(writeFile("three.yuv", bytes).toStdString(), w, h, true));
+    QCOMPARE(volume.getNumFrames(), 3);
+    for (int f = 0; f < 3; ++f)
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const auto byte = quint8(bytes[f * frameSize + (h - 1 - y) * w + x]);
+                QCOMPARE(volume.getData()[x + w * (y + h * f)], float(byte));
+            }
+}
+
+void tst_Image3D::missingFileNamesIt()
+{
+    const QString path = m_dir.filePath("no such file.yuv");
+    Image3D volume;
+    QVERIFY(!volume.loadRaw(path.toStdString(), 4, 2, true));
+    QCOMPARE(QString::fromStdString(volume.getErrorString()),
+             "Unable to open specified file " + path);
+    QCOMPARE(volume.getNumFrames(), 0);
+}
+
+void tst_Image3D::nonAsciiFileName()
+{
+    const QString path = writeFile(QString::fromUtf8("Größe 4×2 «ü».yuv"), counting(24));
+    Image3D volume;
+    QVERIFY(volume.loadRaw(path.toStdString(), 4, 2, true));
+    QCOMPARE(volume.getNumFrames(), 2);
+
+    // The name reads back unchanged in the message of a failure.
+    QVERIFY(QFile::remove(path));
+    QVERIFY(!volume.loadRaw(path.toStdString(), 4, 2, true));
+    QCOMPARE(QString::fromStdString(volume.getErrorString()),
+             "Unable to open specified file " + path);
+}
+
+void tst_Image3D::notARegularFileIsRefused_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::newRow("a directory") << m_dir.path();
+    QTest::newRow("/dev/zero: endless") << QStringLiteral("/dev/zero");
+    const QString fifo = m_dir.filePath("pipe");
+    if (QFile::exists(fifo) || mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0)
+        QTest::newRow("a FIFO without writer: no hang") << fifo;
+}
+
+void tst_Image3D::notARegularFileIsRefused()
+{
+    QFETCH(QString, path);
+    Image3D volume;
+    QVERIFY(!volume.loadRaw(path.toStdString(), 4, 2, false));
+    QCOMPARE(QString::fromStdString(volume.getErrorString()),
+             "Unable to open specified file " + path);
+    QCOMPARE(volume.getNumFrames(), 0);
+}
+
+void tst_Image3D::fileShorterThanItsSizeSays()
+{
+    // sysfs reports 4096 bytes for this file but delivers a short line: the size is taken,
+    // then a frame can't be read, as when a file shrinks while it is read.
+    const QString path = QStringLiteral("/sys/kernel/mm/transparent_hugepage/enabled");
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() != 4096)
+        QSKIP("no sysfs attribute with a size larger than its contents here");
+    const QByteArray content = file.readAll();
+    QVERIFY(content.size() > 0 && content.size() < 4096);
+
+    Image3D volume;
+    QVERIFY(!volume.loadRaw(path.toStdString(), 2, 2, false));
+    QCOMPARE(QString::fromStdString(volume.getErrorString()), QString("Unable to read a frame"));
+    QCOMPARE(volume.getNumFrames(), 1024);
+    const int complete = int(content.size()) / 4;
+    for (int f = 0; f < 1024; ++f)
+        for (int i = 0; i < 4; ++i) {
+            const int y = i / 2, x = i % 2;
+            const float expected
+                    = f < complete ? float(quint8(content[f * 4 + (1 - y) * 2 + x])) : 0.0f;
+            QCOMPARE(volume.getData()[x + 2 * (y + 2 * f)], expected);
+        }
+}
+
+void tst_Image3D::frameCountBeyondIntIsRefused()
+{
+    // A sparse file of 8 GiB + 3 bytes: 2^31 gray frames of 2x2, one more than an int holds.
+    const QString path = m_dir.filePath("huge.raw");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    if (!file.resize((qint64(1) << 33) + 3))
+        QSKIP("no sparse files here");
+    file.close();
+    Image3D volume;
+    QVERIFY(!volume.loadRaw(path.toStdString(), 2, 2, false));
+    QCOMPARE(QString::fromStdString(volume.getErrorString()),
+             QString("Too many frames in file: %1 (at most %2 can be loaded)")
+                     .arg(qint64(1) << 31)
+                     .arg(INT_MAX));
+    QCOMPARE(volume.getNumFrames(), 0);
+    QVERIFY(QFile::remove(path));
+}
+
+void tst_Image3D::reusableAfterFailure()
+{
+    Image3D volume;
+    QVERIFY(volume.loadRaw(writeFile("first.raw", counting(16)).toStdString(), 2, 2, false));
+    QCOMPARE(volume.getNumFrames(), 4);
+    QVERIFY(!volume.loadRaw(writeFile("short.raw", counting(3)).toStdString(), 2, 2, false));
+    QCOMPARE(volume.getNumFrames(), 0);
+    QCOMPARE(volume.getSampleCount(), qint64(0));
+    QVERIFY(volume.loadRaw(writeFile("again.raw", counting(8)).toStdString(), 2, 2, false));
+    QCOMPARE(volume.getNumFrames(), 2);
+    // A success leaves the earlier error text in place.
+    QCOMPARE(QString::fromStdString(volume.getErrorString()),
+             QString("Not enough data in file for one frame"));
+}
+
+QTEST_APPLESS_MAIN(tst_Image3D)
+#include "tst_image3d.moc"

@@ -56,26 +56,9 @@ void TestDimensionsDialog::startsEmptyWithYUVChecked()
 void TestDimensionsDialog::formTreeAndTexts()
 {
     DimensionsDialog dialog;
-    QCOMPARE(dialog.layout(), dialog.gridLayout_2);
-    QCOMPARE(dialog.gridLayout_2->itemAtPosition(0, 0)->layout(), dialog.verticalLayout_2);
-
-    QCOMPARE(dialog.verticalLayout_2->count(), 3);
-    QCOMPARE(dialog.verticalLayout_2->itemAt(0)->layout(), dialog.verticalLayout);
-    QCOMPARE(dialog.verticalLayout_2->itemAt(1)->spacerItem(), dialog.verticalSpacer);
-    QCOMPARE(dialog.verticalLayout_2->itemAt(2)->widget(), dialog.buttonBox);
-    QCOMPARE(dialog.verticalSpacer->sizeHint(), QSize(20, 40));
-    QCOMPARE(dialog.verticalSpacer->expandingDirections(), Qt::Vertical);
-
-    QCOMPARE(dialog.verticalLayout->count(), 3);
-    QCOMPARE(dialog.verticalLayout->itemAt(0)->layout(), dialog.gridLayout);
-    QCOMPARE(dialog.verticalLayout->itemAt(1)->widget(), dialog.m_pYUVCheckBox);
-    QCOMPARE(dialog.verticalLayout->itemAt(2)->widget(), dialog.m_pApplyOtherBox);
-
     QCOMPARE(dialog.gridLayout->itemAtPosition(0, 0)->widget(), dialog.label);
-    QCOMPARE(dialog.gridLayout->itemAtPosition(0, 1)->widget(), dialog.m_pWidth);
-    QCOMPARE(dialog.gridLayout->itemAtPosition(1, 0)->widget(), dialog.label_2);
     QCOMPARE(dialog.gridLayout->itemAtPosition(1, 1)->widget(), dialog.m_pHeight);
-
+    QCOMPARE(dialog.verticalLayout_2->itemAt(2)->widget(), dialog.buttonBox);
     QCOMPARE(dialog.label->text(), QStringLiteral("Width"));
     QCOMPARE(dialog.label_2->text(), QStringLiteral("Height"));
     QCOMPARE(dialog.m_pYUVCheckBox->text(),
@@ -84,10 +67,6 @@ void TestDimensionsDialog::formTreeAndTexts()
              QStringLiteral("Apply these settings to other selected raw/YUV files"));
     QCOMPARE(dialog.buttonBox->standardButtons(), QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     QCOMPARE(dialog.buttonBox->orientation(), Qt::Horizontal);
-    for (QWidget *pChild :
-         {static_cast<QWidget *>(dialog.label), static_cast<QWidget *>(dialog.m_pWidth),
-          static_cast<QWidget *>(dialog.m_pYUVCheckBox), static_cast<QWidget *>(dialog.buttonBox)})
-        QCOMPARE(pChild->parentWidget(), &dialog);
 }
 
 void TestDimensionsDialog::frameSizeRoundTrip_data()

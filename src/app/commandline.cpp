@@ -54,21 +54,22 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
         m_action = Action::ShowHelp;
         m_text = usage()
                 + QStringLiteral(
+                         "\n"
                          "Compare a main movie with up to two reference movies.\n"
                          "\n"
                          "Files are tried as still images first and read as headerless raw "
                          "movies\n"
                          "otherwise; several files for one movie are stacked in the order given.\n"
                          "\n"
-                         "  --size WxH    frame width and height of the raw files given; no "
-                         "dimensions\n"
-                         "                dialog is asked, and later loads start from these "
-                         "values\n"
-                         "  --gray        raw files hold gray frames only (default: YUV 4:2:0)\n"
-                         "  --ref1 FILE   load FILE into reference movie 1 (repeat to stack)\n"
-                         "  --ref2 FILE   load FILE into reference movie 2 (repeat to stack)\n"
-                         "  -h, --help    show this help and exit\n"
-                         "  -v, --version show the version and exit\n");
+                         "  --size WxH      frame width and height of the raw files given; no\n"
+                         "                  dimensions dialog is asked, and later loads start "
+                         "from\n"
+                         "                  these values\n"
+                         "  --gray          raw files hold gray frames only (default: YUV 4:2:0)\n"
+                         "  --ref1 FILE     load FILE into reference movie 1 (repeat to stack)\n"
+                         "  --ref2 FILE     load FILE into reference movie 2 (repeat to stack)\n"
+                         "  -h, --help      show this help and exit\n"
+                         "  -v, --version   show the version and exit\n");
         return m_action;
     }
     if (parser.isSet(version)) {

@@ -1,3 +1,4 @@
+#include <QProcess>
 #include <QTest>
 
 #include "commandline.h"
@@ -15,6 +16,8 @@ private slots:
     void errorsExitWithStatus2();
     void helpAndVersion_data();
     void helpAndVersion();
+    void programPrintsAndExits_data();
+    void programPrintsAndExits();
 };
 
 void TestCommandLine::filesAndOptions_data()
@@ -160,6 +163,53 @@ void TestCommandLine::helpAndVersion()
              {"--size WxH", "--gray", "--ref1 FILE", "--ref2 FILE", "--help", "--version"})
             QVERIFY2(commandLine.getText().contains(QLatin1String(option)), option);
     }
+}
+
+void TestCommandLine::programPrintsAndExits_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QString>("err");
+
+    QTest::newRow("--version on stdout")
+            << QStringList {"--version"} << 0 << "rawcompare " RAWCOMPARE_VERSION "\n"
+            << "";
+    QTest::newRow("--help on stdout") << QStringList {"--help"} << 0 << CommandLine::usage() << "";
+    QTest::newRow("unknown option: status 2, error and usage on stderr")
+            << QStringList {"--zoom"} << 2 << ""
+            << "rawcompare: Unknown option 'zoom'.\n" + CommandLine::usage();
+    QTest::newRow("malformed size: status 2")
+            << QStringList {"--size", "352by288", "a.yuv"} << 2 << ""
+            << "rawcompare: Invalid frame size '352by288': expected WxH with whole numbers from 1 "
+               "to 65536, for example 352x288.\n"
+                    + CommandLine::usage();
+}
+
+void TestCommandLine::programPrintsAndExits()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+
+    // No display at all: these answers must not need one.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(RAWCOMPARE_PATH), arguments);
+    QVERIFY(program.waitForFinished(30000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), status);
+    const QString standardOutput = QString::fromLocal8Bit(program.readAllStandardOutput());
+    if (arguments.first() == QLatin1String("--help"))
+        QVERIFY(standardOutput.startsWith(out));
+    else
+        QCOMPARE(standardOutput, out);
+    QCOMPARE(QString::fromLocal8Bit(program.readAllStandardError()), err);
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)

@@ -81,10 +81,10 @@ private:
     QString path(const QString &name) const { return m_pDir->filePath(name); }
     // A gray raw file of width x height x frames samples, all `value`, except the samples listed
     // as "index:value" in overrides (indices in sample order, row 0 at the bottom).
-    QString writeMovie(const QString &spec);
+    QString writeMovie(const QString &description);
     // Loads a movie described as "WxHxF=v[,i:v...]" or "png:v" (a 1x1 still image) through
     // the File menu entry given.
-    void load(const QString &entry, const QString &spec);
+    void load(const QString &entry, const QString &description);
     QAction *fileAction(const QString &text) const;
     ScaleWidget *editor(int view) const;
     QLabel *label() const;
@@ -113,10 +113,10 @@ void TestMainWidget::cleanup()
     m_pDir.reset();
 }
 
-QString TestMainWidget::writeMovie(const QString &spec)
+QString TestMainWidget::writeMovie(const QString &description)
 {
     const QString name = path(QStringLiteral("movie%1.raw").arg(++m_fileCount));
-    const QStringList parts = spec.split(QLatin1Char(','));
+    const QStringList parts = description.split(QLatin1Char(','));
     const QStringList dims = parts.first().section(QLatin1Char('='), 0, 0).split(QLatin1Char('x'));
     const int width = dims.value(0).toInt();
     const int height = dims.value(1).toInt();
@@ -138,18 +138,19 @@ QString TestMainWidget::writeMovie(const QString &spec)
     return name;
 }
 
-void TestMainWidget::load(const QString &entry, const QString &spec)
+void TestMainWidget::load(const QString &entry, const QString &description)
 {
-    if (spec.startsWith(QLatin1String("png:"))) {
-        const int v = spec.mid(4).toInt();
+    if (description.startsWith(QLatin1String("png:"))) {
+        const int v = description.mid(4).toInt();
         QImage image(1, 1, QImage::Format_RGB32);
         image.setPixel(0, 0, qRgb(v, v, v));
         const QString name = path(QStringLiteral("image%1.png").arg(++m_fileCount));
         QVERIFY(image.save(name, "PNG"));
         m_pDialogs->openAnswers.append({true, m_pDir->path(), {name}});
     } else {
-        const QString name = writeMovie(spec);
-        const QStringList dims = spec.section(QLatin1Char('='), 0, 0).split(QLatin1Char('x'));
+        const QString name = writeMovie(description);
+        const QStringList dims
+                = description.section(QLatin1Char('='), 0, 0).split(QLatin1Char('x'));
         m_pDialogs->openAnswers.append({true, m_pDir->path(), {name}});
         m_pDialogs->dimensionsAnswers.append({1, dims.value(0), dims.value(1), false, false});
     }

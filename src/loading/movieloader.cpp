@@ -91,6 +91,12 @@ bool MovieLoader::loadSingleFile(std::unique_ptr<Image3D> &slot, const std::stri
         slot = std::move(movie);
         return true;
     }
+    // A picture too large to decode is still a picture: reading its bytes as raw frames would
+    // only show noise, so say why it failed instead.
+    if (image.isTooLarge()) {
+        showWarning("Loading not successful:\n" + image.getErrorString());
+        return false;
+    }
 
     bool applyToOthers = false;
     if (askDimensions && !askFrameDimensions(applyToOthers))
@@ -128,6 +134,14 @@ bool MovieLoader::loadSeveralFiles(std::unique_ptr<Image3D> &slot, const QString
         if (image->loadImage(fileName)) {
             pieces[i] = {false, image.release()};
             continue;
+        }
+        if (image->isTooLarge()) {
+            const std::string text
+                    = "Loading " + fileName + " not successful:\n" + image->getErrorString();
+            image.reset();
+            pieces.clear();
+            showWarning(text);
+            return false;
         }
         image.reset();
 

@@ -1,14 +1,20 @@
+#include <functional>
 #include <memory>
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QImageReader>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 #include "image3d.h"
 #include "movieloader.h"
 #include "scripteddialogs.h"
+#include "testpictures.h"
 
 namespace {
 
@@ -43,6 +49,31 @@ ScriptedDialogs::DimensionsAnswer dimensionsAnswer(const QString &script)
     return answer;
 }
 
+// Scripted dialogs that let a test change the chosen file while a dialog is open, as another
+// program might between the user's choice and the read.
+class ChangingDialogs : public ScriptedDialogs
+{
+public:
+    OpenFilesAnswer getOpenFileNames(QWidget *parent, const QString &directory,
+                                     const QString &filter) override
+    {
+        const OpenFilesAnswer answer = ScriptedDialogs::getOpenFileNames(parent, directory, filter);
+        if (afterOpen)
+            afterOpen();
+        return answer;
+    }
+    int execDimensionsDialog(DimensionsDialog &dialog) override
+    {
+        const int result = ScriptedDialogs::execDimensionsDialog(dialog);
+        if (afterDimensions)
+            afterDimensions();
+        return result;
+    }
+
+    std::function<void()> afterOpen;
+    std::function<void()> afterDimensions;
+};
+
 float sampleAt(const Image3D &movie, int x, int y, int f)
 {
     return movie.getData()[x + qint64(movie.getWidth()) * (y + qint64(movie.getHeight()) * f)];
@@ -70,9 +101,14 @@ private slots:
     void directoryRememberedEvenWhenLoadFails();
     void filesGivenWithDimensionsAnswered_data();
     void filesGivenWithDimensionsAnswered();
+    void fileChangesAfterItWasChosen_data();
+    void fileChangesAfterItWasChosen();
 
 private:
-    QString path(const QString &name) const { return m_dir.filePath(name); }
+    QString path(const QString &name) const
+    {
+        return QDir::isAbsolutePath(name) ? name : m_dir.filePath(name);
+    }
     void writeBytes(const QString &name, const QByteArray &bytes);
     void writeGrayImage(const QString &name, int width, int height, int first);
     MovieLoader loader()
@@ -143,6 +179,31 @@ void TestMovieLoader::initTestCase()
     for (int i = 0; i < 8; ++i)
         nonAscii[i] = char(70 + i);
     writeBytes(QStringLiteral("fïlm ü.yuv"), nonAscii); // bottom-left 74
+
+    // Hostile files.
+    QVERIFY(QDir(m_dir.path()).mkdir(QStringLiteral("folder.yuv")));
+    writeBytes(QStringLiteral("empty.yuv"), QByteArray());
+    writeBytes(QStringLiteral("short_by_one.yuv"), yuv.left(11));
+    QCOMPARE(mkfifo(QFile::encodeName(path(QStringLiteral("pipe.yuv"))).constData(), 0600), 0);
+    QVERIFY(QFile::copy(path(QStringLiteral("image4x2.png")), path(QStringLiteral("picture.yuv"))));
+    writeBytes(QStringLiteral("it's \"q\" 1.yuv"), nonAscii); // bottom-left 74
+    writeBytes(QStringLiteral("huge.png"), blackPng(20000, 20000, false));
+    // A noisy picture whose file is cut after 100 bytes, inside its image data. Read as raw
+    // gray 4x2: 12 frames and 4 bytes left; the bottom-left sample of frame 0 is byte 4 of the
+    // PNG signature, 13.
+    QImage noise(64, 64, QImage::Format_RGB32);
+    quint32 state = 1;
+    for (int y = 0; y < 64; ++y) {
+        for (int x = 0; x < 64; ++x) {
+            state = state * 1103515245u + 12345u;
+            noise.setPixel(x, y, state >> 8);
+        }
+    }
+    QByteArray png;
+    QBuffer buffer(&png);
+    QVERIFY(buffer.open(QIODevice::WriteOnly) && noise.save(&buffer, "PNG"));
+    QVERIFY(png.size() > 1000);
+    writeBytes(QStringLiteral("cut.png"), png.left(100));
 }
 
 void TestMovieLoader::init()
@@ -207,6 +268,55 @@ void TestMovieLoader::singleFile_data()
     QTest::newRow("non-ASCII image file name")
             << "bïld.png"
             << "" << true << "" << QSize(2, 2) << 1 << 160.0f << "352 288 yuv";
+
+    // Hostile files.
+    const QString notOneFrame
+            = QStringLiteral("Loading not successful:\nNot enough data in file for one frame");
+    QTest::newRow("a directory: dimensions asked, then refused by name")
+            << "folder.yuv"
+            << "4 2 yuv" << false
+            << "Loading not successful:\nUnable to open specified file "
+               "%1/folder.yuv"
+            << QSize() << 0 << 0.0f << "4 2 yuv";
+    QTest::newRow("empty file: not one frame")
+            << "empty.yuv"
+            << "4 2 yuv" << false << notOneFrame << QSize() << 0 << 0.0f << "4 2 yuv";
+    QTest::newRow("one byte short of a frame")
+            << "short_by_one.yuv"
+            << "4 2 yuv" << false << notOneFrame << QSize() << 0 << 0.0f << "4 2 yuv";
+    QTest::newRow("/dev/zero: refused without reading")
+            << "/dev/zero"
+            << "4 2 yuv" << false
+            << "Loading not successful:\nUnable to open specified file /dev/zero" << QSize() << 0
+            << 0.0f << "4 2 yuv";
+    QTest::newRow("FIFO without a writer: refused, no hang")
+            << "pipe.yuv"
+            << "4 2 yuv" << false
+            << "Loading not successful:\nUnable to open specified file %1/pipe.yuv" << QSize() << 0
+            << 0.0f << "4 2 yuv";
+    if (QFile::exists(QStringLiteral("/proc/self/status")))
+        QTest::newRow("file whose size reads as 0 (/proc): not one frame")
+                << "/proc/self/status"
+                << "4 2 gray" << false << notOneFrame << QSize() << 0 << 0.0f << "4 2 gray";
+    QTest::newRow("picture named .yuv: loaded as a picture, no dialog")
+            << "picture.yuv"
+            << "" << true << "" << QSize(4, 2) << 1 << 110.0f << "352 288 yuv";
+    QTest::newRow("png cut inside its data: not a picture, read as raw")
+            << "cut.png"
+            << "4 2 gray" << true
+            << "Loading not entirely successful, but continuing with partially loaded data\n"
+               "WARNING: 4 bytes unused"
+            << QSize(4, 2) << 12 << 13.0f << "4 2 gray";
+    QTest::newRow("png of 20000x20000: too large, no dimensions asked")
+            << "huge.png"
+            << "" << false
+            << QStringLiteral("Loading not successful:\nImage of 20000x20000 pixels is too large "
+                              "to load (the limit is %2 MB)")
+                       .arg(QImageReader::allocationLimit())
+            << QSize() << 0 << 0.0f << "352 288 yuv";
+    QTest::newRow("quotes and blanks in the name")
+            << "it's \"q\" 1.yuv"
+            << "4 2 yuv" << true << "" << QSize(4, 2) << 1 << 74.0f << "4 2 yuv";
 }
 
 void TestMovieLoader::singleFile()
@@ -292,6 +402,13 @@ void TestMovieLoader::severalFiles_data()
             << QStringList {"gray4x2x3.raw", "short.raw", "yuv4x2.yuv"}
             << QStringList {"4 2 gray", "4 2 gray"} << false
             << "Loading %1/short.raw not successful:\nNot enough data in file for one frame"
+            << QSize() << QList<float> {} << "4 2 gray";
+    QTest::newRow("picture too large among several: named, later files not read")
+            << QStringList {"gray4x2x3.raw", "huge.png", "yuv4x2.yuv"} << QStringList {"4 2 gray"}
+            << false
+            << "Loading %1/huge.png not successful:\nImage of 20000x20000 pixels is too large "
+               "to load (the limit is "
+                    + QString::number(QImageReader::allocationLimit()) + " MB)"
             << QSize() << QList<float> {} << "4 2 gray";
     QTest::newRow("non-ASCII name in the failure warning")
             << QStringList {"image2x2.png", "fïlm ü.yuv"} << QStringList {"8 2 gray"} << false
@@ -476,6 +593,72 @@ void TestMovieLoader::filesGivenWithDimensionsAnswered()
     QVERIFY(m_pDialogs->log.isEmpty());
     QCOMPARE(slot->getNumFrames(), frames);
     QCOMPARE(sampleAt(*slot, 0, 0, 0), 4.0f);
+}
+
+void TestMovieLoader::fileChangesAfterItWasChosen_data()
+{
+    QTest::addColumn<bool>("duringDimensions"); // else while the file dialog closes
+    QTest::addColumn<qint64>("newSize"); // -1: the file is removed
+    QTest::addColumn<bool>("result");
+    QTest::addColumn<QString>("warning");
+    QTest::addColumn<int>("frames");
+
+    const QString gone = QStringLiteral("Loading not successful:\nUnable to open specified file "
+                                        "%1/changing.raw");
+    QTest::newRow("removed after the file dialog") << false << qint64(-1) << false << gone << 0;
+    QTest::newRow("removed after the dimensions dialog")
+            << true << qint64(-1) << false << gone << 0;
+    QTest::newRow("shrunk below a frame after the file dialog")
+            << false << qint64(5) << false
+            << "Loading not successful:\nNot enough data in file for one frame" << 0;
+    QTest::newRow("shrunk to a frame and 3 bytes after the dimensions dialog")
+            << true << qint64(11) << true
+            << "Loading not entirely successful, but continuing with partially loaded data\n"
+               "WARNING: 3 bytes unused"
+            << 1;
+}
+
+void TestMovieLoader::fileChangesAfterItWasChosen()
+{
+    QFETCH(bool, duringDimensions);
+    QFETCH(qint64, newSize);
+    QFETCH(bool, result);
+    QFETCH(QString, warning);
+    QFETCH(int, frames);
+
+    QByteArray gray;
+    for (int i = 0; i < 24; ++i)
+        gray.append(char(i));
+    writeBytes(QStringLiteral("changing.raw"), gray); // gray 4x2, 3 frames
+    const QString file = path(QStringLiteral("changing.raw"));
+
+    auto pDialogs = std::make_unique<ChangingDialogs>();
+    const std::function<void()> change = [&] {
+        if (newSize < 0)
+            QVERIFY(QFile::remove(file));
+        else
+            QVERIFY(QFile::resize(file, newSize));
+    };
+    (duringDimensions ? pDialogs->afterDimensions : pDialogs->afterOpen) = change;
+    pDialogs->openAnswers.append({true, m_dir.path(), {file}});
+    pDialogs->dimensionsAnswers.append(dimensionsAnswer(QStringLiteral("4 2 gray")));
+    m_pDialogs = std::move(pDialogs);
+    bool oldDeleted = false;
+    std::unique_ptr<Image3D> slot = std::make_unique<TrackedMovie>(&oldDeleted);
+    Image3D *pOld = slot.get();
+
+    QCOMPARE(loader().loadMovie(slot), result);
+
+    QCOMPARE(m_pDialogs->log, (QStringList {"open", "dimensions", "warning"}));
+    QCOMPARE(m_pDialogs->warnings.first().text, warning.arg(m_dir.path()));
+    if (result) {
+        QVERIFY(oldDeleted);
+        QCOMPARE(slot->getNumFrames(), frames);
+        QCOMPARE(sampleAt(*slot, 0, 0, 0), 4.0f);
+    } else {
+        QVERIFY(!oldDeleted);
+        QCOMPARE(slot.get(), pOld);
+    }
 }
 
 QTEST_MAIN(TestMovieLoader)

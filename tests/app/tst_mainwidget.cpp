@@ -643,7 +643,7 @@ void TestMainWidget::computeRangeInMemory()
 
 void TestMainWidget::saving_data()
 {
-    QTest::addColumn<QString>("answer"); // %1: the temporary folder
+    QTest::addColumn<QString>("answer"); // %1: the temporary folder; "source": the loaded file
     QTest::addColumn<QString>("warning");
     QTest::addColumn<QByteArray>("bytes"); // of the file written; empty: not checked
 
@@ -661,6 +661,13 @@ void TestMainWidget::saving_data()
     QTest::newRow("folder missing: cannot open")
             << "%1/none/out.yuv"
             << "Unable to open specified file for writing" << QByteArray();
+    QTest::newRow("a folder: cannot open")
+            << "%1"
+            << "Unable to open specified file for writing" << QByteArray();
+    // The movie lives in memory, so its own source can be overwritten with a correct file.
+    QTest::newRow("over the file the main movie came from")
+            << "source"
+            << "" << QByteArray("\x0a\x0b\x0c\x0d\x05\x06\x07\x08\x80\x80\x80\x80", 12);
     if (QFile::exists(QStringLiteral("/dev/full")))
         QTest::newRow("full device: reported with the name")
                 << "/dev/full"
@@ -674,7 +681,8 @@ void TestMainWidget::saving()
     QFETCH(QByteArray, bytes);
 
     // File rows top-down: 10 11 12 13 / 5 6 7 8.
-    m_pDialogs->openAnswers.append({true, m_pDir->path(), {writeMovie("4x2x1=0")}});
+    const QString sourceFile = writeMovie("4x2x1=0");
+    m_pDialogs->openAnswers.append({true, m_pDir->path(), {sourceFile}});
     QFile::remove(m_pDialogs->openAnswers.first().files.first());
     QFile raw(m_pDialogs->openAnswers.first().files.first());
     QVERIFY(raw.open(QIODevice::WriteOnly));
@@ -685,8 +693,10 @@ void TestMainWidget::saving()
     QVERIFY(m_pWindow->getMainMovie());
     m_pDialogs->log.clear();
 
-    const QString fileName
-            = answer.contains(QLatin1String("%1")) ? answer.arg(m_pDir->path()) : answer;
+    const bool overSource = answer == QLatin1String("source");
+    const QString fileName = overSource            ? sourceFile
+            : answer.contains(QLatin1String("%1")) ? answer.arg(m_pDir->path())
+                                                   : answer;
     m_pDialogs->saveAnswers.append(answer.isEmpty() ? QString() : fileName);
     fileAction(QStringLiteral("Save main movie"))->trigger();
 
@@ -709,7 +719,8 @@ void TestMainWidget::saving()
         QVERIFY(written.open(QIODevice::ReadOnly));
         QCOMPARE(written.readAll(), bytes);
     }
-    QCOMPARE(QDir(m_pDir->path()).entryList(QDir::Files).size(), bytes.isEmpty() ? 1 : 2);
+    QCOMPARE(QDir(m_pDir->path()).entryList(QDir::Files).size(),
+             bytes.isEmpty() || overSource ? 1 : 2);
 }
 
 void TestMainWidget::saveNothing_data()

@@ -13,7 +13,7 @@ RAWCOMPARE_PACKAGES=(
 RAWCOMPARE_FUZZ_PACKAGES=(clang libclang-rt-dev)
 
 # The libFuzzer targets of fuzz/, each with its seed corpus in fuzz/corpus/<name without fuzz_>.
-RAWCOMPARE_FUZZ_TARGETS=(fuzz_rawreader fuzz_image2d fuzz_stacking)
+RAWCOMPARE_FUZZ_TARGETS=(fuzz_rawreader fuzz_image2d fuzz_stacking fuzz_commandline)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then

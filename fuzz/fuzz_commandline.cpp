@@ -1,0 +1,125 @@
+// The command-line parser on arbitrary argument lists. Input: the arguments after the program
+// name, separated by zero bytes, decoded as main() decodes them. Every outcome must have the
+// promised form, and a successful parse must read back the same from its own normal form.
+
+#include "commandline.h"
+#include "fuzzcheck.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+
+namespace {
+
+bool sameResult(const CommandLine &a, const CommandLine &b)
+{
+    return a.getAction() == b.getAction() && a.hasSize() == b.hasSize()
+            && a.getFrameWidth() == b.getFrameWidth() && a.getFrameHeight() == b.getFrameHeight()
+            && a.isGray() == b.isGray() && a.getMainFiles() == b.getMainFiles()
+            && a.getReference1Files() == b.getReference1Files()
+            && a.getReference2Files() == b.getReference2Files();
+}
+
+// Every file name must come from the arguments: whole, or as the value of "--opt=value".
+bool fromArguments(const QStringList &files, const QStringList &arguments)
+{
+    for (const QString &file : files) {
+        bool found = false;
+        for (const QString &argument : arguments)
+            found = found || argument == file || argument.endsWith(QLatin1Char('=') + file);
+        if (!found)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***) { return 0; }
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t size)
+{
+    QStringList arguments {QStringLiteral("rawcompare")};
+    bool lineBreakGiven = false;
+    size_t start = 0;
+    for (size_t i = 0; i <= size; ++i) {
+        if (i == size || pData[i] == 0) {
+            if (i > start || i < size)
+                arguments.append(QString::fromLocal8Bit(
+                        reinterpret_cast<const char *>(pData + start), qsizetype(i - start)));
+            start = i + 1;
+        }
+    }
+    for (const QString &argument : arguments)
+        lineBreakGiven = lineBreakGiven || argument.contains(QLatin1Char('\n'))
+                || argument.contains(QLatin1Char('\r'));
+
+    CommandLine commandLine;
+    const CommandLine::Action action = commandLine.parse(arguments);
+    FUZZ_CHECK(action == commandLine.getAction(), "parse returns the action");
+    const QString text = commandLine.getText();
+
+    switch (action) {
+    case CommandLine::Action::Fail: {
+        FUZZ_CHECK(commandLine.getExitStatus() == 2, "errors exit with 2");
+        const QString prefix = QStringLiteral("rawcompare: ");
+        const QString suffix = QLatin1Char('\n') + CommandLine::usage();
+        FUZZ_CHECK(text.startsWith(prefix) && text.endsWith(suffix), "error line and usage");
+        const QString error = text.mid(prefix.size(), text.size() - prefix.size() - suffix.size());
+        FUZZ_CHECK(!error.isEmpty(), "the error says something");
+        FUZZ_CHECK(lineBreakGiven || !error.contains(QLatin1Char('\n')), "a one-line error");
+        FUZZ_CHECK(!commandLine.hasSize() && commandLine.getMainFiles().isEmpty()
+                           && commandLine.getReference1Files().isEmpty()
+                           && commandLine.getReference2Files().isEmpty(),
+                   "a failed parse keeps nothing");
+        return 0;
+    }
+    case CommandLine::Action::ShowHelp:
+        FUZZ_CHECK(commandLine.getExitStatus() == 0, "help exits with 0");
+        FUZZ_CHECK(text.startsWith(CommandLine::usage()), "help starts with the usage");
+        return 0;
+    case CommandLine::Action::ShowVersion:
+        FUZZ_CHECK(commandLine.getExitStatus() == 0, "version exits with 0");
+        FUZZ_CHECK(text == CommandLine::versionText(), "version text");
+        return 0;
+    case CommandLine::Action::Run:
+        break;
+    }
+
+    FUZZ_CHECK(commandLine.getExitStatus() == 0, "a run is no error");
+    if (commandLine.hasSize()) {
+        FUZZ_CHECK(commandLine.getFrameWidth() >= 1 && commandLine.getFrameWidth() <= 65536
+                           && commandLine.getFrameHeight() >= 1
+                           && commandLine.getFrameHeight() <= 65536,
+                   "size within 1..65536");
+    } else {
+        FUZZ_CHECK(commandLine.getFrameWidth() == 0 && commandLine.getFrameHeight() == 0,
+                   "no size, no dimensions");
+    }
+    const QStringList lists[3] = {commandLine.getMainFiles(), commandLine.getReference1Files(),
+                                  commandLine.getReference2Files()};
+    for (const QStringList &files : lists) {
+        FUZZ_CHECK(!files.contains(QString()), "no empty file name");
+        FUZZ_CHECK(fromArguments(files, arguments), "file names come from the arguments");
+    }
+
+    // The normal form: options with attached values, then every main file after "--".
+    QStringList normal {QStringLiteral("rawcompare")};
+    if (commandLine.hasSize())
+        normal.append(QStringLiteral("--size=%1x%2")
+                              .arg(commandLine.getFrameWidth())
+                              .arg(commandLine.getFrameHeight()));
+    if (commandLine.isGray())
+        normal.append(QStringLiteral("--gray"));
+    for (const QString &file : lists[1])
+        normal.append(QStringLiteral("--ref1=") + file);
+    for (const QString &file : lists[2])
+        normal.append(QStringLiteral("--ref2=") + file);
+    normal.append(QStringLiteral("--"));
+    normal.append(lists[0]);
+    CommandLine again;
+    again.parse(normal);
+    FUZZ_CHECK(sameResult(commandLine, again), "the normal form reads back the same");
+    return 0;
+}

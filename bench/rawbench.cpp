@@ -1,0 +1,137 @@
+// rawbench: measures rawcompare against floors and peers; see tools/bench.
+//
+//   rawbench --dir DIR [--frames N] [--rounds N] [--ffmpeg PATH]
+//       runs every figure on the inputs tools/bench generated in DIR and prints the table.
+//   rawbench --child MODE ARGS...
+//       one measured operation, in a process of its own (used by the above).
+
+#include "benchtable.h"
+#include "interleavedruns.h"
+#include "loadbench.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+namespace {
+
+struct Options
+{
+    std::string self;
+    std::string dir;
+    std::string ffmpeg = "ffmpeg";
+    int frames = 200;
+    int rounds = 5;
+};
+
+std::string selfPath()
+{
+    char path[4096];
+    const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n <= 0)
+        return "rawbench";
+    path[n] = '\0';
+    return path;
+}
+
+int runChild(const std::vector<std::string> &args)
+{
+    const std::string &mode = args.at(0);
+    if ((mode == "load" || mode == "load-floor") && args.size() == 5) {
+        const int width = std::atoi(args[2].c_str());
+        const int height = std::atoi(args[3].c_str());
+        const bool isYUV = args[4] == "yuv";
+        return mode == "load" ? LoadBench::load(args[1], width, height, isYUV)
+                              : LoadBench::floor(args[1], width, height, isYUV);
+    }
+    std::fprintf(stderr, "rawbench: unknown child mode %s\n", mode.c_str());
+    return 2;
+}
+
+// Figures 1 and 2: loading a 1080p movie, against ffmpeg and the floor, and its peak memory.
+bool loadFigures(const Options &options, BenchTable &table)
+{
+    const int width = 1920, height = 1080;
+    for (const bool isYUV : {true, false}) {
+        const std::string layout = isYUV ? "yuv" : "gray";
+        const std::string file = options.dir + "/movie1080." + layout;
+        const std::string size = std::to_string(width) + "x" + std::to_string(height);
+        InterleavedRuns runs;
+        const int ours = runs.add("load " + layout,
+                                  {options.self, "--child", "load", file, std::to_string(width),
+                                   std::to_string(height), layout});
+        const int floor = runs.add("floor " + layout,
+                                   {options.self, "--child", "load-floor", file,
+                                    std::to_string(width), std::to_string(height), layout});
+        const int peer = runs.add("ffmpeg " + layout,
+                                  {options.ffmpeg, "-nostdin", "-hide_banner", "-loglevel", "error",
+                                   "-f", "rawvideo", "-pix_fmt", isYUV ? "yuv420p" : "gray", "-s",
+                                   size, "-i", file, "-vf",
+                                   isYUV ? "extractplanes=y,format=grayf32le" : "format=grayf32le",
+                                   "-f", "null", "-"});
+        if (!runs.run(options.rounds))
+            return false;
+
+        const std::string what = std::string(isYUV ? "YUV 4:2:0" : "gray") + " 1920×1080×"
+                + std::to_string(options.frames);
+        const double oursWall = runs.medianWallSeconds(ours);
+        const double peerWall = runs.medianWallSeconds(peer);
+        table.addRow("1", "load " + what + ", whole process, vs ffmpeg to grayf32le",
+                     BenchTable::seconds(oursWall), "ffmpeg " + BenchTable::seconds(peerWall),
+                     oursWall / peerWall, 1.0);
+        const double oursLoad = runs.median(ours, "seconds");
+        const double floorLoad = runs.median(floor, "seconds");
+        table.addRow("1", "load " + what + " (loadRaw) vs read + write floor",
+                     BenchTable::seconds(oursLoad), "floor " + BenchTable::seconds(floorLoad),
+                     oursLoad / floorLoad, 1.5);
+        const double frameBytes = double(width) * height * (isYUV ? 1.5 : 1.0);
+        const double volumeBytes = double(width) * height * options.frames * 4.0;
+        const double boundKiB = (volumeBytes + 2 * frameBytes) / 1024 + 64 * 1024;
+        const double rss = runs.peakRssKiB(ours);
+        table.addRow("2", "peak resident memory of that load (volume + 2 frames + 64 MiB)",
+                     BenchTable::mebibytes(rss), "bound " + BenchTable::mebibytes(boundKiB),
+                     rss / boundKiB, 1.0);
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (!args.empty() && args[0] == "--child" && args.size() >= 2)
+        return runChild(std::vector<std::string>(args.begin() + 1, args.end()));
+
+    Options options;
+    options.self = selfPath();
+    for (size_t i = 0; i + 1 < args.size(); i += 2) {
+        if (args[i] == "--dir")
+            options.dir = args[i + 1];
+        else if (args[i] == "--frames")
+            options.frames = std::atoi(args[i + 1].c_str());
+        else if (args[i] == "--rounds")
+            options.rounds = std::atoi(args[i + 1].c_str());
+        else if (args[i] == "--ffmpeg")
+            options.ffmpeg = args[i + 1];
+        else {
+            std::fprintf(stderr, "rawbench: unknown option %s\n", args[i].c_str());
+            return 2;
+        }
+    }
+    if (options.dir.empty() || options.rounds < 5) {
+        std::fprintf(stderr,
+                     "usage: rawbench --dir DIR [--frames N] [--rounds N>=5] "
+                     "[--ffmpeg PATH]\n");
+        return 2;
+    }
+
+    BenchTable table;
+    if (!loadFigures(options, table))
+        return 1;
+    std::printf("%s", table.markdown().c_str());
+    return table.failures() == 0 ? 0 : 1;
+}

@@ -38,12 +38,14 @@ ChildRun::Result ChildRun::run(const std::vector<std::string> &argv,
         envStrings.emplace_back(*e);
     for (const std::string &e : environment)
         envStrings.push_back(e);
+    // The moment of the fork, for children that time themselves from their start.
+    const double start = now();
+    envStrings.push_back("RAWBENCH_START=" + std::to_string(start));
     std::vector<char *> env;
     for (const std::string &e : envStrings)
         env.push_back(const_cast<char *>(e.c_str()));
     env.push_back(nullptr);
 
-    const double start = now();
     const pid_t pid = fork();
     if (pid < 0) {
         close(pipeFds[0]);

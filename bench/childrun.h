@@ -17,7 +17,8 @@ public:
     };
 
     // argv[0] is looked up in PATH when it holds no slash. Extra environment entries
-    // ("NAME=value") are added to the child's environment.
+    // ("NAME=value") are added to the child's environment, and RAWBENCH_START, the monotonic
+    // clock's seconds when the child was started.
     static Result run(const std::vector<std::string> &argv,
                       const std::vector<std::string> &environment = {});
 

@@ -6,12 +6,14 @@
 //       one measured operation, in a process of its own (used by the above).
 
 #include "benchtable.h"
+#include "displaybench.h"
 #include "interleavedruns.h"
 #include "loadbench.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <sys/stat.h>
@@ -47,6 +49,14 @@ int runChild(const std::vector<std::string> &args)
         const bool isYUV = args[4] == "yuv";
         return mode == "load" ? LoadBench::load(args[1], width, height, isYUV)
                               : LoadBench::floor(args[1], width, height, isYUV);
+    }
+    if (mode == "render" && args.size() == 6) {
+        return DisplayBench::render(args[1], args[2], std::atoi(args[3].c_str()),
+                                    std::atoi(args[4].c_str()), std::atoi(args[5].c_str()));
+    }
+    if (mode == "step" && args.size() == 5) {
+        return DisplayBench::step(args[1], std::atoi(args[2].c_str()), std::atoi(args[3].c_str()),
+                                  std::atoi(args[4].c_str()));
     }
     std::fprintf(stderr, "rawbench: unknown child mode %s\n", mode.c_str());
     return 2;
@@ -128,6 +138,63 @@ bool startupFigure(const Options &options, BenchTable &table)
     return true;
 }
 
+std::string perSecond(double seconds)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.0f/s", 1.0 / seconds);
+    return text;
+}
+
+// Figure 3: one uncached slice rendered by the slice widget, movie and difference views, at
+// 1080p and 2160p, against reading the samples and writing a 32-bit image.
+// Figure 4: a wheel step at 1080p to an uncached and to a cached slice.
+bool displayFigures(const Options &options, BenchTable &table)
+{
+    const std::vector<std::string> environment
+            = {"QT_QPA_PLATFORM=offscreen", "XDG_RUNTIME_DIR=" + options.dir + "/runtime"};
+    for (const auto &[name, width, height] :
+         {std::tuple<std::string, int, int>("1080", 1920, 1080),
+          std::tuple<std::string, int, int>("2160", 3840, 2160)}) {
+        // The rounds run inside the child, interleaved; one child per size.
+        const ChildRun::Result result = ChildRun::run(
+                {options.self, "--child", "render", options.dir + "/render" + name + "main.yuv",
+                 options.dir + "/render" + name + "ref.yuv", std::to_string(width),
+                 std::to_string(height), std::to_string(options.rounds)},
+                environment);
+        if (!result.ok) {
+            std::fprintf(stderr, "bench: rendering at %s failed\n", name.c_str());
+            return false;
+        }
+        const std::string size = std::to_string(width) + "×" + std::to_string(height);
+        for (const std::string view : {"movie", "difference"}) {
+            const double ours = ChildRun::value(result.output, view);
+            const double floor = ChildRun::value(result.output, "floor_" + view);
+            table.addRow("3",
+                         "uncached slice " + size + ", " + view + " view (" + perSecond(ours) + ")",
+                         BenchTable::seconds(ours), "floor " + BenchTable::seconds(floor),
+                         ours / floor, 1.5);
+        }
+    }
+
+    const ChildRun::Result result
+            = ChildRun::run({options.self, "--child", "step", options.dir + "/render1080main.yuv",
+                             "1920", "1080", std::to_string(options.rounds)},
+                            environment);
+    if (!result.ok) {
+        std::fprintf(stderr, "bench: stepping failed\n");
+        return false;
+    }
+    const double uncached = ChildRun::value(result.output, "uncached");
+    const double cached = ChildRun::value(result.output, "cached");
+    const double cachedRenders = ChildRun::value(result.output, "cached_renders");
+    table.addRow("4",
+                 "wheel step 1920×1080 to a cached slice vs an uncached one ("
+                         + std::to_string(int(cachedRenders)) + " slices rendered when cached)",
+                 BenchTable::seconds(cached), "uncached " + BenchTable::seconds(uncached),
+                 cachedRenders == 0 ? cached / uncached : 1e9, 0.1);
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -160,7 +227,8 @@ int main(int argc, char *argv[])
     }
 
     BenchTable table;
-    if (!loadFigures(options, table) || !startupFigure(options, table))
+    if (!loadFigures(options, table) || !displayFigures(options, table)
+        || !startupFigure(options, table))
         return 1;
     std::printf("%s", table.markdown().c_str());
     return table.failures() == 0 ? 0 : 1;

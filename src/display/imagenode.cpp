@@ -1,0 +1,56 @@
+#include "imagenode.h"
+
+#include <QPainter>
+#include <QPen>
+#include <QPixmap>
+#include <QTransform>
+
+ImageNode::ImageNode() { setTransform(QTransform(1, 0, 0, -1, 0, 0)); }
+
+ImageNode::~ImageNode() = default;
+
+void ImageNode::setPixmap(const QPixmap *pPixmap)
+{
+    // A new pixmap may have another size: announce it before the bounding rectangle changes.
+    prepareGeometryChange();
+    m_pPixmap = pPixmap;
+    update();
+}
+
+void ImageNode::setHorizontalPosition(int hPos)
+{
+    m_horizontalPosition = float(hPos);
+    update();
+}
+
+void ImageNode::setVerticalPosition(int vPos)
+{
+    m_verticalPosition = float(vPos);
+    update();
+}
+
+QRectF ImageNode::boundingRect() const
+{
+    if (!m_pPixmap)
+        return QRectF(0, 0, 1, 1);
+    return QRectF(0, 0, m_pPixmap->width(), m_pPixmap->height());
+}
+
+void ImageNode::paint(QPainter *pPainter, const QStyleOptionGraphicsItem *, QWidget *)
+{
+    if (!m_pPixmap)
+        return;
+    pPainter->drawPixmap(0, 0, *m_pPixmap);
+    // Width 0: a cosmetic pen, one device pixel wide at every zoom.
+    pPainter->setPen(QPen(QColor(Qt::red), 0));
+    const qreal width = m_pPixmap->width();
+    const qreal height = m_pPixmap->height();
+    if (m_horizontalPosition >= 0) {
+        const qreal y = qreal(m_horizontalPosition) + 0.5;
+        pPainter->drawLine(QLineF(0, y, width, y));
+    }
+    if (m_verticalPosition >= 0) {
+        const qreal x = qreal(m_verticalPosition) + 0.5;
+        pPainter->drawLine(QLineF(x, 0, x, height));
+    }
+}

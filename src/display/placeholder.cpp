@@ -1,1 +1,0 @@
-// The slice display classes arrive here.

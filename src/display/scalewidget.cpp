@@ -1,0 +1,48 @@
+#include "scalewidget.h"
+
+#include <QDoubleSpinBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+ScaleWidget::ScaleWidget(const QString &title, QWidget *parent, Qt::WindowFlags f)
+    : QWidget(parent, f)
+{
+    auto *pLayout = new QVBoxLayout(this);
+    auto *pGroupBox = new QGroupBox(title, this);
+    pLayout->addWidget(pGroupBox);
+    auto *pGrid = new QGridLayout(pGroupBox);
+    auto *pMinimumLabel = new QLabel(QStringLiteral("Minimum"), pGroupBox);
+    auto *pMaximumLabel = new QLabel(QStringLiteral("Maximum"), pGroupBox);
+    m_pMinimum = new QDoubleSpinBox(pGroupBox);
+    m_pMaximum = new QDoubleSpinBox(pGroupBox);
+    auto *pButton = new QPushButton(QStringLiteral("Auto scale"), pGroupBox);
+    pGrid->addWidget(pMinimumLabel, 0, 0);
+    pGrid->addWidget(pMaximumLabel, 1, 0);
+    pGrid->addWidget(m_pMinimum, 0, 1);
+    pGrid->addWidget(m_pMaximum, 1, 1);
+    pGrid->addWidget(pButton, 2, 0, 1, 2);
+    // Limits before the connections: building the widget emits nothing.
+    m_pMinimum->setRange(-1024, 1024);
+    m_pMaximum->setRange(-1024, 1024);
+    connect(pButton, &QPushButton::clicked, this, &ScaleWidget::onButton);
+    connect(m_pMinimum, &QDoubleSpinBox::valueChanged, this, &ScaleWidget::onMinMaxChanged);
+    connect(m_pMaximum, &QDoubleSpinBox::valueChanged, this, &ScaleWidget::onMinMaxChanged);
+}
+
+ScaleWidget::~ScaleWidget() = default;
+
+void ScaleWidget::setValues(float minValue, float maxValue)
+{
+    m_pMinimum->setValue(double(minValue));
+    m_pMaximum->setValue(double(maxValue));
+}
+
+void ScaleWidget::onButton() { emit automatic(); }
+
+void ScaleWidget::onMinMaxChanged(double)
+{
+    emit range(float(m_pMinimum->value()), float(m_pMaximum->value()));
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QWidget>
+
+class QDoubleSpinBox;
+
+// Editor of one display range: two fields of -1024..1024 with 2 decimals and an
+// "Auto scale" button. It keeps no range beyond what its fields show.
+class ScaleWidget : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit ScaleWidget(const QString &title, QWidget *parent = nullptr, Qt::WindowFlags f = {});
+    ~ScaleWidget() override;
+
+    // Sets the minimum field, then the maximum field; each real change emits range().
+    void setValues(float minValue, float maxValue);
+
+    QDoubleSpinBox *getMinimumField() const { return m_pMinimum; }
+    QDoubleSpinBox *getMaximumField() const { return m_pMaximum; }
+
+signals:
+    // Both fields as they now read, after either changed.
+    void range(float minValue, float maxValue);
+    // "Auto scale" was pressed.
+    void automatic();
+
+private slots:
+    void onButton();
+    void onMinMaxChanged(double);
+
+private:
+    QDoubleSpinBox *m_pMaximum = nullptr;
+    QDoubleSpinBox *m_pMinimum = nullptr;
+};

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QGraphicsScene>
+
+class ImageNode;
+class QPixmap;
+
+// Scene owning exactly one ImageNode; forwards the node's three setters.
+class SliceScene : public QGraphicsScene
+{
+    Q_OBJECT
+public:
+    explicit SliceScene(QObject *parent = nullptr);
+    ~SliceScene() override;
+
+    void setPixmap(const QPixmap *pPixmap);
+    void setHorizontalPosition(int hPos);
+    void setVerticalPosition(int vPos);
+
+    const ImageNode *getNode() const { return m_pNode; }
+
+private:
+    ImageNode *m_pNode = nullptr;
+};

@@ -1,0 +1,73 @@
+#include "sliceview.h"
+
+#include <cmath>
+
+#include <QKeyEvent>
+#include <QPainter>
+#include <QWheelEvent>
+
+SliceView::SliceView(QGraphicsScene *scene, QWidget *parent) : QGraphicsView(scene, parent)
+{
+    setViewportUpdateMode(QGraphicsView::FullViewportUpdate);
+    setRenderHint(QPainter::Antialiasing, true);
+}
+
+SliceView::~SliceView() = default;
+
+void SliceView::zoom(double factor)
+{
+    QTransform candidate = transform();
+    candidate.scale(factor, factor);
+    const qreal width = candidate.mapRect(QRectF(0, 0, 1, 1)).width();
+    if (width >= 0.01 && width <= 10000)
+        scale(factor, factor);
+}
+
+void SliceView::wheelEvent(QWheelEvent *event)
+{
+    // Whatever the wheel orientation: the vertical delta, or the horizontal one when the
+    // vertical is 0.
+    const QPoint angleDelta = event->angleDelta();
+    const int delta = angleDelta.y() != 0 ? angleDelta.y() : angleDelta.x();
+    if (m_controlDown) {
+        zoom(std::pow(2.0, delta / 240.0));
+        centerOn(mapToScene(event->position().toPoint()));
+    } else if (delta > 0) {
+        emit sliceChanged(1);
+    } else if (delta < 0) {
+        emit sliceChanged(-1);
+    }
+    event->accept();
+}
+
+void SliceView::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Control:
+        m_controlDown = true;
+        break;
+    case Qt::Key_PageUp:
+        emit sliceChanged(1);
+        break;
+    case Qt::Key_PageDown:
+        emit sliceChanged(-1);
+        break;
+    default:
+        break;
+    }
+    event->accept();
+}
+
+void SliceView::keyReleaseEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Control)
+        m_controlDown = false;
+    event->accept();
+}
+
+void SliceView::focusOutEvent(QFocusEvent *event)
+{
+    // A Control release delivered elsewhere would otherwise leave the wheel zooming.
+    m_controlDown = false;
+    QGraphicsView::focusOutEvent(event);
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QGraphicsView>
+
+class QGraphicsScene;
+
+// View on a SliceScene. The wheel steps through slices (sliceChanged), or zooms about the
+// cursor point while Control is held in the view; Page Up / Page Down step through slices.
+// The view's horizontal scale stays within 0.01..10000 device pixels per scene unit.
+class SliceView : public QGraphicsView
+{
+    Q_OBJECT
+public:
+    SliceView(QGraphicsScene *scene, QWidget *parent = nullptr);
+    ~SliceView() override;
+
+    // Scales the view by factor in both directions, unless the horizontal scale would leave
+    // 0.01..10000 (inclusive); then nothing changes.
+    void zoom(double factor);
+
+    // True between a Control press and a Control release (or loss of focus) in the view.
+    bool isControlDown() const { return m_controlDown; }
+
+signals:
+    // dir: +1 next slice, -1 previous slice.
+    void sliceChanged(int dir);
+
+protected:
+    void wheelEvent(QWheelEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+
+private:
+    bool m_controlDown = false;
+};

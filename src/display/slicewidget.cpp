@@ -1,0 +1,298 @@
+#include "slicewidget.h"
+
+#include <algorithm>
+#include <iterator>
+
+#include <QBoxLayout>
+#include <QPixmap>
+#include <QSlider>
+
+#include "graymapping.h"
+#include "image3d.h"
+#include "slicescene.h"
+#include "sliceview.h"
+
+namespace {
+
+qint64 pixmapBytes(const QPixmap &pixmap)
+{
+    return qint64(pixmap.width()) * pixmap.height() * pixmap.depth() / 8;
+}
+
+} // namespace
+
+SliceWidget::SliceWidget(QWidget *parent, Qt::WindowFlags f) : QWidget(parent, f)
+{
+    resize(800, 800);
+    auto *pLayout = new QVBoxLayout(this);
+    m_pScene = new SliceScene(this);
+    m_pView = new SliceView(m_pScene, this);
+    pLayout->addWidget(m_pView);
+
+    connect(this, &SliceWidget::redrawNeeded, this, &SliceWidget::onRedrawNeeded);
+    connect(m_pView, &SliceView::sliceChanged, this, &SliceWidget::onSliceChanged);
+
+    m_pSlider = new QSlider(Qt::Horizontal, this);
+    m_pSlider->setRange(0, 1);
+    m_pSlider->setValue(0);
+    pLayout->addWidget(m_pSlider);
+    connect(m_pSlider, &QSlider::valueChanged, this, &SliceWidget::onSliderPosition);
+}
+
+SliceWidget::~SliceWidget() { clearCache(); }
+
+void SliceWidget::setMovies(const Image3D *pMain, const Image3D *pRef1, const Image3D *pRef2)
+{
+    m_pMain = pMain;
+    m_pRef1 = pRef1;
+    m_pRef2 = pRef2;
+    clearCache();
+    emit redrawNeeded();
+}
+
+void SliceWidget::setViewType(int viewType)
+{
+    m_viewType = std::clamp(viewType, int(Main), int(Diff2));
+    emit redrawNeeded();
+}
+
+void SliceWidget::setMainRange(float minValue, float maxValue)
+{
+    setRange(Main, minValue, maxValue);
+}
+
+void SliceWidget::setRef1Range(float minValue, float maxValue)
+{
+    setRange(Ref1, minValue, maxValue);
+}
+
+void SliceWidget::setRef2Range(float minValue, float maxValue)
+{
+    setRange(Ref2, minValue, maxValue);
+}
+
+void SliceWidget::setDiff1Range(float minValue, float maxValue)
+{
+    setRange(Diff1, minValue, maxValue);
+}
+
+void SliceWidget::setDiff2Range(float minValue, float maxValue)
+{
+    setRange(Diff2, minValue, maxValue);
+}
+
+void SliceWidget::setRange(int viewType, float minValue, float maxValue)
+{
+    m_minValue[viewType] = minValue;
+    m_maxValue[viewType] = maxValue;
+    clearCache();
+    emit redrawNeeded();
+}
+
+int SliceWidget::grayAt(int x, int y, int frame) const
+{
+    const float minValue = m_minValue[m_viewType];
+    const float maxValue = m_maxValue[m_viewType];
+    float gray = 0.0f;
+    switch (m_viewType) {
+    case Main:
+        gray = grayValue(m_pMain, minValue, maxValue, x, y, frame);
+        break;
+    case Ref1:
+        gray = grayValue(m_pRef1, minValue, maxValue, x, y, frame);
+        break;
+    case Ref2:
+        gray = grayValue(m_pRef2, minValue, maxValue, x, y, frame);
+        break;
+    case Diff1:
+        gray = grayDifference(m_pMain, m_pRef1, minValue, maxValue, x, y, frame);
+        break;
+    case Diff2:
+        gray = grayDifference(m_pMain, m_pRef2, minValue, maxValue, x, y, frame);
+        break;
+    }
+    return grayLevel(gray);
+}
+
+QPixmap *SliceWidget::buildSlicePixmap() const
+{
+    // The formula is chosen once per slice; the renderers work row by row.
+    const float minValue = m_minValue[m_viewType];
+    const float maxValue = m_maxValue[m_viewType];
+    const int frame = m_fixedCoordinate;
+    QImage image;
+    switch (m_viewType) {
+    case Main:
+        image = renderValueSlice(m_pMain, minValue, maxValue, frame, m_imageWidth, m_imageHeight);
+        break;
+    case Ref1:
+        image = renderValueSlice(m_pRef1, minValue, maxValue, frame, m_imageWidth, m_imageHeight);
+        break;
+    case Ref2:
+        image = renderValueSlice(m_pRef2, minValue, maxValue, frame, m_imageWidth, m_imageHeight);
+        break;
+    case Diff1:
+        image = renderDifferenceSlice(m_pMain, m_pRef1, minValue, maxValue, frame, m_imageWidth,
+                                      m_imageHeight);
+        break;
+    case Diff2:
+        image = renderDifferenceSlice(m_pMain, m_pRef2, minValue, maxValue, frame, m_imageWidth,
+                                      m_imageHeight);
+        break;
+    }
+    return new QPixmap(QPixmap::fromImage(std::move(image)));
+}
+
+void SliceWidget::onRedrawNeeded()
+{
+    QVector<CacheEntry> &list = m_sliceCache[m_viewType];
+    if (list.isEmpty()) {
+        int slices = 0;
+        int width = 0;
+        int height = 0;
+        for (const Image3D *pVolume : {m_pMain, m_pRef1, m_pRef2}) {
+            if (!pVolume)
+                continue;
+            slices = std::max(slices, pVolume->getNumFrames());
+            width = std::max(width, pVolume->getWidth());
+            height = std::max(height, pVolume->getHeight());
+        }
+        m_imageWidth = width;
+        m_imageHeight = height;
+        if (slices > 0)
+            list.resize(slices);
+        onRecalcSlider();
+        if (m_imageWidth > 0 && m_imageHeight > 0)
+            m_pScene->setSceneRect(0, -m_imageHeight, m_imageWidth, m_imageHeight);
+    }
+
+    const int n = int(list.size());
+    if (m_fixedCoordinate >= n) {
+        m_fixedCoordinate = std::max(n - 1, 0);
+        emit fixedCoordinateChanged(m_fixedCoordinate);
+    } else if (m_fixedCoordinate < 0) {
+        m_fixedCoordinate = 0;
+        emit fixedCoordinateChanged(0);
+    }
+    // May re-enter this redraw once, through onSliderPosition.
+    m_pSlider->setValue(m_fixedCoordinate);
+    emit slicePosition(m_fixedCoordinate, n);
+
+    showPixmap(m_fixedCoordinate >= 0 && m_fixedCoordinate < n ? slicePixmap() : nullptr);
+}
+
+QPixmap *SliceWidget::slicePixmap()
+{
+    const CacheKey key(m_viewType, m_fixedCoordinate);
+    CacheEntry &entry = m_sliceCache[m_viewType][m_fixedCoordinate];
+    if (entry.pPixmap) {
+        m_lru.splice(m_lru.begin(), m_lru, entry.lruPosition);
+        return entry.pPixmap;
+    }
+    entry.pPixmap = buildSlicePixmap();
+    ++m_renderCount;
+    m_lru.push_front(key);
+    entry.lruPosition = m_lru.begin();
+    m_cacheBytes += pixmapBytes(*entry.pPixmap);
+    return entry.pPixmap;
+}
+
+void SliceWidget::showPixmap(QPixmap *pPixmap)
+{
+    m_pShownPixmap = pPixmap;
+    m_pScene->setPixmap(pPixmap);
+    // Only now that the scene holds the new pixmap may the one it showed before be evicted.
+    trimCache();
+}
+
+void SliceWidget::trimCache()
+{
+    for (auto it = m_lru.end(); m_cacheBytes > m_cacheBudget && it != m_lru.begin();) {
+        const auto victim = std::prev(it);
+        if (m_sliceCache[victim->first][victim->second].pPixmap == m_pShownPixmap)
+            it = victim;
+        else
+            evict(*victim); // erases only the victim: `it` stays valid
+    }
+}
+
+void SliceWidget::evict(CacheKey key)
+{
+    CacheEntry &entry = m_sliceCache[key.first][key.second];
+    m_cacheBytes -= pixmapBytes(*entry.pPixmap);
+    delete entry.pPixmap;
+    entry.pPixmap = nullptr;
+    m_lru.erase(entry.lruPosition);
+}
+
+void SliceWidget::setCacheBudget(qint64 bytes)
+{
+    m_cacheBudget = bytes;
+    trimCache();
+}
+
+const QPixmap *SliceWidget::getCachedPixmap(int viewType, int slice) const
+{
+    if (viewType < Main || viewType > Diff2 || slice < 0 || slice >= m_sliceCache[viewType].size())
+        return nullptr;
+    return m_sliceCache[viewType][slice].pPixmap;
+}
+
+void SliceWidget::onSliceChanged(int dir)
+{
+    const int old = m_fixedCoordinate;
+    m_fixedCoordinate = old + dir;
+    const int n = int(m_sliceCache[m_viewType].size());
+    if (m_fixedCoordinate >= n)
+        m_fixedCoordinate = n - 1;
+    if (m_fixedCoordinate < 0)
+        m_fixedCoordinate = 0;
+    if (m_fixedCoordinate != old) {
+        emit fixedCoordinateChanged(m_fixedCoordinate);
+        emit redrawNeeded();
+    }
+}
+
+void SliceWidget::onRecalcSlider()
+{
+    const int n = int(m_sliceCache[m_viewType].size());
+    m_pSlider->setRange(0, std::max(n - 1, 0));
+    m_pSlider->setValue(m_fixedCoordinate);
+
+    delete layout();
+    QBoxLayout *pLayout = nullptr;
+    // More than a quarter taller than wide: the slider goes upright beside the image.
+    if (m_imageWidth < (4 * m_imageHeight) / 5) {
+        pLayout = new QHBoxLayout(this);
+        m_pSlider->setOrientation(Qt::Vertical);
+    } else {
+        pLayout = new QVBoxLayout(this);
+        m_pSlider->setOrientation(Qt::Horizontal);
+    }
+    pLayout->addWidget(m_pView);
+    pLayout->addWidget(m_pSlider);
+}
+
+void SliceWidget::onSliderPosition(int pos)
+{
+    m_fixedCoordinate = pos;
+    emit fixedCoordinateChanged(pos);
+    emit redrawNeeded();
+}
+
+void SliceWidget::setHorizontalPosition(int hPos) { m_pScene->setHorizontalPosition(hPos); }
+
+void SliceWidget::setVerticalPosition(int vPos) { m_pScene->setVerticalPosition(vPos); }
+
+void SliceWidget::clearCache()
+{
+    // The scene must not keep a pointer to a pixmap about to be deleted.
+    showPixmap(nullptr);
+    for (QVector<CacheEntry> &list : m_sliceCache) {
+        for (CacheEntry &entry : list)
+            delete entry.pPixmap;
+        list.clear();
+    }
+    m_lru.clear();
+    m_cacheBytes = 0;
+}

@@ -1,0 +1,123 @@
+#pragma once
+
+#include <QVector>
+#include <QWidget>
+
+#include <list>
+#include <utility>
+
+#include "viewtype.h"
+
+class Image3D;
+class QPixmap;
+class QSlider;
+class SliceScene;
+class SliceView;
+
+// Shows one slice (frame) of one of five views (ViewType) as a gray image under that view's
+// display range, with a slider to pick the slice. Slices cover the largest extent of the three
+// movies; image row 0 is movie row 0, shown at the bottom. Rendered slices are cached per view
+// and slice, least recently used first out beyond a byte budget; every movie or range change
+// empties the cache.
+class SliceWidget : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit SliceWidget(QWidget *parent = nullptr, Qt::WindowFlags f = {});
+    ~SliceWidget() override;
+
+    // The volumes stay the caller's; call again whenever a pointer or a volume's samples change.
+    void setMovies(const Image3D *pMain, const Image3D *pRef1, const Image3D *pRef2);
+    // Clamped to 0..4.
+    void setViewType(int viewType);
+    // Display ranges, stored unchanged (min may equal or exceed max).
+    void setMainRange(float minValue, float maxValue);
+    void setRef1Range(float minValue, float maxValue);
+    void setRef2Range(float minValue, float maxValue);
+    void setDiff1Range(float minValue, float maxValue);
+    void setDiff2Range(float minValue, float maxValue);
+
+    // Gray 0..255 of pixel (x, y) of slice `frame` in the current view: the per-pixel rule that
+    // rendered slices follow bit for bit.
+    int grayAt(int x, int y, int frame) const;
+
+    // Cache bound in bytes of pixmap memory (default 256 MiB). The slice on screen is never
+    // evicted, so one slice larger than the budget is still kept.
+    void setCacheBudget(qint64 bytes);
+    qint64 getCacheBudget() const { return m_cacheBudget; }
+    qint64 getCacheBytes() const { return m_cacheBytes; }
+    int getCacheEntryCount() const { return int(m_lru.size()); }
+    // The cached pixmap of a slice of a view, or nullptr while not rendered.
+    const QPixmap *getCachedPixmap(int viewType, int slice) const;
+    // Number of slices rendered since construction.
+    int getRenderCount() const { return m_renderCount; }
+
+    int getViewType() const { return m_viewType; }
+    int getFixedCoordinate() const { return m_fixedCoordinate; }
+    int getImageWidth() const { return m_imageWidth; }
+    int getImageHeight() const { return m_imageHeight; }
+    // The pixmap handed to the scene, or nullptr.
+    const QPixmap *getShownPixmap() const { return m_pShownPixmap; }
+    const SliceScene *getScene() const { return m_pScene; }
+    SliceView *getView() const { return m_pView; }
+    QSlider *getSlider() const { return m_pSlider; }
+
+signals:
+    // The slice number has been set to c.
+    void fixedCoordinateChanged(int c);
+    // The image must be rebuilt; connected to the widget's own onRedrawNeeded.
+    void redrawNeeded();
+    // (slice shown, number of slices), at the end of every redraw; (0, 0) with nothing loaded.
+    void slicePosition(int pos, int numSlices);
+
+private slots:
+    void onRedrawNeeded();
+    void onSliceChanged(int dir);
+    void onRecalcSlider();
+    void onSliderPosition(int pos);
+    void setHorizontalPosition(int hPos);
+    void setVerticalPosition(int vPos);
+
+private:
+    using CacheKey = std::pair<int, int>; // (view type, slice)
+
+    struct CacheEntry
+    {
+        QPixmap *pPixmap = nullptr;
+        std::list<CacheKey>::iterator lruPosition;
+    };
+
+    void setRange(int viewType, float minValue, float maxValue);
+    void clearCache();
+    QPixmap *buildSlicePixmap() const;
+    // The pixmap of the current slice of the current view, rendered and cached when missing.
+    QPixmap *slicePixmap();
+    void showPixmap(QPixmap *pPixmap);
+    // Evicts least recently used slices, except the one on screen, until within the budget.
+    void trimCache();
+    void evict(CacheKey key);
+
+    float m_minValue[5] = {0, 0, 0, -128, -128};
+    float m_maxValue[5] = {255, 255, 255, 128, 128};
+    const Image3D *m_pMain = nullptr;
+    const Image3D *m_pRef1 = nullptr;
+    const Image3D *m_pRef2 = nullptr;
+    // Axis held fixed: always 2 (frame), so a slice is one movie frame, image column j is
+    // sample x and image row i is sample y.
+    static constexpr int m_fixedAxis = 2;
+    int m_fixedCoordinate = 0;
+    SliceScene *m_pScene = nullptr;
+    SliceView *m_pView = nullptr;
+    QVector<CacheEntry> m_sliceCache[5];
+    int m_imageWidth = 0;
+    int m_imageHeight = 0;
+    int m_viewType = Main;
+    QSlider *m_pSlider = nullptr;
+
+    // Most recently used first.
+    std::list<CacheKey> m_lru;
+    qint64 m_cacheBytes = 0;
+    qint64 m_cacheBudget = qint64(256) << 20;
+    QPixmap *m_pShownPixmap = nullptr;
+    int m_renderCount = 0;
+};

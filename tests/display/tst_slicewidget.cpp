@@ -1,0 +1,850 @@
+// SliceWidget: rendered slices pixel by pixel in all five views, the redraw's
+// signals and their order, stepping, view switching, the slider layout, the cache and its
+// memory bound.
+#include <QtTest>
+
+#include <QBoxLayout>
+#include <QSlider>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <functional>
+#include <iterator>
+#include <limits>
+#include <memory>
+#include <random>
+
+#include "graymapping.h"
+#include "image3d.h"
+#include "imagenode.h"
+#include "slicescene.h"
+#include "sliceview.h"
+#include "slicewidget.h"
+
+namespace {
+
+const float NaN = std::numeric_limits<float>::quiet_NaN();
+
+using SampleFunction = std::function<float(int x, int y, int frame)>;
+
+std::unique_ptr<Image3D> makeVolume(int width, int height, int frames, const SampleFunction &f)
+{
+    auto pVolume = std::make_unique<Image3D>(width, height, frames);
+    float *pData = pVolume->getData();
+    for (int frame = 0; frame < frames; ++frame)
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                pData[x + qint64(width) * (y + qint64(height) * frame)] = f(x, y, frame);
+    return pVolume;
+}
+
+// The small main movie and reference of different sizes: main 5 x 4 x 3 (wider), reference 1
+// 3 x 6 x 5 (taller, longer); one NaN sample in each. Whole values, so that under a range of
+// span 255 the gray is the value minus the minimum, clamped.
+const int MainWidth = 5, MainHeight = 4, MainFrames = 3;
+const int RefWidth = 3, RefHeight = 6, RefFrames = 5;
+
+float mainSample(int x, int y, int frame)
+{
+    if (x == 1 && y == 1 && frame == 0)
+        return NaN;
+    return float(x + 10 * y + 50 * frame);
+}
+
+float refSample(int x, int y, int frame)
+{
+    if (x == 2 && y == 0 && frame == 1)
+        return NaN;
+    return float(200 - (x + 10 * y + 20 * frame));
+}
+
+bool insideMain(int x, int y, int frame)
+{
+    return x < MainWidth && y < MainHeight && frame < MainFrames;
+}
+
+bool insideRef(int x, int y, int frame)
+{
+    return x < RefWidth && y < RefHeight && frame < RefFrames;
+}
+
+// Ranges of span 255 for the rendering test: gray = value - minimum, clamped to 0..255.
+const float Diff1Min = -100.0f;
+const float Diff2Min = -50.0f;
+
+int clampedGray(float value, float minValue)
+{
+    if (std::isnan(value))
+        return 0;
+    return std::clamp(int(value - minValue), 0, 255);
+}
+
+int expectedGray(int view, int x, int y, int frame)
+{
+    const float main = insideMain(x, y, frame) ? mainSample(x, y, frame) : 0.0f;
+    const float ref = insideRef(x, y, frame) ? refSample(x, y, frame) : 0.0f;
+    switch (view) {
+    case Main:
+        return insideMain(x, y, frame) ? clampedGray(main, 0.0f) : 0;
+    case Ref1:
+        return insideRef(x, y, frame) ? clampedGray(ref, 0.0f) : 0;
+    case Ref2:
+        return 0; // no reference 2: black
+    case Diff1:
+        return clampedGray(main - ref, Diff1Min);
+    case Diff2:
+        return clampedGray(main, Diff2Min); // reference 2 missing counts as 0
+    }
+    return -1;
+}
+
+int pixelGray(const QImage &image, int x, int y)
+{
+    const QRgb pixel = image.pixel(x, y);
+    if (qAlpha(pixel) != 255 || qRed(pixel) != qGreen(pixel) || qRed(pixel) != qBlue(pixel))
+        return -1;
+    return qRed(pixel);
+}
+
+QImage shownImage(const SliceWidget &widget)
+{
+    return widget.getShownPixmap() ? widget.getShownPixmap()->toImage() : QImage();
+}
+
+// Shows slice `slice` of view `view` the way a user would: view switch, then the slider.
+void show(SliceWidget &widget, int view, int slice)
+{
+    widget.setViewType(view);
+    widget.getSlider()->setValue(slice);
+}
+
+// Every signal of the widget, in the order of emission, as text.
+class SignalLog
+{
+public:
+    explicit SignalLog(SliceWidget &widget)
+    {
+        // The widget's own redraw listens to redrawNeeded; the log must hear it first, so the
+        // redraw's connection is made again after the log's.
+        if (!QObject::disconnect(&widget, &SliceWidget::redrawNeeded, &widget, nullptr))
+            qFatal("SignalLog: the widget's redraw connection was not found");
+        QObject::connect(&widget, &SliceWidget::redrawNeeded, &widget,
+                         [this] { entries << QStringLiteral("redrawNeeded"); });
+        QObject::connect(&widget, &SliceWidget::redrawNeeded, &widget, [&widget] {
+            QMetaObject::invokeMethod(&widget, "onRedrawNeeded", Qt::DirectConnection);
+        });
+        QObject::connect(&widget, &SliceWidget::fixedCoordinateChanged, &widget, [this](int c) {
+            entries << QStringLiteral("fixedCoordinateChanged(%1)").arg(c);
+        });
+        QObject::connect(&widget, &SliceWidget::slicePosition, &widget, [this](int pos, int n) {
+            entries << QStringLiteral("slicePosition(%1, %2)").arg(pos).arg(n);
+        });
+    }
+    QStringList entries;
+};
+
+qint64 sliceBytes(int width, int height) { return qint64(width) * height * 4; }
+
+// Every cached pixmap of every view equals what the per-pixel rule gives for its slice.
+bool cachedSlicesMatchPerPixelRule(SliceWidget &widget, int slices)
+{
+    const int view = widget.getViewType();
+    bool ok = true;
+    for (int v = Main; v <= Diff2 && ok; ++v) {
+        widget.setViewType(v);
+        for (int slice = 0; slice < slices && ok; ++slice) {
+            const QPixmap *pPixmap = widget.getCachedPixmap(v, slice);
+            if (!pPixmap)
+                continue;
+            const QImage image = pPixmap->toImage();
+            for (int y = 0; y < image.height() && ok; ++y)
+                for (int x = 0; x < image.width() && ok; ++x)
+                    ok = pixelGray(image, x, y) == widget.grayAt(x, y, slice);
+        }
+    }
+    widget.setViewType(view);
+    return ok;
+}
+
+} // namespace
+
+class TestSliceWidget : public QObject
+{
+    Q_OBJECT
+private slots:
+    void construction();
+    void noVolume();
+    void renderedSlices_data();
+    void renderedSlices();
+    void cifMainAgainstQcifReference();
+    void fastPathMatchesGrayAt_data();
+    void fastPathMatchesGrayAt();
+    void upright();
+    void sliderMovesSlice();
+    void sliceCountDropWhileSlice15Shown();
+    void steppingStopsAtBothEnds_data();
+    void steppingStopsAtBothEnds();
+    void steppingInTheMiddle();
+    void setViewTypeClamps_data();
+    void setViewTypeClamps();
+    void rangeChangeEmptiesEveryView_data();
+    void rangeChangeEmptiesEveryView();
+    void setMoviesEmptiesCacheAndKeepsSlice();
+    void revisitedSliceIsNotRenderedAgain();
+    void sliderLayout_data();
+    void sliderLayout();
+    void linePositionsForwardToScene();
+    void cacheBudgetBoundsMemory();
+    void evictedSliceReturnsIdentical();
+    void evictionIsLeastRecentlyUsed();
+    void shownSliceIsNeverEvicted();
+    void loweringBudgetTrims();
+};
+
+void TestSliceWidget::construction()
+{
+    SliceWidget widget;
+    QCOMPARE(widget.size(), QSize(800, 800));
+    QCOMPARE(widget.getViewType(), int(Main));
+    QCOMPARE(widget.getFixedCoordinate(), 0);
+    QCOMPARE(widget.getShownPixmap(), nullptr);
+    QCOMPARE(widget.getCacheEntryCount(), 0);
+    QCOMPARE(widget.getCacheBytes(), 0);
+    QCOMPARE(widget.getCacheBudget(), qint64(256) << 20);
+    QCOMPARE(widget.getSlider()->orientation(), Qt::Horizontal);
+    QCOMPARE(widget.getSlider()->minimum(), 0);
+    QCOMPARE(widget.getSlider()->maximum(), 1);
+    QCOMPARE(widget.getSlider()->value(), 0);
+    QCOMPARE(widget.getView()->scene(), widget.getScene());
+    auto *pLayout = qobject_cast<QVBoxLayout *>(widget.layout());
+    QVERIFY(pLayout);
+    QCOMPARE(pLayout->itemAt(0)->widget(), widget.getView());
+    QCOMPARE(pLayout->itemAt(1)->widget(), widget.getSlider());
+}
+
+void TestSliceWidget::noVolume()
+{
+    SliceWidget widget;
+    const QRectF sceneRect = widget.getScene()->sceneRect();
+    SignalLog log(widget);
+    QSignalSpy positions(&widget, &SliceWidget::slicePosition);
+
+    widget.setMovies(nullptr, nullptr, nullptr);
+    QCOMPARE(log.entries,
+             (QStringList {"redrawNeeded", "fixedCoordinateChanged(0)", "slicePosition(0, 0)"}));
+    QCOMPARE(positions.count(), 1);
+    QCOMPARE(positions.at(0), (QList<QVariant> {0, 0}));
+    QCOMPARE(widget.getSlider()->minimum(), 0);
+    QCOMPARE(widget.getSlider()->maximum(), 0);
+    QCOMPARE(widget.getShownPixmap(), nullptr);
+    QCOMPARE(widget.getScene()->getNode()->getPixmap(), nullptr);
+    QCOMPARE(widget.getScene()->sceneRect(), sceneRect);
+
+    // With 0 slices every redraw announces slice 0 again.
+    log.entries.clear();
+    widget.setViewType(Diff1);
+    QCOMPARE(log.entries,
+             (QStringList {"redrawNeeded", "fixedCoordinateChanged(0)", "slicePosition(0, 0)"}));
+}
+
+void TestSliceWidget::renderedSlices_data()
+{
+    QTest::addColumn<int>("view");
+    QTest::addColumn<int>("slice");
+
+    const char *names[] = {"Main", "Ref1", "Ref2", "Diff1", "Diff2"};
+    const char *what[] = {"both movies, NaN in main", "both movies, NaN in reference",
+                          "main's last frame", "reference only", "reference's last frame"};
+    for (int view = Main; view <= Diff2; ++view)
+        for (int slice = 0; slice < RefFrames; ++slice)
+            QTest::addRow("%s slice %d: %s", names[view], slice, what[slice]) << view << slice;
+}
+
+void TestSliceWidget::renderedSlices()
+{
+    QFETCH(int, view);
+    QFETCH(int, slice);
+
+    const auto pMain = makeVolume(MainWidth, MainHeight, MainFrames, mainSample);
+    const auto pRef = makeVolume(RefWidth, RefHeight, RefFrames, refSample);
+    SliceWidget widget;
+    widget.setDiff1Range(Diff1Min, Diff1Min + 255.0f);
+    widget.setDiff2Range(Diff2Min, Diff2Min + 255.0f);
+    widget.setMovies(pMain.get(), pRef.get(), nullptr);
+    QSignalSpy positions(&widget, &SliceWidget::slicePosition);
+    show(widget, view, slice);
+
+    QCOMPARE(widget.getViewType(), view);
+    QCOMPARE(widget.getFixedCoordinate(), slice);
+    QCOMPARE(positions.last(), (QList<QVariant> {slice, RefFrames}));
+    // Every view covers the largest extent of the movies: 5 x 6, 5 slices.
+    QCOMPARE(widget.getSlider()->maximum(), RefFrames - 1);
+    const QImage image = shownImage(widget);
+    QCOMPARE(image.size(), QSize(MainWidth, RefHeight));
+    QCOMPARE(widget.getScene()->getNode()->getPixmap(), widget.getShownPixmap());
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const int expected = expectedGray(view, x, y, slice);
+            if (pixelGray(image, x, y) != expected || widget.grayAt(x, y, slice) != expected)
+                QFAIL(qPrintable(QStringLiteral("pixel (%1, %2): shown %3, grayAt %4, expected %5")
+                                         .arg(x)
+                                         .arg(y)
+                                         .arg(pixelGray(image, x, y))
+                                         .arg(widget.grayAt(x, y, slice))
+                                         .arg(expected)));
+        }
+    }
+}
+
+void TestSliceWidget::cifMainAgainstQcifReference()
+{
+    // Main 352 x 288 x 10, reference 1 176 x 144 x 20, default ranges.
+    const auto pMain = makeVolume(
+            352, 288, 10, [](int x, int y, int f) { return float((x + 3 * y + 7 * f) % 256); });
+    const auto pRef = makeVolume(
+            176, 144, 20, [](int x, int y, int f) { return float((5 * x + y + 11 * f) % 256); });
+    SliceWidget widget;
+    widget.setMovies(pMain.get(), pRef.get(), nullptr);
+    // Gray of difference d under the default -128..128.
+    const auto differenceGray = [](float d) {
+        const float g = (d + 128.0f) / 256.0f * 255.0f;
+        return std::clamp(int(std::floor(double(g) + 0.5)), 0, 255);
+    };
+    for (int view : {int(Main), int(Ref1), int(Diff1)}) {
+        for (int slice : {0, 9, 10, 19}) {
+            show(widget, view, slice);
+            QCOMPARE(widget.getSlider()->maximum(), 19);
+            const QImage image = shownImage(widget);
+            QCOMPARE(image.size(), QSize(352, 288));
+            for (int y = 0; y < 288; ++y) {
+                for (int x = 0; x < 352; ++x) {
+                    const bool inMain = slice < 10;
+                    const bool inRef = x < 176 && y < 144;
+                    const float main = inMain ? pMain->getData()[x + 352 * (y + 288 * slice)] : 0;
+                    const float ref = inRef ? pRef->getData()[x + 176 * (y + 144 * slice)] : 0;
+                    int expected = 0;
+                    if (view == Main)
+                        expected = inMain ? int(main) : 0; // slices 10..19 all black
+                    else if (view == Ref1)
+                        expected = inRef ? int(ref) : 0; // black outside 176 x 144
+                    else
+                        expected = differenceGray(main - ref); // 128 outside both
+                    if (pixelGray(image, x, y) != expected)
+                        QFAIL(qPrintable(QStringLiteral("view %1 slice %2 pixel (%3, %4): %5, "
+                                                        "expected %6")
+                                                 .arg(view)
+                                                 .arg(slice)
+                                                 .arg(x)
+                                                 .arg(y)
+                                                 .arg(pixelGray(image, x, y))
+                                                 .arg(expected)));
+                }
+            }
+        }
+    }
+    show(widget, Diff1, 19);
+    QCOMPARE(pixelGray(shownImage(widget), 300, 200), 128);
+}
+
+void TestSliceWidget::fastPathMatchesGrayAt_data()
+{
+    QTest::addColumn<float>("minValue");
+    QTest::addColumn<float>("maxValue");
+
+    const float inf = std::numeric_limits<float>::infinity();
+    QTest::newRow("default-like 0..255") << 0.0f << 255.0f;
+    QTest::newRow("-128..128") << -128.0f << 128.0f;
+    QTest::newRow("min = max = 5") << 5.0f << 5.0f;
+    QTest::newRow("min = max = 0") << 0.0f << 0.0f;
+    QTest::newRow("inverted 255..0") << 255.0f << 0.0f;
+    QTest::newRow("huge -3e38..3e38") << -3e38f << 3e38f;
+    QTest::newRow("min = max = inf") << inf << inf;
+    QTest::newRow("fractional 0.1..0.7") << 0.1f << 0.7f;
+}
+
+void TestSliceWidget::fastPathMatchesGrayAt()
+{
+    QFETCH(float, minValue);
+    QFETCH(float, maxValue);
+
+    // Odd sizes, all different; whole, fractional, NaN, infinite and huge samples.
+    std::mt19937 random(7);
+    const float specials[] = {NaN,
+                              std::numeric_limits<float>::infinity(),
+                              -std::numeric_limits<float>::infinity(),
+                              3e38f,
+                              -3e38f,
+                              2.5f,
+                              -0.0f,
+                              511.0f,
+                              512.0f,
+                              -513.0f};
+    const auto sample = [&](int, int, int) {
+        const int kind = int(random() % 8);
+        if (kind < 4)
+            return float(random() % 256);
+        if (kind < 6)
+            return float(random() % 20001) / 10.0f - 1000.0f;
+        return specials[random() % std::size(specials)];
+    };
+    const auto pMain = makeVolume(7, 5, 2, sample);
+    const auto pRef1 = makeVolume(4, 9, 3, sample);
+    const auto pRef2 = makeVolume(9, 2, 1, sample);
+    SliceWidget widget;
+    widget.setMovies(pMain.get(), pRef1.get(), pRef2.get());
+    widget.setMainRange(minValue, maxValue);
+    widget.setRef1Range(minValue, maxValue);
+    widget.setRef2Range(minValue, maxValue);
+    widget.setDiff1Range(minValue, maxValue);
+    widget.setDiff2Range(minValue, maxValue);
+    for (int view = Main; view <= Diff2; ++view) {
+        for (int slice = 0; slice < 3; ++slice) {
+            show(widget, view, slice);
+            const QImage image = shownImage(widget);
+            QCOMPARE(image.size(), QSize(9, 9));
+            for (int y = 0; y < 9; ++y)
+                for (int x = 0; x < 9; ++x)
+                    if (pixelGray(image, x, y) != widget.grayAt(x, y, slice))
+                        QFAIL(qPrintable(QStringLiteral("view %1 slice %2 pixel (%3, %4): %5, "
+                                                        "grayAt %6")
+                                                 .arg(view)
+                                                 .arg(slice)
+                                                 .arg(x)
+                                                 .arg(y)
+                                                 .arg(pixelGray(image, x, y))
+                                                 .arg(widget.grayAt(x, y, slice))));
+        }
+    }
+}
+
+void TestSliceWidget::upright()
+{
+    // Row y of the movie has gray 100 + 40 * y + x: row 0 must be at the bottom of the screen.
+    const int width = 4, height = 3;
+    const auto pMain = makeVolume(width, height, 1,
+                                  [](int x, int y, int) { return float(100 + 40 * y + x); });
+    SliceWidget widget;
+    widget.setMovies(pMain.get(), nullptr, nullptr);
+    widget.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&widget));
+
+    QCOMPARE(widget.getScene()->sceneRect(), QRectF(0, -height, width, height));
+    const ImageNode *pNode = widget.getScene()->getNode();
+    QCOMPARE(pNode->transform(), QTransform(1, 0, 0, -1, 0, 0));
+    // The pixmap's row 0 is movie row 0; the node maps it to the bottom of the scene.
+    const QImage pixmapImage = shownImage(widget);
+    QCOMPARE(pixelGray(pixmapImage, 0, 0), 100);
+    QCOMPARE(pNode->mapToScene(QPointF(0.5, 0.5)), QPointF(0.5, -0.5));
+
+    // What the screen shows.
+    const QImage screen = widget.getView()->viewport()->grab().toImage();
+    const QPoint topLeft = widget.getView()->mapFromScene(QPointF(0, -height));
+    for (int screenRow = 0; screenRow < height; ++screenRow) {
+        const int y = height - 1 - screenRow;
+        for (int x = 0; x < width; ++x)
+            QCOMPARE(pixelGray(screen, topLeft.x() + x, topLeft.y() + screenRow), 100 + 40 * y + x);
+    }
+}
+
+void TestSliceWidget::sliderMovesSlice()
+{
+    const auto pMain = makeVolume(4, 3, 6, [](int, int, int f) { return float(f); });
+    SliceWidget widget;
+    widget.setMovies(pMain.get(), nullptr, nullptr);
+    SignalLog log(widget);
+    widget.getSlider()->setValue(3);
+    QCOMPARE(log.entries,
+             (QStringList {"fixedCoordinateChanged(3)", "redrawNeeded", "slicePosition(3, 6)"}));
+    QCOMPARE(widget.getFixedCoordinate(), 3);
+    QCOMPARE(pixelGray(shownImage(widget), 0, 0), 3);
+}
+
+void TestSliceWidget::sliceCountDropWhileSlice15Shown()
+{
+    const auto pLong = makeVolume(4, 3, 20, [](int, int, int f) { return float(f); });
+    const auto pShort = makeVolume(4, 3, 10, [](int, int, int f) { return float(100 + f); });
+    SliceWidget widget;
+    widget.setMovies(pLong.get(), nullptr, nullptr);
+    widget.getSlider()->setValue(15);
+    QCOMPARE(widget.getFixedCoordinate(), 15);
+
+    SignalLog log(widget);
+    QSignalSpy coordinates(&widget, &SliceWidget::fixedCoordinateChanged);
+    QSignalSpy positions(&widget, &SliceWidget::slicePosition);
+    widget.setMovies(pShort.get(), nullptr, nullptr);
+
+    // The new slider range pulls the slider to 9; its one nested redraw shows slice 9.
+    QCOMPARE(log.entries,
+             (QStringList {"redrawNeeded", "fixedCoordinateChanged(9)", "redrawNeeded",
+                           "slicePosition(9, 10)", "slicePosition(9, 10)"}));
+    QCOMPARE(coordinates.count(), 1);
+    QCOMPARE(coordinates.at(0).at(0).toInt(), 9);
+    QCOMPARE(positions.last(), (QList<QVariant> {9, 10}));
+    QCOMPARE(widget.getSlider()->value(), 9);
+    QCOMPARE(widget.getSlider()->maximum(), 9);
+    QCOMPARE(widget.getFixedCoordinate(), 9);
+    QCOMPARE(pixelGray(shownImage(widget), 0, 0), 109);
+    QCOMPARE(widget.getRenderCount(), 3); // slices 0 and 15 of the long movie, slice 9
+}
+
+void TestSliceWidget::steppingStopsAtBothEnds_data()
+{
+    QTest::addColumn<int>("startSlice");
+    QTest::addColumn<bool>("useWheel");
+    QTest::addColumn<int>("dir");
+
+    QTest::newRow("Page Up at the last slice") << 4 << false << 1;
+    QTest::newRow("Page Down at slice 0") << 0 << false << -1;
+    QTest::newRow("wheel forward at the last slice") << 4 << true << 1;
+    QTest::newRow("wheel back at slice 0") << 0 << true << -1;
+}
+
+void TestSliceWidget::steppingStopsAtBothEnds()
+{
+    QFETCH(int, startSlice);
+    QFETCH(bool, useWheel);
+    QFETCH(int, dir);
+
+    const auto pMain = makeVolume(4, 3, 5, [](int, int, int f) { return float(f); });
+    SliceWidget widget;
+    widget.setMovies(pMain.get(), nullptr, nullptr);
+    widget.getSlider()->setValue(startSlice);
+    const int renders = widget.getRenderCount();
+    SignalLog log(widget);
+    QSignalSpy coordinates(&widget, &SliceWidget::fixedCoordinateChanged);
+    QSignalSpy redraws(&widget, &SliceWidget::redrawNeeded);
+    QSignalSpy positions(&widget, &SliceWidget::slicePosition);
+
+    if (useWheel) {
+        const QPoint pos(10, 10);
+        QWheelEvent event(pos, widget.getView()->viewport()->mapToGlobal(pos), QPoint(),
+                          QPoint(0, 120 * dir), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                          false);
+        QCoreApplication::sendEvent(widget.getView()->viewport(), &event);
+    } else {
+        QTest::keyClick(widget.getView(), dir > 0 ? Qt::Key_PageUp : Qt::Key_PageDown);
+    }
+
+    QCOMPARE(coordinates.count(), 0);
+    QCOMPARE(redraws.count(), 0);
+    QCOMPARE(positions.count(), 0);
+    QCOMPARE(log.entries, QStringList());
+    QCOMPARE(widget.getFixedCoordinate(), startSlice);
+    QCOMPARE(widget.getRenderCount(), renders);
+}
+
+void TestSliceWidget::steppingInTheMiddle()
+{
+    const auto pMain = makeVolume(4, 3, 5, [](int, int, int f) { return float(f); });
+    SliceWidget widget;
+    widget.setMovies(pMain.get(), nullptr, nullptr);
+    widget.getSlider()->setValue(2);
+    SignalLog log(widget);
+
+    QTest::keyClick(widget.getView(), Qt::Key_PageUp);
+    // The step, then the slider catching up once (its nested redraw shows the slice).
+    QCOMPARE(log.entries,
+             (QStringList {"fixedCoordinateChanged(3)", "redrawNeeded", "fixedCoordinateChanged(3)",
+                           "redrawNeeded", "slicePosition(3, 5)", "slicePosition(3, 5)"}));
+    QCOMPARE(widget.getSlider()->value(), 3);
+    QCOMPARE(pixelGray(shownImage(widget), 0, 0), 3);
+
+    log.entries.clear();
+    QTest::keyClick(widget.getView(), Qt::Key_PageDown);
+    QTest::keyClick(widget.getView(), Qt::Key_PageDown);
+    QCOMPARE(widget.getFixedCoordinate(), 1);
+    QCOMPARE(log.entries.last(), QStringLiteral("slicePosition(1, 5)"));
+}
+
+void TestSliceWidget::setViewTypeClamps_data()
+{
+    QTest::addColumn<int>("requested");
+    QTest::addColumn<int>("shown");
+
+    QTest::newRow("7 shows Diff2") << 7 << int(Diff2);
+    QTest::newRow("5 shows Diff2") << 5 << int(Diff2);
+    QTest::newRow("INT_MAX shows Diff2") << INT_MAX << int(Diff2);
+    QTest::newRow("-1 shows Main") << -1 << int(Main);
+    QTest::newRow("INT_MIN shows Main") << INT_MIN << int(Main);
+    QTest::newRow("3 shows Diff1") << 3 << int(Diff1);
+    QTest::newRow("4 shows Diff2") << 4 << int(Diff2);
+    QTest::newRow("0 shows Main") << 0 << int(Main);
+}
+
+void TestSliceWidget::setViewTypeClamps()
+{
+    QFETCH(int, requested);
+    QFETCH(int, shown);
+
+    const auto pMain = makeVolume(3, 2, 2, [](int, int, int) { return 200.0f; });
+    SliceWidget widget;
+    widget.setMovies(pMain.get(), nullptr, nullptr);
+    widget.setViewType(Ref1); // start elsewhere: every row is a change
+    const int cached = widget.getCacheEntryCount();
+    QCOMPARE(cached, 2); // Main and Ref1, slice 0
+    SignalLog log(widget);
+
+    widget.setViewType(requested);
+    QCOMPARE(widget.getViewType(), shown);
+    QCOMPARE(log.entries.first(), QStringLiteral("redrawNeeded"));
+    QCOMPARE(log.entries.last(), QStringLiteral("slicePosition(0, 2)"));
+    QCOMPARE(widget.getShownPixmap(), widget.getCachedPixmap(shown, 0));
+    // The cache stays: the other view's slice is still there.
+    QVERIFY(widget.getCachedPixmap(Ref1, 0) != nullptr);
+    const int expectedGray[] = {200, 0, 0, 255, 255}; // 200 in 0..255; 200 - 0 in -128..128
+    QCOMPARE(pixelGray(shownImage(widget), 1, 1), expectedGray[shown]);
+}
+
+void TestSliceWidget::rangeChangeEmptiesEveryView_data()
+{
+    QTest::addColumn<int>("rangeView");
+    QTest::addColumn<int>("shownView");
+
+    const char *names[] = {"Main", "Ref1", "Ref2", "Diff1", "Diff2"};
+    for (int rangeView = Main; rangeView <= Diff2; ++rangeView)
+        for (int shownView : {int(Main), int(Diff1)})
+            QTest::addRow("%s range changed while %s shown", names[rangeView], names[shownView])
+                    << rangeView << shownView;
+}
+
+void TestSliceWidget::rangeChangeEmptiesEveryView()
+{
+    QFETCH(int, rangeView);
+    QFETCH(int, shownView);
+
+    const auto pMain = makeVolume(3, 2, 3, [](int, int, int) { return 100.0f; });
+    const auto pRef = makeVolume(3, 2, 3, [](int, int, int) { return 60.0f; });
+    SliceWidget widget;
+    widget.setMovies(pMain.get(), pRef.get(), pRef.get());
+    for (int view = Main; view <= Diff2; ++view)
+        for (int slice = 0; slice < 2; ++slice)
+            show(widget, view, slice);
+    show(widget, shownView, 1);
+    QCOMPARE(widget.getCacheEntryCount(), 10);
+    const int renders = widget.getRenderCount();
+    SignalLog log(widget);
+
+    using Setter = void (SliceWidget::*)(float, float);
+    const Setter setters[]
+            = {&SliceWidget::setMainRange, &SliceWidget::setRef1Range, &SliceWidget::setRef2Range,
+               &SliceWidget::setDiff1Range, &SliceWidget::setDiff2Range};
+    (widget.*setters[rangeView])(50.0f, 150.0f);
+
+    // Everything went; only the slice on screen was rendered again, under the current ranges.
+    QCOMPARE(widget.getCacheEntryCount(), 1);
+    QCOMPARE(widget.getRenderCount(), renders + 1);
+    for (int view = Main; view <= Diff2; ++view)
+        for (int slice = 0; slice < 3; ++slice)
+            QCOMPARE(widget.getCachedPixmap(view, slice) != nullptr,
+                     view == shownView && slice == 1);
+    QCOMPARE(log.entries, (QStringList {"redrawNeeded", "slicePosition(1, 3)"}));
+    // Main 100 gives 100 under 0..255 and 128 under 50..150; Diff1 40 gives 167 under
+    // -128..128, and 0 under 50..150.
+    const bool changedShown = rangeView == shownView;
+    const int expected = shownView == Main ? (changedShown ? 128 : 100) : (changedShown ? 0 : 167);
+    QCOMPARE(pixelGray(shownImage(widget), 0, 0), expected);
+}
+
+void TestSliceWidget::setMoviesEmptiesCacheAndKeepsSlice()
+{
+    const auto pFirst = makeVolume(3, 2, 5, [](int, int, int f) { return float(f); });
+    const auto pSecond = makeVolume(3, 2, 5, [](int, int, int f) { return float(10 + f); });
+    SliceWidget widget;
+    widget.setMovies(pFirst.get(), nullptr, nullptr);
+    show(widget, Main, 2);
+    show(widget, Diff1, 2);
+    show(widget, Main, 3);
+    QCOMPARE(widget.getCacheEntryCount(), 4); // with Main slice 0 from the first redraw
+
+    widget.setMovies(pSecond.get(), nullptr, nullptr);
+    QCOMPARE(widget.getCacheEntryCount(), 1);
+    QCOMPARE(widget.getFixedCoordinate(), 3);
+    QCOMPARE(pixelGray(shownImage(widget), 0, 0), 13);
+    QCOMPARE(widget.getCachedPixmap(Diff1, 2), nullptr);
+}
+
+void TestSliceWidget::revisitedSliceIsNotRenderedAgain()
+{
+    const auto pMain = makeVolume(3, 2, 5, [](int, int, int f) { return float(f); });
+    SliceWidget widget;
+    widget.setMovies(pMain.get(), nullptr, nullptr);
+    QCOMPARE(widget.getRenderCount(), 1);
+    const QPixmap *pFirst = widget.getShownPixmap();
+    show(widget, Main, 1);
+    show(widget, Diff2, 1);
+    show(widget, Main, 0);
+    QCOMPARE(widget.getRenderCount(), 3);
+    QCOMPARE(widget.getShownPixmap(), pFirst);
+    show(widget, Main, 1);
+    show(widget, Diff2, 1);
+    show(widget, Main, 0);
+    QCOMPARE(widget.getRenderCount(), 3);
+}
+
+void TestSliceWidget::sliderLayout_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<bool>("vertical");
+
+    QTest::newRow("99 x 125: vertical slider on the right") << 99 << 125 << true;
+    QTest::newRow("100 x 125: horizontal slider below") << 100 << 125 << false;
+    QTest::newRow("79 x 100: vertical") << 79 << 100 << true;
+    QTest::newRow("80 x 100: horizontal") << 80 << 100 << false;
+    QTest::newRow("99 x 124: 4 * 124 / 5 truncates to 99, horizontal") << 99 << 124 << false;
+    QTest::newRow("1 x 2: 8 / 5 truncates to 1, horizontal") << 1 << 2 << false;
+    QTest::newRow("1 x 3: vertical") << 1 << 3 << true;
+    QTest::newRow("square 64 x 64: horizontal") << 64 << 64 << false;
+    QTest::newRow("wide 352 x 288: horizontal") << 352 << 288 << false;
+}
+
+void TestSliceWidget::sliderLayout()
+{
+    QFETCH(int, width);
+    QFETCH(int, height);
+    QFETCH(bool, vertical);
+
+    const auto pMain = std::make_unique<Image3D>(width, height, 2);
+    SliceWidget widget;
+    widget.setMovies(pMain.get(), nullptr, nullptr);
+    QCOMPARE(widget.getImageWidth(), width);
+    QCOMPARE(widget.getImageHeight(), height);
+    QCOMPARE(widget.getSlider()->orientation(), vertical ? Qt::Vertical : Qt::Horizontal);
+    QBoxLayout *pLayout = qobject_cast<QBoxLayout *>(widget.layout());
+    QVERIFY(pLayout);
+    QCOMPARE(qobject_cast<QHBoxLayout *>(pLayout) != nullptr, vertical);
+    QCOMPARE(pLayout->count(), 2);
+    QCOMPARE(pLayout->itemAt(0)->widget(), widget.getView());
+    QCOMPARE(pLayout->itemAt(1)->widget(), widget.getSlider());
+    QCOMPARE(widget.getView()->parentWidget(), &widget);
+    QCOMPARE(widget.getSlider()->parentWidget(), &widget);
+}
+
+void TestSliceWidget::linePositionsForwardToScene()
+{
+    SliceWidget widget;
+    QVERIFY(QMetaObject::invokeMethod(&widget, "setHorizontalPosition", Q_ARG(int, 2)));
+    QVERIFY(QMetaObject::invokeMethod(&widget, "setVerticalPosition", Q_ARG(int, 0)));
+    QCOMPARE(widget.getScene()->getNode()->getHorizontalPosition(), 2.0f);
+    QCOMPARE(widget.getScene()->getNode()->getVerticalPosition(), 0.0f);
+}
+
+void TestSliceWidget::cacheBudgetBoundsMemory()
+{
+    // 64 x 32 slices of 8 KiB, a budget of three, browsed through all five views.
+    const auto pMain = makeVolume(
+            64, 32, 12, [](int x, int y, int f) { return float((x + y + 13 * f) % 256); });
+    const auto pRef = makeVolume(64, 32, 12, [](int x, int, int f) { return float(x * f % 256); });
+    SliceWidget widget;
+    const qint64 budget = 3 * sliceBytes(64, 32);
+    widget.setCacheBudget(budget);
+    widget.setMovies(pMain.get(), pRef.get(), pRef.get());
+    for (int view = Main; view <= Diff2; ++view) {
+        widget.setViewType(view);
+        for (int step = 0; step < 12; ++step) {
+            QTest::keyClick(widget.getView(), step % 2 ? Qt::Key_PageDown : Qt::Key_PageUp);
+            QTest::keyClick(widget.getView(), Qt::Key_PageUp);
+            QVERIFY(widget.getCacheBytes() <= budget);
+            QVERIFY(widget.getCacheEntryCount() <= 3);
+            QVERIFY(widget.getShownPixmap() != nullptr);
+            QCOMPARE(widget.getScene()->getNode()->getPixmap(), widget.getShownPixmap());
+            QCOMPARE(widget.getShownPixmap(),
+                     widget.getCachedPixmap(view, widget.getFixedCoordinate()));
+        }
+    }
+    QCOMPARE(widget.getCacheEntryCount(), 3);
+    QCOMPARE(widget.getCacheBytes(), budget);
+    QVERIFY(widget.getRenderCount() > 3 * 5);
+    // Every entry present obeys the invariant: rendered from the current movies and ranges.
+    QVERIFY(cachedSlicesMatchPerPixelRule(widget, 12));
+}
+
+void TestSliceWidget::evictedSliceReturnsIdentical()
+{
+    const auto pMain = makeVolume(33, 17, 8, [](int x, int y, int f) {
+        return (x + y + f) % 5 == 0 ? NaN : float(x * 7 + y * 3 + f * 11) / 2.0f;
+    });
+    SliceWidget widget;
+    widget.setCacheBudget(2 * sliceBytes(33, 17));
+    widget.setMovies(pMain.get(), pMain.get(), nullptr);
+    widget.setViewType(Diff1);
+    widget.setDiff1Range(-3.0f, 40.0f);
+    widget.setViewType(Main);
+    widget.setMainRange(10.0f, 10.0f);
+    const QImage first = shownImage(widget);
+    for (int slice = 1; slice < 8; ++slice)
+        widget.getSlider()->setValue(slice);
+    QCOMPARE(widget.getCachedPixmap(Main, 0), nullptr); // evicted
+    const int renders = widget.getRenderCount();
+
+    widget.getSlider()->setValue(0);
+    QCOMPARE(widget.getRenderCount(), renders + 1);
+    QCOMPARE(shownImage(widget), first);
+    QVERIFY(cachedSlicesMatchPerPixelRule(widget, 8));
+}
+
+void TestSliceWidget::evictionIsLeastRecentlyUsed()
+{
+    const auto pMain = makeVolume(16, 16, 6, [](int, int, int f) { return float(f); });
+    SliceWidget widget;
+    widget.setCacheBudget(3 * sliceBytes(16, 16));
+    widget.setMovies(pMain.get(), nullptr, nullptr); // slice 0
+    show(widget, Main, 1);
+    show(widget, Main, 2);
+    show(widget, Main, 0); // 0 used again: 1 is now the oldest
+    QCOMPARE(widget.getRenderCount(), 3);
+    show(widget, Main, 3);
+    QCOMPARE(widget.getCachedPixmap(Main, 1), nullptr);
+    QVERIFY(widget.getCachedPixmap(Main, 0) != nullptr);
+    QVERIFY(widget.getCachedPixmap(Main, 2) != nullptr);
+    QVERIFY(widget.getCachedPixmap(Main, 3) != nullptr);
+    show(widget, Main, 0);
+    QCOMPARE(widget.getRenderCount(), 4); // still cached
+    show(widget, Main, 1);
+    QCOMPARE(widget.getRenderCount(), 5); // rendered again
+    QCOMPARE(pixelGray(shownImage(widget), 5, 5), 1);
+}
+
+void TestSliceWidget::shownSliceIsNeverEvicted()
+{
+    const auto pMain = makeVolume(16, 16, 4, [](int, int, int f) { return float(40 * f); });
+    SliceWidget widget;
+    widget.setCacheBudget(100); // smaller than one slice
+    widget.setMovies(pMain.get(), nullptr, nullptr);
+    for (int view : {int(Main), int(Diff1), int(Main)}) {
+        for (int slice : {0, 1, 3, 2}) {
+            show(widget, view, slice);
+            QCOMPARE(widget.getCacheEntryCount(), 1);
+            QCOMPARE(widget.getCacheBytes(), sliceBytes(16, 16));
+            QCOMPARE(widget.getShownPixmap(), widget.getCachedPixmap(view, slice));
+            QCOMPARE(widget.getScene()->getNode()->getPixmap(), widget.getShownPixmap());
+            const int expected = view == Main
+                    ? 40 * slice
+                    : grayLevel(grayOfValue(float(40 * slice), -128.0f, 128.0f));
+            QCOMPARE(pixelGray(shownImage(widget), 3, 3), expected);
+        }
+    }
+}
+
+void TestSliceWidget::loweringBudgetTrims()
+{
+    const auto pMain = makeVolume(16, 16, 6, [](int, int, int f) { return float(f); });
+    SliceWidget widget;
+    widget.setMovies(pMain.get(), nullptr, nullptr);
+    for (int slice = 1; slice < 6; ++slice)
+        show(widget, Main, slice);
+    QCOMPARE(widget.getCacheEntryCount(), 6);
+    QCOMPARE(widget.getCacheBytes(), 6 * sliceBytes(16, 16));
+
+    widget.setCacheBudget(2 * sliceBytes(16, 16));
+    QCOMPARE(widget.getCacheEntryCount(), 2);
+    QVERIFY(widget.getCachedPixmap(Main, 5) != nullptr); // on screen
+    QVERIFY(widget.getCachedPixmap(Main, 4) != nullptr);
+    widget.setCacheBudget(0);
+    QCOMPARE(widget.getCacheEntryCount(), 1);
+    QCOMPARE(widget.getScene()->getNode()->getPixmap(), widget.getCachedPixmap(Main, 5));
+}
+
+QTEST_MAIN(TestSliceWidget)
+#include "tst_slicewidget.moc"

@@ -2,6 +2,10 @@
 
 #include <algorithm>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "image3d.h"
 
 namespace {
@@ -60,6 +64,43 @@ public:
                 return m_table[whole + TableOffset];
         }
         return grayPixel(m_map.level(value));
+    }
+
+    // Pixels of count values: pA[j], or pA[j] - pB[j] (in float) when Difference.
+    template<bool Difference>
+    void mapRow(const float *pA, const float *pB, quint32 *pLine, int count) const
+    {
+        int j = 0;
+#if defined(__SSE2__)
+        // Four values at a time: when all four are whole and inside the table, four lookups;
+        // otherwise each goes through pixel(). The float subtraction is the same IEEE
+        // operation as the scalar one, so both ways give the same bits.
+        const __m128i offset = _mm_set1_epi32(TableOffset);
+        const __m128i belowTable = _mm_set1_epi32(-1);
+        const __m128i aboveTable = _mm_set1_epi32(2 * TableOffset);
+        alignas(16) qint32 index[4];
+        for (; j + 4 <= count; j += 4) {
+            __m128 value = _mm_loadu_ps(pA + j);
+            if (Difference)
+                value = _mm_sub_ps(value, _mm_loadu_ps(pB + j));
+            // NaN and values beyond the int range truncate to INT_MIN, which fails both tests.
+            const __m128i whole = _mm_cvttps_epi32(value);
+            const __m128 exact = _mm_cmpeq_ps(_mm_cvtepi32_ps(whole), value);
+            const __m128i shifted = _mm_add_epi32(whole, offset);
+            const __m128i inTable = _mm_and_si128(_mm_cmpgt_epi32(shifted, belowTable),
+                                                  _mm_cmplt_epi32(shifted, aboveTable));
+            if (_mm_movemask_ps(_mm_and_ps(exact, _mm_castsi128_ps(inTable))) == 0xf) {
+                _mm_store_si128(reinterpret_cast<__m128i *>(index), shifted);
+                for (int k = 0; k < 4; ++k)
+                    pLine[j + k] = m_table[index[k]];
+            } else {
+                for (int k = j; k < j + 4; ++k)
+                    pLine[k] = pixel(Difference ? pA[k] - pB[k] : pA[k]);
+            }
+        }
+#endif
+        for (; j < count; ++j)
+            pLine[j] = pixel(Difference ? pA[j] - pB[j] : pA[j]);
     }
 
 private:
@@ -135,8 +176,7 @@ QImage renderValueSlice(const Image3D *pVolume, float minValue, float maxValue, 
         auto *pLine = reinterpret_cast<quint32 *>(pBits + i * bytesPerLine);
         int count = 0;
         const float *pRow = rowPointer(pVolume, i, frame, width, &count);
-        for (int j = 0; j < count; ++j)
-            pLine[j] = map.pixel(pRow[j]);
+        map.mapRow<false>(pRow, nullptr, pLine, count);
         std::fill(pLine + count, pLine + width, black);
     }
     return image;
@@ -160,10 +200,10 @@ QImage renderDifferenceSlice(const Image3D *pVolumeA, const Image3D *pVolumeB, f
         const float *pRowA = rowPointer(pVolumeA, i, frame, width, &countA);
         const float *pRowB = rowPointer(pVolumeB, i, frame, width, &countB);
         const int both = std::min(countA, countB);
-        for (int j = 0; j < both; ++j)
-            pLine[j] = map.pixel(pRowA[j] - pRowB[j]);
-        for (int j = both; j < countA; ++j)
-            pLine[j] = map.pixel(pRowA[j] - 0.0f);
+        map.mapRow<true>(pRowA, pRowB, pLine, both);
+        // x - 0.0f is x, bit for bit, -0.0 and NaN included.
+        if (countA > both)
+            map.mapRow<false>(pRowA + both, nullptr, pLine + both, countA - both);
         for (int j = both; j < countB; ++j)
             pLine[j] = map.pixel(0.0f - pRowB[j]);
         std::fill(pLine + std::max(countA, countB), pLine + width, neither);

@@ -100,6 +100,8 @@ private slots:
     void renderValueSliceMatchesPerPixelRule();
     void renderDifferenceSliceMatchesPerPixelRule_data();
     void renderDifferenceSliceMatchesPerPixelRule();
+    void blocksOfFourAtTheTableEdges_data();
+    void blocksOfFourAtTheTableEdges();
     void renderedPixelsAreOpaqueGrayRgb32();
     void renderOfEmptySizeIsNull();
 };
@@ -461,6 +463,74 @@ void TestGrayMapping::renderDifferenceSliceMatchesPerPixelRule()
                                              .arg(pixelGray(image, x, y))
                                              .arg(expected)));
             }
+        }
+    }
+}
+
+void TestGrayMapping::blocksOfFourAtTheTableEdges_data()
+{
+    // Rows of whole values, four at a time, with one awkward value per block at a changing
+    // lane: whole blocks take the looked-up pixels, the others the per-value rule.
+    QTest::addColumn<QList<float>>("values");
+    QTest::addColumn<QList<float>>("subtrahends"); // empty: a movie view
+
+    const QList<float> edges = {-0.0f,         511.0f, -512.0f, 512.0f, -513.0f, -2147483648.0f,
+                                2147483648.0f, NaN,    0.5f,    -0.5f,  Inf};
+    QList<float> values;
+    for (int k = 0; k < edges.size(); ++k) {
+        for (int lane = 0; lane < 4; ++lane)
+            values << (lane == k % 4 ? edges[k] : float((k * 37 + lane * 11) % 256));
+    }
+    values << 1.0f << 2.0f; // and a tail of two
+    QTest::newRow("movie view: -0.0, table edges, int edges, NaN, halves")
+            << values << QList<float>();
+
+    // Differences of whole samples that land on and just past the table's edges.
+    QList<float> minuends;
+    QList<float> subtrahends;
+    const float pairs[][2] = {{255.0f, 256.0f},  {255.0f, -257.0f}, {-256.0f, 256.0f},
+                              {-257.0f, 256.0f}, {0.0f, 0.0f},      {-0.0f, 0.0f},
+                              {1e30f, 1e30f},    {Inf, Inf},        {3.0f, 0.5f}};
+    for (const auto &pair : pairs) {
+        for (int lane = 0; lane < 4; ++lane) {
+            minuends << (lane == 2 ? pair[0] : 200.0f);
+            subtrahends << (lane == 2 ? pair[1] : float(lane * 60));
+        }
+    }
+    minuends << 7.0f;
+    subtrahends << 9.0f;
+    QTest::newRow("difference view: 511, 512, -512, -513, -0.0, inf - inf")
+            << minuends << subtrahends;
+}
+
+void TestGrayMapping::blocksOfFourAtTheTableEdges()
+{
+    QFETCH(QList<float>, values);
+    QFETCH(QList<float>, subtrahends);
+    const int width = int(values.size());
+    Image3D volumeA(width, 1, 1);
+    Image3D volumeB(width, 1, 1);
+    for (int x = 0; x < width; ++x) {
+        volumeA.getData()[x] = values[x];
+        volumeB.getData()[x] = subtrahends.isEmpty() ? 0.0f : subtrahends[x];
+    }
+    for (const Range &range : awkwardRanges) {
+        const QImage image = subtrahends.isEmpty()
+                ? renderValueSlice(&volumeA, range.minValue, range.maxValue, 0, width, 1)
+                : renderDifferenceSlice(&volumeA, &volumeB, range.minValue, range.maxValue, 0,
+                                        width, 1);
+        for (int x = 0; x < width; ++x) {
+            const float gray = subtrahends.isEmpty()
+                    ? grayValue(&volumeA, range.minValue, range.maxValue, x, 0, 0)
+                    : grayDifference(&volumeA, &volumeB, range.minValue, range.maxValue, x, 0, 0);
+            if (pixelGray(image, x, 0) != grayLevel(gray))
+                QFAIL(qPrintable(QStringLiteral("range %1, x %2 (%3 - %4): %5, expected %6")
+                                         .arg(range.name)
+                                         .arg(x)
+                                         .arg(double(volumeA.getData()[x]))
+                                         .arg(double(volumeB.getData()[x]))
+                                         .arg(pixelGray(image, x, 0))
+                                         .arg(grayLevel(gray))));
         }
     }
 }

@@ -1,10 +1,38 @@
-#include "mainwidget.h"
+#include <cstdio>
 
 #include <QApplication>
+#include <QStringList>
+
+#include "commandline.h"
+#include "mainwidget.h"
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+
+    // Parsed before any window system is touched, so --help and errors work without a display.
+    CommandLine commandLine;
+    switch (commandLine.parse(arguments)) {
+    case CommandLine::Action::ShowHelp:
+    case CommandLine::Action::ShowVersion:
+        std::fputs(commandLine.getText().toLocal8Bit().constData(), stdout);
+        return commandLine.getExitStatus();
+    case CommandLine::Action::Fail:
+        std::fputs(commandLine.getText().toLocal8Bit().constData(), stderr);
+        return commandLine.getExitStatus();
+    case CommandLine::Action::Run:
+        break;
+    }
+
+    // The command line above is the whole interface: Qt sees only the program name, so a file
+    // name is never taken for one of its options. Qt is set up through its environment
+    // variables (QT_QPA_PLATFORM and so on).
+    int qtArgc = 1;
+    char *qtArgv[] = {argv[0], nullptr};
+    QApplication app(qtArgc, qtArgv);
     MainWidget window;
+    window.openFromCommandLine(commandLine);
     return app.exec();
 }

@@ -1,5 +1,409 @@
 #include "mainwidget.h"
 
-MainWidget::MainWidget() { show(); }
+#include <algorithm>
+#include <utility>
 
-MainWidget::~MainWidget() = default;
+#include <QAction>
+#include <QActionGroup>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include "commandline.h"
+#include "dialogprovider.h"
+#include "image3d.h"
+#include "movieloader.h"
+#include "moviewriter.h"
+#include "scalewidget.h"
+#include "slicewidget.h"
+#include "viewtype.h"
+
+MainWidget::MainWidget() : QMainWindow(nullptr), m_pDialogs(std::make_unique<DialogProvider>())
+{
+    auto *pCentral = new QWidget(this);
+    auto *pRowLayout = new QHBoxLayout(pCentral);
+    m_pSliceWidget = new SliceWidget(pCentral);
+    auto *pColumn = new QWidget(pCentral);
+    pRowLayout->addWidget(m_pSliceWidget);
+    pRowLayout->addWidget(pColumn);
+    // Nearly all extra width goes to the slice view.
+    pRowLayout->setStretchFactor(m_pSliceWidget, 1024);
+    pRowLayout->setStretchFactor(pColumn, 1);
+
+    auto *pColumnLayout = new QVBoxLayout(pColumn);
+    const char *titles[5] = {"Main", "Reference 1", "Reference 2", "Difference 1", "Difference 2"};
+    for (int view = Main; view <= Diff2; ++view) {
+        m_pScaleWidgets[view] = new ScaleWidget(QString::fromUtf8(titles[view]), pColumn);
+        pColumnLayout->addWidget(m_pScaleWidgets[view]);
+    }
+    m_pPositionLabel = new QLabel(pColumn);
+    pColumnLayout->addWidget(m_pPositionLabel);
+    setCentralWidget(pCentral);
+
+    createMenus();
+    show();
+
+    connect(m_pScaleWidgets[Main], &ScaleWidget::range, this, &MainWidget::onMainRange);
+    connect(m_pScaleWidgets[Ref1], &ScaleWidget::range, this, &MainWidget::onRef1Range);
+    connect(m_pScaleWidgets[Ref2], &ScaleWidget::range, this, &MainWidget::onRef2Range);
+    connect(m_pScaleWidgets[Diff1], &ScaleWidget::range, this, &MainWidget::onDiff1Range);
+    connect(m_pScaleWidgets[Diff2], &ScaleWidget::range, this, &MainWidget::onDiff2Range);
+    connect(m_pScaleWidgets[Main], &ScaleWidget::automatic, this, &MainWidget::onMainAuto);
+    connect(m_pScaleWidgets[Ref1], &ScaleWidget::automatic, this, &MainWidget::onRef1Auto);
+    connect(m_pScaleWidgets[Ref2], &ScaleWidget::automatic, this, &MainWidget::onRef2Auto);
+    connect(m_pScaleWidgets[Diff1], &ScaleWidget::automatic, this, &MainWidget::onDiff1Auto);
+    connect(m_pScaleWidgets[Diff2], &ScaleWidget::automatic, this, &MainWidget::onDiff2Auto);
+    connect(m_pSliceWidget, &SliceWidget::slicePosition, this, &MainWidget::onSlicePosition);
+
+    // Through the editors, so editors and slice widget agree from the start; the redraws this
+    // causes also set the position label to "0/0".
+    m_pScaleWidgets[Main]->setValues(0, 255);
+    m_pScaleWidgets[Ref1]->setValues(0, 255);
+    m_pScaleWidgets[Ref2]->setValues(0, 255);
+    m_pScaleWidgets[Diff1]->setValues(-128, 128);
+    m_pScaleWidgets[Diff2]->setValues(-128, 128);
+}
+
+MainWidget::~MainWidget()
+{
+    m_pMainMovie.reset();
+    m_pReference1.reset();
+    m_pReference2.reset();
+}
+
+void MainWidget::createMenus()
+{
+    QMenu *pFileMenu = menuBar()->addMenu(QStringLiteral("File"));
+    auto addFileAction = [&](const char *text, void (MainWidget::*slot)()) {
+        auto *pAction = new QAction(QString::fromUtf8(text), this);
+        connect(pAction, &QAction::triggered, this, slot);
+        pFileMenu->addAction(pAction);
+    };
+    addFileAction("Load main movie", &MainWidget::onLoadMainMovie);
+    addFileAction("Load reference movie 1", &MainWidget::onLoadReference1);
+    addFileAction("Load reference movie 2", &MainWidget::onLoadReference2);
+    pFileMenu->addSeparator();
+    addFileAction("Clear main movie", &MainWidget::onClearMainMovie);
+    addFileAction("Clear reference movie 1", &MainWidget::onClearReference1);
+    addFileAction("Clear reference movie 2", &MainWidget::onClearReference2);
+    pFileMenu->addSeparator();
+    addFileAction("Save main movie", &MainWidget::onSaveMainMovie);
+
+    QMenu *pViewMenu = menuBar()->addMenu(QStringLiteral("View"));
+    QToolBar *pToolBar = addToolBar(QStringLiteral("View"));
+    auto *pGroup = new QActionGroup(this);
+    const char *texts[5] = {"Main movie", "Reference movie 1", "Reference movie 2",
+                            "Difference: main-ref1", "Difference: main-ref2"};
+    for (int view = Main; view <= Diff2; ++view) {
+        m_pViewActions[view] = new QAction(QString::fromUtf8(texts[view]), pGroup);
+        m_pViewActions[view]->setCheckable(true);
+        pViewMenu->addAction(m_pViewActions[view]);
+        pToolBar->addAction(m_pViewActions[view]);
+    }
+    // Checking emits no triggered(): the slice widget starts on Main by itself.
+    m_pViewActions[Main]->setChecked(true);
+    connect(pGroup, &QActionGroup::triggered, this, &MainWidget::onViewChanged);
+}
+
+void MainWidget::setDialogProvider(std::unique_ptr<DialogProvider> pDialogs)
+{
+    if (pDialogs)
+        m_pDialogs = std::move(pDialogs);
+}
+
+bool MainWidget::loadMovie(std::unique_ptr<Image3D> &slot)
+{
+    MovieLoader loader(this, *m_pDialogs, m_frameWidth, m_frameHeight, m_isYUV, m_lastDirectory);
+    return loader.loadMovie(slot);
+}
+
+void MainWidget::openFromCommandLine(const CommandLine &commandLine)
+{
+    if (commandLine.hasSize()) {
+        m_frameWidth = commandLine.getFrameWidth();
+        m_frameHeight = commandLine.getFrameHeight();
+    }
+    if (commandLine.hasSize() || commandLine.isGray())
+        m_isYUV = !commandLine.isGray();
+    // A size answers the dimensions question; the gray choice alone only prefills it.
+    const bool askDimensions = !commandLine.hasSize();
+
+    MovieLoader loader(this, *m_pDialogs, m_frameWidth, m_frameHeight, m_isYUV, m_lastDirectory);
+    const std::pair<std::unique_ptr<Image3D> *, QStringList> loads[3]
+            = {{&m_pMainMovie, commandLine.getMainFiles()},
+               {&m_pReference1, commandLine.getReference1Files()},
+               {&m_pReference2, commandLine.getReference2Files()}};
+    for (const auto &load : loads) {
+        if (!load.second.isEmpty() && loader.loadFiles(*load.first, load.second, askDimensions))
+            showMovies();
+    }
+}
+
+void MainWidget::loadInto(std::unique_ptr<Image3D> &slot)
+{
+    if (loadMovie(slot))
+        showMovies();
+}
+
+void MainWidget::onLoadMainMovie() { loadInto(m_pMainMovie); }
+
+void MainWidget::onLoadReference1() { loadInto(m_pReference1); }
+
+void MainWidget::onLoadReference2() { loadInto(m_pReference2); }
+
+void MainWidget::clearSlot(std::unique_ptr<Image3D> &slot)
+{
+    if (!slot)
+        return;
+    slot.reset();
+    showMovies();
+}
+
+void MainWidget::onClearMainMovie() { clearSlot(m_pMainMovie); }
+
+void MainWidget::onClearReference1() { clearSlot(m_pReference1); }
+
+void MainWidget::onClearReference2() { clearSlot(m_pReference2); }
+
+void MainWidget::showMovies()
+{
+    m_pSliceWidget->setMovies(m_pMainMovie.get(), m_pReference1.get(), m_pReference2.get());
+}
+
+void MainWidget::onSaveMainMovie()
+{
+    const QString title = QStringLiteral("Warning");
+    if (!m_pMainMovie || m_pMainMovie->getWidth() <= 0 || m_pMainMovie->getHeight() <= 0
+        || m_pMainMovie->getNumFrames() <= 0) {
+        m_pDialogs->warning(this, title, QStringLiteral("Nothing to save"));
+        return;
+    }
+    const QString fileName = m_pDialogs->getSaveFileName(this, QStringLiteral("Save"), QString(),
+                                                         QStringLiteral("YUV files (*.yuv)"));
+    if (fileName.isNull())
+        return;
+
+    switch (MovieWriter::writeYUV(*m_pMainMovie, fileName.toStdString())) {
+    case MovieWriter::Result::Written:
+        break;
+    case MovieWriter::Result::OpenFailed:
+        m_pDialogs->warning(this, title,
+                            QStringLiteral("Unable to open specified file for writing"));
+        break;
+    case MovieWriter::Result::WriteFailed:
+        m_pDialogs->warning(
+                this, title,
+                QStringLiteral("The file %1 could not be written completely").arg(fileName));
+        break;
+    case MovieWriter::Result::OutOfMemory:
+        m_pDialogs->warning(this, title,
+                            QStringLiteral("Not enough memory to save the main movie"));
+        break;
+    }
+}
+
+void MainWidget::onViewChanged(QAction *pAction)
+{
+    for (int view = Main; view <= Diff2; ++view) {
+        if (m_pViewActions[view] == pAction) {
+            m_pSliceWidget->setViewType(view);
+            return;
+        }
+    }
+    m_pDialogs->warning(this, QStringLiteral("Warning"), QStringLiteral("Unknown view type"));
+}
+
+void MainWidget::onMainRange(float minValue, float maxValue)
+{
+    m_pSliceWidget->setMainRange(minValue, maxValue);
+}
+
+void MainWidget::onRef1Range(float minValue, float maxValue)
+{
+    m_pSliceWidget->setRef1Range(minValue, maxValue);
+}
+
+void MainWidget::onRef2Range(float minValue, float maxValue)
+{
+    m_pSliceWidget->setRef2Range(minValue, maxValue);
+}
+
+void MainWidget::onDiff1Range(float minValue, float maxValue)
+{
+    m_pSliceWidget->setDiff1Range(minValue, maxValue);
+}
+
+void MainWidget::onDiff2Range(float minValue, float maxValue)
+{
+    m_pSliceWidget->setDiff2Range(minValue, maxValue);
+}
+
+// The automatic slots only fill the editor; its change signals carry the range on to the
+// slice widget through the range slots.
+void MainWidget::onMainAuto()
+{
+    float minValue = 0;
+    float maxValue = 0;
+    computeRange(m_pMainMovie.get(), minValue, maxValue);
+    m_pScaleWidgets[Main]->setValues(minValue, maxValue);
+}
+
+void MainWidget::onRef1Auto()
+{
+    float minValue = 0;
+    float maxValue = 0;
+    computeRange(m_pReference1.get(), minValue, maxValue);
+    m_pScaleWidgets[Ref1]->setValues(minValue, maxValue);
+}
+
+void MainWidget::onRef2Auto()
+{
+    float minValue = 0;
+    float maxValue = 0;
+    computeRange(m_pReference2.get(), minValue, maxValue);
+    m_pScaleWidgets[Ref2]->setValues(minValue, maxValue);
+}
+
+void MainWidget::onDiff1Auto()
+{
+    float minValue = 0;
+    float maxValue = 0;
+    computeDifferenceRange(m_pMainMovie.get(), m_pReference1.get(), minValue, maxValue);
+    m_pScaleWidgets[Diff1]->setValues(minValue, maxValue);
+}
+
+void MainWidget::onDiff2Auto()
+{
+    float minValue = 0;
+    float maxValue = 0;
+    computeDifferenceRange(m_pMainMovie.get(), m_pReference2.get(), minValue, maxValue);
+    m_pScaleWidgets[Diff2]->setValues(minValue, maxValue);
+}
+
+void MainWidget::onSlicePosition(int pos, int numSlices)
+{
+    if (numSlices > 0)
+        m_pPositionLabel->setText(QString::asprintf("%d/%d", pos + 1, numSlices));
+    else
+        m_pPositionLabel->setText(QStringLiteral("0/0"));
+}
+
+void MainWidget::closeEvent(QCloseEvent *pEvent)
+{
+    const QMessageBox::StandardButton answer = m_pDialogs->question(
+            this, QStringLiteral("Confirm"), QStringLiteral("Are you sure you want to quit?"),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    if (answer == QMessageBox::Yes)
+        pEvent->accept();
+    else
+        pEvent->ignore();
+}
+
+namespace {
+
+// Samples a movie really holds; a movie whose array is smaller than its dimensions (after a
+// failed allocation) is treated as empty.
+qint64 usableSamples(const Image3D *pMovie)
+{
+    if (!pMovie || !pMovie->getData())
+        return 0;
+    const qint64 count = qint64(pMovie->getWidth()) * pMovie->getHeight() * pMovie->getNumFrames();
+    if (pMovie->getWidth() <= 0 || pMovie->getHeight() <= 0 || pMovie->getNumFrames() <= 0
+        || count > pMovie->getSampleCount())
+        return 0;
+    return count;
+}
+
+} // namespace
+
+void MainWidget::computeRange(const Image3D *pMovie, float &minValue, float &maxValue)
+{
+    const qint64 count = usableSamples(pMovie);
+    if (count < 1) {
+        minValue = 0;
+        maxValue = 255;
+        return;
+    }
+    const float *pData = pMovie->getData();
+    float low = pData[0];
+    float high = pData[0];
+    // Strict comparisons: a NaN never replaces a bound.
+    for (qint64 i = 1; i < count; ++i) {
+        const float v = pData[i];
+        if (low > v)
+            low = v;
+        if (high < v)
+            high = v;
+    }
+    minValue = low;
+    maxValue = high;
+}
+
+void MainWidget::computeDifferenceRange(const Image3D *pFirst, const Image3D *pSecond,
+                                        float &minValue, float &maxValue)
+{
+    struct Extent
+    {
+        const float *pData = nullptr;
+        int width = 0;
+        int height = 0;
+        int frames = 0;
+    };
+    auto extentOf = [](const Image3D *pMovie) {
+        Extent extent;
+        if (usableSamples(pMovie) > 0)
+            extent = {pMovie->getData(), pMovie->getWidth(), pMovie->getHeight(),
+                      pMovie->getNumFrames()};
+        return extent;
+    };
+    const Extent a = extentOf(pFirst);
+    const Extent b = extentOf(pSecond);
+    const int width = std::max(a.width, b.width);
+    const int height = std::max(a.height, b.height);
+    const int frames = std::max(a.frames, b.frames);
+    if (width <= 0 || height <= 0 || frames <= 0) {
+        minValue = -128;
+        maxValue = 128;
+        return;
+    }
+
+    // The row of a movie at (y, f), or null where the movie has no such row.
+    auto rowOf = [](const Extent &e, int y, int f) -> const float * {
+        if (y >= e.height || f >= e.frames)
+            return nullptr;
+        return e.pData + (qint64(f) * e.height + y) * e.width;
+    };
+    // Memory order, x innermost. The first position is (0, 0, 0) in any order and the
+    // comparisons are strict, so the result is that of any other scan order.
+    bool first = true;
+    float low = 0;
+    float high = 0;
+    for (int f = 0; f < frames; ++f) {
+        for (int y = 0; y < height; ++y) {
+            const float *pRowA = rowOf(a, y, f);
+            const float *pRowB = rowOf(b, y, f);
+            const int widthA = pRowA ? a.width : 0;
+            const int widthB = pRowB ? b.width : 0;
+            for (int x = 0; x < width; ++x) {
+                const float va = x < widthA ? pRowA[x] : 0.0f;
+                const float vb = x < widthB ? pRowB[x] : 0.0f;
+                const float d = va - vb;
+                if (first) {
+                    low = high = d;
+                    first = false;
+                    continue;
+                }
+                if (low > d)
+                    low = d;
+                if (high < d)
+                    high = d;
+            }
+        }
+    }
+    minValue = low;
+    maxValue = high;
+}

@@ -1,12 +1,93 @@
 #pragma once
 
+#include <memory>
+#include <string>
+
 #include <QMainWindow>
 
-// The one main window of the viewer.
+class CommandLine;
+class DialogProvider;
+class Image3D;
+class QAction;
+class QLabel;
+class ScaleWidget;
+class SliceWidget;
+
+// The one main window: owns the three movie slots (main, reference 1, reference 2), shows them
+// and their differences in a slice widget beside five range editors (one per ViewType) and the
+// position label, and routes loading, clearing, saving, view switching and range editing.
 class MainWidget : public QMainWindow
 {
     Q_OBJECT
 public:
     MainWidget();
     ~MainWidget() override;
+
+    // Every dialog and message box of the window goes through this provider; the default runs
+    // the real Qt dialogs. The window owns it.
+    void setDialogProvider(std::unique_ptr<DialogProvider> pDialogs);
+
+    // Asks for files and loads them into slot. True exactly when the slot holds a new movie;
+    // the caller then hands the movies to the slice widget.
+    bool loadMovie(std::unique_ptr<Image3D> &slot);
+
+    // Loads the files named on the command line, main movie first; its frame size and gray
+    // choice become the remembered answers of the dimensions question.
+    void openFromCommandLine(const CommandLine &commandLine);
+
+    // Smallest and largest sample of the movie; (0, 255) without samples.
+    static void computeRange(const Image3D *pMovie, float &minValue, float &maxValue);
+    // Smallest and largest of first - second over the larger extent of both, a sample outside
+    // a movie (or of a missing one) counting as 0; (-128, 128) when there is nothing to scan.
+    static void computeDifferenceRange(const Image3D *pFirst, const Image3D *pSecond,
+                                       float &minValue, float &maxValue);
+
+    const Image3D *getMainMovie() const { return m_pMainMovie.get(); }
+    const Image3D *getReference1() const { return m_pReference1.get(); }
+    const Image3D *getReference2() const { return m_pReference2.get(); }
+
+public slots:
+    void onLoadMainMovie();
+    void onLoadReference1();
+    void onLoadReference2();
+    void onClearMainMovie();
+    void onClearReference1();
+    void onClearReference2();
+    void onSaveMainMovie();
+    void onViewChanged(QAction *pAction);
+    void onMainRange(float minValue, float maxValue);
+    void onMainAuto();
+    void onRef1Range(float minValue, float maxValue);
+    void onRef1Auto();
+    void onRef2Range(float minValue, float maxValue);
+    void onRef2Auto();
+    void onDiff1Range(float minValue, float maxValue);
+    void onDiff1Auto();
+    void onDiff2Range(float minValue, float maxValue);
+    void onDiff2Auto();
+    void onSlicePosition(int pos, int numSlices);
+
+protected:
+    void closeEvent(QCloseEvent *pEvent) override;
+
+private:
+    void createMenus();
+    void loadInto(std::unique_ptr<Image3D> &slot);
+    void clearSlot(std::unique_ptr<Image3D> &slot);
+    // Hands the three current slots to the slice widget; due after every change of a slot.
+    void showMovies();
+
+    SliceWidget *m_pSliceWidget = nullptr;
+    std::unique_ptr<Image3D> m_pMainMovie;
+    std::unique_ptr<Image3D> m_pReference1;
+    std::unique_ptr<Image3D> m_pReference2;
+    QAction *m_pViewActions[5] = {};
+    ScaleWidget *m_pScaleWidgets[5] = {};
+    QLabel *m_pPositionLabel = nullptr;
+    // Remembered answers of the loading flow for this run.
+    int m_frameWidth = 352;
+    int m_frameHeight = 288;
+    bool m_isYUV = true;
+    std::string m_lastDirectory; // UTF-8; empty until the first file dialog
+    std::unique_ptr<DialogProvider> m_pDialogs;
 };

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The command line of rawcompare:
+//   rawcompare [--size WxH] [--gray] [MAIN_FILE...] [--ref1 FILE]... [--ref2 FILE]...
+// Parsing needs no application object, so --help, --version and errors work without a display.
+class CommandLine
+{
+public:
+    enum class Action {
+        Run, // start the window, loading the files given
+        ShowHelp, // print getText() to stdout, exit 0
+        ShowVersion, // print getText() to stdout, exit 0
+        Fail, // print getText() to stderr, exit 2
+    };
+
+    // arguments[0] is the program; the rest as the user typed them.
+    Action parse(const QStringList &arguments);
+
+    Action getAction() const { return m_action; }
+    // Exit status for the actions that end the program at once.
+    int getExitStatus() const { return m_action == Action::Fail ? 2 : 0; }
+    // Help, version, or a one-line error followed by the usage; ends with a newline.
+    QString getText() const { return m_text; }
+
+    bool hasSize() const { return m_hasSize; }
+    int getFrameWidth() const { return m_frameWidth; } // pixels, 1..65536 when hasSize()
+    int getFrameHeight() const { return m_frameHeight; }
+    bool isGray() const { return m_isGray; }
+
+    QStringList getMainFiles() const { return m_mainFiles; }
+    QStringList getReference1Files() const { return m_reference1Files; }
+    QStringList getReference2Files() const { return m_reference2Files; }
+
+    static QString usage();
+    static QString versionText();
+
+private:
+    void fail(const QString &error);
+
+    Action m_action = Action::Run;
+    QString m_text;
+    bool m_hasSize = false;
+    int m_frameWidth = 0;
+    int m_frameHeight = 0;
+    bool m_isGray = false;
+    QStringList m_mainFiles;
+    QStringList m_reference1Files;
+    QStringList m_reference2Files;
+};

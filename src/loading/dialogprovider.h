@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+#include <QStringList>
+
+class DimensionsDialog;
+class QWidget;
+
+// Every dialog and message box that a flow of the window opens goes through here. The default
+// implementation runs the real Qt dialogs; tests derive from it to script the answers.
+class DialogProvider
+{
+public:
+    // The answer of the file dialog that chooses files to open.
+    struct OpenFilesAnswer
+    {
+        bool accepted = false;
+        QString directory; // absolute path of the folder the dialog ended in
+        QStringList files; // in the order the dialog delivers them
+    };
+
+    DialogProvider();
+    virtual ~DialogProvider();
+
+    DialogProvider(const DialogProvider &) = delete;
+    DialogProvider &operator=(const DialogProvider &) = delete;
+
+    // One or more existing files, starting in directory, listing what filter allows.
+    virtual OpenFilesAnswer getOpenFileNames(QWidget *parent, const QString &directory,
+                                             const QString &filter);
+    // Runs the dialog modally; 1 when accepted, 0 otherwise.
+    virtual int execDimensionsDialog(DimensionsDialog &dialog);
+    // A null string when the user cancelled.
+    virtual QString getSaveFileName(QWidget *parent, const QString &caption,
+                                    const QString &directory, const QString &filter);
+    // A warning box with a single OK button and no default button.
+    virtual void warning(QWidget *parent, const QString &title, const QString &text);
+    virtual QMessageBox::StandardButton question(QWidget *parent, const QString &title,
+                                                 const QString &text,
+                                                 QMessageBox::StandardButtons buttons,
+                                                 QMessageBox::StandardButton defaultButton);
+};

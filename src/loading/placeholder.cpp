@@ -1,1 +1,0 @@
-// The loading flow and its dialogs arrive here.

@@ -1,0 +1,216 @@
+#include <QProcess>
+#include <QTest>
+
+#include "commandline.h"
+
+using Action = CommandLine::Action;
+
+class TestCommandLine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void filesAndOptions_data();
+    void filesAndOptions();
+    void errorsExitWithStatus2_data();
+    void errorsExitWithStatus2();
+    void helpAndVersion_data();
+    void helpAndVersion();
+    void programPrintsAndExits_data();
+    void programPrintsAndExits();
+};
+
+void TestCommandLine::filesAndOptions_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QSize>("size"); // invalid: no --size
+    QTest::addColumn<bool>("gray");
+    QTest::addColumn<QStringList>("main");
+    QTest::addColumn<QStringList>("ref1");
+    QTest::addColumn<QStringList>("ref2");
+
+    QTest::newRow("no arguments: nothing to load")
+            << QStringList {} << QSize() << false << QStringList {} << QStringList {}
+            << QStringList {};
+    QTest::newRow("one main file") << QStringList {"a.yuv"} << QSize() << false
+                                   << QStringList {"a.yuv"} << QStringList {} << QStringList {};
+    QTest::newRow("several main files stay in order")
+            << QStringList {"c.yuv", "a.png", "b.raw"} << QSize() << false
+            << QStringList {"c.yuv", "a.png", "b.raw"} << QStringList {} << QStringList {};
+    QTest::newRow("size and gray")
+            << QStringList {"--size", "176x144", "--gray", "a.raw"} << QSize(176, 144) << true
+            << QStringList {"a.raw"} << QStringList {} << QStringList {};
+    QTest::newRow("size with = and capital X")
+            << QStringList {"--size=1920X1080", "a.yuv"} << QSize(1920, 1080) << false
+            << QStringList {"a.yuv"} << QStringList {} << QStringList {};
+    QTest::newRow("odd size is passed on for the reader to judge")
+            << QStringList {"--size", "351x288"} << QSize(351, 288) << false << QStringList {}
+            << QStringList {} << QStringList {};
+    QTest::newRow("gray alone") << QStringList {"--gray", "a.raw"} << QSize() << true
+                                << QStringList {"a.raw"} << QStringList {} << QStringList {};
+    QTest::newRow("references repeated, stacked in order, options between files")
+            << QStringList {"m1.yuv", "--ref1", "r1a.yuv", "--ref2",
+                            "r2.png", "m2.yuv", "--ref1",  "r1b.yuv"}
+            << QSize() << false << QStringList {"m1.yuv", "m2.yuv"}
+            << QStringList {"r1a.yuv", "r1b.yuv"} << QStringList {"r2.png"};
+    QTest::newRow("references without a main movie")
+            << QStringList {"--ref2", "b.yuv"} << QSize() << false << QStringList {}
+            << QStringList {} << QStringList {"b.yuv"};
+    QTest::newRow("after -- a name may start with a dash")
+            << QStringList {"--", "-odd name.yuv"} << QSize() << false
+            << QStringList {"-odd name.yuv"} << QStringList {} << QStringList {};
+    QTest::newRow("non-ASCII names")
+            << QStringList {"Übung.yuv", "--ref1", "référence.png"} << QSize() << false
+            << QStringList {"Übung.yuv"} << QStringList {"référence.png"} << QStringList {};
+}
+
+void TestCommandLine::filesAndOptions()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QSize, size);
+    QFETCH(bool, gray);
+    QFETCH(QStringList, main);
+    QFETCH(QStringList, ref1);
+    QFETCH(QStringList, ref2);
+
+    CommandLine commandLine;
+    QCOMPARE(commandLine.parse(QStringList {"rawcompare"} + arguments), Action::Run);
+    QCOMPARE(commandLine.getAction(), Action::Run);
+    QCOMPARE(commandLine.hasSize(), size.isValid());
+    if (size.isValid()) {
+        QCOMPARE(commandLine.getFrameWidth(), size.width());
+        QCOMPARE(commandLine.getFrameHeight(), size.height());
+    }
+    QCOMPARE(commandLine.isGray(), gray);
+    QCOMPARE(commandLine.getMainFiles(), main);
+    QCOMPARE(commandLine.getReference1Files(), ref1);
+    QCOMPARE(commandLine.getReference2Files(), ref2);
+}
+
+void TestCommandLine::errorsExitWithStatus2_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("error");
+
+    QTest::newRow("unknown option") << QStringList {"--zoom", "a.yuv"} << "Unknown option 'zoom'.";
+    QTest::newRow("size without value")
+            << QStringList {"a.yuv", "--size"} << "Missing value after '--size'.";
+    QTest::newRow("ref1 without file") << QStringList {"--ref1"} << "Missing value after '--ref1'.";
+    const QString invalid = QStringLiteral("Invalid frame size '%1': expected WxH with whole "
+                                           "numbers from 1 to 65536, for example 352x288.");
+    QTest::newRow("size without height") << QStringList {"--size", "352x"} << invalid.arg("352x");
+    QTest::newRow("size without x") << QStringList {"--size", "352"} << invalid.arg("352");
+    QTest::newRow("size zero") << QStringList {"--size", "0x288"} << invalid.arg("0x288");
+    QTest::newRow("size negative") << QStringList {"--size=-352x288"} << invalid.arg("-352x288");
+    QTest::newRow("size too large") << QStringList {"--size", "70000x2"} << invalid.arg("70000x2");
+    QTest::newRow("size that overflows an int")
+            << QStringList {"--size", "99999999999x2"} << invalid.arg("99999999999x2");
+    QTest::newRow("size with three numbers")
+            << QStringList {"--size", "352x288x3"} << invalid.arg("352x288x3");
+    QTest::newRow("size with blanks")
+            << QStringList {"--size", " 352x288"} << invalid.arg(" 352x288");
+    QTest::newRow("size twice") << QStringList {"--size", "2x2", "--size", "4x4"}
+                                << "--size given more than once.";
+    QTest::newRow("empty file name") << QStringList {"--ref1", ""} << "Empty file name.";
+}
+
+void TestCommandLine::errorsExitWithStatus2()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, error);
+
+    CommandLine commandLine;
+    QCOMPARE(commandLine.parse(QStringList {"rawcompare"} + arguments), Action::Fail);
+    QCOMPARE(commandLine.getExitStatus(), 2);
+    const QStringList lines = commandLine.getText().split(QLatin1Char('\n'));
+    QCOMPARE(lines.value(0), QStringLiteral("rawcompare: ") + error);
+    QCOMPARE(lines.value(1) + QLatin1Char('\n'), CommandLine::usage());
+    QCOMPARE(lines.size(), 3);
+    QVERIFY(commandLine.getMainFiles().isEmpty());
+    QVERIFY(!commandLine.hasSize());
+}
+
+void TestCommandLine::helpAndVersion_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<Action>("action");
+    QTest::addColumn<QString>("firstLine");
+
+    const QString usage = CommandLine::usage().trimmed();
+    QTest::newRow("--help") << QStringList {"--help"} << Action::ShowHelp << usage;
+    QTest::newRow("-h among files") << QStringList {"a.yuv", "-h"} << Action::ShowHelp << usage;
+    QTest::newRow("help wins over a bad size")
+            << QStringList {"--size", "x", "--help"} << Action::ShowHelp << usage;
+    QTest::newRow("--version") << QStringList {"--version"} << Action::ShowVersion
+                               << "rawcompare " RAWCOMPARE_VERSION;
+    QTest::newRow("-v") << QStringList {"-v"} << Action::ShowVersion
+                        << "rawcompare " RAWCOMPARE_VERSION;
+}
+
+void TestCommandLine::helpAndVersion()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(Action, action);
+    QFETCH(QString, firstLine);
+
+    CommandLine commandLine;
+    QCOMPARE(commandLine.parse(QStringList {"rawcompare"} + arguments), action);
+    QCOMPARE(commandLine.getExitStatus(), 0);
+    QCOMPARE(commandLine.getText().section(QLatin1Char('\n'), 0, 0), firstLine);
+    QVERIFY(commandLine.getText().endsWith(QLatin1Char('\n')));
+    if (action == Action::ShowHelp) {
+        for (const char *option :
+             {"--size WxH", "--gray", "--ref1 FILE", "--ref2 FILE", "--help", "--version"})
+            QVERIFY2(commandLine.getText().contains(QLatin1String(option)), option);
+    }
+}
+
+void TestCommandLine::programPrintsAndExits_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QString>("err");
+
+    QTest::newRow("--version on stdout")
+            << QStringList {"--version"} << 0 << "rawcompare " RAWCOMPARE_VERSION "\n"
+            << "";
+    QTest::newRow("--help on stdout") << QStringList {"--help"} << 0 << CommandLine::usage() << "";
+    QTest::newRow("unknown option: status 2, error and usage on stderr")
+            << QStringList {"--zoom"} << 2 << ""
+            << "rawcompare: Unknown option 'zoom'.\n" + CommandLine::usage();
+    QTest::newRow("malformed size: status 2")
+            << QStringList {"--size", "352by288", "a.yuv"} << 2 << ""
+            << "rawcompare: Invalid frame size '352by288': expected WxH with whole numbers from 1 "
+               "to 65536, for example 352x288.\n"
+                    + CommandLine::usage();
+}
+
+void TestCommandLine::programPrintsAndExits()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+
+    // No display at all: these answers must not need one.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(RAWCOMPARE_PATH), arguments);
+    QVERIFY(program.waitForFinished(30000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), status);
+    const QString standardOutput = QString::fromLocal8Bit(program.readAllStandardOutput());
+    if (arguments.first() == QLatin1String("--help"))
+        QVERIFY(standardOutput.startsWith(out));
+    else
+        QCOMPARE(standardOutput, out);
+    QCOMPARE(QString::fromLocal8Bit(program.readAllStandardError()), err);
+}
+
+QTEST_GUILESS_MAIN(TestCommandLine)
+#include "tst_commandline.moc"

@@ -1,0 +1,881 @@
+#include <cmath>
+#include <memory>
+
+#include <QActionGroup>
+#include <QDoubleSpinBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QImage>
+#include <QLabel>
+#include <QLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolBar>
+
+#include "commandline.h"
+#include "image3d.h"
+#include "mainwidget.h"
+#include "scalewidget.h"
+#include "scripteddialogs.h"
+#include "slicewidget.h"
+#include "viewtype.h"
+
+namespace {
+
+const char *const viewTexts[5] = {"Main movie", "Reference movie 1", "Reference movie 2",
+                                  "Difference: main-ref1", "Difference: main-ref2"};
+const char *const editorTitles[5]
+        = {"Main", "Reference 1", "Reference 2", "Difference 1", "Difference 2"};
+
+QStringList actionTexts(const QList<QAction *> &actions)
+{
+    QStringList texts;
+    for (const QAction *pAction : actions)
+        texts.append(pAction->isSeparator() ? QStringLiteral("-") : pAction->text());
+    return texts;
+}
+
+} // namespace
+
+class TestMainWidget : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void menusAndToolbar();
+    void editorsLabelAndLayout();
+    void viewSwitching_data();
+    void viewSwitching();
+    void unknownViewActionWarns();
+    void positionLabel_data();
+    void positionLabel();
+    void loadingShowsTheMovieAndKeepsRanges();
+    void failedLoadChangesNothing();
+    void loadingAReferenceKeepsTheOthers();
+    void slicesCountedOverAllMovies();
+    void clearing_data();
+    void clearing();
+    void autoScale_data();
+    void autoScale();
+    void secondAutoScalePressEmitsNothing();
+    void rangesReachOnlyTheirOwnView();
+    void computeRangeInMemory_data();
+    void computeRangeInMemory();
+    void saving_data();
+    void saving();
+    void saveNothing_data();
+    void saveNothing();
+    void quitQuestion_data();
+    void quitQuestion();
+    void commandLine_data();
+    void commandLine();
+
+private:
+    QString path(const QString &name) const { return m_pDir->filePath(name); }
+    // A gray raw file of width x height x frames samples, all `value`, except the samples listed
+    // as "index:value" in overrides (indices in sample order, row 0 at the bottom).
+    QString writeMovie(const QString &description);
+    // Loads a movie described as "WxHxF=v[,i:v...]" or "png:v" (a 1x1 still image) through
+    // the File menu entry given.
+    void load(const QString &entry, const QString &description);
+    QAction *fileAction(const QString &text) const;
+    ScaleWidget *editor(int view) const;
+    QLabel *label() const;
+    SliceWidget *sliceWidget() const { return m_pWindow->findChild<SliceWidget *>(); }
+
+    std::unique_ptr<QTemporaryDir> m_pDir;
+    std::unique_ptr<MainWidget> m_pWindow;
+    ScriptedDialogs *m_pDialogs = nullptr;
+    int m_fileCount = 0;
+};
+
+void TestMainWidget::init()
+{
+    m_pDir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_pDir->isValid());
+    m_pWindow = std::make_unique<MainWidget>();
+    auto pDialogs = std::make_unique<ScriptedDialogs>();
+    m_pDialogs = pDialogs.get();
+    m_pWindow->setDialogProvider(std::move(pDialogs));
+}
+
+void TestMainWidget::cleanup()
+{
+    m_pWindow.reset();
+    m_pDialogs = nullptr;
+    m_pDir.reset();
+}
+
+QString TestMainWidget::writeMovie(const QString &description)
+{
+    const QString name = path(QStringLiteral("movie%1.raw").arg(++m_fileCount));
+    const QStringList parts = description.split(QLatin1Char(','));
+    const QStringList dims = parts.first().section(QLatin1Char('='), 0, 0).split(QLatin1Char('x'));
+    const int width = dims.value(0).toInt();
+    const int height = dims.value(1).toInt();
+    const int frames = dims.value(2).toInt();
+    const int value = parts.first().section(QLatin1Char('='), 1).toInt();
+    QByteArray bytes(qsizetype(width) * height * frames, char(value));
+    for (int i = 1; i < parts.size(); ++i) {
+        const int index = parts.at(i).section(QLatin1Char(':'), 0, 0).toInt();
+        const int x = index % width;
+        const int y = (index / width) % height;
+        const int f = index / (width * height);
+        // Files hold the top row first.
+        bytes[qsizetype(f) * width * height + qsizetype(height - 1 - y) * width + x]
+                = char(parts.at(i).section(QLatin1Char(':'), 1).toInt());
+    }
+    QFile file(name);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qWarning("cannot write %s", qPrintable(name));
+    return name;
+}
+
+void TestMainWidget::load(const QString &entry, const QString &description)
+{
+    if (description.startsWith(QLatin1String("png:"))) {
+        const int v = description.mid(4).toInt();
+        QImage image(1, 1, QImage::Format_RGB32);
+        image.setPixel(0, 0, qRgb(v, v, v));
+        const QString name = path(QStringLiteral("image%1.png").arg(++m_fileCount));
+        QVERIFY(image.save(name, "PNG"));
+        m_pDialogs->openAnswers.append({true, m_pDir->path(), {name}});
+    } else {
+        const QString name = writeMovie(description);
+        const QStringList dims
+                = description.section(QLatin1Char('='), 0, 0).split(QLatin1Char('x'));
+        m_pDialogs->openAnswers.append({true, m_pDir->path(), {name}});
+        m_pDialogs->dimensionsAnswers.append({1, dims.value(0), dims.value(1), false, false});
+    }
+    fileAction(entry)->trigger();
+    QVERIFY(m_pDialogs->openAnswers.isEmpty());
+    QVERIFY(m_pDialogs->dimensionsAnswers.isEmpty());
+    QVERIFY2(m_pDialogs->warnings.isEmpty(), qPrintable(m_pDialogs->warnings.value(0).text));
+}
+
+QAction *TestMainWidget::fileAction(const QString &text) const
+{
+    QMenu *pMenu = m_pWindow->menuBar()->actions().value(0)->menu();
+    for (QAction *pAction : pMenu->actions()) {
+        if (pAction->text() == text)
+            return pAction;
+    }
+    qFatal("no File entry %s", qPrintable(text));
+}
+
+ScaleWidget *TestMainWidget::editor(int view) const
+{
+    QWidget *pColumn = m_pWindow->centralWidget()->layout()->itemAt(1)->widget();
+    return qobject_cast<ScaleWidget *>(pColumn->layout()->itemAt(view)->widget());
+}
+
+QLabel *TestMainWidget::label() const
+{
+    QWidget *pColumn = m_pWindow->centralWidget()->layout()->itemAt(1)->widget();
+    return qobject_cast<QLabel *>(pColumn->layout()->itemAt(5)->widget());
+}
+
+void TestMainWidget::menusAndToolbar()
+{
+    const QList<QAction *> menus = m_pWindow->menuBar()->actions();
+    QCOMPARE(actionTexts(menus), (QStringList {"File", "View"}));
+
+    const QList<QAction *> fileEntries = menus.at(0)->menu()->actions();
+    QCOMPARE(actionTexts(fileEntries),
+             (QStringList {"Load main movie", "Load reference movie 1", "Load reference movie 2",
+                           "-", "Clear main movie", "Clear reference movie 1",
+                           "Clear reference movie 2", "-", "Save main movie"}));
+    for (const QAction *pAction : fileEntries) {
+        QVERIFY(!pAction->isCheckable());
+        QVERIFY(pAction->isEnabled());
+        QVERIFY(pAction->shortcut().isEmpty());
+    }
+
+    const QList<QToolBar *> toolBars = m_pWindow->findChildren<QToolBar *>();
+    QCOMPARE(toolBars.size(), 1);
+    QCOMPARE(toolBars.first()->windowTitle(), QStringLiteral("View"));
+    QCOMPARE(m_pWindow->toolBarArea(toolBars.first()), Qt::TopToolBarArea);
+
+    const QList<QAction *> viewEntries = menus.at(1)->menu()->actions();
+    QCOMPARE(toolBars.first()->actions(), viewEntries);
+    QCOMPARE(viewEntries.size(), 5);
+    for (int view = Main; view <= Diff2; ++view) {
+        QAction *pAction = viewEntries.at(view);
+        QCOMPARE(pAction->text(), QString::fromUtf8(viewTexts[view]));
+        QVERIFY(pAction->isCheckable());
+        QCOMPARE(pAction->isChecked(), view == Main);
+        QVERIFY(pAction->actionGroup());
+        QCOMPARE(pAction->actionGroup()->exclusionPolicy(),
+                 QActionGroup::ExclusionPolicy::Exclusive);
+    }
+    QCOMPARE(sliceWidget()->getViewType(), int(Main));
+}
+
+void TestMainWidget::editorsLabelAndLayout()
+{
+    QLayout *pRow = m_pWindow->centralWidget()->layout();
+    QCOMPARE(pRow->count(), 2);
+    QCOMPARE(pRow->itemAt(0)->widget(), sliceWidget());
+    auto *pRowBox = qobject_cast<QBoxLayout *>(pRow);
+    QVERIFY(pRowBox);
+    QCOMPARE(pRowBox->stretch(0), 1024);
+    QCOMPARE(pRowBox->stretch(1), 1);
+
+    QWidget *pColumn = pRow->itemAt(1)->widget();
+    QCOMPARE(pColumn->layout()->count(), 6);
+    const float initial[5][2] = {{0, 255}, {0, 255}, {0, 255}, {-128, 128}, {-128, 128}};
+    for (int view = Main; view <= Diff2; ++view) {
+        ScaleWidget *pEditor = editor(view);
+        QVERIFY(pEditor);
+        QCOMPARE(pEditor->findChild<QGroupBox *>()->title(), QString::fromUtf8(editorTitles[view]));
+        QCOMPARE(pEditor->getMinimumField()->value(), double(initial[view][0]));
+        QCOMPARE(pEditor->getMaximumField()->value(), double(initial[view][1]));
+    }
+    QVERIFY(label());
+    QCOMPARE(label()->text(), QStringLiteral("0/0"));
+    QVERIFY(m_pWindow->isVisible());
+    QVERIFY(m_pWindow->windowTitle().isEmpty());
+}
+
+void TestMainWidget::viewSwitching_data()
+{
+    QTest::addColumn<int>("view");
+    QTest::addColumn<bool>("fromToolbar");
+
+    for (int view = Diff2; view >= Main; --view) {
+        QTest::addRow("%s from the toolbar", viewTexts[view]) << view << true;
+        QTest::addRow("%s from the menu", viewTexts[view]) << view << false;
+    }
+}
+
+void TestMainWidget::viewSwitching()
+{
+    QFETCH(int, view);
+    QFETCH(bool, fromToolbar);
+
+    load(QStringLiteral("Load main movie"), QStringLiteral("4x2x1=50"));
+    // Start away from the target so that every row changes the view.
+    const int start = view == Ref1 ? Ref2 : Ref1;
+    QList<QAction *> actions = m_pWindow->menuBar()->actions().at(1)->menu()->actions();
+    actions.at(start)->trigger();
+    QCOMPARE(sliceWidget()->getViewType(), start);
+
+    QSignalSpy positions(sliceWidget(), &SliceWidget::slicePosition);
+    if (fromToolbar) {
+        QToolBar *pToolBar = m_pWindow->findChild<QToolBar *>();
+        QTest::mouseClick(pToolBar->widgetForAction(actions.at(view)), Qt::LeftButton);
+    } else {
+        actions.at(view)->trigger();
+    }
+
+    QCOMPARE(sliceWidget()->getViewType(), view);
+    QVERIFY(positions.count() >= 1);
+    int checked = 0;
+    for (int i = Main; i <= Diff2; ++i) {
+        checked += actions.at(i)->isChecked();
+        QCOMPARE(actions.at(i)->isChecked(), i == view);
+    }
+    QCOMPARE(checked, 1);
+    QCOMPARE(editor(Diff2)->getMaximumField()->value(), 128.0);
+    QVERIFY(m_pDialogs->warnings.isEmpty());
+}
+
+void TestMainWidget::unknownViewActionWarns()
+{
+    QAction stranger(QStringLiteral("Main movie"));
+    m_pWindow->onViewChanged(&stranger);
+    QCOMPARE(m_pDialogs->warnings.size(), 1);
+    QCOMPARE(m_pDialogs->warnings.first().title, QStringLiteral("Warning"));
+    QCOMPARE(m_pDialogs->warnings.first().text, QStringLiteral("Unknown view type"));
+    QCOMPARE(m_pDialogs->warnings.first().parent, m_pWindow.get());
+    QCOMPARE(sliceWidget()->getViewType(), int(Main));
+}
+
+void TestMainWidget::positionLabel_data()
+{
+    QTest::addColumn<int>("pos");
+    QTest::addColumn<int>("numSlices");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("index 4 of 30 reads 5/30") << 4 << 30 << "5/30";
+    QTest::newRow("index 0 of 10 reads 1/10") << 0 << 10 << "1/10";
+    QTest::newRow("no slices reads 0/0") << 0 << 0 << "0/0";
+    QTest::newRow("negative count reads 0/0") << 3 << -1 << "0/0";
+}
+
+void TestMainWidget::positionLabel()
+{
+    QFETCH(int, pos);
+    QFETCH(int, numSlices);
+    QFETCH(QString, text);
+
+    m_pWindow->onSlicePosition(pos, numSlices);
+    QCOMPARE(label()->text(), text);
+}
+
+void TestMainWidget::loadingShowsTheMovieAndKeepsRanges()
+{
+    editor(Main)->setValues(10, 20);
+    load(QStringLiteral("Load main movie"), QStringLiteral("4x2x3=7"));
+
+    QVERIFY(m_pWindow->getMainMovie());
+    QCOMPARE(m_pWindow->getMainMovie()->getNumFrames(), 3);
+    QCOMPARE(label()->text(), QStringLiteral("1/3"));
+    QCOMPARE(editor(Main)->getMinimumField()->value(), 10.0);
+    QCOMPARE(editor(Main)->getMaximumField()->value(), 20.0);
+    QCOMPARE(sliceWidget()->getViewType(), int(Main));
+    // The file dialog belongs to the window.
+    QCOMPARE(m_pDialogs->openCalls.first().parent, m_pWindow.get());
+}
+
+void TestMainWidget::failedLoadChangesNothing()
+{
+    load(QStringLiteral("Load main movie"), QStringLiteral("4x2x2=7"));
+    const Image3D *pBefore = m_pWindow->getMainMovie();
+    QSignalSpy positions(sliceWidget(), &SliceWidget::slicePosition);
+
+    m_pDialogs->openAnswers.append({true, m_pDir->path(), {path("missing.yuv")}});
+    m_pDialogs->dimensionsAnswers.append({1, "4", "2", true, false});
+    fileAction(QStringLiteral("Load main movie"))->trigger();
+
+    QCOMPARE(m_pDialogs->warnings.size(), 1);
+    QVERIFY(m_pDialogs->warnings.first().text.startsWith(
+            QStringLiteral("Loading not successful:\nUnable to open specified file ")));
+    QCOMPARE(m_pDialogs->warnings.first().parent, m_pWindow.get());
+    QCOMPARE(m_pWindow->getMainMovie(), pBefore);
+    QCOMPARE(positions.count(), 0);
+    QCOMPARE(label()->text(), QStringLiteral("1/2"));
+}
+
+void TestMainWidget::loadingAReferenceKeepsTheOthers()
+{
+    load(QStringLiteral("Load main movie"), QStringLiteral("4x2x1=10"));
+    load(QStringLiteral("Load reference movie 2"), QStringLiteral("2x2x1=30"));
+    const Image3D *pMain = m_pWindow->getMainMovie();
+    const Image3D *pRef2 = m_pWindow->getReference2();
+    load(QStringLiteral("Load reference movie 1"), QStringLiteral("2x2x1=20"));
+
+    QCOMPARE(m_pWindow->getMainMovie(), pMain);
+    QCOMPARE(m_pWindow->getReference2(), pRef2);
+    QVERIFY(m_pWindow->getReference1());
+    // The slice widget has all three: main - ref2 at the bottom-left sample is 10 - 30.
+    m_pWindow->menuBar()->actions().at(1)->menu()->actions().at(Diff2)->trigger();
+    editor(Diff2)->setValues(-20, -19);
+    QCOMPARE(sliceWidget()->grayAt(0, 0, 0), 0);
+    editor(Diff2)->setValues(-21, -20);
+    QCOMPARE(sliceWidget()->grayAt(0, 0, 0), 255);
+}
+
+void TestMainWidget::slicesCountedOverAllMovies()
+{
+    load(QStringLiteral("Load main movie"), QStringLiteral("2x2x10=1"));
+    QCOMPARE(label()->text(), QStringLiteral("1/10"));
+    load(QStringLiteral("Load reference movie 1"), QStringLiteral("2x2x20=1"));
+    QCOMPARE(label()->text(), QStringLiteral("1/20"));
+    m_pWindow->menuBar()->actions().at(1)->menu()->actions().at(Ref2)->trigger();
+    QCOMPARE(label()->text(), QStringLiteral("1/20"));
+    fileAction(QStringLiteral("Clear reference movie 1"))->trigger();
+    QCOMPARE(label()->text(), QStringLiteral("1/10"));
+}
+
+void TestMainWidget::clearing_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("loaded"); // slots filled before: "m", "1", "2"
+    QTest::addColumn<QString>("left");
+    QTest::addColumn<bool>("redraw");
+
+    QTest::newRow("main cleared, reference 1 kept") << "Clear main movie"
+                                                    << "m1"
+                                                    << "1" << true;
+    QTest::newRow("reference 1 cleared, main and reference 2 kept") << "Clear reference movie 1"
+                                                                    << "m12"
+                                                                    << "m2" << true;
+    QTest::newRow("reference 2 cleared") << "Clear reference movie 2"
+                                         << "2"
+                                         << "" << true;
+    QTest::newRow("empty reference 1: nothing happens, no redraw") << "Clear reference movie 1"
+                                                                   << "m"
+                                                                   << "m" << false;
+    QTest::newRow("empty main: nothing happens, no redraw") << "Clear main movie"
+                                                            << ""
+                                                            << "" << false;
+}
+
+void TestMainWidget::clearing()
+{
+    QFETCH(QString, entry);
+    QFETCH(QString, loaded);
+    QFETCH(QString, left);
+    QFETCH(bool, redraw);
+
+    if (loaded.contains(QLatin1Char('m')))
+        load(QStringLiteral("Load main movie"), QStringLiteral("2x2x1=1"));
+    if (loaded.contains(QLatin1Char('1')))
+        load(QStringLiteral("Load reference movie 1"), QStringLiteral("2x2x1=2"));
+    if (loaded.contains(QLatin1Char('2')))
+        load(QStringLiteral("Load reference movie 2"), QStringLiteral("2x2x1=3"));
+    m_pWindow->menuBar()->actions().at(1)->menu()->actions().at(Diff1)->trigger();
+    const Image3D *pBefore[3]
+            = {m_pWindow->getMainMovie(), m_pWindow->getReference1(), m_pWindow->getReference2()};
+    QSignalSpy positions(sliceWidget(), &SliceWidget::slicePosition);
+
+    fileAction(entry)->trigger();
+
+    QCOMPARE(positions.count() > 0, redraw);
+    QCOMPARE(m_pWindow->getMainMovie() != nullptr, left.contains(QLatin1Char('m')));
+    QCOMPARE(m_pWindow->getReference1() != nullptr, left.contains(QLatin1Char('1')));
+    QCOMPARE(m_pWindow->getReference2() != nullptr, left.contains(QLatin1Char('2')));
+    if (left.contains(QLatin1Char('m')))
+        QCOMPARE(m_pWindow->getMainMovie(), pBefore[0]);
+    if (left.contains(QLatin1Char('1')))
+        QCOMPARE(m_pWindow->getReference1(), pBefore[1]);
+    if (left.contains(QLatin1Char('2')))
+        QCOMPARE(m_pWindow->getReference2(), pBefore[2]);
+    QCOMPARE(sliceWidget()->getViewType(), int(Diff1));
+    QVERIFY(m_pDialogs->log.isEmpty() || !m_pDialogs->log.contains(QStringLiteral("warning")));
+}
+
+void TestMainWidget::autoScale_data()
+{
+    QTest::addColumn<QString>("main");
+    QTest::addColumn<QString>("ref1");
+    QTest::addColumn<QString>("ref2");
+    QTest::addColumn<int>("view");
+    QTest::addColumn<float>("minValue");
+    QTest::addColumn<float>("maxValue");
+
+    QTest::newRow("Main without a movie: 0..255") << ""
+                                                  << ""
+                                                  << "" << int(Main) << 0.f << 255.f;
+    QTest::newRow("Main 16..235, extremes at the first and last sample")
+            << "4x2x2=100,0:16,15:235"
+            << ""
+            << "" << int(Main) << 16.f << 235.f;
+    QTest::newRow("Main 16..235, maximum in the first sample") << "4x2x2=100,0:235,9:16"
+                                                               << ""
+                                                               << "" << int(Main) << 16.f << 235.f;
+    QTest::newRow("Main of one sample 7: equal bounds") << "png:7"
+                                                        << ""
+                                                        << "" << int(Main) << 7.f << 7.f;
+    QTest::newRow("Main all 100") << "4x2x3=100"
+                                  << ""
+                                  << "" << int(Main) << 100.f << 100.f;
+    QTest::newRow("Reference 1 reads its own movie") << "2x2x1=1"
+                                                     << "4x2x1=40,3:90"
+                                                     << "" << int(Ref1) << 40.f << 90.f;
+    QTest::newRow("Reference 2 reads its own movie") << "2x2x1=1"
+                                                     << ""
+                                                     << "4x2x1=60,5:0" << int(Ref2) << 0.f << 60.f;
+    QTest::newRow("Difference 1 with nothing loaded: -128..128")
+            << ""
+            << ""
+            << "" << int(Diff1) << -128.f << 128.f;
+    QTest::newRow("Difference 1 with only reference 1: negated range")
+            << ""
+            << "4x2x2=100,0:16,15:235"
+            << "" << int(Diff1) << -235.f << -16.f;
+    QTest::newRow("Difference 2 with only main: the main range")
+            << "4x2x2=100,0:16,15:235"
+            << ""
+            << "" << int(Diff2) << 16.f << 235.f;
+    QTest::newRow("Difference 1, main larger: 150 inside the reference, 200 outside")
+            << "4x4x2=200"
+            << "2x2x1=50"
+            << "" << int(Diff1) << 150.f << 200.f;
+    QTest::newRow("Difference 1, reference larger: -20 inside main, -30 outside")
+            << "2x2x1=10"
+            << "4x4x1=30"
+            << "" << int(Diff1) << -30.f << -20.f;
+    QTest::newRow("Difference 2, one wider, one taller: -10..10")
+            << "4x2x1=10"
+            << ""
+            << "2x4x1=10" << int(Diff2) << -10.f << 10.f;
+    QTest::newRow("Difference 2 ignores reference 1") << "2x2x1=50"
+                                                      << "2x2x1=0"
+                                                      << "2x2x1=40" << int(Diff2) << 10.f << 10.f;
+}
+
+void TestMainWidget::autoScale()
+{
+    QFETCH(QString, main);
+    QFETCH(QString, ref1);
+    QFETCH(QString, ref2);
+    QFETCH(int, view);
+    QFETCH(float, minValue);
+    QFETCH(float, maxValue);
+
+    if (!main.isEmpty())
+        load(QStringLiteral("Load main movie"), main);
+    if (!ref1.isEmpty())
+        load(QStringLiteral("Load reference movie 1"), ref1);
+    if (!ref2.isEmpty())
+        load(QStringLiteral("Load reference movie 2"), ref2);
+    // Away from every expected result, so that the press changes both fields.
+    editor(view)->setValues(-1000, 1000);
+    QSignalSpy ranges(editor(view), &ScaleWidget::range);
+
+    QTest::mouseClick(editor(view)->findChild<QPushButton *>(), Qt::LeftButton);
+
+    QCOMPARE(editor(view)->getMinimumField()->value(), double(minValue));
+    QCOMPARE(editor(view)->getMaximumField()->value(), double(maxValue));
+    // Minimum first, then maximum, each change on its way to the slice widget.
+    QCOMPARE(ranges.count(), 2);
+    QCOMPARE(ranges.at(0).at(0).toFloat(), minValue);
+    QCOMPARE(ranges.at(0).at(1).toFloat(), 1000.f);
+    QCOMPARE(ranges.at(1).at(0).toFloat(), minValue);
+    QCOMPARE(ranges.at(1).at(1).toFloat(), maxValue);
+    QVERIFY(m_pDialogs->warnings.isEmpty());
+}
+
+void TestMainWidget::secondAutoScalePressEmitsNothing()
+{
+    load(QStringLiteral("Load main movie"), QStringLiteral("4x2x1=30,2:90"));
+    QPushButton *pButton = editor(Main)->findChild<QPushButton *>();
+    QTest::mouseClick(pButton, Qt::LeftButton);
+    QCOMPARE(editor(Main)->getMinimumField()->value(), 30.0);
+
+    QSignalSpy ranges(editor(Main), &ScaleWidget::range);
+    QSignalSpy positions(sliceWidget(), &SliceWidget::slicePosition);
+    const int renders = sliceWidget()->getRenderCount();
+    QTest::mouseClick(pButton, Qt::LeftButton);
+    QCOMPARE(ranges.count(), 0);
+    QCOMPARE(positions.count(), 0);
+    QCOMPARE(sliceWidget()->getRenderCount(), renders);
+}
+
+void TestMainWidget::rangesReachOnlyTheirOwnView()
+{
+    // Sample (0, 0, 0) is 150 everywhere.
+    load(QStringLiteral("Load main movie"), QStringLiteral("2x2x1=150"));
+    load(QStringLiteral("Load reference movie 1"), QStringLiteral("2x2x1=150"));
+    QActionGroup *pGroup
+            = m_pWindow->menuBar()->actions().at(1)->menu()->actions().at(0)->actionGroup();
+
+    editor(Main)->setValues(100, 150);
+    QCOMPARE(sliceWidget()->grayAt(0, 0, 0), 255);
+    // Editing Reference 1 while Main is on screen leaves Main's picture alone.
+    editor(Ref1)->setValues(150, 200);
+    QCOMPARE(sliceWidget()->grayAt(0, 0, 0), 255);
+    pGroup->actions().at(Ref1)->trigger();
+    QCOMPARE(sliceWidget()->grayAt(0, 0, 0), 0);
+    // Difference 1 is 0 at every sample.
+    editor(Diff1)->setValues(0, 10);
+    pGroup->actions().at(Diff1)->trigger();
+    QCOMPARE(sliceWidget()->grayAt(0, 0, 0), 0);
+    editor(Diff1)->setValues(-10, 0);
+    QCOMPARE(sliceWidget()->grayAt(0, 0, 0), 255);
+}
+
+void TestMainWidget::computeRangeInMemory_data()
+{
+    // Movies with values the readers cannot make: fractions, negatives and NaN.
+    QTest::addColumn<QSize>("sizeA"); // width x height, frames below; empty: no movie
+    QTest::addColumn<int>("framesA");
+    QTest::addColumn<QList<float>>("samplesA");
+    QTest::addColumn<QSize>("sizeB");
+    QTest::addColumn<int>("framesB");
+    QTest::addColumn<QList<float>>("samplesB");
+    QTest::addColumn<float>("rangeMin"); // computeRange of A
+    QTest::addColumn<float>("rangeMax");
+    QTest::addColumn<float>("diffMin"); // computeDifferenceRange of A and B
+    QTest::addColumn<float>("diffMax");
+
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    QTest::newRow("no movies") << QSize() << 0 << QList<float> {} << QSize() << 0 << QList<float> {}
+                               << 0.f << 255.f << -128.f << 128.f;
+    QTest::newRow("movie of 0 frames counts as none")
+            << QSize(2, 2) << 0 << QList<float> {} << QSize() << 0 << QList<float> {} << 0.f
+            << 255.f << -128.f << 128.f;
+    QTest::newRow("fractions and negatives")
+            << QSize(2, 1) << 2 << QList<float> {12.7f, -5.f, 300.f, 0.25f} << QSize(2, 1) << 1
+            << QList<float> {0.5f, 1.f} << -5.f << 300.f << -6.f << 300.f;
+    QTest::newRow("NaN in the middle never replaces a bound")
+            << QSize(3, 1) << 1 << QList<float> {4.f, nan, 9.f} << QSize(3, 1) << 1
+            << QList<float> {0.f, 0.f, 0.f} << 4.f << 9.f << 4.f << 9.f;
+    QTest::newRow("extent of B over A in frames: bare negated samples")
+            << QSize(1, 1) << 1 << QList<float> {5.f} << QSize(1, 1) << 3
+            << QList<float> {1.f, 2.f, 3.f} << 5.f << 5.f << -3.f << 4.f;
+    QTest::newRow("rows of one, columns of the other: zeros where neither")
+            << QSize(2, 1) << 1 << QList<float> {7.f, 7.f} << QSize(1, 2) << 1
+            << QList<float> {3.f, 3.f} << 7.f << 7.f << -3.f << 7.f;
+}
+
+void TestMainWidget::computeRangeInMemory()
+{
+    QFETCH(QSize, sizeA);
+    QFETCH(int, framesA);
+    QFETCH(QList<float>, samplesA);
+    QFETCH(QSize, sizeB);
+    QFETCH(int, framesB);
+    QFETCH(QList<float>, samplesB);
+    QFETCH(float, rangeMin);
+    QFETCH(float, rangeMax);
+    QFETCH(float, diffMin);
+    QFETCH(float, diffMax);
+
+    std::unique_ptr<Image3D> a;
+    std::unique_ptr<Image3D> b;
+    if (sizeA.isValid()) {
+        a = std::make_unique<Image3D>(sizeA.width(), sizeA.height(), framesA);
+        std::copy(samplesA.begin(), samplesA.end(), a->getData());
+    }
+    if (sizeB.isValid()) {
+        b = std::make_unique<Image3D>(sizeB.width(), sizeB.height(), framesB);
+        std::copy(samplesB.begin(), samplesB.end(), b->getData());
+    }
+    float low = 1;
+    float high = -1;
+    MainWidget::computeRange(a.get(), low, high);
+    QCOMPARE(low, rangeMin);
+    QCOMPARE(high, rangeMax);
+    MainWidget::computeDifferenceRange(a.get(), b.get(), low, high);
+    QCOMPARE(low, diffMin);
+    QCOMPARE(high, diffMax);
+}
+
+void TestMainWidget::saving_data()
+{
+    QTest::addColumn<QString>("answer"); // %1: the temporary folder
+    QTest::addColumn<QString>("warning");
+    QTest::addColumn<QByteArray>("bytes"); // of the file written; empty: not checked
+
+    QTest::newRow("written top row first, neutral chroma")
+            << "%1/out.yuv"
+            << "" << QByteArray("\x0a\x0b\x0c\x0d\x05\x06\x07\x08\x80\x80\x80\x80", 12);
+    QTest::newRow("non-ASCII name")
+            << "%1/Ausgabe ä.yuv"
+            << "" << QByteArray("\x0a\x0b\x0c\x0d\x05\x06\x07\x08\x80\x80\x80\x80", 12);
+    QTest::newRow("no suffix added")
+            << "%1/plain"
+            << "" << QByteArray("\x0a\x0b\x0c\x0d\x05\x06\x07\x08\x80\x80\x80\x80", 12);
+    QTest::newRow("dialog cancelled: nothing written") << ""
+                                                       << "" << QByteArray();
+    QTest::newRow("folder missing: cannot open")
+            << "%1/none/out.yuv"
+            << "Unable to open specified file for writing" << QByteArray();
+    if (QFile::exists(QStringLiteral("/dev/full")))
+        QTest::newRow("full device: reported with the name")
+                << "/dev/full"
+                << "The file /dev/full could not be written completely" << QByteArray();
+}
+
+void TestMainWidget::saving()
+{
+    QFETCH(QString, answer);
+    QFETCH(QString, warning);
+    QFETCH(QByteArray, bytes);
+
+    // File rows top-down: 10 11 12 13 / 5 6 7 8.
+    m_pDialogs->openAnswers.append({true, m_pDir->path(), {writeMovie("4x2x1=0")}});
+    QFile::remove(m_pDialogs->openAnswers.first().files.first());
+    QFile raw(m_pDialogs->openAnswers.first().files.first());
+    QVERIFY(raw.open(QIODevice::WriteOnly));
+    raw.write(QByteArray("\x0a\x0b\x0c\x0d\x05\x06\x07\x08", 8));
+    raw.close();
+    m_pDialogs->dimensionsAnswers.append({1, "4", "2", false, false});
+    fileAction(QStringLiteral("Load main movie"))->trigger();
+    QVERIFY(m_pWindow->getMainMovie());
+    m_pDialogs->log.clear();
+
+    const QString fileName
+            = answer.contains(QLatin1String("%1")) ? answer.arg(m_pDir->path()) : answer;
+    m_pDialogs->saveAnswers.append(answer.isEmpty() ? QString() : fileName);
+    fileAction(QStringLiteral("Save main movie"))->trigger();
+
+    QCOMPARE(m_pDialogs->saveCalls.size(), 1);
+    const ScriptedDialogs::SaveCall call = m_pDialogs->saveCalls.first();
+    QCOMPARE(call.parent, m_pWindow.get());
+    QCOMPARE(call.caption, QStringLiteral("Save"));
+    QVERIFY(call.directory.isEmpty());
+    QCOMPARE(call.filter, QStringLiteral("YUV files (*.yuv)"));
+    if (warning.isEmpty()) {
+        QCOMPARE(m_pDialogs->log, QStringList {"save"});
+    } else {
+        QCOMPARE(m_pDialogs->warnings.size(), 1);
+        QCOMPARE(m_pDialogs->warnings.first().title, QStringLiteral("Warning"));
+        QCOMPARE(m_pDialogs->warnings.first().text, warning);
+        QCOMPARE(m_pDialogs->warnings.first().parent, m_pWindow.get());
+    }
+    if (!bytes.isEmpty()) {
+        QFile written(fileName);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(written.readAll(), bytes);
+    }
+    QCOMPARE(QDir(m_pDir->path()).entryList(QDir::Files).size(), bytes.isEmpty() ? 1 : 2);
+}
+
+void TestMainWidget::saveNothing_data()
+{
+    QTest::addColumn<bool>("loadReference");
+
+    QTest::newRow("nothing loaded") << false;
+    QTest::newRow("only a reference loaded") << true;
+}
+
+void TestMainWidget::saveNothing()
+{
+    QFETCH(bool, loadReference);
+
+    if (loadReference)
+        load(QStringLiteral("Load reference movie 1"), QStringLiteral("2x2x1=9"));
+    m_pDialogs->log.clear();
+    fileAction(QStringLiteral("Save main movie"))->trigger();
+    QCOMPARE(m_pDialogs->log, QStringList {"warning"});
+    QCOMPARE(m_pDialogs->warnings.first().title, QStringLiteral("Warning"));
+    QCOMPARE(m_pDialogs->warnings.first().text, QStringLiteral("Nothing to save"));
+    QCOMPARE(m_pDialogs->warnings.first().parent, m_pWindow.get());
+}
+
+void TestMainWidget::quitQuestion_data()
+{
+    QTest::addColumn<QMessageBox::StandardButton>("answer");
+    QTest::addColumn<bool>("closed");
+
+    QTest::newRow("Yes closes") << QMessageBox::Yes << true;
+    QTest::newRow("No keeps everything") << QMessageBox::No << false;
+    QTest::newRow("Escape (no button) keeps everything") << QMessageBox::NoButton << false;
+}
+
+void TestMainWidget::quitQuestion()
+{
+    QFETCH(QMessageBox::StandardButton, answer);
+    QFETCH(bool, closed);
+
+    load(QStringLiteral("Load main movie"), QStringLiteral("2x2x1=9"));
+    m_pWindow->menuBar()->actions().at(1)->menu()->actions().at(Ref1)->trigger();
+    editor(Main)->setValues(3, 4);
+    const Image3D *pMain = m_pWindow->getMainMovie();
+    m_pDialogs->questionAnswers.append(answer);
+
+    QCOMPARE(m_pWindow->close(), closed);
+
+    QCOMPARE(m_pDialogs->questions.size(), 1);
+    const ScriptedDialogs::Message question = m_pDialogs->questions.first();
+    QCOMPARE(question.parent, m_pWindow.get());
+    QCOMPARE(question.title, QStringLiteral("Confirm"));
+    QCOMPARE(question.text, QStringLiteral("Are you sure you want to quit?"));
+    QCOMPARE(question.buttons, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(question.defaultButton, QMessageBox::No);
+    QCOMPARE(m_pWindow->isVisible(), !closed);
+    QCOMPARE(m_pWindow->getMainMovie(), pMain);
+    QCOMPARE(sliceWidget()->getViewType(), int(Ref1));
+    QCOMPARE(editor(Main)->getMinimumField()->value(), 3.0);
+}
+
+void TestMainWidget::commandLine_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QStringList>("dialogsAnswers"); // dimensions answers, "W H gray|yuv"
+    QTest::addColumn<QString>("frames"); // main, ref1, ref2 frame counts: "3 0 0"
+    QTest::addColumn<QString>("nextDialog"); // shown by the next load: "W H gray|yuv"
+    QTest::addColumn<QString>("warning");
+
+    QTest::newRow("size and gray answer for every file; stacked in order")
+            << QStringList {"--size", "4x2", "--gray", "@a", "@b", "--ref1", "@c"} << QStringList {}
+            << "3 1 0"
+            << "4 2 gray"
+            << "";
+    QTest::newRow("size alone means YUV")
+            << QStringList {"--size=4x2", "@yuv"} << QStringList {} << "1 0 0"
+            << "4 2 yuv"
+            << "";
+    QTest::newRow("no size: the dialog is asked from 352x288 YUV")
+            << QStringList {"@a"} << QStringList {"4 2 gray"} << "2 0 0"
+            << "4 2 gray"
+            << "";
+    QTest::newRow("gray alone only unchecks YUV in the dialog")
+            << QStringList {"--gray", "--ref2", "@a"} << QStringList {"4 2 gray"} << "0 0 2"
+            << "4 2 gray"
+            << "";
+    QTest::newRow("a failing file warns as from the menu; the others still load")
+            << QStringList {"--size", "4x2", "--gray", "@missing", "--ref1", "@a"} << QStringList {}
+            << "0 2 0"
+            << "4 2 gray"
+            << "Loading not successful:\nUnable to open specified file %1/missing";
+    QTest::newRow("several files, one failing: named in the warning")
+            << QStringList {"--size", "4x2", "--gray", "@a", "@missing"} << QStringList {}
+            << "0 0 0"
+            << "4 2 gray"
+            << "Loading %1/missing not successful:\nUnable to open specified file %1/missing";
+    QTest::newRow("nothing given: nothing loaded, defaults kept")
+            << QStringList {} << QStringList {} << "0 0 0"
+            << "352 288 yuv"
+            << "";
+}
+
+void TestMainWidget::commandLine()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QStringList, dialogsAnswers);
+    QFETCH(QString, frames);
+    QFETCH(QString, nextDialog);
+    QFETCH(QString, warning);
+
+    // a: gray 4x2 of 2 frames; b: 1 frame; c: 1 frame; yuv: YUV 4x2 of 1 frame.
+    auto write = [this](const QString &name, int bytes) {
+        QFile file(path(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(bytes, char(name.at(0).unicode())));
+    };
+    write(QStringLiteral("a"), 16);
+    write(QStringLiteral("b"), 8);
+    write(QStringLiteral("c"), 8);
+    write(QStringLiteral("yuv"), 12);
+    QStringList arguments {"rawcompare"};
+    for (const QString &option : options)
+        arguments.append(option.startsWith(QLatin1Char('@')) ? path(option.mid(1)) : option);
+    for (const QString &script : dialogsAnswers) {
+        const QStringList words = script.split(QLatin1Char(' '));
+        m_pDialogs->dimensionsAnswers.append(
+                {1, words.at(0), words.at(1), words.at(2) == QLatin1String("yuv"), false});
+    }
+    CommandLine commandLine;
+    QCOMPARE(commandLine.parse(arguments), CommandLine::Action::Run);
+
+    m_pWindow->openFromCommandLine(commandLine);
+
+    QVERIFY(m_pDialogs->openCalls.isEmpty());
+    QCOMPARE(m_pDialogs->dimensionsShown.size(), dialogsAnswers.size());
+    if (!dialogsAnswers.isEmpty()) {
+        QCOMPARE(m_pDialogs->dimensionsShown.first().width, QStringLiteral("352"));
+        QCOMPARE(m_pDialogs->dimensionsShown.first().height, QStringLiteral("288"));
+        QCOMPARE(m_pDialogs->dimensionsShown.first().isYUV, !commandLine.isGray());
+    }
+    if (warning.isEmpty()) {
+        QVERIFY(m_pDialogs->warnings.isEmpty());
+    } else {
+        QCOMPARE(m_pDialogs->warnings.size(), 1);
+        QCOMPARE(m_pDialogs->warnings.first().text, warning.arg(m_pDir->path()));
+        QCOMPARE(m_pDialogs->warnings.first().parent, m_pWindow.get());
+    }
+    const Image3D *pMovies[3]
+            = {m_pWindow->getMainMovie(), m_pWindow->getReference1(), m_pWindow->getReference2()};
+    const QStringList counts = frames.split(QLatin1Char(' '));
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(pMovies[i] ? pMovies[i]->getNumFrames() : 0, counts.at(i).toInt());
+    if (pMovies[0] && commandLine.getMainFiles().size() == 2) {
+        // a's frames first, then b's.
+        QCOMPARE(pMovies[0]->getData()[0], float('a'));
+        QCOMPARE(pMovies[0]->getData()[16], float('b'));
+    }
+
+    // The answers given become the remembered values of later loads.
+    m_pDialogs->openAnswers.append({true, m_pDir->path(), {path("b")}});
+    m_pDialogs->dimensionsAnswers = {{0, "", "", true, false}};
+    fileAction(QStringLiteral("Load main movie"))->trigger();
+    const ScriptedDialogs::DimensionsShown shown = m_pDialogs->dimensionsShown.last();
+    QCOMPARE(
+            QStringLiteral("%1 %2 %3").arg(shown.width, shown.height, shown.isYUV ? "yuv" : "gray"),
+            nextDialog);
+}
+
+QTEST_MAIN(TestMainWidget)
+#include "tst_mainwidget.moc"

@@ -1,0 +1,228 @@
+#include <cmath>
+#include <limits>
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "image3d.h"
+#include "moviewriter.h"
+
+namespace {
+
+void setSample(Image3D &movie, int x, int y, int f, float value)
+{
+    movie.getData()[x + qint64(movie.getWidth()) * (y + qint64(movie.getHeight()) * f)] = value;
+}
+
+QByteArray bytes(std::initializer_list<int> values)
+{
+    QByteArray result;
+    for (int v : values)
+        result.append(char(v));
+    return result;
+}
+
+} // namespace
+
+class TestMovieWriter : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void clampsTruncatesAndFlips();
+    void oneSampleConversion_data();
+    void oneSampleConversion();
+    void fileSize_data();
+    void fileSize();
+    void roundTripThroughTheReader();
+    void grayFileGrowsByHalf();
+    void replacesAnExistingFile();
+    void failures_data();
+    void failures();
+
+private:
+    QByteArray readAll(const QString &fileName);
+
+    std::unique_ptr<QTemporaryDir> m_pDir;
+};
+
+void TestMovieWriter::init()
+{
+    m_pDir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_pDir->isValid());
+}
+
+QByteArray TestMovieWriter::readAll(const QString &fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray("unreadable");
+    return file.readAll();
+}
+
+void TestMovieWriter::clampsTruncatesAndFlips()
+{
+    Image3D movie(2, 2, 1);
+    setSample(movie, 0, 0, 0, 300.0f);
+    setSample(movie, 1, 0, 0, -5.0f);
+    setSample(movie, 0, 1, 0, 12.7f);
+    setSample(movie, 1, 1, 0, 40.0f);
+    const QString name = m_pDir->filePath(QStringLiteral("out.yuv"));
+
+    QCOMPARE(MovieWriter::writeYUV(movie, name.toStdString()), MovieWriter::Result::Written);
+    // The top row (movie row 1) comes first.
+    QCOMPARE(readAll(name), bytes({12, 40, 255, 0, 128, 128}));
+}
+
+void TestMovieWriter::oneSampleConversion_data()
+{
+    QTest::addColumn<float>("sample");
+    QTest::addColumn<int>("byte");
+
+    QTest::newRow("254.9 truncated to 254") << 254.9f << 254;
+    QTest::newRow("0.9 truncated to 0") << 0.9f << 0;
+    QTest::newRow("-0.5 clamped to 0") << -0.5f << 0;
+    QTest::newRow("255 kept") << 255.0f << 255;
+    QTest::newRow("255.5 clamped to 255") << 255.5f << 255;
+    QTest::newRow("NaN written as 0") << std::numeric_limits<float>::quiet_NaN() << 0;
+    QTest::newRow("infinity clamped to 255") << std::numeric_limits<float>::infinity() << 255;
+    QTest::newRow("minus infinity clamped to 0") << -std::numeric_limits<float>::infinity() << 0;
+    QTest::newRow("128.0 exact") << 128.0f << 128;
+}
+
+void TestMovieWriter::oneSampleConversion()
+{
+    QFETCH(float, sample);
+    QFETCH(int, byte);
+
+    Image3D movie(2, 2, 1);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 2; ++x)
+            setSample(movie, x, y, 0, sample);
+    const QString name = m_pDir->filePath(QStringLiteral("sample.yuv"));
+    QCOMPARE(MovieWriter::writeYUV(movie, name.toStdString()), MovieWriter::Result::Written);
+    QCOMPARE(readAll(name), bytes({byte, byte, byte, byte, 128, 128}));
+}
+
+void TestMovieWriter::fileSize_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<int>("frames");
+    QTest::addColumn<qint64>("size");
+
+    QTest::newRow("4x2x3: 3 frames of 12 bytes") << 4 << 2 << 3 << qint64(36);
+    QTest::newRow("odd 3x3x1: 9 luma and 4 chroma bytes") << 3 << 3 << 1 << qint64(13);
+    QTest::newRow("odd 1x1x2: chroma rounds down to nothing") << 1 << 1 << 2 << qint64(2);
+    QTest::newRow("352x288x2: CIF") << 352 << 288 << 2 << qint64(2 * 152064);
+}
+
+void TestMovieWriter::fileSize()
+{
+    QFETCH(int, width);
+    QFETCH(int, height);
+    QFETCH(int, frames);
+    QFETCH(qint64, size);
+
+    Image3D movie(width, height, frames);
+    const QString name = m_pDir->filePath(QStringLiteral("size.yuv"));
+    QCOMPARE(MovieWriter::writeYUV(movie, name.toStdString()), MovieWriter::Result::Written);
+    const QByteArray written = readAll(name);
+    QCOMPARE(written.size(), size);
+    // Every frame ends with its chroma bytes.
+    const qint64 frameBytes = size / frames;
+    const qint64 chroma = qint64(width) * height / 2;
+    for (int f = 0; f < frames; ++f) {
+        const QByteArray frame = written.mid(f * frameBytes, frameBytes);
+        QCOMPARE(frame.right(chroma), QByteArray(chroma, char(128)));
+        QCOMPARE(frame.left(frameBytes - chroma), QByteArray(frameBytes - chroma, char(0)));
+    }
+}
+
+void TestMovieWriter::roundTripThroughTheReader()
+{
+    Image3D movie(4, 2, 3);
+    for (qint64 i = 0; i < movie.getSampleCount(); ++i)
+        movie.getData()[i] = float((i * 37) % 256);
+    // A non-ASCII name on the way out and back in.
+    const std::string name = m_pDir->filePath(QStringLiteral("rück fahrt.yuv")).toStdString();
+    QCOMPARE(MovieWriter::writeYUV(movie, name), MovieWriter::Result::Written);
+
+    Image3D back;
+    QVERIFY(back.loadRaw(name, 4, 2, true));
+    QCOMPARE(back.getWidth(), 4);
+    QCOMPARE(back.getHeight(), 2);
+    QCOMPARE(back.getNumFrames(), 3);
+    for (qint64 i = 0; i < movie.getSampleCount(); ++i)
+        QCOMPARE(back.getData()[i], movie.getData()[i]);
+}
+
+void TestMovieWriter::grayFileGrowsByHalf()
+{
+    const QString grayName = m_pDir->filePath(QStringLiteral("gray.raw"));
+    QFile gray(grayName);
+    QVERIFY(gray.open(QIODevice::WriteOnly));
+    QByteArray grayBytes;
+    for (int i = 0; i < 2 * 16; ++i)
+        grayBytes.append(char(i * 7));
+    gray.write(grayBytes);
+    gray.close();
+
+    Image3D movie;
+    QVERIFY(movie.loadRaw(grayName.toStdString(), 4, 4, false));
+    const QString yuvName = m_pDir->filePath(QStringLiteral("gray.yuv"));
+    QCOMPARE(MovieWriter::writeYUV(movie, yuvName.toStdString()), MovieWriter::Result::Written);
+    const QByteArray written = readAll(yuvName);
+    QCOMPARE(written.size(), grayBytes.size() * 3 / 2);
+    // The luma of each frame is the gray frame unchanged.
+    QCOMPARE(written.left(16), grayBytes.left(16));
+    QCOMPARE(written.mid(24, 16), grayBytes.mid(16, 16));
+}
+
+void TestMovieWriter::replacesAnExistingFile()
+{
+    const QString name = m_pDir->filePath(QStringLiteral("old.yuv"));
+    QFile old(name);
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write(QByteArray(100, 'x'));
+    old.close();
+
+    Image3D movie(2, 2, 1);
+    QCOMPARE(MovieWriter::writeYUV(movie, name.toStdString()), MovieWriter::Result::Written);
+    QCOMPARE(readAll(name), bytes({0, 0, 0, 0, 128, 128}));
+}
+
+void TestMovieWriter::failures_data()
+{
+    QTest::addColumn<QString>("fileName"); // %1: a fresh temporary folder
+    QTest::addColumn<int>("side");
+    QTest::addColumn<MovieWriter::Result>("result");
+
+    QTest::newRow("missing folder: open fails")
+            << "%1/no such folder/out.yuv" << 64 << MovieWriter::Result::OpenFailed;
+    QTest::newRow("a folder: open fails") << "%1" << 64 << MovieWriter::Result::OpenFailed;
+    if (QFile::exists(QStringLiteral("/dev/full"))) {
+        // Six bytes stay in the stream's buffer until the close flushes them.
+        QTest::newRow("full device, tiny movie: the close reports it")
+                << "/dev/full" << 2 << MovieWriter::Result::WriteFailed;
+        QTest::newRow("full device, large movie: a write reports it")
+                << "/dev/full" << 512 << MovieWriter::Result::WriteFailed;
+    }
+}
+
+void TestMovieWriter::failures()
+{
+    QFETCH(QString, fileName);
+    QFETCH(int, side);
+    QFETCH(MovieWriter::Result, result);
+
+    Image3D movie(side, side, 2);
+    if (fileName.contains(QLatin1String("%1")))
+        fileName = fileName.arg(m_pDir->path());
+    QCOMPARE(MovieWriter::writeYUV(movie, fileName.toStdString()), result);
+}
+
+QTEST_GUILESS_MAIN(TestMovieWriter)
+#include "tst_moviewriter.moc"

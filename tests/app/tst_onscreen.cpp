@@ -1,0 +1,280 @@
+#include <memory>
+
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <xcb/xcb.h>
+
+// Runs the real rawcompare binary on a private X server (Xvfb) with Qt's xcb platform, looks
+// at the screen, and ends the program the way a user does: close the window, answer the quit
+// question. Xvfb and xdotool come from Debian packages that tools/test installs.
+class TestOnScreen : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void showsTheFrameUprightAndQuitsOnYes();
+
+private:
+    struct GrayPatch
+    {
+        qint64 count = 0;
+        double x = 0; // centroid, screen pixels
+        double y = 0;
+    };
+    // Pixels of the three grays of the test frame on screen; false when the grab fails.
+    bool grab(GrayPatch patches[3]);
+    // Ids of the visible windows xdotool finds for the search given.
+    QStringList findWindows(const QStringList &search);
+    bool runXdotool(const QStringList &arguments, QByteArray *pOutput = nullptr);
+    void sendDeleteWindow(const QString &windowId);
+    QString programOutput();
+
+    QProcess m_xvfb;
+    QProcess m_program;
+    QString m_display;
+    QString m_xdotool;
+    xcb_connection_t *m_pConnection = nullptr;
+    xcb_screen_t *m_pScreen = nullptr;
+};
+
+namespace {
+
+// The test frame: 96 x 64 gray, file rows top-down. The top half is 40 on the left and 120 on
+// the right, the bottom half 200.
+const int frameWidth = 96;
+const int frameHeight = 64;
+const int grays[3] = {40, 120, 200};
+
+QByteArray testFrame()
+{
+    QByteArray bytes;
+    for (int row = 0; row < frameHeight; ++row) {
+        for (int x = 0; x < frameWidth; ++x) {
+            const int value = row >= frameHeight / 2 ? grays[2]
+                                                     : (x < frameWidth / 2 ? grays[0] : grays[1]);
+            bytes.append(char(value));
+        }
+    }
+    return bytes;
+}
+
+xcb_atom_t internAtom(xcb_connection_t *pConnection, const char *name)
+{
+    xcb_intern_atom_reply_t *pReply = xcb_intern_atom_reply(
+            pConnection, xcb_intern_atom(pConnection, 0, uint16_t(strlen(name)), name), nullptr);
+    const xcb_atom_t atom = pReply ? pReply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    free(pReply);
+    return atom;
+}
+
+} // namespace
+
+void TestOnScreen::initTestCase()
+{
+    const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+    m_xdotool = QStandardPaths::findExecutable(QStringLiteral("xdotool"));
+    QVERIFY2(!xvfb.isEmpty(), "Xvfb is missing: run tools/test, which installs it");
+    QVERIFY2(!m_xdotool.isEmpty(), "xdotool is missing: run tools/test, which installs it");
+
+    // -displayfd picks a free display and writes its number to the descriptor given: stdout.
+    m_xvfb.start(xvfb, {"-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"});
+    QVERIFY2(m_xvfb.waitForStarted(10000), qPrintable(m_xvfb.errorString()));
+    QTRY_VERIFY_WITH_TIMEOUT(m_xvfb.canReadLine() || m_xvfb.state() != QProcess::Running, 20000);
+    const QByteArray number = m_xvfb.readLine().trimmed();
+    QVERIFY2(!number.isEmpty(), m_xvfb.readAllStandardError().constData());
+    m_display = QStringLiteral(":") + QString::fromLatin1(number);
+
+    m_pConnection = xcb_connect(m_display.toLatin1().constData(), nullptr);
+    QVERIFY(m_pConnection);
+    QCOMPARE(xcb_connection_has_error(m_pConnection), 0);
+    m_pScreen = xcb_setup_roots_iterator(xcb_get_setup(m_pConnection)).data;
+    QVERIFY(m_pScreen);
+    QCOMPARE(int(m_pScreen->root_depth), 24);
+}
+
+void TestOnScreen::cleanupTestCase()
+{
+    if (m_program.state() != QProcess::NotRunning) {
+        m_program.kill();
+        m_program.waitForFinished(5000);
+    }
+    if (m_pConnection)
+        xcb_disconnect(m_pConnection);
+    if (m_xvfb.state() != QProcess::NotRunning) {
+        m_xvfb.terminate();
+        if (!m_xvfb.waitForFinished(5000)) {
+            m_xvfb.kill();
+            m_xvfb.waitForFinished(5000);
+        }
+    }
+}
+
+bool TestOnScreen::runXdotool(const QStringList &arguments, QByteArray *pOutput)
+{
+    QProcess xdotool;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), m_display);
+    xdotool.setProcessEnvironment(environment);
+    xdotool.start(m_xdotool, arguments);
+    if (!xdotool.waitForFinished(10000)) {
+        xdotool.kill();
+        xdotool.waitForFinished(5000);
+        return false;
+    }
+    if (pOutput)
+        *pOutput = xdotool.readAllStandardOutput();
+    return xdotool.exitStatus() == QProcess::NormalExit && xdotool.exitCode() == 0;
+}
+
+QStringList TestOnScreen::findWindows(const QStringList &search)
+{
+    QByteArray output;
+    runXdotool(QStringList {"search", "--onlyvisible"} + search, &output);
+    return QString::fromLatin1(output).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+void TestOnScreen::sendDeleteWindow(const QString &windowId)
+{
+    // What a window manager sends when the user closes a window.
+    xcb_client_message_event_t event = {};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = windowId.toUInt();
+    event.type = internAtom(m_pConnection, "WM_PROTOCOLS");
+    event.data.data32[0] = internAtom(m_pConnection, "WM_DELETE_WINDOW");
+    event.data.data32[1] = XCB_CURRENT_TIME;
+    xcb_send_event(m_pConnection, 0, event.window, XCB_EVENT_MASK_NO_EVENT,
+                   reinterpret_cast<const char *>(&event));
+    xcb_flush(m_pConnection);
+}
+
+bool TestOnScreen::grab(GrayPatch patches[3])
+{
+    const int width = m_pScreen->width_in_pixels;
+    const int height = m_pScreen->height_in_pixels;
+    xcb_get_image_reply_t *pReply = xcb_get_image_reply(
+            m_pConnection,
+            xcb_get_image(m_pConnection, XCB_IMAGE_FORMAT_Z_PIXMAP, m_pScreen->root, 0, 0,
+                          uint16_t(width), uint16_t(height), ~0u),
+            nullptr);
+    if (!pReply)
+        return false;
+    std::unique_ptr<xcb_get_image_reply_t, decltype(&free)> reply(pReply, &free);
+    // Depth 24 comes as 32 bits per pixel; gray pixels have three equal colour bytes, so the
+    // byte order does not matter.
+    if (xcb_get_image_data_length(pReply) != width * height * 4)
+        return false;
+    const uint8_t *pData = xcb_get_image_data(pReply);
+    auto grayAt = [&](int x, int y) {
+        const uint8_t *p = pData + (qint64(y) * width + x) * 4;
+        return p[0] == p[1] && p[1] == p[2] ? int(p[0]) : -1;
+    };
+    for (int i = 0; i < 3; ++i)
+        patches[i] = GrayPatch();
+    // Only pixels inside an area of one gray count: the anti-aliased edges of text have
+    // every gray too, but not in solid blocks.
+    for (int y = 1; y + 1 < height; ++y) {
+        for (int x = 1; x + 1 < width; ++x) {
+            const int gray = grayAt(x, y);
+            if (gray < 0 || gray != grayAt(x - 1, y) || gray != grayAt(x + 1, y)
+                || gray != grayAt(x, y - 1) || gray != grayAt(x, y + 1))
+                continue;
+            for (int i = 0; i < 3; ++i) {
+                if (gray == grays[i]) {
+                    ++patches[i].count;
+                    patches[i].x += x;
+                    patches[i].y += y;
+                }
+            }
+        }
+    }
+    for (int i = 0; i < 3; ++i) {
+        if (patches[i].count > 0) {
+            patches[i].x /= patches[i].count;
+            patches[i].y /= patches[i].count;
+        }
+    }
+    return true;
+}
+
+QString TestOnScreen::programOutput()
+{
+    return QString::fromLocal8Bit(m_program.readAllStandardError());
+}
+
+void TestOnScreen::showsTheFrameUprightAndQuitsOnYes()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString movie = dir.filePath(QStringLiteral("frame 96x64.gray"));
+    QFile file(movie);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(testFrame()), qint64(frameWidth * frameHeight));
+    file.close();
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), m_display);
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    m_program.setProcessEnvironment(environment);
+    m_program.start(QStringLiteral(RAWCOMPARE_PATH), {"--size", "96x64", "--gray", movie});
+    QVERIFY2(m_program.waitForStarted(10000), qPrintable(m_program.errorString()));
+
+    QStringList windows;
+    QTRY_VERIFY2_WITH_TIMEOUT(!(windows = findWindows({"--classname", "rawcompare"})).isEmpty()
+                                      || m_program.state() != QProcess::Running,
+                              qPrintable(programOutput()), 30000);
+    QCOMPARE(m_program.state(), QProcess::Running);
+    QCOMPARE(windows.size(), 1);
+
+    // Wait for the frame to be painted at 1:1: 48 x 32 pixels of each upper gray and
+    // 96 x 32 of the lower one, of which the inner 46 x 30 and 94 x 30 count.
+    GrayPatch patches[3];
+    QTRY_VERIFY_WITH_TIMEOUT(grab(patches) && patches[0].count >= 1380 && patches[1].count >= 1380
+                                     && patches[2].count >= 2820,
+                             30000);
+    QVERIFY2(patches[0].count < 1600 && patches[1].count < 1600 && patches[2].count < 3200,
+             qPrintable(QStringLiteral("%1 %2 %3")
+                                .arg(patches[0].count)
+                                .arg(patches[1].count)
+                                .arg(patches[2].count)));
+    const GrayPatch &topLeft = patches[0];
+    const GrayPatch &topRight = patches[1];
+    const GrayPatch &bottom = patches[2];
+    // Upright: the file's first rows on top, 32 rows above the bottom half's centre.
+    QVERIFY2(qAbs(bottom.y - topLeft.y - 32) < 4,
+             qPrintable(QStringLiteral("top %1, bottom %2").arg(topLeft.y).arg(bottom.y)));
+    QVERIFY(qAbs(topLeft.y - topRight.y) < 2);
+    // Not mirrored: the left quarter of the file on the left.
+    QVERIFY2(qAbs(topRight.x - topLeft.x - 48) < 4,
+             qPrintable(QStringLiteral("left %1, right %2").arg(topLeft.x).arg(topRight.x)));
+    QVERIFY(qAbs(bottom.x - (topLeft.x + topRight.x) / 2) < 2);
+
+    // Closing asks first; No keeps the program running.
+    sendDeleteWindow(windows.first());
+    QStringList confirm;
+    QTRY_VERIFY_WITH_TIMEOUT(!(confirm = findWindows({"--name", "^Confirm$"})).isEmpty(), 20000);
+    QVERIFY(runXdotool({"windowfocus", "--sync", confirm.first()}));
+    QVERIFY(runXdotool({"key", "n"}));
+    QTRY_VERIFY_WITH_TIMEOUT(findWindows({"--name", "^Confirm$"}).isEmpty(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(grab(patches) && patches[2].count >= 2820, 20000);
+    QCOMPARE(m_program.state(), QProcess::Running);
+
+    // Yes ends it, with exit status 0.
+    sendDeleteWindow(windows.first());
+    QTRY_VERIFY_WITH_TIMEOUT(!(confirm = findWindows({"--name", "^Confirm$"})).isEmpty(), 20000);
+    QVERIFY(runXdotool({"windowfocus", "--sync", confirm.first()}));
+    QVERIFY(runXdotool({"key", "y"}));
+    QTRY_VERIFY2_WITH_TIMEOUT(m_program.state() == QProcess::NotRunning,
+                              qPrintable(programOutput()), 20000);
+    QCOMPARE(m_program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(m_program.exitCode(), 0);
+}
+
+QTEST_GUILESS_MAIN(TestOnScreen)
+#include "tst_onscreen.moc"

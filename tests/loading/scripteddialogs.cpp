@@ -1,0 +1,75 @@
+#include "scripteddialogs.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+
+#include "dimensionsdialog.h"
+
+DialogProvider::OpenFilesAnswer
+ScriptedDialogs::getOpenFileNames(QWidget *parent, const QString &directory, const QString &filter)
+{
+    openCalls.append({parent, directory, filter});
+    if (openAnswers.isEmpty()) {
+        log.append(QStringLiteral("unexpected open"));
+        return {};
+    }
+    log.append(QStringLiteral("open"));
+    return openAnswers.takeFirst();
+}
+
+int ScriptedDialogs::execDimensionsDialog(DimensionsDialog &dialog)
+{
+    DimensionsShown shown;
+    shown.title = dialog.windowTitle();
+    shown.width = dialog.m_pWidth->text();
+    shown.height = dialog.m_pHeight->text();
+    shown.isYUV = dialog.m_pYUVCheckBox->isChecked();
+    shown.applyToOthers = dialog.m_pApplyOtherBox->isChecked();
+    shown.hasParent = dialog.parentWidget() != nullptr;
+    dimensionsShown.append(shown);
+    if (dimensionsAnswers.isEmpty()) {
+        log.append(QStringLiteral("unexpected dimensions"));
+        return 0;
+    }
+    log.append(QStringLiteral("dimensions"));
+    const DimensionsAnswer answer = dimensionsAnswers.takeFirst();
+    dialog.m_pWidth->setText(answer.width);
+    dialog.m_pHeight->setText(answer.height);
+    dialog.m_pYUVCheckBox->setChecked(answer.isYUV);
+    dialog.m_pApplyOtherBox->setChecked(answer.applyToOthers);
+    return answer.result;
+}
+
+QString ScriptedDialogs::getSaveFileName(QWidget *parent, const QString &caption,
+                                         const QString &directory, const QString &filter)
+{
+    saveCalls.append({parent, caption, directory, filter});
+    if (saveAnswers.isEmpty()) {
+        log.append(QStringLiteral("unexpected save"));
+        return QString();
+    }
+    log.append(QStringLiteral("save"));
+    return saveAnswers.takeFirst();
+}
+
+void ScriptedDialogs::warning(QWidget *parent, const QString &title, const QString &text)
+{
+    log.append(QStringLiteral("warning"));
+    warnings.append({parent, title, text, QMessageBox::Ok, QMessageBox::NoButton});
+    if (duringWarning)
+        duringWarning();
+}
+
+QMessageBox::StandardButton ScriptedDialogs::question(QWidget *parent, const QString &title,
+                                                      const QString &text,
+                                                      QMessageBox::StandardButtons buttons,
+                                                      QMessageBox::StandardButton defaultButton)
+{
+    questions.append({parent, title, text, buttons, defaultButton});
+    if (questionAnswers.isEmpty()) {
+        log.append(QStringLiteral("unexpected question"));
+        return QMessageBox::NoButton;
+    }
+    log.append(QStringLiteral("question"));
+    return questionAnswers.takeFirst();
+}

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <functional>
+
+#include <QList>
+
+#include "dialogprovider.h"
+
+// A DialogProvider that answers from scripts filled by a test and records every dialog and
+// message it was asked to show. A call with no scripted answer left is logged as unexpected and
+// answered as a cancel.
+class ScriptedDialogs : public DialogProvider
+{
+public:
+    struct OpenCall
+    {
+        QWidget *parent = nullptr;
+        QString directory;
+        QString filter;
+    };
+    // What the user puts into the real dimensions dialog before closing it.
+    struct DimensionsAnswer
+    {
+        int result = 1;
+        QString width;
+        QString height;
+        bool isYUV = true;
+        bool applyToOthers = false;
+    };
+    // What the dimensions dialog showed when it opened.
+    struct DimensionsShown
+    {
+        QString title;
+        QString width;
+        QString height;
+        bool isYUV = false;
+        bool applyToOthers = false;
+        bool hasParent = false;
+    };
+    struct SaveCall
+    {
+        QWidget *parent = nullptr;
+        QString caption;
+        QString directory;
+        QString filter;
+    };
+    struct Message
+    {
+        QWidget *parent = nullptr;
+        QString title;
+        QString text;
+        QMessageBox::StandardButtons buttons;
+        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+    };
+
+    OpenFilesAnswer getOpenFileNames(QWidget *parent, const QString &directory,
+                                     const QString &filter) override;
+    int execDimensionsDialog(DimensionsDialog &dialog) override;
+    QString getSaveFileName(QWidget *parent, const QString &caption, const QString &directory,
+                            const QString &filter) override;
+    void warning(QWidget *parent, const QString &title, const QString &text) override;
+    QMessageBox::StandardButton question(QWidget *parent, const QString &title, const QString &text,
+                                         QMessageBox::StandardButtons buttons,
+                                         QMessageBox::StandardButton defaultButton) override;
+
+    // Scripts, consumed front first.
+    QList<OpenFilesAnswer> openAnswers;
+    QList<DimensionsAnswer> dimensionsAnswers;
+    QList<QString> saveAnswers;
+    QList<QMessageBox::StandardButton> questionAnswers;
+
+    // Records, in call order.
+    QStringList log; // "open", "dimensions", "save", "warning", "question", "unexpected ..."
+    QList<OpenCall> openCalls;
+    QList<DimensionsShown> dimensionsShown;
+    QList<SaveCall> saveCalls;
+    QList<Message> warnings;
+    QList<Message> questions;
+
+    // Runs inside every warning, before it returns: lets a test look at the state the user
+    // would see behind the box.
+    std::function<void()> duringWarning;
+};

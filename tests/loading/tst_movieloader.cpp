@@ -1,0 +1,482 @@
+#include <memory>
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "image3d.h"
+#include "movieloader.h"
+#include "scripteddialogs.h"
+
+namespace {
+
+// A movie that tells when it is deleted.
+class TrackedMovie : public Image3D
+{
+public:
+    explicit TrackedMovie(bool *pDeleted) : Image3D(2, 2, 1), m_pDeleted(pDeleted) { }
+    ~TrackedMovie() override { *m_pDeleted = true; }
+
+private:
+    bool *m_pDeleted;
+};
+
+// "4 2 gray apply" fills the dialog with 4 and 2, YUV unchecked, apply checked; "cancel"
+// rejects it. Fields may be empty: " 288 yuv".
+ScriptedDialogs::DimensionsAnswer dimensionsAnswer(const QString &script)
+{
+    ScriptedDialogs::DimensionsAnswer answer;
+    if (script == QLatin1String("cancel")) {
+        answer.result = 0;
+        answer.width = QStringLiteral("640");
+        answer.height = QStringLiteral("480");
+        answer.isYUV = false;
+        return answer;
+    }
+    const QStringList words = script.split(QLatin1Char(' '));
+    answer.width = words.value(0);
+    answer.height = words.value(1);
+    answer.isYUV = words.value(2) == QLatin1String("yuv");
+    answer.applyToOthers = words.value(3) == QLatin1String("apply");
+    return answer;
+}
+
+float sampleAt(const Image3D &movie, int x, int y, int f)
+{
+    return movie.getData()[x + qint64(movie.getWidth()) * (y + qint64(movie.getHeight()) * f)];
+}
+
+} // namespace
+
+class TestMovieLoader : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void singleFile_data();
+    void singleFile();
+    void severalFiles_data();
+    void severalFiles();
+    void dimensionsDialogStartsFromRememberedValues();
+    void emptyWidthIsStoredAndShownNextTime();
+    void fileDialogCancelled_data();
+    void fileDialogCancelled();
+    void fileDialogAcceptedWithoutFiles();
+    void directoryRememberedEvenWhenLoadFails();
+    void filesGivenWithDimensionsAnswered_data();
+    void filesGivenWithDimensionsAnswered();
+
+private:
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+    void writeBytes(const QString &name, const QByteArray &bytes);
+    void writeGrayImage(const QString &name, int width, int height, int first);
+    MovieLoader loader()
+    {
+        return MovieLoader(&m_parent, *m_pDialogs, m_width, m_height, m_isYUV, m_lastDirectory);
+    }
+
+    QTemporaryDir m_dir;
+    QWidget m_parent;
+    std::unique_ptr<ScriptedDialogs> m_pDialogs;
+    int m_width = 352;
+    int m_height = 288;
+    bool m_isYUV = true;
+    std::string m_lastDirectory;
+};
+
+void TestMovieLoader::writeBytes(const QString &name, const QByteArray &bytes)
+{
+    QFile file(path(name));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+// Pixel (x, r), r counted from the top row, is gray first + 10 r + x.
+void TestMovieLoader::writeGrayImage(const QString &name, int width, int height, int first)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int r = 0; r < height; ++r) {
+        for (int x = 0; x < width; ++x) {
+            const int v = first + 10 * r + x;
+            image.setPixel(x, r, qRgb(v, v, v));
+        }
+    }
+    QVERIFY(image.save(path(name), "PNG"));
+}
+
+void TestMovieLoader::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    writeGrayImage(QStringLiteral("image4x2.png"), 4, 2, 100); // bottom-left sample 110
+    writeGrayImage(QStringLiteral("image2x2.png"), 2, 2, 50); // bottom-left sample 60
+    writeGrayImage(QStringLiteral("bïld.png"), 2, 2, 150); // bottom-left sample 160
+
+    // Gray 4x2: byte 8 f + 4 r + x; the bottom-left sample of frame f is byte 8 f + 4.
+    QByteArray gray;
+    for (int i = 0; i < 24; ++i)
+        gray.append(char(i));
+    writeBytes(QStringLiteral("gray4x2x3.raw"), gray);
+
+    QByteArray partial;
+    for (int i = 0; i < 20; ++i)
+        partial.append(char(200 + i / 2));
+    writeBytes(QStringLiteral("gray4x2x2_rest4.raw"), partial); // frames start 202 and 206
+
+    QByteArray yuv;
+    for (int i = 0; i < 8; ++i)
+        yuv.append(char(30 + i));
+    yuv.append(QByteArray(4, char(128)));
+    writeBytes(QStringLiteral("yuv4x2.yuv"), yuv); // bottom-left 34
+
+    writeBytes(QStringLiteral("short.raw"), QByteArray(5, 'x'));
+    QByteArray notAnImage;
+    for (int i = 0; i < 8; ++i)
+        notAnImage.append(char(60 + i));
+    writeBytes(QStringLiteral("raw_named.png"), notAnImage); // bottom-left 64
+
+    QByteArray nonAscii = yuv;
+    for (int i = 0; i < 8; ++i)
+        nonAscii[i] = char(70 + i);
+    writeBytes(QStringLiteral("fïlm ü.yuv"), nonAscii); // bottom-left 74
+}
+
+void TestMovieLoader::init()
+{
+    m_pDialogs = std::make_unique<ScriptedDialogs>();
+    m_width = 352;
+    m_height = 288;
+    m_isYUV = true;
+    m_lastDirectory.clear();
+}
+
+void TestMovieLoader::singleFile_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("dimensions"); // empty: no dialog expected
+    QTest::addColumn<bool>("result");
+    QTest::addColumn<QString>("warning");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<int>("frames");
+    QTest::addColumn<float>("bottomLeft");
+    QTest::addColumn<QString>("remembered");
+
+    QTest::newRow("image: no dialog, one frame of its size")
+            << "image4x2.png"
+            << "" << true << "" << QSize(4, 2) << 1 << 110.0f << "352 288 yuv";
+    QTest::newRow("raw bytes named .png: dimensions asked, read as raw")
+            << "raw_named.png"
+            << "4 2 gray" << true << "" << QSize(4, 2) << 1 << 64.0f << "4 2 gray";
+    QTest::newRow("gray raw, complete: 3 frames")
+            << "gray4x2x3.raw"
+            << "4 2 gray" << true << "" << QSize(4, 2) << 3 << 4.0f << "4 2 gray";
+    QTest::newRow("yuv raw, complete: chroma skipped")
+            << "yuv4x2.yuv"
+            << "4 2 yuv" << true << "" << QSize(4, 2) << 1 << 34.0f << "4 2 yuv";
+    QTest::newRow("gray raw, 4 bytes left: partial after a warning")
+            << "gray4x2x2_rest4.raw"
+            << "4 2 gray" << true
+            << "Loading not entirely successful, but continuing with partially loaded data\n"
+               "WARNING: 4 bytes unused"
+            << QSize(4, 2) << 2 << 202.0f << "4 2 gray";
+    QTest::newRow("raw shorter than a frame: failed, slot kept")
+            << "short.raw"
+            << "4 2 gray" << false
+            << "Loading not successful:\nNot enough data in file for one frame" << QSize() << 0
+            << 0.0f << "4 2 gray";
+    QTest::newRow("odd width 351: stored, refused by the reader")
+            << "gray4x2x3.raw"
+            << "351 288 yuv" << false
+            << "Loading not successful:\nBoth width and height must be a multiple of two" << QSize()
+            << 0 << 0.0f << "351 288 yuv";
+    QTest::newRow("dimensions dialog cancelled: no message, values kept")
+            << "gray4x2x3.raw"
+            << "cancel" << false << "" << QSize() << 0 << 0.0f << "352 288 yuv";
+    QTest::newRow("missing file: open error names it")
+            << "nothere.yuv"
+            << "4 2 yuv" << false
+            << "Loading not successful:\nUnable to open specified file %1/nothere.yuv" << QSize()
+            << 0 << 0.0f << "4 2 yuv";
+    QTest::newRow("non-ASCII raw file name")
+            << "fïlm ü.yuv"
+            << "4 2 yuv" << true << "" << QSize(4, 2) << 1 << 74.0f << "4 2 yuv";
+    QTest::newRow("non-ASCII image file name")
+            << "bïld.png"
+            << "" << true << "" << QSize(2, 2) << 1 << 160.0f << "352 288 yuv";
+}
+
+void TestMovieLoader::singleFile()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, dimensions);
+    QFETCH(bool, result);
+    QFETCH(QString, warning);
+    QFETCH(QSize, size);
+    QFETCH(int, frames);
+    QFETCH(float, bottomLeft);
+    QFETCH(QString, remembered);
+
+    if (!dimensions.isEmpty())
+        m_pDialogs->dimensionsAnswers.append(dimensionsAnswer(dimensions));
+    bool oldDeleted = false;
+    std::unique_ptr<Image3D> slot = std::make_unique<TrackedMovie>(&oldDeleted);
+    Image3D *pOld = slot.get();
+    bool oldAliveDuringWarning = false;
+    m_pDialogs->duringWarning = [&] { oldAliveDuringWarning = !oldDeleted; };
+
+    QCOMPARE(loader().loadFiles(slot, {path(file)}), result);
+
+    QCOMPARE(m_pDialogs->dimensionsShown.size(), dimensions.isEmpty() ? 0 : 1);
+    QVERIFY(m_pDialogs->dimensionsAnswers.isEmpty());
+    if (warning.isEmpty()) {
+        QVERIFY(m_pDialogs->warnings.isEmpty());
+    } else {
+        QCOMPARE(m_pDialogs->warnings.size(), 1);
+        QCOMPARE(m_pDialogs->warnings.first().title, QStringLiteral("Warning"));
+        QCOMPARE(m_pDialogs->warnings.first().text, warning.arg(m_dir.path()));
+        QCOMPARE(m_pDialogs->warnings.first().parent, &m_parent);
+        QVERIFY(oldAliveDuringWarning);
+    }
+    QCOMPARE(QStringLiteral("%1 %2 %3").arg(m_width).arg(m_height).arg(m_isYUV ? "yuv" : "gray"),
+             remembered);
+
+    if (result) {
+        QVERIFY(oldDeleted);
+        QVERIFY(slot);
+        QVERIFY(slot.get() != pOld);
+        QCOMPARE(QSize(slot->getWidth(), slot->getHeight()), size);
+        QCOMPARE(slot->getNumFrames(), frames);
+        QCOMPARE(sampleAt(*slot, 0, 0, 0), bottomLeft);
+    } else {
+        QVERIFY(!oldDeleted);
+        QCOMPARE(slot.get(), pOld);
+    }
+}
+
+void TestMovieLoader::severalFiles_data()
+{
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QStringList>("dimensions"); // one script per dialog expected
+    QTest::addColumn<bool>("result");
+    QTest::addColumn<QString>("warning");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QList<float>>("bottomLeft"); // of each frame
+    QTest::addColumn<QString>("remembered");
+
+    QTest::newRow("two raws, apply to others: one dialog for both")
+            << QStringList {"gray4x2x3.raw", "raw_named.png"} << QStringList {"4 2 gray apply"}
+            << true << "" << QSize(4, 2) << QList<float> {4, 12, 20, 64} << "4 2 gray";
+    QTest::newRow("two raws without apply: a dialog each; partial read accepted silently")
+            << QStringList {"gray4x2x3.raw", "gray4x2x2_rest4.raw"}
+            << QStringList {"4 2 gray", "4 2 gray"} << true << "" << QSize(4, 2)
+            << QList<float> {4, 12, 20, 202, 206} << "4 2 gray";
+    QTest::newRow("frames follow the list order, values of the last dialog remembered")
+            << QStringList {"gray4x2x3.raw", "image2x2.png", "yuv4x2.yuv"}
+            << QStringList {"4 2 gray", "4 2 yuv"} << true << "" << QSize(4, 2)
+            << QList<float> {4, 12, 20, 60, 34} << "4 2 yuv";
+    QTest::newRow("image then gray raw of 3 frames: one dialog, 4 frames")
+            << QStringList {"image4x2.png", "gray4x2x3.raw"} << QStringList {"4 2 gray"} << true
+            << "" << QSize(4, 2) << QList<float> {110, 4, 12, 20} << "4 2 gray";
+    QTest::newRow("images only: no dialog, one frame each, largest extent")
+            << QStringList {"image2x2.png", "image4x2.png"} << QStringList {} << true << ""
+            << QSize(4, 2) << QList<float> {60, 110} << "352 288 yuv";
+    QTest::newRow("second dialog cancelled: slot kept, first answers remembered")
+            << QStringList {"gray4x2x3.raw", "raw_named.png", "yuv4x2.yuv"}
+            << QStringList {"4 2 gray", "cancel"} << false << "" << QSize() << QList<float> {}
+            << "4 2 gray";
+    QTest::newRow("second raw fails: its name in the warning, third never read")
+            << QStringList {"gray4x2x3.raw", "short.raw", "yuv4x2.yuv"}
+            << QStringList {"4 2 gray", "4 2 gray"} << false
+            << "Loading %1/short.raw not successful:\nNot enough data in file for one frame"
+            << QSize() << QList<float> {} << "4 2 gray";
+    QTest::newRow("non-ASCII name in the failure warning")
+            << QStringList {"image2x2.png", "fïlm ü.yuv"} << QStringList {"8 2 gray"} << false
+            << "Loading %1/fïlm ü.yuv not successful:\nNot enough data in file for one frame"
+            << QSize() << QList<float> {} << "8 2 gray";
+}
+
+void TestMovieLoader::severalFiles()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QStringList, dimensions);
+    QFETCH(bool, result);
+    QFETCH(QString, warning);
+    QFETCH(QSize, size);
+    QFETCH(QList<float>, bottomLeft);
+    QFETCH(QString, remembered);
+
+    for (const QString &script : dimensions)
+        m_pDialogs->dimensionsAnswers.append(dimensionsAnswer(script));
+    QStringList paths;
+    for (const QString &file : files)
+        paths.append(path(file));
+    bool oldDeleted = false;
+    std::unique_ptr<Image3D> slot = std::make_unique<TrackedMovie>(&oldDeleted);
+    Image3D *pOld = slot.get();
+
+    QCOMPARE(loader().loadFiles(slot, paths), result);
+
+    QCOMPARE(m_pDialogs->dimensionsShown.size(), dimensions.size());
+    QVERIFY(m_pDialogs->dimensionsAnswers.isEmpty());
+    if (warning.isEmpty()) {
+        QVERIFY(m_pDialogs->warnings.isEmpty());
+    } else {
+        QCOMPARE(m_pDialogs->warnings.size(), 1);
+        QCOMPARE(m_pDialogs->warnings.first().title, QStringLiteral("Warning"));
+        QCOMPARE(m_pDialogs->warnings.first().text, warning.arg(m_dir.path()));
+    }
+    QCOMPARE(QStringLiteral("%1 %2 %3").arg(m_width).arg(m_height).arg(m_isYUV ? "yuv" : "gray"),
+             remembered);
+
+    if (!result) {
+        QVERIFY(!oldDeleted);
+        QCOMPARE(slot.get(), pOld);
+        return;
+    }
+    QVERIFY(oldDeleted);
+    QCOMPARE(QSize(slot->getWidth(), slot->getHeight()), size);
+    QCOMPARE(slot->getNumFrames(), int(bottomLeft.size()));
+    for (int f = 0; f < bottomLeft.size(); ++f)
+        QCOMPARE(sampleAt(*slot, 0, 0, f), bottomLeft.at(f));
+}
+
+void TestMovieLoader::dimensionsDialogStartsFromRememberedValues()
+{
+    m_pDialogs->dimensionsAnswers
+            = {dimensionsAnswer("4 2 gray apply"), dimensionsAnswer("4 2 gray")};
+    std::unique_ptr<Image3D> slot;
+    QVERIFY(loader().loadFiles(slot, {path("gray4x2x3.raw")}));
+    QVERIFY(loader().loadFiles(slot, {path("raw_named.png")}));
+
+    QCOMPARE(m_pDialogs->dimensionsShown.size(), 2);
+    const ScriptedDialogs::DimensionsShown first = m_pDialogs->dimensionsShown.at(0);
+    QCOMPARE(first.title, QStringLiteral("Enter frame dimensions"));
+    QCOMPARE(first.width, QStringLiteral("352"));
+    QCOMPARE(first.height, QStringLiteral("288"));
+    QVERIFY(first.isYUV);
+    QVERIFY(!first.applyToOthers);
+    QVERIFY(!first.hasParent);
+    // A new dialog for every question: the apply box starts unchecked again.
+    const ScriptedDialogs::DimensionsShown second = m_pDialogs->dimensionsShown.at(1);
+    QCOMPARE(second.width, QStringLiteral("4"));
+    QCOMPARE(second.height, QStringLiteral("2"));
+    QVERIFY(!second.isYUV);
+    QVERIFY(!second.applyToOthers);
+}
+
+void TestMovieLoader::emptyWidthIsStoredAndShownNextTime()
+{
+    m_pDialogs->dimensionsAnswers = {dimensionsAnswer(" 288 yuv"), dimensionsAnswer("cancel")};
+    bool oldDeleted = false;
+    std::unique_ptr<Image3D> slot = std::make_unique<TrackedMovie>(&oldDeleted);
+
+    QVERIFY(!loader().loadFiles(slot, {path("gray4x2x3.raw")}));
+    QCOMPARE(m_width, 0);
+    QCOMPARE(m_height, 288);
+    Image3D reader;
+    QVERIFY(!reader.loadRaw(path("gray4x2x3.raw").toStdString(), 0, 288, true));
+    QCOMPARE(m_pDialogs->warnings.size(), 1);
+    QCOMPARE(m_pDialogs->warnings.first().text,
+             "Loading not successful:\n" + QString::fromStdString(reader.getErrorString()));
+
+    QVERIFY(!loader().loadFiles(slot, {path("gray4x2x3.raw")}));
+    QCOMPARE(m_pDialogs->dimensionsShown.at(1).width, QStringLiteral("0"));
+    QVERIFY(!oldDeleted);
+}
+
+void TestMovieLoader::fileDialogCancelled_data()
+{
+    QTest::addColumn<QString>("remembered");
+    QTest::addColumn<QString>("opensIn");
+
+    QTest::newRow("first time: opens in the current directory, which is remembered")
+            << "" << QDir::currentPath();
+    QTest::newRow("remembered directory kept") << "/nowhere/ünï"
+                                               << "/nowhere/ünï";
+}
+
+void TestMovieLoader::fileDialogCancelled()
+{
+    QFETCH(QString, remembered);
+    QFETCH(QString, opensIn);
+
+    m_lastDirectory = remembered.toStdString();
+    DialogProvider::OpenFilesAnswer cancel;
+    cancel.directory = m_dir.path();
+    m_pDialogs->openAnswers.append(cancel);
+    std::unique_ptr<Image3D> slot;
+
+    QVERIFY(!loader().loadMovie(slot));
+    QCOMPARE(m_pDialogs->log, QStringList {"open"});
+    QCOMPARE(m_pDialogs->openCalls.first().directory, opensIn);
+    QCOMPARE(m_pDialogs->openCalls.first().filter,
+             QStringLiteral("YUV files, raw file, image files (*.yuv *.raw *.png *.bmp)"));
+    QCOMPARE(m_pDialogs->openCalls.first().parent, &m_parent);
+    QCOMPARE(QString::fromStdString(m_lastDirectory), opensIn);
+    QVERIFY(!slot);
+}
+
+void TestMovieLoader::fileDialogAcceptedWithoutFiles()
+{
+    m_pDialogs->openAnswers.append({true, m_dir.path(), {}});
+    std::unique_ptr<Image3D> slot;
+    QVERIFY(!loader().loadMovie(slot));
+    QCOMPARE(QString::fromStdString(m_lastDirectory), m_dir.path());
+    QCOMPARE(m_pDialogs->log, QStringList {"open"});
+    QVERIFY(!slot);
+}
+
+void TestMovieLoader::directoryRememberedEvenWhenLoadFails()
+{
+    const QString folder = m_dir.filePath(QStringLiteral("Ördner"));
+    QVERIFY(QDir().mkpath(folder));
+    m_pDialogs->openAnswers.append({true, folder, {path("short.raw")}});
+    m_pDialogs->openAnswers.append({true, folder, {path("fïlm ü.yuv")}});
+    m_pDialogs->dimensionsAnswers = {dimensionsAnswer("4 2 gray"), dimensionsAnswer("4 2 yuv")};
+    std::unique_ptr<Image3D> slot;
+
+    QVERIFY(!loader().loadMovie(slot));
+    QCOMPARE(QString::fromStdString(m_lastDirectory), folder);
+    QVERIFY(loader().loadMovie(slot));
+
+    QCOMPARE(m_pDialogs->log,
+             (QStringList {"open", "dimensions", "warning", "open", "dimensions"}));
+    QCOMPARE(m_pDialogs->openCalls.at(1).directory, folder);
+    QCOMPARE(sampleAt(*slot, 0, 0, 0), 74.0f);
+}
+
+void TestMovieLoader::filesGivenWithDimensionsAnswered_data()
+{
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<int>("frames");
+
+    QTest::newRow("one raw file") << QStringList {"gray4x2x3.raw"} << 3;
+    QTest::newRow("raw files and an image, stacked")
+            << QStringList {"gray4x2x3.raw", "image4x2.png", "raw_named.png"} << 5;
+}
+
+void TestMovieLoader::filesGivenWithDimensionsAnswered()
+{
+    QFETCH(QStringList, files);
+    QFETCH(int, frames);
+
+    m_width = 4;
+    m_height = 2;
+    m_isYUV = false;
+    QStringList paths;
+    for (const QString &file : files)
+        paths.append(path(file));
+    std::unique_ptr<Image3D> slot;
+
+    QVERIFY(loader().loadFiles(slot, paths, false));
+    QVERIFY(m_pDialogs->log.isEmpty());
+    QCOMPARE(slot->getNumFrames(), frames);
+    QCOMPARE(sampleAt(*slot, 0, 0, 0), 4.0f);
+}
+
+QTEST_MAIN(TestMovieLoader)
+#include "tst_movieloader.moc"

@@ -5,6 +5,7 @@
 //   rawbench --child MODE ARGS...
 //       one measured operation, in a process of its own (used by the above).
 
+#include "appbench.h"
 #include "benchtable.h"
 #include "displaybench.h"
 #include "interleavedruns.h"
@@ -58,6 +59,15 @@ int runChild(const std::vector<std::string> &args)
         return DisplayBench::step(args[1], std::atoi(args[2].c_str()), std::atoi(args[3].c_str()),
                                   std::atoi(args[4].c_str()));
     }
+    if (mode == "ranges" && args.size() == 8) {
+        return AppBench::ranges(args[1], std::atoi(args[2].c_str()), std::atoi(args[3].c_str()),
+                                args[4], std::atoi(args[5].c_str()), std::atoi(args[6].c_str()),
+                                std::atoi(args[7].c_str()));
+    }
+    if (mode == "save" && args.size() == 6) {
+        return AppBench::save(args[1], std::atoi(args[2].c_str()), std::atoi(args[3].c_str()),
+                              args[4], std::atoi(args[5].c_str()));
+    }
     std::fprintf(stderr, "rawbench: unknown child mode %s\n", mode.c_str());
     return 2;
 }
@@ -106,6 +116,44 @@ bool loadFigures(const Options &options, BenchTable &table)
                      BenchTable::mebibytes(rss), "bound " + BenchTable::mebibytes(boundKiB),
                      rss / boundKiB, 1.0);
     }
+    return true;
+}
+
+// Figure 5: "Auto scale" over the 1080p movie; figure 6: saving it.
+bool appFigures(const Options &options, BenchTable &table)
+{
+    const std::string movie = options.dir + "/movie1080.yuv";
+    const std::string frames = std::to_string(options.frames);
+    ChildRun::Result result = ChildRun::run({options.self, "--child", "ranges", movie, "1920",
+                                             "1080", options.dir + "/ref720.yuv", "1280", "720",
+                                             std::to_string(options.rounds)});
+    if (!result.ok) {
+        std::fprintf(stderr, "bench: the range figures failed\n");
+        return false;
+    }
+    const double range = ChildRun::value(result.output, "range");
+    const double floorRange = ChildRun::value(result.output, "floor_range");
+    const double differenceRange = ChildRun::value(result.output, "difference_range");
+    table.addRow("5", "computeRange, 1920×1080×" + frames + " vs a plain min/max pass",
+                 BenchTable::seconds(range), "floor " + BenchTable::seconds(floorRange),
+                 range / floorRange, 1.2);
+    table.addRow("5",
+                 "computeDifferenceRange with a 1280×720×" + frames
+                         + " reference vs computeRange of the larger movie",
+                 BenchTable::seconds(differenceRange), "range " + BenchTable::seconds(range),
+                 differenceRange / range, 2.5);
+
+    result = ChildRun::run({options.self, "--child", "save", movie, "1920", "1080", options.dir,
+                            std::to_string(options.rounds)});
+    if (!result.ok) {
+        std::fprintf(stderr, "bench: the save figure failed\n");
+        return false;
+    }
+    const double save = ChildRun::value(result.output, "save");
+    const double floorSave = ChildRun::value(result.output, "floor_save");
+    table.addRow("6", "save 1920×1080×" + frames + " as YUV vs one fwrite per frame",
+                 BenchTable::seconds(save), "floor " + BenchTable::seconds(floorSave),
+                 save / floorSave, 1.5);
     return true;
 }
 
@@ -228,7 +276,7 @@ int main(int argc, char *argv[])
 
     BenchTable table;
     if (!loadFigures(options, table) || !displayFigures(options, table)
-        || !startupFigure(options, table))
+        || !appFigures(options, table) || !startupFigure(options, table))
         return 1;
     std::printf("%s", table.markdown().c_str());
     return table.failures() == 0 ? 0 : 1;

@@ -135,7 +135,6 @@ int step(const std::string &mainFile, int width, int height, int rounds)
 
     SliceWidget widget;
     widget.resize(1280, 800);
-    widget.show();
     widget.setMovies(&mainMovie, nullptr, nullptr);
     SliceView *pView = widget.getView();
 

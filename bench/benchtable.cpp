@@ -23,9 +23,9 @@ void BenchTable::addRow(const std::string &figure, const std::string &what, cons
 }
 
 void BenchTable::addInfo(const std::string &figure, const std::string &what,
-                         const std::string &ours, const std::string &reference)
+                         const std::string &ours, const std::string &reference, double ratio)
 {
-    m_rows.push_back({figure, what, ours, reference, "", "", ""});
+    m_rows.push_back({figure, what, ours, reference, format("%.2f×", ratio), "(none)", "info"});
 }
 
 std::string BenchTable::markdown() const

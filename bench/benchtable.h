@@ -11,9 +11,9 @@ public:
     // in the figure's unit; the row passes when ratio <= limit.
     void addRow(const std::string &figure, const std::string &what, const std::string &ours,
                 const std::string &reference, double ratio, double limit);
-    // A row that only reports (no target).
+    // A row that only reports: the ratio, no target.
     void addInfo(const std::string &figure, const std::string &what, const std::string &ours,
-                 const std::string &reference);
+                 const std::string &reference, double ratio);
 
     std::string markdown() const;
     int failures() const;

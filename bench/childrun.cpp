@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -26,6 +27,8 @@ ChildRun::Result ChildRun::run(const std::vector<std::string> &argv,
     int pipeFds[2];
     if (pipe2(pipeFds, O_CLOEXEC) != 0)
         return result;
+    // The standard error goes to an anonymous file, read once the child has ended.
+    const int errorFd = memfd_create("rawbench-stderr", MFD_CLOEXEC);
 
     // Everything the child needs is prepared before fork: the child only calls
     // async-signal-safe functions.
@@ -50,10 +53,14 @@ ChildRun::Result ChildRun::run(const std::vector<std::string> &argv,
     if (pid < 0) {
         close(pipeFds[0]);
         close(pipeFds[1]);
+        if (errorFd >= 0)
+            close(errorFd);
         return result;
     }
     if (pid == 0) {
         dup2(pipeFds[1], STDOUT_FILENO);
+        if (errorFd >= 0)
+            dup2(errorFd, STDERR_FILENO);
         const int devNull = open("/dev/null", O_RDONLY);
         if (devNull >= 0)
             dup2(devNull, STDIN_FILENO);
@@ -66,6 +73,8 @@ ChildRun::Result ChildRun::run(const std::vector<std::string> &argv,
     while ((n = read(pipeFds[0], chunk, sizeof chunk)) != 0) {
         if (n > 0)
             result.output.append(chunk, size_t(n));
+        else if (errno != EINTR)
+            break;
     }
     close(pipeFds[0]);
 
@@ -76,6 +85,12 @@ ChildRun::Result ChildRun::run(const std::vector<std::string> &argv,
     do {
         waited = wait4(pid, &status, 0, &usage);
     } while (waited < 0 && errno == EINTR);
+    if (errorFd >= 0) {
+        lseek(errorFd, 0, SEEK_SET);
+        while ((n = read(errorFd, chunk, sizeof chunk)) > 0)
+            result.errors.append(chunk, size_t(n));
+        close(errorFd);
+    }
     if (waited != pid)
         return result;
     result.wallSeconds = now() - start;

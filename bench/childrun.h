@@ -4,7 +4,7 @@
 #include <vector>
 
 // Runs one program as a child process and measures it: wall time from fork to exit, peak
-// resident memory from wait4, and what the child printed on its standard output.
+// resident memory from wait4, and what the child printed on its standard output and error.
 class ChildRun
 {
 public:
@@ -14,6 +14,7 @@ public:
         double wallSeconds = 0.0;
         long long maxRssKiB = 0;
         std::string output;
+        std::string errors; // what it printed on its standard error
     };
 
     // argv[0] is looked up in PATH when it holds no slash. Extra environment entries

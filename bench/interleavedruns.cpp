@@ -18,7 +18,8 @@ bool InterleavedRuns::run(int rounds)
             Program &program = m_programs[size_t((k + std::max(round, 0)) % count)];
             ChildRun::Result result = ChildRun::run(program.argv, program.environment);
             if (!result.ok) {
-                std::fprintf(stderr, "bench: %s failed\n", program.name.c_str());
+                std::fprintf(stderr, "bench: %s failed\n%s", program.name.c_str(),
+                             result.errors.c_str());
                 return false;
             }
             if (round >= 0)

@@ -1,16 +1,15 @@
 #include "appbench.h"
 
-#include "benchclock.h"
-#include "benchfloors.h"
-#include "roundrobin.h"
-
-#include "image3d.h"
-#include "mainwidget.h"
-#include "moviewriter.h"
-
 #include <cstdio>
 
 #include <unistd.h>
+
+#include "benchclock.h"
+#include "benchfloors.h"
+#include "roundrobin.h"
+#include "image3d.h"
+#include "mainwidget.h"
+#include "moviewriter.h"
 
 namespace AppBench {
 

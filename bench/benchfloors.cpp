@@ -1,14 +1,14 @@
 #include "benchfloors.h"
 
-#include "benchclock.h"
-
-#include <QImage>
-
 #include <cstdio>
 #include <cstring>
 #include <memory>
 
 #include <unistd.h>
+
+#include <QImage>
+
+#include "benchclock.h"
 
 namespace BenchFloors {
 

@@ -1,23 +1,22 @@
 #include "displaybench.h"
 
-#include "benchclock.h"
-#include "benchfloors.h"
-#include "interleavedruns.h"
-#include "roundrobin.h"
-
-#include "image3d.h"
-#include "slicewidget.h"
-#include "sliceview.h"
-#include "viewtype.h"
+#include <algorithm>
+#include <cstdio>
+#include <vector>
 
 #include <QApplication>
 #include <QImage>
 #include <QSlider>
 #include <QWheelEvent>
 
-#include <algorithm>
-#include <cstdio>
-#include <vector>
+#include "benchclock.h"
+#include "benchfloors.h"
+#include "interleavedruns.h"
+#include "roundrobin.h"
+#include "image3d.h"
+#include "slicewidget.h"
+#include "sliceview.h"
+#include "viewtype.h"
 
 namespace DisplayBench {
 

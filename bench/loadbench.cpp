@@ -1,8 +1,5 @@
 #include "loadbench.h"
 
-#include "benchclock.h"
-#include "image3d.h"
-
 #include <algorithm>
 #include <cstdio>
 #include <memory>
@@ -11,6 +8,9 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "benchclock.h"
+#include "image3d.h"
 
 namespace LoadBench {
 

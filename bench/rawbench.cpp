@@ -5,12 +5,6 @@
 //   rawbench --child MODE ARGS...
 //       one measured operation, in a process of its own (used by the above).
 
-#include "appbench.h"
-#include "benchtable.h"
-#include "displaybench.h"
-#include "interleavedruns.h"
-#include "loadbench.h"
-
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -20,6 +14,12 @@
 
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "appbench.h"
+#include "benchtable.h"
+#include "displaybench.h"
+#include "interleavedruns.h"
+#include "loadbench.h"
 
 namespace {
 

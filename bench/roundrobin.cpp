@@ -1,8 +1,8 @@
 #include "roundrobin.h"
 
-#include "interleavedruns.h"
-
 #include <algorithm>
+
+#include "interleavedruns.h"
 
 int RoundRobin::add(const std::string &name, std::function<double()> measured)
 {

@@ -1,13 +1,13 @@
 #include "shownprobe.h"
 
-#include "benchclock.h"
+#include <cstdio>
+#include <cstdlib>
 
 #include <QCoreApplication>
 #include <QEvent>
 #include <QWindow>
 
-#include <cstdio>
-#include <cstdlib>
+#include "benchclock.h"
 
 ShownProbe::ShownProbe(QObject *parent) : QObject(parent)
 {

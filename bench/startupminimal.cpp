@@ -1,9 +1,9 @@
 // The start-up peer: a minimal Qt 6 program that shows one empty QMainWindow.
 
-#include "shownprobe.h"
-
 #include <QApplication>
 #include <QMainWindow>
+
+#include "shownprobe.h"
 
 int main(int argc, char *argv[])
 {

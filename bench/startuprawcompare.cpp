@@ -1,12 +1,12 @@
 // rawcompare's start-up as src/app/main.cpp does it (command line, application, main window),
 // with the probe that reports when the main window is shown.
 
+#include <QApplication>
+#include <QStringList>
+
 #include "commandline.h"
 #include "mainwidget.h"
 #include "shownprobe.h"
-
-#include <QApplication>
-#include <QStringList>
 
 int main(int argc, char *argv[])
 {

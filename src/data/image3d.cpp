@@ -1,13 +1,13 @@
 #include "image3d.h"
 
-#include "rawframereader.h"
-
 #include <climits>
 #include <cstdio>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "rawframereader.h"
 
 namespace {
 

@@ -1,6 +1,7 @@
 #include "rawframereader.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -35,11 +36,16 @@ void convertRow(const unsigned char *__restrict pBytes, float *__restrict pRow, 
 struct RawFrameReader::Worker
 {
     std::unique_ptr<unsigned char[]> buffer;
-    int index = 0;
-    // The first of this worker's frames that could not be read; INT_MAX when none failed.
-    int failedFrame = INT_MAX;
-    // One past the last frame this worker wrote into the volume.
-    int writtenEnd = 0;
+    // The last frame this worker wrote into the volume; -1 before the first.
+    int lastWritten = -1;
+};
+
+struct RawFrameReader::Progress
+{
+    // The next frame to be taken; 64-bit, so that taking past the last frame can't overflow.
+    std::atomic<qint64> next {0};
+    // The first frame that could not be read; INT_MAX while none failed.
+    std::atomic<int> firstFailed {INT_MAX};
 };
 
 RawFrameReader::RawFrameReader(int fd, int width, int height, qint64 frameBytes)
@@ -78,25 +84,26 @@ bool RawFrameReader::readFrame(unsigned char *pBuffer, int frame) const
     return true;
 }
 
-void RawFrameReader::runWorker(Worker &worker, float *pVolume, int frames, int workers,
-                               std::atomic<int> *pFirstFailed) const
+void RawFrameReader::runWorker(Worker &worker, float *pVolume, int frames,
+                               Progress *pProgress) const
 {
-    // Frames are dealt out in turn (worker k takes k, k + workers, ...), so that together the
-    // workers read the file front to back and the kernel's read-ahead still sees one stream.
+    // Each worker takes the next frame nobody has taken yet: together they read the file front
+    // to back, and a worker that gets less of the processor simply takes fewer frames.
     static_assert(sizeof(off_t) == 8, "file offsets must be 64-bit");
     const qint64 frameSamples = qint64(m_width) * m_height;
-    for (int f = worker.index; f < frames; f += workers) {
+    for (;;) {
+        const qint64 next = pProgress->next.fetch_add(1);
         // Frames after one that another worker failed to read are not needed.
-        if (f > pFirstFailed->load(std::memory_order_relaxed))
+        if (next >= frames || next > pProgress->firstFailed.load())
             return;
+        const int f = int(next);
         if (!readFrame(worker.buffer.get(), f)) {
-            worker.failedFrame = f;
-            int seen = pFirstFailed->load(std::memory_order_relaxed);
-            while (f < seen && !pFirstFailed->compare_exchange_weak(seen, f)) { }
+            int seen = pProgress->firstFailed.load();
+            while (f < seen && !pProgress->firstFailed.compare_exchange_weak(seen, f)) { }
             return;
         }
         convertFrame(worker.buffer.get(), pVolume + qint64(f) * frameSamples, m_width, m_height);
-        worker.writtenEnd = f + 1;
+        worker.lastWritten = f;
     }
 }
 
@@ -109,44 +116,39 @@ int RawFrameReader::read(float *pVolume, int frames, int workers) const
                 new (std::nothrow) unsigned char[size_t(m_frameBytes)]);
         if (!buffer)
             break;
-        team.push_back(Worker {std::move(buffer), k, INT_MAX, 0});
+        team.push_back(Worker {std::move(buffer), -1});
     }
     if (team.empty())
         return -1;
-    workers = int(team.size());
 
-    // Worker 0 runs on the calling thread; a thread that can't be started leaves its share to
-    // be read here afterwards.
-    std::atomic<int> firstFailedShared(INT_MAX);
+    // Worker 0 runs on the calling thread; the frames of a thread that can't be started are
+    // taken by the others.
+    Progress progress;
     std::vector<std::thread> threads;
-    for (int k = 1; k < workers; ++k) {
+    for (size_t k = 1; k < team.size(); ++k) {
         try {
-            threads.emplace_back(&RawFrameReader::runWorker, this, std::ref(team[size_t(k)]),
-                                 pVolume, frames, workers, &firstFailedShared);
+            threads.emplace_back(&RawFrameReader::runWorker, this, std::ref(team[k]), pVolume,
+                                 frames, &progress);
         } catch (const std::system_error &) {
             break;
         }
     }
-    runWorker(team[0], pVolume, frames, workers, &firstFailedShared);
+    runWorker(team[0], pVolume, frames, &progress);
     for (std::thread &thread : threads)
         thread.join();
-    for (size_t k = threads.size() + 1; k < team.size(); ++k)
-        runWorker(team[k], pVolume, frames, workers, &firstFailedShared);
 
-    int firstFailed = frames;
-    for (const Worker &worker : team)
-        firstFailed = std::min(firstFailed, worker.failedFrame);
+    const int firstFailed = std::min(frames, progress.firstFailed.load());
     if (firstFailed < frames) {
-        // Frames after the first unreadable one that another worker did read are cleared, so
-        // that the result does not depend on how the frames were shared.
+        // Later frames that other workers read before they learnt of the failure are cleared,
+        // so that the result does not depend on how the frames were shared. Frames between
+        // them that nobody read are 0.0 already.
+        int lastWritten = -1;
+        for (const Worker &worker : team)
+            lastWritten = std::max(lastWritten, worker.lastWritten);
         const qint64 frameSamples = qint64(m_width) * m_height;
-        for (const Worker &worker : team) {
-            for (int f = worker.index; f < worker.writtenEnd; f += workers) {
-                if (f > firstFailed)
-                    std::memset(pVolume + qint64(f) * frameSamples, 0,
-                                size_t(frameSamples) * sizeof(float));
-            }
-        }
+        for (int f = firstFailed + 1; f <= lastWritten; ++f)
+            std::memset(pVolume + qint64(f) * frameSamples, 0,
+                        size_t(frameSamples) * sizeof(float));
     }
     return firstFailed;
 }

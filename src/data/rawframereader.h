@@ -2,8 +2,6 @@
 
 #include <QtGlobal>
 
-#include <atomic>
-
 // Reads the frames of an open raw movie file into a volume. Frame f of the file starts at byte
 // f * frameBytes; its first width * height bytes (the gray or luma plane, rows top-down) become
 // frame f of the volume as floats 0.0 to 255.0, with the file's top row in row height - 1.
@@ -40,8 +38,8 @@ protected:
 
 private:
     struct Worker;
-    void runWorker(Worker &worker, float *pVolume, int frames, int workers,
-                   std::atomic<int> *pFirstFailed) const;
+    struct Progress;
+    void runWorker(Worker &worker, float *pVolume, int frames, Progress *pProgress) const;
 
     int m_fd;
     int m_width;

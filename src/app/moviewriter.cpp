@@ -90,38 +90,42 @@ bool writeFrames(const Image3D &movie, FILE *pFile, unsigned char *pBuffer, qint
     return true;
 }
 
-// The same bytes with the conversion one frame ahead on a second thread: frame f goes to
-// buffer f % 2, and buffer b is converted again only once the calling thread has written it.
-// False in *pStarted when no thread could be started (nothing was written then).
+// The same bytes with a second thread converting frames ahead of the writer. Frame f goes to
+// buffer f % 2; whoever finds a frame not yet taken converts it: the helper, once the writer
+// is done with that buffer, and the calling thread itself when the helper has not started the
+// frame it is about to write. So the writer waits only for a frame the helper is converting at
+// that moment, never for the helper to be scheduled at all (on a busy machine that wait would
+// cost more than converting). False in *pStarted when no thread could be started (nothing was
+// written then).
 bool writeFramesOverlapped(const Image3D &movie, FILE *pFile, unsigned char *pBuffers[2],
                            qint64 bufferBytes, bool *pStarted)
 {
     const int frames = movie.getNumFrames();
     std::mutex mutex;
     std::condition_variable changed;
-    int converted = -1; // frames 0 .. converted are in their buffers
+    int nextFrame = 0; // the first frame nobody has taken for conversion
+    int ready[2] = {-1, -1}; // the frame converted into each buffer
     int written = -1; // frames 0 .. written are in the file
     bool stop = false;
 
-    auto convert = [&] {
-        for (int f = 0; f < frames; ++f) {
-            {
-                std::unique_lock<std::mutex> lock(mutex);
-                changed.wait(lock, [&] { return stop || written >= f - 2; });
-                if (stop)
-                    return;
-            }
+    auto help = [&] {
+        std::unique_lock<std::mutex> lock(mutex);
+        for (;;) {
+            changed.wait(lock,
+                         [&] { return stop || nextFrame >= frames || written >= nextFrame - 2; });
+            if (stop || nextFrame >= frames)
+                return;
+            const int f = nextFrame++;
+            lock.unlock();
             convertFrame(movie, f, pBuffers[f % 2]);
-            {
-                const std::lock_guard<std::mutex> lock(mutex);
-                converted = f;
-            }
+            lock.lock();
+            ready[f % 2] = f;
             changed.notify_all();
         }
     };
-    std::thread converter;
+    std::thread helper;
     try {
-        converter = std::thread(convert);
+        helper = std::thread(help);
     } catch (const std::system_error &) {
         *pStarted = false;
         return false;
@@ -130,21 +134,32 @@ bool writeFramesOverlapped(const Image3D &movie, FILE *pFile, unsigned char *pBu
 
     bool complete = true;
     for (int f = 0; f < frames && complete; ++f) {
-        {
-            std::unique_lock<std::mutex> lock(mutex);
-            changed.wait(lock, [&] { return converted >= f; });
+        std::unique_lock<std::mutex> lock(mutex);
+        if (nextFrame == f) {
+            // Buffer f % 2 last held frame f - 2, which is written.
+            ++nextFrame;
+            lock.unlock();
+            convertFrame(movie, f, pBuffers[f % 2]);
+            lock.lock();
+            ready[f % 2] = f;
+        } else {
+            changed.wait(lock, [&] { return ready[f % 2] == f; });
         }
+        lock.unlock();
         complete = writeAll(pFile, pBuffers[f % 2], bufferBytes);
-        {
-            const std::lock_guard<std::mutex> lock(mutex);
-            if (complete)
-                written = f;
-            else
-                stop = true;
-        }
+        lock.lock();
+        if (complete)
+            written = f;
+        else
+            stop = true;
         changed.notify_all();
     }
-    converter.join();
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        stop = true;
+    }
+    changed.notify_all();
+    helper.join();
     return complete;
 }
 

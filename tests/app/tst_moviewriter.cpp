@@ -118,6 +118,7 @@ void TestMovieWriter::wideRowsMatchTheSampleRule_data()
     QTest::newRow("15x5x1: tail only") << 15 << 5 << 1;
     QTest::newRow("64x4x3: whole blocks") << 64 << 4 << 3;
     QTest::newRow("odd 35x7x9: many frames through both buffers") << 35 << 7 << 9;
+    QTest::newRow("odd 1001x33x150: the helper thread well ahead") << 1001 << 33 << 150;
 }
 
 void TestMovieWriter::wideRowsMatchTheSampleRule()

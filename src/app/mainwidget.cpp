@@ -378,30 +378,38 @@ void MainWidget::computeDifferenceRange(const Image3D *pFirst, const Image3D *pS
         return e.pData + (qint64(f) * e.height + y) * e.width;
     };
     // Memory order, x innermost. The first position is (0, 0, 0) in any order and the
-    // comparisons are strict, so the result is that of any other scan order.
-    bool first = true;
-    float low = 0;
-    float high = 0;
+    // comparisons are strict, so the result is that of any other scan order. Both bounds
+    // start from the difference at (0, 0, 0); meeting it again changes nothing.
+    const float *pFirstRowA = rowOf(a, 0, 0);
+    const float *pFirstRowB = rowOf(b, 0, 0);
+    const float first = (pFirstRowA && a.width > 0 ? pFirstRowA[0] : 0.0f)
+            - (pFirstRowB && b.width > 0 ? pFirstRowB[0] : 0.0f);
+    float low = first;
+    float high = first;
+    auto visit = [&low, &high](float d) {
+        if (low > d)
+            low = d;
+        if (high < d)
+            high = d;
+    };
     for (int f = 0; f < frames; ++f) {
         for (int y = 0; y < height; ++y) {
             const float *pRowA = rowOf(a, y, f);
             const float *pRowB = rowOf(b, y, f);
             const int widthA = pRowA ? a.width : 0;
             const int widthB = pRowB ? b.width : 0;
-            for (int x = 0; x < width; ++x) {
-                const float va = x < widthA ? pRowA[x] : 0.0f;
-                const float vb = x < widthB ? pRowB[x] : 0.0f;
-                const float d = va - vb;
-                if (first) {
-                    low = high = d;
-                    first = false;
-                    continue;
-                }
-                if (low > d)
-                    low = d;
-                if (high < d)
-                    high = d;
-            }
+            // Stretches of the row, in x order: both movies, one of them, neither. The
+            // differences are the same expressions as a sample-by-sample scan would form.
+            const int both = std::min(widthA, widthB);
+            int x = 0;
+            for (; x < both; ++x)
+                visit(pRowA[x] - pRowB[x]);
+            for (; x < widthA; ++x)
+                visit(pRowA[x] - 0.0f);
+            for (; x < widthB; ++x)
+                visit(0.0f - pRowB[x]);
+            if (x < width)
+                visit(0.0f - 0.0f);
         }
     }
     minValue = low;

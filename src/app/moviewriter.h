@@ -18,8 +18,13 @@ public:
         OutOfMemory, // no frame buffer; nothing written
     };
 
-    // The file name is UTF-8. An existing file is replaced.
+    // The file name is UTF-8. An existing file is replaced. Large movies are written
+    // overlapped (see below) when the machine has a second core.
     static Result writeYUV(const Image3D &movie, const std::string &fileName);
+    // overlapped: a second thread converts the next frame while the calling thread writes one;
+    // the file's bytes and the result are the same either way. The call returns when all is
+    // written and closed.
+    static Result writeYUV(const Image3D &movie, const std::string &fileName, bool overlapped);
 
     // Size in bytes of one written frame: (width * height * 3) / 2.
     static qint64 frameBytes(int width, int height);

@@ -3,38 +3,47 @@
 #include <climits>
 #include <cstdio>
 #include <limits>
-#include <memory>
-#include <new>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "rawframereader.h"
+
 namespace {
 
-struct FileCloser
+// Closes a file descriptor on every path out of the reader.
+class FileDescriptor
 {
-    void operator()(FILE *pFile) const { std::fclose(pFile); }
-};
-using FilePtr = std::unique_ptr<FILE, FileCloser>;
+public:
+    explicit FileDescriptor(int fd) : m_fd(fd) { }
+    ~FileDescriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    FileDescriptor(const FileDescriptor &) = delete;
+    FileDescriptor &operator=(const FileDescriptor &) = delete;
+    int get() const { return m_fd; }
 
-// Opens a regular file for binary reading. Other kinds (a directory, a FIFO, a device) are
-// refused without blocking: their size can't be taken, and a FIFO would wait for a writer.
-FilePtr openRegularFile(const std::string &fileName)
+private:
+    int m_fd;
+};
+
+// Opens a regular file for reading; -1 otherwise. Other kinds (a directory, a FIFO, a device)
+// are refused without blocking: their size can't be taken, and a FIFO would wait for a writer.
+int openRegularFile(const std::string &fileName)
 {
     const int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return nullptr;
+        return -1;
     struct stat info;
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
-        return nullptr;
+        return -1;
     }
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    FILE *pFile = fdopen(fd, "rb");
-    if (!pFile)
-        ::close(fd);
-    return FilePtr(pFile);
+    return fd;
 }
 
 std::string formatted(const char *format, long long a, long long b = 0, long long c = 0)
@@ -90,8 +99,8 @@ bool Image3D::loadRaw(const std::string &fileName, int width, int height, bool i
         return false;
     }
 
-    FilePtr file = openRegularFile(fileName);
-    if (!file) {
+    const FileDescriptor file(openRegularFile(fileName));
+    if (file.get() < 0) {
         setErrorString("Unable to open specified file " + fileName);
         return false;
     }
@@ -101,13 +110,16 @@ bool Image3D::loadRaw(const std::string &fileName, int width, int height, bool i
     const qint64 lumaSize = qint64(width) * height;
     const qint64 frameSize = isYUV ? lumaSize + lumaSize / 2 : lumaSize;
 
-    if (fseeko(file.get(), 0, SEEK_END) != 0) {
+    // The size the file system reports, as a seek to the end of a regular file gives it
+    // (procfs files report 0 and refuse such a seek).
+    struct stat info;
+    if (fstat(file.get(), &info) != 0) {
         setErrorString("Unable to seek to end of file");
         return false;
     }
-    const qint64 fileSize = ftello(file.get());
-    const qint64 frameCount = fileSize < 0 ? 0 : fileSize / frameSize;
-    const qint64 remainder = fileSize < 0 ? 0 : fileSize % frameSize;
+    const qint64 fileSize = info.st_size;
+    const qint64 frameCount = fileSize / frameSize;
+    const qint64 remainder = fileSize % frameSize;
     if (frameCount < 1) {
         setErrorString("Not enough data in file for one frame");
         return false;
@@ -118,14 +130,16 @@ bool Image3D::loadRaw(const std::string &fileName, int width, int height, bool i
         return false;
     }
     const int frames = int(frameCount);
-    if (fseeko(file.get(), 0, SEEK_SET) != 0) {
-        setErrorString("Unable to read a frame");
-        return false;
-    }
+    posix_fadvise(file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
 
     // The volume comes zeroed from the allocator, so frames that are never read stay 0.0.
-    std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[size_t(frameSize)]);
-    if (!buffer || !m_samples.allocateZeroed(lumaSize * frames)) {
+    const RawFrameReader reader(file.get(), width, height, frameSize);
+    int framesRead = -1;
+    if (m_samples.allocateZeroed(lumaSize * frames)) {
+        framesRead = reader.read(m_samples.data(), frames,
+                                 RawFrameReader::workersFor(lumaSize * frames));
+    }
+    if (framesRead < 0) {
         m_samples.clear();
         setErrorString(formatted("Not enough memory to load %lld frames of %lldx%lld", frames,
                                  width, height));
@@ -134,20 +148,9 @@ bool Image3D::loadRaw(const std::string &fileName, int width, int height, bool i
     m_width = width;
     m_height = height;
     m_frames = frames;
-
-    float *pVolume = m_samples.data();
-    for (int f = 0; f < frames; ++f) {
-        if (std::fread(buffer.get(), 1, size_t(frameSize), file.get()) != size_t(frameSize)) {
-            setErrorString("Unable to read a frame");
-            return false;
-        }
-        // The file's first row is the top of the picture: it goes to row height - 1.
-        const unsigned char *pSource = buffer.get() + (height - 1) * qint64(width);
-        float *pTarget = pVolume + qint64(f) * lumaSize;
-        for (int y = 0; y < height; ++y, pSource -= width, pTarget += width) {
-            for (int x = 0; x < width; ++x)
-                pTarget[x] = float(pSource[x]);
-        }
+    if (framesRead < frames) {
+        setErrorString("Unable to read a frame");
+        return false;
     }
 
     if (remainder != 0) {

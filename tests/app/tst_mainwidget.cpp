@@ -1,3 +1,4 @@
+#include <array>
 #include <cmath>
 #include <memory>
 
@@ -68,6 +69,8 @@ private slots:
     void rangesReachOnlyTheirOwnView();
     void computeRangeInMemory_data();
     void computeRangeInMemory();
+    void differenceRangeMatchesPlainScan_data();
+    void differenceRangeMatchesPlainScan();
     void saving_data();
     void saving();
     void saveNothing_data();
@@ -639,6 +642,100 @@ void TestMainWidget::computeRangeInMemory()
     MainWidget::computeDifferenceRange(a.get(), b.get(), low, high);
     QCOMPARE(low, diffMin);
     QCOMPARE(high, diffMax);
+}
+
+namespace {
+
+// A movie of the given size whose samples come from a list, repeated; nullptr for frames < 0.
+std::unique_ptr<Image3D> movieOf(int width, int height, int frames, const QList<float> &values)
+{
+    if (frames < 0)
+        return nullptr;
+    auto pMovie = std::make_unique<Image3D>(width, height, frames);
+    for (qint64 i = 0; i < pMovie->getSampleCount(); ++i)
+        pMovie->getData()[i] = values[int(i % values.size())];
+    return pMovie;
+}
+
+// The difference range sample by sample in memory order, every position tested against both
+// movies, as the window computed it before its scan went row by row.
+void plainDifferenceRange(const Image3D *pA, const Image3D *pB, float &low, float &high)
+{
+    auto dims = [](const Image3D *p) {
+        return p ? std::array<int, 3> {p->getWidth(), p->getHeight(), p->getNumFrames()}
+                 : std::array<int, 3> {0, 0, 0};
+    };
+    const auto a = dims(pA);
+    const auto b = dims(pB);
+    const int width = std::max(a[0], b[0]), height = std::max(a[1], b[1]),
+              frames = std::max(a[2], b[2]);
+    low = -128;
+    high = 128;
+    bool first = true;
+    auto sample = [](const Image3D *p, const std::array<int, 3> &d, int x, int y, int f) {
+        if (x >= d[0] || y >= d[1] || f >= d[2])
+            return 0.0f;
+        return p->getData()[x + qint64(d[0]) * (y + qint64(d[1]) * f)];
+    };
+    for (int f = 0; f < frames; ++f)
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                const float d = sample(pA, a, x, y, f) - sample(pB, b, x, y, f);
+                if (first) {
+                    low = high = d;
+                    first = false;
+                }
+                if (low > d)
+                    low = d;
+                if (high < d)
+                    high = d;
+            }
+}
+
+} // namespace
+
+void TestMainWidget::differenceRangeMatchesPlainScan_data()
+{
+    QTest::addColumn<QList<int>>("shapes"); // width, height, frames of A, then of B; -1: none
+    QTest::addColumn<QList<float>>("valuesA");
+    QTest::addColumn<QList<float>>("valuesB");
+
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const QList<float> mixed = {3.f, -0.f, 250.f, nan, 0.f, -7.5f, 1e30f, 16.f, 0.5f};
+    const QList<float> other = {0.f, 5.f, -0.f, 200.f, nan, 1.f, -1e30f};
+    QTest::newRow("A wider, B taller with more frames")
+            << QList<int> {7, 3, 2, 4, 5, 3} << mixed << other;
+    QTest::newRow("same odd size") << QList<int> {5, 5, 2, 5, 5, 2} << mixed << other;
+    QTest::newRow("B larger in every direction") << QList<int> {2, 2, 1, 9, 4, 3} << mixed << other;
+    QTest::newRow("NaN at the first position")
+            << QList<int> {3, 2, 2, 2, 3, 1} << QList<float> {nan, 1.f, 2.f} << other;
+    QTest::newRow("only zeros of both signs: the first one found stays")
+            << QList<int> {4, 2, 2, 3, 3, 1} << QList<float> {-0.f, 0.f, 0.f}
+            << QList<float> {0.f, -0.f};
+    QTest::newRow("the minimum is the +0 where neither movie reaches")
+            << QList<int> {2, 1, 1, 1, 2, 1} << QList<float> {6.f, 5.f} << QList<float> {5.f, -1.f};
+    QTest::newRow("A only") << QList<int> {6, 2, 2, -1, -1, -1} << mixed << QList<float> {};
+    QTest::newRow("B only") << QList<int> {-1, -1, -1, 3, 4, 2} << QList<float> {} << other;
+    QTest::newRow("A of 0 frames, B present") << QList<int> {4, 4, 0, 3, 2, 2} << mixed << other;
+}
+
+void TestMainWidget::differenceRangeMatchesPlainScan()
+{
+    QFETCH(QList<int>, shapes);
+    QFETCH(QList<float>, valuesA);
+    QFETCH(QList<float>, valuesB);
+    const auto pA = movieOf(shapes[0], shapes[1], shapes[2], valuesA);
+    const auto pB = movieOf(shapes[3], shapes[4], shapes[5], valuesB);
+
+    float expectedLow = 0, expectedHigh = 0;
+    plainDifferenceRange(pA.get(), pB.get(), expectedLow, expectedHigh);
+    float low = 1, high = -1;
+    MainWidget::computeDifferenceRange(pA.get(), pB.get(), low, high);
+    // Bit for bit: the sign of a zero and NaN count too.
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(&low), sizeof low),
+             QByteArray(reinterpret_cast<const char *>(&expectedLow), sizeof low));
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(&high), sizeof high),
+             QByteArray(reinterpret_cast<const char *>(&expectedHigh), sizeof high));
 }
 
 void TestMainWidget::saving_data()

@@ -34,6 +34,8 @@ private slots:
     void clampsTruncatesAndFlips();
     void oneSampleConversion_data();
     void oneSampleConversion();
+    void wideRowsMatchTheSampleRule_data();
+    void wideRowsMatchTheSampleRule();
     void fileSize_data();
     void fileSize();
     void roundTripThroughTheReader();
@@ -104,6 +106,70 @@ void TestMovieWriter::oneSampleConversion()
     const QString name = m_pDir->filePath(QStringLiteral("sample.yuv"));
     QCOMPARE(MovieWriter::writeYUV(movie, name.toStdString()), MovieWriter::Result::Written);
     QCOMPARE(readAll(name), bytes({byte, byte, byte, byte, 128, 128}));
+}
+
+void TestMovieWriter::wideRowsMatchTheSampleRule_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<int>("frames");
+    QTest::newRow("odd 17x3x2: one block of sixteen and a tail") << 17 << 3 << 2;
+    QTest::newRow("33x2x1: two blocks and a tail") << 33 << 2 << 1;
+    QTest::newRow("15x5x1: tail only") << 15 << 5 << 1;
+    QTest::newRow("64x4x3: whole blocks") << 64 << 4 << 3;
+    QTest::newRow("odd 35x7x9: many frames through both buffers") << 35 << 7 << 9;
+    QTest::newRow("odd 1001x33x150: the helper thread well ahead") << 1001 << 33 << 150;
+}
+
+void TestMovieWriter::wideRowsMatchTheSampleRule()
+{
+    QFETCH(int, width);
+    QFETCH(int, height);
+    QFETCH(int, frames);
+
+    // Every awkward kind of sample at every position of a block, between ordinary ones.
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    const float awkward[]
+            = {nan,      inf,    -inf,     -0.0f,    0.0f,  0.999f, 254.999f,      255.0f,
+               255.001f, 256.0f, -0.5f,    -1.0f,    1e30f, -1e30f, 2147483648.0f, -2147483648.0f,
+               127.5f,   1e-30f, 65535.0f, -65536.0f};
+    Image3D movie(width, height, frames);
+    float *pData = movie.getData();
+    for (qint64 i = 0; i < movie.getSampleCount(); ++i)
+        pData[i] = i % 3 == 0 ? awkward[(i / 3) % std::size(awkward)]
+                              : float((i * 37) % 300) - 20.5f;
+
+    // Written one frame after the other, and with the conversion on a second thread.
+    const QString name = m_pDir->filePath(QStringLiteral("wide.yuv"));
+    const QString overlappedName = m_pDir->filePath(QStringLiteral("overlapped.yuv"));
+    QCOMPARE(MovieWriter::writeYUV(movie, name.toStdString(), false), MovieWriter::Result::Written);
+    QCOMPARE(MovieWriter::writeYUV(movie, overlappedName.toStdString(), true),
+             MovieWriter::Result::Written);
+    const QByteArray file = readAll(name);
+    QCOMPARE(readAll(overlappedName), file);
+    const qint64 frameBytes = MovieWriter::frameBytes(width, height);
+    QCOMPARE(qint64(file.size()), frameBytes * frames);
+    for (int f = 0; f < frames; ++f) {
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                // The rule sample by sample: clamp, truncate, NaN as 0.
+                const float v = pData[x + qint64(width) * (y + qint64(height) * f)];
+                const int expected = v > 255.0f ? 255 : v >= 0.0f ? int(v) : 0;
+                const int written
+                        = quint8(file[int(f * frameBytes + qint64(height - 1 - y) * width + x)]);
+                if (written != expected)
+                    QFAIL(qPrintable(
+                            QStringLiteral("frame %1, (%2, %3), sample %4: %5, expected %6")
+                                    .arg(f)
+                                    .arg(x)
+                                    .arg(y)
+                                    .arg(double(v))
+                                    .arg(written)
+                                    .arg(expected)));
+            }
+        }
+    }
 }
 
 void TestMovieWriter::fileSize_data()
@@ -222,6 +288,11 @@ void TestMovieWriter::failures()
     if (fileName.contains(QLatin1String("%1")))
         fileName = fileName.arg(m_pDir->path());
     QCOMPARE(MovieWriter::writeYUV(movie, fileName.toStdString()), result);
+    // The same outcome with the conversion on a second thread, which must stop when a write
+    // fails.
+    QCOMPARE(MovieWriter::writeYUV(movie, fileName.toStdString(), true), result);
+    Image3D longMovie(side, side, 40);
+    QCOMPARE(MovieWriter::writeYUV(longMovie, fileName.toStdString(), true), result);
 }
 
 QTEST_GUILESS_MAIN(TestMovieWriter)

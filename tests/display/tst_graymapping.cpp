@@ -100,6 +100,10 @@ private slots:
     void renderValueSliceMatchesPerPixelRule();
     void renderDifferenceSliceMatchesPerPixelRule_data();
     void renderDifferenceSliceMatchesPerPixelRule();
+    void wholeRowsUnderManyRanges_data();
+    void wholeRowsUnderManyRanges();
+    void blocksOfFourAtTheTableEdges_data();
+    void blocksOfFourAtTheTableEdges();
     void renderedPixelsAreOpaqueGrayRgb32();
     void renderOfEmptySizeIsNull();
 };
@@ -461,6 +465,155 @@ void TestGrayMapping::renderDifferenceSliceMatchesPerPixelRule()
                                              .arg(pixelGray(image, x, y))
                                              .arg(expected)));
             }
+        }
+    }
+}
+
+void TestGrayMapping::wholeRowsUnderManyRanges_data()
+{
+    // Long runs of whole values, what the readers deliver, go through the renderers' fastest
+    // paths; they must give the per-pixel rule's pixels under any range.
+    QTest::addColumn<QList<float>>("values");
+    QTest::addColumn<QList<float>>("subtrahends"); // empty: a movie view
+
+    QList<float> ramp;
+    for (int v = -530; v < 531; ++v)
+        ramp << float(v);
+    QTest::newRow("movie view: -530..530 in order") << ramp << QList<float>();
+
+    QList<float> minuends;
+    QList<float> subtrahends;
+    for (int k = 0; k < 1100; ++k) {
+        minuends << float((k * 7) % 256);
+        subtrahends << float((k * 3) % 256 - (k % 5 == 0 ? 400 : 0));
+    }
+    QTest::newRow("difference view: -255..655") << minuends << subtrahends;
+
+    // Blocks of sixteen whole values with one that is not (or lies outside the table).
+    QList<float> mixed;
+    const float intruders[] = {0.5f, 512.0f, -513.0f, NaN, 1e9f, -0.25f, 255.5f, Inf};
+    for (int block = 0; block < 32; ++block) {
+        for (int lane = 0; lane < 16; ++lane) {
+            mixed << (lane == block % 16 ? intruders[block % 8]
+                                         : float((block * 31 + lane * 17) % 256));
+        }
+    }
+    QTest::newRow("movie view: one intruder per block of sixteen") << mixed << QList<float>();
+}
+
+void TestGrayMapping::wholeRowsUnderManyRanges()
+{
+    QFETCH(QList<float>, values);
+    QFETCH(QList<float>, subtrahends);
+    const int width = int(values.size());
+    Image3D volumeA(width, 1, 1);
+    Image3D volumeB(width, 1, 1);
+    for (int x = 0; x < width; ++x) {
+        volumeA.getData()[x] = values[x];
+        volumeB.getData()[x] = subtrahends.isEmpty() ? 0.0f : subtrahends[x];
+    }
+
+    QList<QPair<float, float>> ranges;
+    for (const Range &range : awkwardRanges)
+        ranges << qMakePair(range.minValue, range.maxValue);
+    ranges << qMakePair(16.0f, 235.0f) << qMakePair(-7.0f, 300.0f) << qMakePair(3.0f, 3.0f)
+           << qMakePair(0.0f, 1.0f) << qMakePair(1e-3f, 254.999f) << qMakePair(-255.0f, 255.0f)
+           << qMakePair(-0.0f, 255.0f) << qMakePair(0.0f, 510.0f) << qMakePair(100.0f, 99.0f);
+    std::mt19937 random(4242u);
+    std::uniform_int_distribution<int> whole(-600, 600);
+    std::uniform_real_distribution<float> fraction(-600.0f, 600.0f);
+    for (int k = 0; k < 40; ++k) {
+        if (k % 2 == 0)
+            ranges << qMakePair(float(whole(random)), float(whole(random)));
+        else
+            ranges << qMakePair(fraction(random), fraction(random));
+    }
+
+    for (const auto &range : ranges) {
+        const QImage image = subtrahends.isEmpty()
+                ? renderValueSlice(&volumeA, range.first, range.second, 0, width, 1)
+                : renderDifferenceSlice(&volumeA, &volumeB, range.first, range.second, 0, width, 1);
+        for (int x = 0; x < width; ++x) {
+            const float gray = subtrahends.isEmpty()
+                    ? grayValue(&volumeA, range.first, range.second, x, 0, 0)
+                    : grayDifference(&volumeA, &volumeB, range.first, range.second, x, 0, 0);
+            if (pixelGray(image, x, 0) != grayLevel(gray))
+                QFAIL(qPrintable(QStringLiteral("range %1..%2, x %3 (%4 - %5): %6, expected %7")
+                                         .arg(double(range.first))
+                                         .arg(double(range.second))
+                                         .arg(x)
+                                         .arg(double(volumeA.getData()[x]))
+                                         .arg(double(volumeB.getData()[x]))
+                                         .arg(pixelGray(image, x, 0))
+                                         .arg(grayLevel(gray))));
+        }
+    }
+}
+
+void TestGrayMapping::blocksOfFourAtTheTableEdges_data()
+{
+    // Rows of whole values, four at a time, with one awkward value per block at a changing
+    // lane: whole blocks take the looked-up pixels, the others the per-value rule.
+    QTest::addColumn<QList<float>>("values");
+    QTest::addColumn<QList<float>>("subtrahends"); // empty: a movie view
+
+    const QList<float> edges = {-0.0f,         511.0f, -512.0f, 512.0f, -513.0f, -2147483648.0f,
+                                2147483648.0f, NaN,    0.5f,    -0.5f,  Inf};
+    QList<float> values;
+    for (int k = 0; k < edges.size(); ++k) {
+        for (int lane = 0; lane < 4; ++lane)
+            values << (lane == k % 4 ? edges[k] : float((k * 37 + lane * 11) % 256));
+    }
+    values << 1.0f << 2.0f; // and a tail of two
+    QTest::newRow("movie view: -0.0, table edges, int edges, NaN, halves")
+            << values << QList<float>();
+
+    // Differences of whole samples that land on and just past the table's edges.
+    QList<float> minuends;
+    QList<float> subtrahends;
+    const float pairs[][2] = {{255.0f, 256.0f},  {255.0f, -257.0f}, {-256.0f, 256.0f},
+                              {-257.0f, 256.0f}, {0.0f, 0.0f},      {-0.0f, 0.0f},
+                              {1e30f, 1e30f},    {Inf, Inf},        {3.0f, 0.5f}};
+    for (const auto &pair : pairs) {
+        for (int lane = 0; lane < 4; ++lane) {
+            minuends << (lane == 2 ? pair[0] : 200.0f);
+            subtrahends << (lane == 2 ? pair[1] : float(lane * 60));
+        }
+    }
+    minuends << 7.0f;
+    subtrahends << 9.0f;
+    QTest::newRow("difference view: 511, 512, -512, -513, -0.0, inf - inf")
+            << minuends << subtrahends;
+}
+
+void TestGrayMapping::blocksOfFourAtTheTableEdges()
+{
+    QFETCH(QList<float>, values);
+    QFETCH(QList<float>, subtrahends);
+    const int width = int(values.size());
+    Image3D volumeA(width, 1, 1);
+    Image3D volumeB(width, 1, 1);
+    for (int x = 0; x < width; ++x) {
+        volumeA.getData()[x] = values[x];
+        volumeB.getData()[x] = subtrahends.isEmpty() ? 0.0f : subtrahends[x];
+    }
+    for (const Range &range : awkwardRanges) {
+        const QImage image = subtrahends.isEmpty()
+                ? renderValueSlice(&volumeA, range.minValue, range.maxValue, 0, width, 1)
+                : renderDifferenceSlice(&volumeA, &volumeB, range.minValue, range.maxValue, 0,
+                                        width, 1);
+        for (int x = 0; x < width; ++x) {
+            const float gray = subtrahends.isEmpty()
+                    ? grayValue(&volumeA, range.minValue, range.maxValue, x, 0, 0)
+                    : grayDifference(&volumeA, &volumeB, range.minValue, range.maxValue, x, 0, 0);
+            if (pixelGray(image, x, 0) != grayLevel(gray))
+                QFAIL(qPrintable(QStringLiteral("range %1, x %2 (%3 - %4): %5, expected %6")
+                                         .arg(range.name)
+                                         .arg(x)
+                                         .arg(double(volumeA.getData()[x]))
+                                         .arg(double(volumeB.getData()[x]))
+                                         .arg(pixelGray(image, x, 0))
+                                         .arg(grayLevel(gray))));
         }
     }
 }

@@ -347,7 +347,9 @@ void TestMovieLoader::singleFile()
     } else {
         QCOMPARE(m_pDialogs->warnings.size(), 1);
         QCOMPARE(m_pDialogs->warnings.first().title, QStringLiteral("Warning"));
-        QCOMPARE(m_pDialogs->warnings.first().text, warning.arg(m_dir.path()));
+        // Rows whose text names the file hold %1 for the fixture folder.
+        QCOMPARE(m_pDialogs->warnings.first().text,
+                 warning.contains(QLatin1String("%1")) ? warning.arg(m_dir.path()) : warning);
         QCOMPARE(m_pDialogs->warnings.first().parent, &m_parent);
         QVERIFY(oldAliveDuringWarning);
     }

@@ -1,0 +1,172 @@
+#include "displaybench.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include <QApplication>
+#include <QImage>
+#include <QSlider>
+#include <QWheelEvent>
+
+#include "benchclock.h"
+#include "benchfloors.h"
+#include "interleavedruns.h"
+#include "roundrobin.h"
+#include "image3d.h"
+#include "slicewidget.h"
+#include "sliceview.h"
+#include "viewtype.h"
+
+namespace DisplayBench {
+
+namespace {
+
+bool loadMovie(Image3D *pMovie, const std::string &fileName, int width, int height)
+{
+    if (pMovie->loadRaw(fileName, width, height, true))
+        return true;
+    std::fprintf(stderr, "cannot load %s: %s\n", fileName.c_str(),
+                 pMovie->getErrorString().c_str());
+    return false;
+}
+
+// The widgets need an application object; the platform comes from QT_QPA_PLATFORM.
+class Application
+{
+public:
+    Application() : m_app(m_argc, m_argv) { }
+
+private:
+    int m_argc = 1;
+    char m_name[9] = "rawbench";
+    char *m_argv[2] = {m_name, nullptr};
+    QApplication m_app;
+};
+
+// Sends one wheel notch to the view, as the window system would deliver it.
+void wheel(SliceView *pView, int delta)
+{
+    const QPointF position(pView->viewport()->width() / 2.0, pView->viewport()->height() / 2.0);
+    QWheelEvent event(position, pView->viewport()->mapToGlobal(position), QPoint(),
+                      QPoint(0, delta), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(pView->viewport(), &event);
+}
+
+} // namespace
+
+int render(const std::string &mainFile, const std::string &refFile, int width, int height,
+           int rounds)
+{
+    Application application;
+    Image3D mainMovie;
+    Image3D refMovie;
+    if (!loadMovie(&mainMovie, mainFile, width, height)
+        || !loadMovie(&refMovie, refFile, width, height))
+        return 1;
+    const int frames = std::min(mainMovie.getNumFrames(), refMovie.getNumFrames());
+    if (frames < 2)
+        return 1;
+
+    SliceWidget widget;
+    widget.setMovies(&mainMovie, &refMovie, nullptr);
+    QSlider *pSlider = widget.getSlider();
+
+    // One round renders frames 1 .. frames - 1, none of them cached: the range is set again
+    // first, which empties the cache (and renders frame 0).
+    auto oursPerSlice = [&](int viewType) {
+        widget.setViewType(viewType);
+        pSlider->setValue(0);
+        if (viewType == Main)
+            widget.setMainRange(0.0f, 255.0f);
+        else
+            widget.setDiff1Range(-128.0f, 128.0f);
+        const int before = widget.getRenderCount();
+        const double start = benchSeconds();
+        for (int f = 1; f < frames; ++f)
+            pSlider->setValue(f);
+        const double seconds = benchSeconds() - start;
+        if (widget.getRenderCount() - before != frames - 1)
+            std::fprintf(stderr, "render: expected %d renders, saw %d\n", frames - 1,
+                         widget.getRenderCount() - before);
+        return seconds / (frames - 1);
+    };
+    // Every slice goes to an image of its own, as the slices of the cache do; the images are
+    // allocated and touched once, beforehand, so that the floor holds no allocation.
+    std::vector<QImage> images;
+    for (int f = 0; f < frames; ++f) {
+        images.emplace_back(width, height, QImage::Format_RGB32);
+        images.back().fill(0u);
+    }
+    const qint64 frameSamples = qint64(width) * height;
+    auto floorPerSlice = [&](bool difference) {
+        double seconds = 0.0;
+        for (int f = 1; f < frames; ++f) {
+            seconds += BenchFloors::renderSlice(
+                    mainMovie.getData() + f * frameSamples,
+                    difference ? refMovie.getData() + f * frameSamples : nullptr, &images[f]);
+        }
+        return seconds / (frames - 1);
+    };
+
+    RoundRobin robin;
+    const int movie = robin.add("movie", [&] { return oursPerSlice(Main); });
+    const int difference = robin.add("difference", [&] { return oursPerSlice(Diff1); });
+    const int floorMovie = robin.add("floor movie", [&] { return floorPerSlice(false); });
+    const int floorDifference = robin.add("floor difference", [&] { return floorPerSlice(true); });
+    robin.run(rounds);
+    std::printf("movie=%.9f\ndifference=%.9f\nfloor_movie=%.9f\nfloor_difference=%.9f\n",
+                robin.median(movie), robin.median(difference), robin.median(floorMovie),
+                robin.median(floorDifference));
+    return 0;
+}
+
+int step(const std::string &mainFile, int width, int height, int rounds)
+{
+    Application application;
+    Image3D mainMovie;
+    if (!loadMovie(&mainMovie, mainFile, width, height))
+        return 1;
+    // Few enough slices that all of them stay in the cache.
+    const int slices = std::min(mainMovie.getNumFrames(), 16);
+    if (slices < 2)
+        return 1;
+
+    SliceWidget widget;
+    widget.resize(1280, 800);
+    widget.setMovies(&mainMovie, nullptr, nullptr);
+    SliceView *pView = widget.getView();
+
+    // A round steps forward from slice 0 over slices not rendered yet, then back over the
+    // same slices, now cached.
+    std::vector<double> uncached;
+    std::vector<double> cached;
+    int cachedRenders = 0;
+    for (int round = -1; round < rounds; ++round) {
+        widget.getSlider()->setValue(0);
+        widget.setMainRange(0.0f, 255.0f);
+        double start = benchSeconds();
+        for (int k = 1; k < slices; ++k)
+            wheel(pView, 120);
+        const double forward = (benchSeconds() - start) / (slices - 1);
+        const int before = widget.getRenderCount();
+        start = benchSeconds();
+        for (int k = 1; k < slices; ++k)
+            wheel(pView, -120);
+        const double back = (benchSeconds() - start) / (slices - 1);
+        if (widget.getFixedCoordinate() != 0) {
+            std::fprintf(stderr, "step: the wheel did not step back to slice 0\n");
+            return 1;
+        }
+        if (round < 0)
+            continue;
+        cachedRenders += widget.getRenderCount() - before;
+        uncached.push_back(forward);
+        cached.push_back(back);
+    }
+    std::printf("uncached=%.9f\ncached=%.9f\ncached_renders=%d\n",
+                InterleavedRuns::median(uncached), InterleavedRuns::median(cached), cachedRenders);
+    return 0;
+}
+
+} // namespace DisplayBench

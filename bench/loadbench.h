@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+
+// The measured operations of the loading figures, run inside a child process. Each prints
+// "seconds=" (the operation alone) and "check=" (a value derived from the result, so that no
+// work can be optimised away) and returns the process's exit status.
+namespace LoadBench {
+
+// Image3D::loadRaw into a new volume.
+int load(const std::string &fileName, int width, int height, bool isYUV);
+
+// The floor: read the file once through a reused frame buffer and write a freshly allocated
+// float array of the volume's size once (allocated the way the volume is: straight from the
+// kernel, with huge pages where offered).
+int floor(const std::string &fileName, int width, int height, bool isYUV);
+
+} // namespace LoadBench

@@ -1,0 +1,27 @@
+// rawcompare's start-up as src/app/main.cpp does it (command line, application, main window),
+// with the probe that reports when the main window is shown.
+
+#include <QApplication>
+#include <QStringList>
+
+#include "commandline.h"
+#include "mainwidget.h"
+#include "shownprobe.h"
+
+int main(int argc, char *argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    CommandLine commandLine;
+    if (commandLine.parse(arguments) != CommandLine::Action::Run)
+        return 2;
+
+    int qtArgc = 1;
+    char *qtArgv[] = {argv[0], nullptr};
+    QApplication app(qtArgc, qtArgv);
+    ShownProbe probe;
+    MainWidget window;
+    window.openFromCommandLine(commandLine);
+    return app.exec();
+}

@@ -69,12 +69,11 @@ void RawFrameReader::convertFrame(const unsigned char *pBytes, float *pFrame, in
         convertRow(pSource, pFrame, width);
 }
 
-bool RawFrameReader::readFrame(unsigned char *pBuffer, int frame) const
+bool RawFrameReader::readBytes(unsigned char *pBuffer, qint64 count, qint64 offset) const
 {
-    const off_t start = off_t(frame) * off_t(m_frameBytes);
     qint64 got = 0;
-    while (got < m_frameBytes) {
-        const ssize_t n = pread(m_fd, pBuffer + got, size_t(m_frameBytes - got), start + got);
+    while (got < count) {
+        const ssize_t n = pread(m_fd, pBuffer + got, size_t(count - got), off_t(offset + got));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -82,6 +81,18 @@ bool RawFrameReader::readFrame(unsigned char *pBuffer, int frame) const
         got += n;
     }
     return true;
+}
+
+bool RawFrameReader::readFrame(unsigned char *pBuffer, int frame) const
+{
+    // Only the gray or luma plane is copied. The frame is complete when its last byte can be
+    // read too: a file ends in one place, so nothing before that byte is missing.
+    const qint64 start = qint64(frame) * m_frameBytes;
+    const qint64 planeBytes = qint64(m_width) * m_height;
+    if (!readBytes(pBuffer, planeBytes, start))
+        return false;
+    unsigned char last = 0;
+    return m_frameBytes == planeBytes || readBytes(&last, 1, start + m_frameBytes - 1);
 }
 
 void RawFrameReader::runWorker(Worker &worker, float *pVolume, int frames,
@@ -113,7 +124,7 @@ int RawFrameReader::read(float *pVolume, int frames, int workers) const
     std::vector<Worker> team;
     for (int k = 0; k < workers; ++k) {
         std::unique_ptr<unsigned char[]> buffer(
-                new (std::nothrow) unsigned char[size_t(m_frameBytes)]);
+                new (std::nothrow) unsigned char[size_t(qint64(m_width) * m_height)]);
         if (!buffer)
             break;
         team.push_back(Worker {std::move(buffer), -1});

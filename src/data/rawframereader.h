@@ -32,9 +32,12 @@ public:
     static void convertFrame(const unsigned char *pBytes, float *pFrame, int width, int height);
 
 protected:
-    // Reads the frameBytes bytes of one frame; false when they can't all be read. Called from
-    // several threads at once for different frames.
+    // Reads the width * height bytes of the gray or luma plane of one frame into pBuffer;
+    // false when the frame's frameBytes bytes can't all be read. Called from several threads
+    // at once for different frames.
     virtual bool readFrame(unsigned char *pBuffer, int frame) const;
+    // count bytes from offset; false when the file ends before.
+    bool readBytes(unsigned char *pBuffer, qint64 count, qint64 offset) const;
 
 private:
     struct Worker;

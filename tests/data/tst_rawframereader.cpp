@@ -7,9 +7,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <atomic>
 #include <chrono>
-#include <thread>
+#include <condition_variable>
+#include <mutex>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -70,27 +70,37 @@ public:
     FailingReader(int fd, int width, int height, qint64 frameBytes, int failing, int later)
         : RawFrameReader(fd, width, height, frameBytes), m_failing(failing), m_later(later)
     { }
-    bool laterFrameWasRead() const { return m_laterRead; }
+    bool laterFrameWasRead() const
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        return m_laterRead;
+    }
 
 protected:
     bool readFrame(unsigned char *pBuffer, int frame) const override
     {
         if (frame == m_failing) {
-            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-            while (!m_laterRead && std::chrono::steady_clock::now() < deadline)
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            // Waits (bounded, in case the later frame never comes) for the other worker.
+            std::unique_lock<std::mutex> lock(m_mutex);
+            m_laterReadChanged.wait_for(lock, std::chrono::seconds(5),
+                                        [this] { return m_laterRead; });
             return false;
         }
         const bool ok = RawFrameReader::readFrame(pBuffer, frame);
-        if (frame == m_later)
+        if (frame == m_later) {
+            const std::lock_guard<std::mutex> lock(m_mutex);
             m_laterRead = true;
+            m_laterReadChanged.notify_all();
+        }
         return ok;
     }
 
 private:
     int m_failing;
     int m_later;
-    mutable std::atomic<bool> m_laterRead {false};
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable m_laterReadChanged;
+    mutable bool m_laterRead = false;
 };
 
 } // namespace
@@ -140,6 +150,10 @@ void tst_RawFrameReader::sharedWorkMatchesPlainRule_data()
     QTest::newRow("file ends inside frame 4 of 7")
             << 6 << 4 << qint64(36) << 7 << qint64(4 * 36 + 20);
     QTest::newRow("file ends inside frame 0") << 8 << 2 << qint64(16) << 3 << qint64(9);
+    QTest::newRow("YUV: file ends in the chroma of frame 2, its luma whole")
+            << 4 << 2 << qint64(12) << 3 << qint64(2 * 12 + 8);
+    QTest::newRow("YUV: file ends one byte before the end of frame 2")
+            << 4 << 2 << qint64(12) << 3 << qint64(2 * 12 + 11);
     QTest::newRow("empty file") << 4 << 2 << qint64(12) << 2 << qint64(0);
     QTest::newRow("1922x6 gray, 9 frames")
             << 1922 << 6 << qint64(1922 * 6) << 9 << qint64(1922 * 6 * 9);

@@ -8,31 +8,19 @@
 #include "benchfloors.h"
 #include "roundrobin.h"
 #include "image3d.h"
+#include "loadbench.h"
 #include "mainwidget.h"
 #include "moviewriter.h"
 
 namespace AppBench {
-
-namespace {
-
-bool loadMovie(Image3D *pMovie, const std::string &fileName, int width, int height)
-{
-    if (pMovie->loadRaw(fileName, width, height, true))
-        return true;
-    std::fprintf(stderr, "cannot load %s: %s\n", fileName.c_str(),
-                 pMovie->getErrorString().c_str());
-    return false;
-}
-
-} // namespace
 
 int ranges(const std::string &mainFile, int mainWidth, int mainHeight, const std::string &refFile,
            int refWidth, int refHeight, int rounds)
 {
     Image3D mainMovie;
     Image3D refMovie;
-    if (!loadMovie(&mainMovie, mainFile, mainWidth, mainHeight)
-        || !loadMovie(&refMovie, refFile, refWidth, refHeight))
+    if (!LoadBench::loadInput(&mainMovie, mainFile, mainWidth, mainHeight)
+        || !LoadBench::loadInput(&refMovie, refFile, refWidth, refHeight))
         return 1;
 
     float check = 0.0f;
@@ -69,7 +57,7 @@ int ranges(const std::string &mainFile, int mainWidth, int mainHeight, const std
 int save(const std::string &mainFile, int width, int height, const std::string &folder, int rounds)
 {
     Image3D movie;
-    if (!loadMovie(&movie, mainFile, width, height))
+    if (!LoadBench::loadInput(&movie, mainFile, width, height))
         return 1;
     const std::string oursFile = folder + "/saved.yuv";
     const std::string floorFile = folder + "/floor.yuv";

@@ -14,6 +14,7 @@
 #include "interleavedruns.h"
 #include "roundrobin.h"
 #include "image3d.h"
+#include "loadbench.h"
 #include "slicewidget.h"
 #include "sliceview.h"
 #include "viewtype.h"
@@ -21,15 +22,6 @@
 namespace DisplayBench {
 
 namespace {
-
-bool loadMovie(Image3D *pMovie, const std::string &fileName, int width, int height)
-{
-    if (pMovie->loadRaw(fileName, width, height, true))
-        return true;
-    std::fprintf(stderr, "cannot load %s: %s\n", fileName.c_str(),
-                 pMovie->getErrorString().c_str());
-    return false;
-}
 
 // The widgets need an application object; the platform comes from QT_QPA_PLATFORM.
 class Application
@@ -61,8 +53,8 @@ int render(const std::string &mainFile, const std::string &refFile, int width, i
     Application application;
     Image3D mainMovie;
     Image3D refMovie;
-    if (!loadMovie(&mainMovie, mainFile, width, height)
-        || !loadMovie(&refMovie, refFile, width, height))
+    if (!LoadBench::loadInput(&mainMovie, mainFile, width, height)
+        || !LoadBench::loadInput(&refMovie, refFile, width, height))
         return 1;
     const int frames = std::min(mainMovie.getNumFrames(), refMovie.getNumFrames());
     if (frames < 2)
@@ -125,7 +117,7 @@ int step(const std::string &mainFile, int width, int height, int rounds)
 {
     Application application;
     Image3D mainMovie;
-    if (!loadMovie(&mainMovie, mainFile, width, height))
+    if (!LoadBench::loadInput(&mainMovie, mainFile, width, height))
         return 1;
     // Few enough slices that all of them stay in the cache.
     const int slices = std::min(mainMovie.getNumFrames(), 16);

@@ -71,4 +71,13 @@ int floor(const std::string &fileName, int width, int height, bool isYUV)
     return 0;
 }
 
+bool loadInput(Image3D *pMovie, const std::string &fileName, int width, int height)
+{
+    if (pMovie->loadRaw(fileName, width, height, true))
+        return true;
+    std::fprintf(stderr, "cannot load %s: %s\n", fileName.c_str(),
+                 pMovie->getErrorString().c_str());
+    return false;
+}
+
 } // namespace LoadBench

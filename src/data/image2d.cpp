@@ -43,6 +43,12 @@ bool fitsInMemory(const QSize &size, QImage::Format format)
     return pTrial != nullptr;
 }
 
+std::string notEnoughMemoryText(int width, int height)
+{
+    return "Not enough memory for an image of " + std::to_string(width) + "x"
+            + std::to_string(height);
+}
+
 } // namespace
 
 Image2D::Image2D() = default;
@@ -74,9 +80,7 @@ bool Image2D::loadImage(const std::string &fileName)
                            + std::to_string(QImageReader::allocationLimit()) + " MB)");
         } else if (!fitsInMemory(declaredSize, declaredFormat)) {
             m_tooLarge = true;
-            setErrorString("Not enough memory for an image of "
-                           + std::to_string(declaredSize.width()) + "x"
-                           + std::to_string(declaredSize.height()));
+            setErrorString(notEnoughMemoryText(declaredSize.width(), declaredSize.height()));
         } else {
             setErrorString("Can't load file " + fileName);
         }
@@ -91,8 +95,7 @@ bool Image2D::loadImage(const std::string &fileName)
         image.convertTo(QImage::Format_ARGB32);
     if (image.isNull() || !samples.allocateZeroed(qint64(width) * height)) {
         m_tooLarge = true;
-        setErrorString("Not enough memory for an image of " + std::to_string(width) + "x"
-                       + std::to_string(height));
+        setErrorString(notEnoughMemoryText(width, height));
         return false;
     }
 

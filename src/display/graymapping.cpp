@@ -11,7 +11,8 @@
 
 namespace {
 
-// Steps 3 to 7 of the mapping with the range prepared once: top, then the denominator in double.
+// The mapping of one value with the range prepared once: the top (min + 1 when min = max), then
+// the denominator in double.
 class RangeMap
 {
 public:

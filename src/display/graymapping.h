@@ -16,7 +16,7 @@ float grayValue(const Image3D *pVolume, float minValue, float maxValue, int x, i
 float grayDifference(const Image3D *pVolumeA, const Image3D *pVolumeB, float minValue,
                      float maxValue, int x, int y, int frame);
 
-// Gray of one value under the range (steps 3 to 7 of the mapping); NaN gives 0.
+// Gray of one value under the range, without the bounds test; NaN gives 0.
 float grayOfValue(float value, float minValue, float maxValue);
 
 // The integer gray 0..255 of a float gray from the functions above: round half up.

@@ -62,15 +62,13 @@ QImage ImageBufferPool::newImage(int width, int height)
     std::vector<Buffer *> otherSizes;
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
-        for (Buffer *pHeld : m_free) {
-            if (pHeld->bytes == bytes && !pBuffer)
-                pBuffer = pHeld;
-            else if (pHeld->bytes != bytes)
-                otherSizes.push_back(pHeld);
-        }
         std::vector<Buffer *> kept;
         for (Buffer *pHeld : m_free) {
-            if (pHeld->bytes == bytes && pHeld != pBuffer)
+            if (pHeld->bytes != bytes)
+                otherSizes.push_back(pHeld);
+            else if (!pBuffer)
+                pBuffer = pHeld;
+            else
                 kept.push_back(pHeld);
         }
         m_free.swap(kept);

@@ -89,29 +89,30 @@ void SliceWidget::setRange(int viewType, float minValue, float maxValue)
     emit redrawNeeded();
 }
 
+SliceWidget::Sources SliceWidget::currentSources() const
+{
+    switch (m_viewType) {
+    case Ref1:
+        return {m_pRef1, nullptr, false};
+    case Ref2:
+        return {m_pRef2, nullptr, false};
+    case Diff1:
+        return {m_pMain, m_pRef1, true};
+    case Diff2:
+        return {m_pMain, m_pRef2, true};
+    default:
+        return {m_pMain, nullptr, false};
+    }
+}
+
 int SliceWidget::grayAt(int x, int y, int frame) const
 {
     const float minValue = m_minValue[m_viewType];
     const float maxValue = m_maxValue[m_viewType];
-    float gray = 0.0f;
-    switch (m_viewType) {
-    case Main:
-        gray = grayValue(m_pMain, minValue, maxValue, x, y, frame);
-        break;
-    case Ref1:
-        gray = grayValue(m_pRef1, minValue, maxValue, x, y, frame);
-        break;
-    case Ref2:
-        gray = grayValue(m_pRef2, minValue, maxValue, x, y, frame);
-        break;
-    case Diff1:
-        gray = grayDifference(m_pMain, m_pRef1, minValue, maxValue, x, y, frame);
-        break;
-    case Diff2:
-        gray = grayDifference(m_pMain, m_pRef2, minValue, maxValue, x, y, frame);
-        break;
-    }
-    return grayLevel(gray);
+    const Sources sources = currentSources();
+    return grayLevel(sources.difference ? grayDifference(sources.pA, sources.pB, minValue, maxValue,
+                                                         x, y, frame)
+                                        : grayValue(sources.pA, minValue, maxValue, x, y, frame));
 }
 
 QPixmap *SliceWidget::buildSlicePixmap() const
@@ -119,27 +120,12 @@ QPixmap *SliceWidget::buildSlicePixmap() const
     // The formula is chosen once per slice; the renderers work row by row.
     const float minValue = m_minValue[m_viewType];
     const float maxValue = m_maxValue[m_viewType];
-    const int frame = m_fixedCoordinate;
-    QImage image;
-    switch (m_viewType) {
-    case Main:
-        image = renderValueSlice(m_pMain, minValue, maxValue, frame, m_imageWidth, m_imageHeight);
-        break;
-    case Ref1:
-        image = renderValueSlice(m_pRef1, minValue, maxValue, frame, m_imageWidth, m_imageHeight);
-        break;
-    case Ref2:
-        image = renderValueSlice(m_pRef2, minValue, maxValue, frame, m_imageWidth, m_imageHeight);
-        break;
-    case Diff1:
-        image = renderDifferenceSlice(m_pMain, m_pRef1, minValue, maxValue, frame, m_imageWidth,
-                                      m_imageHeight);
-        break;
-    case Diff2:
-        image = renderDifferenceSlice(m_pMain, m_pRef2, minValue, maxValue, frame, m_imageWidth,
-                                      m_imageHeight);
-        break;
-    }
+    const Sources sources = currentSources();
+    QImage image = sources.difference
+            ? renderDifferenceSlice(sources.pA, sources.pB, minValue, maxValue, m_fixedCoordinate,
+                                    m_imageWidth, m_imageHeight)
+            : renderValueSlice(sources.pA, minValue, maxValue, m_fixedCoordinate, m_imageWidth,
+                               m_imageHeight);
     return new QPixmap(QPixmap::fromImage(std::move(image)));
 }
 

@@ -87,6 +87,15 @@ private:
         std::list<CacheKey>::iterator lruPosition;
     };
 
+    // The volumes the current view reads: the movie (B null, not a difference), or A and B of
+    // the difference A - B.
+    struct Sources
+    {
+        const Image3D *pA = nullptr;
+        const Image3D *pB = nullptr;
+        bool difference = false;
+    };
+    Sources currentSources() const;
     void setRange(int viewType, float minValue, float maxValue);
     void clearCache();
     QPixmap *buildSlicePixmap() const;

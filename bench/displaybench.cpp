@@ -69,7 +69,7 @@ int render(const std::string &mainFile, const std::string &refFile, int width, i
     auto oursPerSlice = [&](int viewType) {
         widget.setViewType(viewType);
         pSlider->setValue(0);
-        if (viewType == Main)
+        if (viewType == ViewType::Main)
             widget.setMainRange(0.0f, 255.0f);
         else
             widget.setDiff1Range(-128.0f, 128.0f);
@@ -102,8 +102,8 @@ int render(const std::string &mainFile, const std::string &refFile, int width, i
     };
 
     RoundRobin robin;
-    const int movie = robin.add("movie", [&] { return oursPerSlice(Main); });
-    const int difference = robin.add("difference", [&] { return oursPerSlice(Diff1); });
+    const int movie = robin.add("movie", [&] { return oursPerSlice(ViewType::Main); });
+    const int difference = robin.add("difference", [&] { return oursPerSlice(ViewType::Diff1); });
     const int floorMovie = robin.add("floor movie", [&] { return floorPerSlice(false); });
     const int floorDifference = robin.add("floor difference", [&] { return floorPerSlice(true); });
     robin.run(rounds);

@@ -36,7 +36,7 @@ MainWidget::MainWidget() : QMainWindow(nullptr), m_pDialogs(std::make_unique<Dia
 
     auto *pColumnLayout = new QVBoxLayout(pColumn);
     const char *titles[5] = {"Main", "Reference 1", "Reference 2", "Difference 1", "Difference 2"};
-    for (int view = Main; view <= Diff2; ++view) {
+    for (int view = ViewType::Main; view <= ViewType::Diff2; ++view) {
         m_pScaleWidgets[view] = new ScaleWidget(QString::fromUtf8(titles[view]), pColumn);
         pColumnLayout->addWidget(m_pScaleWidgets[view]);
     }
@@ -47,25 +47,30 @@ MainWidget::MainWidget() : QMainWindow(nullptr), m_pDialogs(std::make_unique<Dia
     createMenus();
     show();
 
-    connect(m_pScaleWidgets[Main], &ScaleWidget::range, this, &MainWidget::onMainRange);
-    connect(m_pScaleWidgets[Ref1], &ScaleWidget::range, this, &MainWidget::onRef1Range);
-    connect(m_pScaleWidgets[Ref2], &ScaleWidget::range, this, &MainWidget::onRef2Range);
-    connect(m_pScaleWidgets[Diff1], &ScaleWidget::range, this, &MainWidget::onDiff1Range);
-    connect(m_pScaleWidgets[Diff2], &ScaleWidget::range, this, &MainWidget::onDiff2Range);
-    connect(m_pScaleWidgets[Main], &ScaleWidget::automatic, this, &MainWidget::onMainAuto);
-    connect(m_pScaleWidgets[Ref1], &ScaleWidget::automatic, this, &MainWidget::onRef1Auto);
-    connect(m_pScaleWidgets[Ref2], &ScaleWidget::automatic, this, &MainWidget::onRef2Auto);
-    connect(m_pScaleWidgets[Diff1], &ScaleWidget::automatic, this, &MainWidget::onDiff1Auto);
-    connect(m_pScaleWidgets[Diff2], &ScaleWidget::automatic, this, &MainWidget::onDiff2Auto);
+    connect(m_pScaleWidgets[ViewType::Main], &ScaleWidget::range, this, &MainWidget::onMainRange);
+    connect(m_pScaleWidgets[ViewType::Ref1], &ScaleWidget::range, this, &MainWidget::onRef1Range);
+    connect(m_pScaleWidgets[ViewType::Ref2], &ScaleWidget::range, this, &MainWidget::onRef2Range);
+    connect(m_pScaleWidgets[ViewType::Diff1], &ScaleWidget::range, this, &MainWidget::onDiff1Range);
+    connect(m_pScaleWidgets[ViewType::Diff2], &ScaleWidget::range, this, &MainWidget::onDiff2Range);
+    connect(m_pScaleWidgets[ViewType::Main], &ScaleWidget::automatic, this,
+            &MainWidget::onMainAuto);
+    connect(m_pScaleWidgets[ViewType::Ref1], &ScaleWidget::automatic, this,
+            &MainWidget::onRef1Auto);
+    connect(m_pScaleWidgets[ViewType::Ref2], &ScaleWidget::automatic, this,
+            &MainWidget::onRef2Auto);
+    connect(m_pScaleWidgets[ViewType::Diff1], &ScaleWidget::automatic, this,
+            &MainWidget::onDiff1Auto);
+    connect(m_pScaleWidgets[ViewType::Diff2], &ScaleWidget::automatic, this,
+            &MainWidget::onDiff2Auto);
     connect(m_pSliceWidget, &SliceWidget::slicePosition, this, &MainWidget::onSlicePosition);
 
     // Through the editors, so editors and slice widget agree from the start; the redraws this
     // causes also set the position label to "0/0".
-    m_pScaleWidgets[Main]->setValues(0, 255);
-    m_pScaleWidgets[Ref1]->setValues(0, 255);
-    m_pScaleWidgets[Ref2]->setValues(0, 255);
-    m_pScaleWidgets[Diff1]->setValues(-128, 128);
-    m_pScaleWidgets[Diff2]->setValues(-128, 128);
+    m_pScaleWidgets[ViewType::Main]->setValues(0, 255);
+    m_pScaleWidgets[ViewType::Ref1]->setValues(0, 255);
+    m_pScaleWidgets[ViewType::Ref2]->setValues(0, 255);
+    m_pScaleWidgets[ViewType::Diff1]->setValues(-128, 128);
+    m_pScaleWidgets[ViewType::Diff2]->setValues(-128, 128);
 }
 
 MainWidget::~MainWidget()
@@ -98,14 +103,14 @@ void MainWidget::createMenus()
     auto *pGroup = new QActionGroup(this);
     const char *texts[5] = {"Main movie", "Reference movie 1", "Reference movie 2",
                             "Difference: main-ref1", "Difference: main-ref2"};
-    for (int view = Main; view <= Diff2; ++view) {
+    for (int view = ViewType::Main; view <= ViewType::Diff2; ++view) {
         m_pViewActions[view] = new QAction(QString::fromUtf8(texts[view]), pGroup);
         m_pViewActions[view]->setCheckable(true);
         pViewMenu->addAction(m_pViewActions[view]);
         pToolBar->addAction(m_pViewActions[view]);
     }
     // Checking emits no triggered(): the slice widget starts on Main by itself.
-    m_pViewActions[Main]->setChecked(true);
+    m_pViewActions[ViewType::Main]->setChecked(true);
     connect(pGroup, &QActionGroup::triggered, this, &MainWidget::onViewChanged);
 }
 
@@ -208,7 +213,7 @@ void MainWidget::onSaveMainMovie()
 
 void MainWidget::onViewChanged(QAction *pAction)
 {
-    for (int view = Main; view <= Diff2; ++view) {
+    for (int view = ViewType::Main; view <= ViewType::Diff2; ++view) {
         if (m_pViewActions[view] == pAction) {
             m_pSliceWidget->setViewType(view);
             return;
@@ -249,7 +254,7 @@ void MainWidget::onMainAuto()
     float minValue = 0;
     float maxValue = 0;
     computeRange(m_pMainMovie.get(), minValue, maxValue);
-    m_pScaleWidgets[Main]->setValues(minValue, maxValue);
+    m_pScaleWidgets[ViewType::Main]->setValues(minValue, maxValue);
 }
 
 void MainWidget::onRef1Auto()
@@ -257,7 +262,7 @@ void MainWidget::onRef1Auto()
     float minValue = 0;
     float maxValue = 0;
     computeRange(m_pReference1.get(), minValue, maxValue);
-    m_pScaleWidgets[Ref1]->setValues(minValue, maxValue);
+    m_pScaleWidgets[ViewType::Ref1]->setValues(minValue, maxValue);
 }
 
 void MainWidget::onRef2Auto()
@@ -265,7 +270,7 @@ void MainWidget::onRef2Auto()
     float minValue = 0;
     float maxValue = 0;
     computeRange(m_pReference2.get(), minValue, maxValue);
-    m_pScaleWidgets[Ref2]->setValues(minValue, maxValue);
+    m_pScaleWidgets[ViewType::Ref2]->setValues(minValue, maxValue);
 }
 
 void MainWidget::onDiff1Auto()
@@ -273,7 +278,7 @@ void MainWidget::onDiff1Auto()
     float minValue = 0;
     float maxValue = 0;
     computeDifferenceRange(m_pMainMovie.get(), m_pReference1.get(), minValue, maxValue);
-    m_pScaleWidgets[Diff1]->setValues(minValue, maxValue);
+    m_pScaleWidgets[ViewType::Diff1]->setValues(minValue, maxValue);
 }
 
 void MainWidget::onDiff2Auto()
@@ -281,7 +286,7 @@ void MainWidget::onDiff2Auto()
     float minValue = 0;
     float maxValue = 0;
     computeDifferenceRange(m_pMainMovie.get(), m_pReference2.get(), minValue, maxValue);
-    m_pScaleWidgets[Diff2]->setValues(minValue, maxValue);
+    m_pScaleWidgets[ViewType::Diff2]->setValues(minValue, maxValue);
 }
 
 void MainWidget::onSlicePosition(int pos, int numSlices)

@@ -120,7 +120,7 @@ private:
     QVector<CacheEntry> m_sliceCache[5];
     int m_imageWidth = 0;
     int m_imageHeight = 0;
-    int m_viewType = Main;
+    int m_viewType = ViewType::Main;
     QSlider *m_pSlider = nullptr;
 
     // Most recently used first.

@@ -85,15 +85,15 @@ int expectedGray(int view, int x, int y, int frame)
     const float main = insideMain(x, y, frame) ? mainSample(x, y, frame) : 0.0f;
     const float ref = insideRef(x, y, frame) ? refSample(x, y, frame) : 0.0f;
     switch (view) {
-    case Main:
+    case ViewType::Main:
         return insideMain(x, y, frame) ? clampedGray(main, 0.0f) : 0;
-    case Ref1:
+    case ViewType::Ref1:
         return insideRef(x, y, frame) ? clampedGray(ref, 0.0f) : 0;
-    case Ref2:
+    case ViewType::Ref2:
         return 0; // no reference 2: black
-    case Diff1:
+    case ViewType::Diff1:
         return clampedGray(main - ref, Diff1Min);
-    case Diff2:
+    case ViewType::Diff2:
         return clampedGray(main, Diff2Min); // reference 2 missing counts as 0
     }
     return -1;
@@ -151,7 +151,7 @@ bool cachedSlicesMatchPerPixelRule(SliceWidget &widget, int slices)
 {
     const int view = widget.getViewType();
     bool ok = true;
-    for (int v = Main; v <= Diff2 && ok; ++v) {
+    for (int v = ViewType::Main; v <= ViewType::Diff2 && ok; ++v) {
         widget.setViewType(v);
         for (int slice = 0; slice < slices && ok; ++slice) {
             const QPixmap *pPixmap = widget.getCachedPixmap(v, slice);
@@ -206,7 +206,7 @@ void TestSliceWidget::construction()
 {
     SliceWidget widget;
     QCOMPARE(widget.size(), QSize(800, 800));
-    QCOMPARE(widget.getViewType(), int(Main));
+    QCOMPARE(widget.getViewType(), int(ViewType::Main));
     QCOMPARE(widget.getFixedCoordinate(), 0);
     QCOMPARE(widget.getShownPixmap(), nullptr);
     QCOMPARE(widget.getCacheEntryCount(), 0);
@@ -243,7 +243,7 @@ void TestSliceWidget::noVolume()
 
     // With 0 slices every redraw announces slice 0 again.
     log.entries.clear();
-    widget.setViewType(Diff1);
+    widget.setViewType(ViewType::Diff1);
     QCOMPARE(log.entries,
              (QStringList {"redrawNeeded", "fixedCoordinateChanged(0)", "slicePosition(0, 0)"}));
 }
@@ -256,7 +256,7 @@ void TestSliceWidget::renderedSlices_data()
     const char *names[] = {"Main", "Ref1", "Ref2", "Diff1", "Diff2"};
     const char *what[] = {"both movies, NaN in main", "both movies, NaN in reference",
                           "main's last frame", "reference only", "reference's last frame"};
-    for (int view = Main; view <= Diff2; ++view)
+    for (int view = ViewType::Main; view <= ViewType::Diff2; ++view)
         for (int slice = 0; slice < RefFrames; ++slice)
             QTest::addRow("%s slice %d: %s", names[view], slice, what[slice]) << view << slice;
 }
@@ -311,7 +311,7 @@ void TestSliceWidget::cifMainAgainstQcifReference()
         const float g = (d + 128.0f) / 256.0f * 255.0f;
         return std::clamp(int(std::floor(double(g) + 0.5)), 0, 255);
     };
-    for (int view : {int(Main), int(Ref1), int(Diff1)}) {
+    for (int view : {int(ViewType::Main), int(ViewType::Ref1), int(ViewType::Diff1)}) {
         for (int slice : {0, 9, 10, 19}) {
             show(widget, view, slice);
             QCOMPARE(widget.getSlider()->maximum(), 19);
@@ -324,9 +324,9 @@ void TestSliceWidget::cifMainAgainstQcifReference()
                     const float main = inMain ? pMain->getData()[x + 352 * (y + 288 * slice)] : 0;
                     const float ref = inRef ? pRef->getData()[x + 176 * (y + 144 * slice)] : 0;
                     int expected = 0;
-                    if (view == Main)
+                    if (view == ViewType::Main)
                         expected = inMain ? int(main) : 0; // slices 10..19 all black
-                    else if (view == Ref1)
+                    else if (view == ViewType::Ref1)
                         expected = inRef ? int(ref) : 0; // black outside 176 x 144
                     else
                         expected = differenceGray(main - ref); // 128 outside both
@@ -343,7 +343,7 @@ void TestSliceWidget::cifMainAgainstQcifReference()
             }
         }
     }
-    show(widget, Diff1, 19);
+    show(widget, ViewType::Diff1, 19);
     QCOMPARE(pixelGray(shownImage(widget), 300, 200), 128);
 }
 
@@ -398,7 +398,7 @@ void TestSliceWidget::fastPathMatchesGrayAt()
     widget.setRef2Range(minValue, maxValue);
     widget.setDiff1Range(minValue, maxValue);
     widget.setDiff2Range(minValue, maxValue);
-    for (int view = Main; view <= Diff2; ++view) {
+    for (int view = ViewType::Main; view <= ViewType::Diff2; ++view) {
         for (int slice = 0; slice < 3; ++slice) {
             show(widget, view, slice);
             const QImage image = shownImage(widget);
@@ -562,14 +562,14 @@ void TestSliceWidget::setViewTypeClamps_data()
     QTest::addColumn<int>("requested");
     QTest::addColumn<int>("shown");
 
-    QTest::newRow("7 shows Diff2") << 7 << int(Diff2);
-    QTest::newRow("5 shows Diff2") << 5 << int(Diff2);
-    QTest::newRow("INT_MAX shows Diff2") << INT_MAX << int(Diff2);
-    QTest::newRow("-1 shows Main") << -1 << int(Main);
-    QTest::newRow("INT_MIN shows Main") << INT_MIN << int(Main);
-    QTest::newRow("3 shows Diff1") << 3 << int(Diff1);
-    QTest::newRow("4 shows Diff2") << 4 << int(Diff2);
-    QTest::newRow("0 shows Main") << 0 << int(Main);
+    QTest::newRow("7 shows Diff2") << 7 << int(ViewType::Diff2);
+    QTest::newRow("5 shows Diff2") << 5 << int(ViewType::Diff2);
+    QTest::newRow("INT_MAX shows Diff2") << INT_MAX << int(ViewType::Diff2);
+    QTest::newRow("-1 shows Main") << -1 << int(ViewType::Main);
+    QTest::newRow("INT_MIN shows Main") << INT_MIN << int(ViewType::Main);
+    QTest::newRow("3 shows Diff1") << 3 << int(ViewType::Diff1);
+    QTest::newRow("4 shows Diff2") << 4 << int(ViewType::Diff2);
+    QTest::newRow("0 shows Main") << 0 << int(ViewType::Main);
 }
 
 void TestSliceWidget::setViewTypeClamps()
@@ -580,7 +580,7 @@ void TestSliceWidget::setViewTypeClamps()
     const auto pMain = makeVolume(3, 2, 2, [](int, int, int) { return 200.0f; });
     SliceWidget widget;
     widget.setMovies(pMain.get(), nullptr, nullptr);
-    widget.setViewType(Ref1); // start elsewhere: every row is a change
+    widget.setViewType(ViewType::Ref1); // start elsewhere: every row is a change
     const int cached = widget.getCacheEntryCount();
     QCOMPARE(cached, 2); // Main and Ref1, slice 0
     SignalLog log(widget);
@@ -591,7 +591,7 @@ void TestSliceWidget::setViewTypeClamps()
     QCOMPARE(log.entries.last(), QStringLiteral("slicePosition(0, 2)"));
     QCOMPARE(widget.getShownPixmap(), widget.getCachedPixmap(shown, 0));
     // The cache stays: the other view's slice is still there.
-    QVERIFY(widget.getCachedPixmap(Ref1, 0) != nullptr);
+    QVERIFY(widget.getCachedPixmap(ViewType::Ref1, 0) != nullptr);
     const int expectedGray[] = {200, 0, 0, 255, 255}; // 200 in 0..255; 200 - 0 in -128..128
     QCOMPARE(pixelGray(shownImage(widget), 1, 1), expectedGray[shown]);
 }
@@ -602,8 +602,8 @@ void TestSliceWidget::rangeChangeEmptiesEveryView_data()
     QTest::addColumn<int>("shownView");
 
     const char *names[] = {"Main", "Ref1", "Ref2", "Diff1", "Diff2"};
-    for (int rangeView = Main; rangeView <= Diff2; ++rangeView)
-        for (int shownView : {int(Main), int(Diff1)})
+    for (int rangeView = ViewType::Main; rangeView <= ViewType::Diff2; ++rangeView)
+        for (int shownView : {int(ViewType::Main), int(ViewType::Diff1)})
             QTest::addRow("%s range changed while %s shown", names[rangeView], names[shownView])
                     << rangeView << shownView;
 }
@@ -617,7 +617,7 @@ void TestSliceWidget::rangeChangeEmptiesEveryView()
     const auto pRef = makeVolume(3, 2, 3, [](int, int, int) { return 60.0f; });
     SliceWidget widget;
     widget.setMovies(pMain.get(), pRef.get(), pRef.get());
-    for (int view = Main; view <= Diff2; ++view)
+    for (int view = ViewType::Main; view <= ViewType::Diff2; ++view)
         for (int slice = 0; slice < 2; ++slice)
             show(widget, view, slice);
     show(widget, shownView, 1);
@@ -634,7 +634,7 @@ void TestSliceWidget::rangeChangeEmptiesEveryView()
     // Everything went; only the slice on screen was rendered again, under the current ranges.
     QCOMPARE(widget.getCacheEntryCount(), 1);
     QCOMPARE(widget.getRenderCount(), renders + 1);
-    for (int view = Main; view <= Diff2; ++view)
+    for (int view = ViewType::Main; view <= ViewType::Diff2; ++view)
         for (int slice = 0; slice < 3; ++slice)
             QCOMPARE(widget.getCachedPixmap(view, slice) != nullptr,
                      view == shownView && slice == 1);
@@ -642,7 +642,8 @@ void TestSliceWidget::rangeChangeEmptiesEveryView()
     // Main 100 gives 100 under 0..255 and 128 under 50..150; Diff1 40 gives 167 under
     // -128..128, and 0 under 50..150.
     const bool changedShown = rangeView == shownView;
-    const int expected = shownView == Main ? (changedShown ? 128 : 100) : (changedShown ? 0 : 167);
+    const int expected
+            = shownView == ViewType::Main ? (changedShown ? 128 : 100) : (changedShown ? 0 : 167);
     QCOMPARE(pixelGray(shownImage(widget), 0, 0), expected);
 }
 
@@ -652,16 +653,16 @@ void TestSliceWidget::setMoviesEmptiesCacheAndKeepsSlice()
     const auto pSecond = makeVolume(3, 2, 5, [](int, int, int f) { return float(10 + f); });
     SliceWidget widget;
     widget.setMovies(pFirst.get(), nullptr, nullptr);
-    show(widget, Main, 2);
-    show(widget, Diff1, 2);
-    show(widget, Main, 3);
+    show(widget, ViewType::Main, 2);
+    show(widget, ViewType::Diff1, 2);
+    show(widget, ViewType::Main, 3);
     QCOMPARE(widget.getCacheEntryCount(), 4); // with Main slice 0 from the first redraw
 
     widget.setMovies(pSecond.get(), nullptr, nullptr);
     QCOMPARE(widget.getCacheEntryCount(), 1);
     QCOMPARE(widget.getFixedCoordinate(), 3);
     QCOMPARE(pixelGray(shownImage(widget), 0, 0), 13);
-    QCOMPARE(widget.getCachedPixmap(Diff1, 2), nullptr);
+    QCOMPARE(widget.getCachedPixmap(ViewType::Diff1, 2), nullptr);
 }
 
 void TestSliceWidget::revisitedSliceIsNotRenderedAgain()
@@ -671,14 +672,14 @@ void TestSliceWidget::revisitedSliceIsNotRenderedAgain()
     widget.setMovies(pMain.get(), nullptr, nullptr);
     QCOMPARE(widget.getRenderCount(), 1);
     const QPixmap *pFirst = widget.getShownPixmap();
-    show(widget, Main, 1);
-    show(widget, Diff2, 1);
-    show(widget, Main, 0);
+    show(widget, ViewType::Main, 1);
+    show(widget, ViewType::Diff2, 1);
+    show(widget, ViewType::Main, 0);
     QCOMPARE(widget.getRenderCount(), 3);
     QCOMPARE(widget.getShownPixmap(), pFirst);
-    show(widget, Main, 1);
-    show(widget, Diff2, 1);
-    show(widget, Main, 0);
+    show(widget, ViewType::Main, 1);
+    show(widget, ViewType::Diff2, 1);
+    show(widget, ViewType::Main, 0);
     QCOMPARE(widget.getRenderCount(), 3);
 }
 
@@ -740,7 +741,7 @@ void TestSliceWidget::cacheBudgetBoundsMemory()
     const qint64 budget = 3 * sliceBytes(64, 32);
     widget.setCacheBudget(budget);
     widget.setMovies(pMain.get(), pRef.get(), pRef.get());
-    for (int view = Main; view <= Diff2; ++view) {
+    for (int view = ViewType::Main; view <= ViewType::Diff2; ++view) {
         widget.setViewType(view);
         for (int step = 0; step < 12; ++step) {
             QTest::keyClick(widget.getView(), step % 2 ? Qt::Key_PageDown : Qt::Key_PageUp);
@@ -768,14 +769,14 @@ void TestSliceWidget::evictedSliceReturnsIdentical()
     SliceWidget widget;
     widget.setCacheBudget(2 * sliceBytes(33, 17));
     widget.setMovies(pMain.get(), pMain.get(), nullptr);
-    widget.setViewType(Diff1);
+    widget.setViewType(ViewType::Diff1);
     widget.setDiff1Range(-3.0f, 40.0f);
-    widget.setViewType(Main);
+    widget.setViewType(ViewType::Main);
     widget.setMainRange(10.0f, 10.0f);
     const QImage first = shownImage(widget);
     for (int slice = 1; slice < 8; ++slice)
         widget.getSlider()->setValue(slice);
-    QCOMPARE(widget.getCachedPixmap(Main, 0), nullptr); // evicted
+    QCOMPARE(widget.getCachedPixmap(ViewType::Main, 0), nullptr); // evicted
     const int renders = widget.getRenderCount();
 
     widget.getSlider()->setValue(0);
@@ -790,18 +791,18 @@ void TestSliceWidget::evictionIsLeastRecentlyUsed()
     SliceWidget widget;
     widget.setCacheBudget(3 * sliceBytes(16, 16));
     widget.setMovies(pMain.get(), nullptr, nullptr); // slice 0
-    show(widget, Main, 1);
-    show(widget, Main, 2);
-    show(widget, Main, 0); // 0 used again: 1 is now the oldest
+    show(widget, ViewType::Main, 1);
+    show(widget, ViewType::Main, 2);
+    show(widget, ViewType::Main, 0); // 0 used again: 1 is now the oldest
     QCOMPARE(widget.getRenderCount(), 3);
-    show(widget, Main, 3);
-    QCOMPARE(widget.getCachedPixmap(Main, 1), nullptr);
-    QVERIFY(widget.getCachedPixmap(Main, 0) != nullptr);
-    QVERIFY(widget.getCachedPixmap(Main, 2) != nullptr);
-    QVERIFY(widget.getCachedPixmap(Main, 3) != nullptr);
-    show(widget, Main, 0);
+    show(widget, ViewType::Main, 3);
+    QCOMPARE(widget.getCachedPixmap(ViewType::Main, 1), nullptr);
+    QVERIFY(widget.getCachedPixmap(ViewType::Main, 0) != nullptr);
+    QVERIFY(widget.getCachedPixmap(ViewType::Main, 2) != nullptr);
+    QVERIFY(widget.getCachedPixmap(ViewType::Main, 3) != nullptr);
+    show(widget, ViewType::Main, 0);
     QCOMPARE(widget.getRenderCount(), 4); // still cached
-    show(widget, Main, 1);
+    show(widget, ViewType::Main, 1);
     QCOMPARE(widget.getRenderCount(), 5); // rendered again
     QCOMPARE(pixelGray(shownImage(widget), 5, 5), 1);
 }
@@ -812,14 +813,14 @@ void TestSliceWidget::shownSliceIsNeverEvicted()
     SliceWidget widget;
     widget.setCacheBudget(100); // smaller than one slice
     widget.setMovies(pMain.get(), nullptr, nullptr);
-    for (int view : {int(Main), int(Diff1), int(Main)}) {
+    for (int view : {int(ViewType::Main), int(ViewType::Diff1), int(ViewType::Main)}) {
         for (int slice : {0, 1, 3, 2}) {
             show(widget, view, slice);
             QCOMPARE(widget.getCacheEntryCount(), 1);
             QCOMPARE(widget.getCacheBytes(), sliceBytes(16, 16));
             QCOMPARE(widget.getShownPixmap(), widget.getCachedPixmap(view, slice));
             QCOMPARE(widget.getScene()->getNode()->getPixmap(), widget.getShownPixmap());
-            const int expected = view == Main
+            const int expected = view == ViewType::Main
                     ? 40 * slice
                     : grayLevel(grayOfValue(float(40 * slice), -128.0f, 128.0f));
             QCOMPARE(pixelGray(shownImage(widget), 3, 3), expected);
@@ -833,17 +834,17 @@ void TestSliceWidget::loweringBudgetTrims()
     SliceWidget widget;
     widget.setMovies(pMain.get(), nullptr, nullptr);
     for (int slice = 1; slice < 6; ++slice)
-        show(widget, Main, slice);
+        show(widget, ViewType::Main, slice);
     QCOMPARE(widget.getCacheEntryCount(), 6);
     QCOMPARE(widget.getCacheBytes(), 6 * sliceBytes(16, 16));
 
     widget.setCacheBudget(2 * sliceBytes(16, 16));
     QCOMPARE(widget.getCacheEntryCount(), 2);
-    QVERIFY(widget.getCachedPixmap(Main, 5) != nullptr); // on screen
-    QVERIFY(widget.getCachedPixmap(Main, 4) != nullptr);
+    QVERIFY(widget.getCachedPixmap(ViewType::Main, 5) != nullptr); // on screen
+    QVERIFY(widget.getCachedPixmap(ViewType::Main, 4) != nullptr);
     widget.setCacheBudget(0);
     QCOMPARE(widget.getCacheEntryCount(), 1);
-    QCOMPARE(widget.getScene()->getNode()->getPixmap(), widget.getCachedPixmap(Main, 5));
+    QCOMPARE(widget.getScene()->getNode()->getPixmap(), widget.getCachedPixmap(ViewType::Main, 5));
 }
 
 QTEST_MAIN(TestSliceWidget)

@@ -247,46 +247,40 @@ void MainWidget::onDiff2Range(float minValue, float maxValue)
     m_pSliceWidget->setDiff2Range(minValue, maxValue);
 }
 
-// The automatic slots only fill the editor; its change signals carry the range on to the
-// slice widget through the range slots.
-void MainWidget::onMainAuto()
-{
-    float minValue = 0;
-    float maxValue = 0;
-    computeRange(m_pMainMovie.get(), minValue, maxValue);
-    m_pScaleWidgets[ViewType::Main]->setValues(minValue, maxValue);
-}
+void MainWidget::onMainAuto() { setAutomaticRange(ViewType::Main); }
 
-void MainWidget::onRef1Auto()
-{
-    float minValue = 0;
-    float maxValue = 0;
-    computeRange(m_pReference1.get(), minValue, maxValue);
-    m_pScaleWidgets[ViewType::Ref1]->setValues(minValue, maxValue);
-}
+void MainWidget::onRef1Auto() { setAutomaticRange(ViewType::Ref1); }
 
-void MainWidget::onRef2Auto()
-{
-    float minValue = 0;
-    float maxValue = 0;
-    computeRange(m_pReference2.get(), minValue, maxValue);
-    m_pScaleWidgets[ViewType::Ref2]->setValues(minValue, maxValue);
-}
+void MainWidget::onRef2Auto() { setAutomaticRange(ViewType::Ref2); }
 
-void MainWidget::onDiff1Auto()
-{
-    float minValue = 0;
-    float maxValue = 0;
-    computeDifferenceRange(m_pMainMovie.get(), m_pReference1.get(), minValue, maxValue);
-    m_pScaleWidgets[ViewType::Diff1]->setValues(minValue, maxValue);
-}
+void MainWidget::onDiff1Auto() { setAutomaticRange(ViewType::Diff1); }
 
-void MainWidget::onDiff2Auto()
+void MainWidget::onDiff2Auto() { setAutomaticRange(ViewType::Diff2); }
+
+// Only the editor is filled; its change signals carry the range on to the slice widget through
+// the range slots.
+void MainWidget::setAutomaticRange(int viewType)
 {
     float minValue = 0;
     float maxValue = 0;
-    computeDifferenceRange(m_pMainMovie.get(), m_pReference2.get(), minValue, maxValue);
-    m_pScaleWidgets[ViewType::Diff2]->setValues(minValue, maxValue);
+    switch (viewType) {
+    case ViewType::Main:
+        computeRange(m_pMainMovie.get(), minValue, maxValue);
+        break;
+    case ViewType::Ref1:
+        computeRange(m_pReference1.get(), minValue, maxValue);
+        break;
+    case ViewType::Ref2:
+        computeRange(m_pReference2.get(), minValue, maxValue);
+        break;
+    case ViewType::Diff1:
+        computeDifferenceRange(m_pMainMovie.get(), m_pReference1.get(), minValue, maxValue);
+        break;
+    default:
+        computeDifferenceRange(m_pMainMovie.get(), m_pReference2.get(), minValue, maxValue);
+        break;
+    }
+    m_pScaleWidgets[viewType]->setValues(minValue, maxValue);
 }
 
 void MainWidget::onSlicePosition(int pos, int numSlices)
@@ -358,11 +352,13 @@ void MainWidget::computeDifferenceRange(const Image3D *pFirst, const Image3D *pS
         int height = 0;
         int frames = 0;
     };
+    // A movie's extent counts even without samples (0 frames, say); those read as 0.
     auto extentOf = [](const Image3D *pMovie) {
         Extent extent;
-        if (usableSamples(pMovie) > 0)
-            extent = {pMovie->getData(), pMovie->getWidth(), pMovie->getHeight(),
-                      pMovie->getNumFrames()};
+        if (pMovie)
+            extent = {usableSamples(pMovie) > 0 ? pMovie->getData() : nullptr,
+                      std::max(pMovie->getWidth(), 0), std::max(pMovie->getHeight(), 0),
+                      std::max(pMovie->getNumFrames(), 0)};
         return extent;
     };
     const Extent a = extentOf(pFirst);
@@ -378,7 +374,7 @@ void MainWidget::computeDifferenceRange(const Image3D *pFirst, const Image3D *pS
 
     // The row of a movie at (y, f), or null where the movie has no such row.
     auto rowOf = [](const Extent &e, int y, int f) -> const float * {
-        if (y >= e.height || f >= e.frames)
+        if (!e.pData || y >= e.height || f >= e.frames)
             return nullptr;
         return e.pData + (qint64(f) * e.height + y) * e.width;
     };

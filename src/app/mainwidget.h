@@ -74,6 +74,8 @@ private:
     void createMenus();
     void loadInto(std::unique_ptr<Image3D> &slot);
     void clearSlot(std::unique_ptr<Image3D> &slot);
+    // Computes the automatic range of a view from the movies and puts it into its editor.
+    void setAutomaticRange(int viewType);
     // Hands the three current slots to the slice widget; due after every change of a slot.
     void showMovies();
 

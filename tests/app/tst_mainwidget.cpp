@@ -600,6 +600,9 @@ void TestMainWidget::computeRangeInMemory_data()
     QTest::newRow("movie of 0 frames counts as none")
             << QSize(2, 2) << 0 << QList<float> {} << QSize() << 0 << QList<float> {} << 0.f
             << 255.f << -128.f << 128.f;
+    QTest::newRow("4x4x0 main against a 2x2x1 reference of 10s: its extent is scanned")
+            << QSize(4, 4) << 0 << QList<float> {} << QSize(2, 2) << 1
+            << QList<float> {10.f, 10.f, 10.f, 10.f} << 0.f << 255.f << -10.f << 0.f;
     QTest::newRow("fractions and negatives")
             << QSize(2, 1) << 2 << QList<float> {12.7f, -5.f, 300.f, 0.25f} << QSize(2, 1) << 1
             << QList<float> {0.5f, 1.f} << -5.f << 300.f << -6.f << 300.f;

@@ -122,22 +122,22 @@ void MainWidget::setDialogProvider(std::unique_ptr<DialogProvider> pDialogs)
 
 bool MainWidget::loadMovie(std::unique_ptr<Image3D> &slot)
 {
-    MovieLoader loader(this, *m_pDialogs, m_frameWidth, m_frameHeight, m_isYUV, m_lastDirectory);
+    MovieLoader loader(this, *m_pDialogs, m_loadSettings);
     return loader.loadMovie(slot);
 }
 
 void MainWidget::openFromCommandLine(const CommandLine &commandLine)
 {
     if (commandLine.hasSize()) {
-        m_frameWidth = commandLine.getFrameWidth();
-        m_frameHeight = commandLine.getFrameHeight();
+        m_loadSettings.frameWidth = commandLine.getFrameWidth();
+        m_loadSettings.frameHeight = commandLine.getFrameHeight();
     }
     if (commandLine.hasSize() || commandLine.isGray())
-        m_isYUV = !commandLine.isGray();
+        m_loadSettings.isYUV = !commandLine.isGray();
     // A size answers the dimensions question; the gray choice alone only prefills it.
     const bool askDimensions = !commandLine.hasSize();
 
-    MovieLoader loader(this, *m_pDialogs, m_frameWidth, m_frameHeight, m_isYUV, m_lastDirectory);
+    MovieLoader loader(this, *m_pDialogs, m_loadSettings);
     const std::pair<std::unique_ptr<Image3D> *, QStringList> loads[3]
             = {{&m_pMainMovie, commandLine.getMainFiles()},
                {&m_pReference1, commandLine.getReference1Files()},

@@ -5,6 +5,8 @@
 
 #include <QMainWindow>
 
+#include "loadsettings.h"
+
 class CommandLine;
 class DialogProvider;
 class Image3D;
@@ -87,9 +89,6 @@ private:
     ScaleWidget *m_pScaleWidgets[5] = {};
     QLabel *m_pPositionLabel = nullptr;
     // Remembered answers of the loading flow for this run.
-    int m_frameWidth = 352;
-    int m_frameHeight = 288;
-    bool m_isYUV = true;
-    std::string m_lastDirectory; // UTF-8; empty until the first file dialog
+    LoadSettings m_loadSettings;
     std::unique_ptr<DialogProvider> m_pDialogs;
 };

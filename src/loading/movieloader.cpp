@@ -33,14 +33,8 @@ private:
 
 } // namespace
 
-MovieLoader::MovieLoader(QWidget *pParent, DialogProvider &dialogs, int &frameWidth,
-                         int &frameHeight, bool &isYUV, std::string &lastDirectory)
-    : m_pParent(pParent)
-    , m_dialogs(dialogs)
-    , m_frameWidth(frameWidth)
-    , m_frameHeight(frameHeight)
-    , m_isYUV(isYUV)
-    , m_lastDirectory(lastDirectory)
+MovieLoader::MovieLoader(QWidget *pParent, DialogProvider &dialogs, LoadSettings &settings)
+    : m_pParent(pParent), m_dialogs(dialogs), m_settings(settings)
 { }
 
 QString MovieLoader::fileFilter()
@@ -50,16 +44,16 @@ QString MovieLoader::fileFilter()
 
 bool MovieLoader::loadMovie(std::unique_ptr<Image3D> &slot)
 {
-    if (m_lastDirectory.empty())
-        m_lastDirectory = QDir::currentPath().toStdString();
+    if (m_settings.lastDirectory.empty())
+        m_settings.lastDirectory = QDir::currentPath().toStdString();
 
     const DialogProvider::OpenFilesAnswer answer = m_dialogs.getOpenFileNames(
-            m_pParent, QString::fromStdString(m_lastDirectory), fileFilter());
+            m_pParent, QString::fromStdString(m_settings.lastDirectory), fileFilter());
     if (!answer.accepted)
         return false;
 
     // Remembered before any file is read, so a failed load still opens there next time.
-    m_lastDirectory = answer.directory.toStdString();
+    m_settings.lastDirectory = answer.directory.toStdString();
     return loadFiles(slot, answer.files);
 }
 
@@ -103,7 +97,7 @@ bool MovieLoader::loadSingleFile(std::unique_ptr<Image3D> &slot, const std::stri
         return false;
 
     auto movie = std::make_unique<Image3D>();
-    if (movie->loadRaw(fileName, m_frameWidth, m_frameHeight, m_isYUV)) {
+    if (movie->loadRaw(fileName, m_settings.frameWidth, m_settings.frameHeight, m_settings.isYUV)) {
         slot = std::move(movie);
         return true;
     }
@@ -150,7 +144,8 @@ bool MovieLoader::loadSeveralFiles(std::unique_ptr<Image3D> &slot, const QString
 
         auto volume = std::make_unique<Image3D>();
         // A partial read is accepted silently on this road.
-        if (!volume->loadRaw(fileName, m_frameWidth, m_frameHeight, m_isYUV)
+        if (!volume->loadRaw(fileName, m_settings.frameWidth, m_settings.frameHeight,
+                             m_settings.isYUV)
             && volume->getNumFrames() <= 0) {
             const std::string text
                     = "Loading " + fileName + " not successful:\n" + volume->getErrorString();
@@ -178,14 +173,14 @@ bool MovieLoader::loadSeveralFiles(std::unique_ptr<Image3D> &slot, const QString
 bool MovieLoader::askFrameDimensions(bool &applyToOthers)
 {
     DimensionsDialog dialog;
-    dialog.setFrameSize(m_frameWidth, m_frameHeight);
-    dialog.setYUV(m_isYUV);
+    dialog.setFrameSize(m_settings.frameWidth, m_settings.frameHeight);
+    dialog.setYUV(m_settings.isYUV);
     dialog.setWindowTitle(QStringLiteral("Enter frame dimensions"));
     if (m_dialogs.execDimensionsDialog(dialog) != QDialog::Accepted)
         return false;
 
-    dialog.getFrameSize(m_frameWidth, m_frameHeight);
-    m_isYUV = dialog.isYUV();
+    dialog.getFrameSize(m_settings.frameWidth, m_settings.frameHeight);
+    m_settings.isYUV = dialog.isYUV();
     applyToOthers = dialog.applyToOthers();
     return true;
 }

@@ -5,6 +5,8 @@
 
 #include <QStringList>
 
+#include "loadsettings.h"
+
 class DialogProvider;
 class Image3D;
 class QWidget;
@@ -12,12 +14,12 @@ class QWidget;
 // The road by which a movie enters a slot of the window: choose files, tell still images from
 // raw files by trying the image reader, ask frame dimensions for raw files, read, stack several
 // files into one movie, report failures, and replace the slot's movie once the new one is
-// complete. Reads and updates the window's remembered values through the references it holds.
+// complete. Reads and updates the remembered answers it is given.
 class MovieLoader
 {
 public:
-    MovieLoader(QWidget *pParent, DialogProvider &dialogs, int &frameWidth, int &frameHeight,
-                bool &isYUV, std::string &lastDirectory);
+    // The settings stay the caller's and are updated as the user answers.
+    MovieLoader(QWidget *pParent, DialogProvider &dialogs, LoadSettings &settings);
 
     // Asks for files with the file dialog and loads them. True exactly when the slot holds a
     // new movie; on false the slot and its movie are untouched.
@@ -42,8 +44,5 @@ private:
 
     QWidget *m_pParent;
     DialogProvider &m_dialogs;
-    int &m_frameWidth;
-    int &m_frameHeight;
-    bool &m_isYUV;
-    std::string &m_lastDirectory;
+    LoadSettings &m_settings;
 };

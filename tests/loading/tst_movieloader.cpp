@@ -111,18 +111,12 @@ private:
     }
     void writeBytes(const QString &name, const QByteArray &bytes);
     void writeGrayImage(const QString &name, int width, int height, int first);
-    MovieLoader loader()
-    {
-        return MovieLoader(&m_parent, *m_pDialogs, m_width, m_height, m_isYUV, m_lastDirectory);
-    }
+    MovieLoader loader() { return MovieLoader(&m_parent, *m_pDialogs, m_settings); }
 
     QTemporaryDir m_dir;
     QWidget m_parent;
     std::unique_ptr<ScriptedDialogs> m_pDialogs;
-    int m_width = 352;
-    int m_height = 288;
-    bool m_isYUV = true;
-    std::string m_lastDirectory;
+    LoadSettings m_settings;
 };
 
 void TestMovieLoader::writeBytes(const QString &name, const QByteArray &bytes)
@@ -209,10 +203,7 @@ void TestMovieLoader::initTestCase()
 void TestMovieLoader::init()
 {
     m_pDialogs = std::make_unique<ScriptedDialogs>();
-    m_width = 352;
-    m_height = 288;
-    m_isYUV = true;
-    m_lastDirectory.clear();
+    m_settings = LoadSettings();
 }
 
 void TestMovieLoader::singleFile_data()
@@ -353,7 +344,10 @@ void TestMovieLoader::singleFile()
         QCOMPARE(m_pDialogs->warnings.first().parent, &m_parent);
         QVERIFY(oldAliveDuringWarning);
     }
-    QCOMPARE(QStringLiteral("%1 %2 %3").arg(m_width).arg(m_height).arg(m_isYUV ? "yuv" : "gray"),
+    QCOMPARE(QStringLiteral("%1 %2 %3")
+                     .arg(m_settings.frameWidth)
+                     .arg(m_settings.frameHeight)
+                     .arg(m_settings.isYUV ? "yuv" : "gray"),
              remembered);
 
     if (result) {
@@ -448,7 +442,10 @@ void TestMovieLoader::severalFiles()
         QCOMPARE(m_pDialogs->warnings.first().title, QStringLiteral("Warning"));
         QCOMPARE(m_pDialogs->warnings.first().text, warning.arg(m_dir.path()));
     }
-    QCOMPARE(QStringLiteral("%1 %2 %3").arg(m_width).arg(m_height).arg(m_isYUV ? "yuv" : "gray"),
+    QCOMPARE(QStringLiteral("%1 %2 %3")
+                     .arg(m_settings.frameWidth)
+                     .arg(m_settings.frameHeight)
+                     .arg(m_settings.isYUV ? "yuv" : "gray"),
              remembered);
 
     if (!result) {
@@ -494,8 +491,8 @@ void TestMovieLoader::emptyWidthIsStoredAndShownNextTime()
     std::unique_ptr<Image3D> slot = std::make_unique<TrackedMovie>(&oldDeleted);
 
     QVERIFY(!loader().loadFiles(slot, {path("gray4x2x3.raw")}));
-    QCOMPARE(m_width, 0);
-    QCOMPARE(m_height, 288);
+    QCOMPARE(m_settings.frameWidth, 0);
+    QCOMPARE(m_settings.frameHeight, 288);
     Image3D reader;
     QVERIFY(!reader.loadRaw(path("gray4x2x3.raw").toStdString(), 0, 288, true));
     QCOMPARE(m_pDialogs->warnings.size(), 1);
@@ -523,7 +520,7 @@ void TestMovieLoader::fileDialogCancelled()
     QFETCH(QString, remembered);
     QFETCH(QString, opensIn);
 
-    m_lastDirectory = remembered.toStdString();
+    m_settings.lastDirectory = remembered.toStdString();
     DialogProvider::OpenFilesAnswer cancel;
     cancel.directory = m_dir.path();
     m_pDialogs->openAnswers.append(cancel);
@@ -535,7 +532,7 @@ void TestMovieLoader::fileDialogCancelled()
     QCOMPARE(m_pDialogs->openCalls.first().filter,
              QStringLiteral("YUV files, raw file, image files (*.yuv *.raw *.png *.bmp)"));
     QCOMPARE(m_pDialogs->openCalls.first().parent, &m_parent);
-    QCOMPARE(QString::fromStdString(m_lastDirectory), opensIn);
+    QCOMPARE(QString::fromStdString(m_settings.lastDirectory), opensIn);
     QVERIFY(!slot);
 }
 
@@ -544,7 +541,7 @@ void TestMovieLoader::fileDialogAcceptedWithoutFiles()
     m_pDialogs->openAnswers.append({true, m_dir.path(), {}});
     std::unique_ptr<Image3D> slot;
     QVERIFY(!loader().loadMovie(slot));
-    QCOMPARE(QString::fromStdString(m_lastDirectory), m_dir.path());
+    QCOMPARE(QString::fromStdString(m_settings.lastDirectory), m_dir.path());
     QCOMPARE(m_pDialogs->log, QStringList {"open"});
     QVERIFY(!slot);
 }
@@ -559,7 +556,7 @@ void TestMovieLoader::directoryRememberedEvenWhenLoadFails()
     std::unique_ptr<Image3D> slot;
 
     QVERIFY(!loader().loadMovie(slot));
-    QCOMPARE(QString::fromStdString(m_lastDirectory), folder);
+    QCOMPARE(QString::fromStdString(m_settings.lastDirectory), folder);
     QVERIFY(loader().loadMovie(slot));
 
     QCOMPARE(m_pDialogs->log,
@@ -583,9 +580,9 @@ void TestMovieLoader::filesGivenWithDimensionsAnswered()
     QFETCH(QStringList, files);
     QFETCH(int, frames);
 
-    m_width = 4;
-    m_height = 2;
-    m_isYUV = false;
+    m_settings.frameWidth = 4;
+    m_settings.frameHeight = 2;
+    m_settings.isYUV = false;
     QStringList paths;
     for (const QString &file : files)
         paths.append(path(file));

@@ -1,5 +1,7 @@
 #include "image2d.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdlib>
 
 #include <QImage>
@@ -7,6 +9,7 @@
 #include <QString>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -43,6 +46,21 @@ bool fitsInMemory(const QSize &size, QImage::Format format)
     return pTrial != nullptr;
 }
 
+// Qt refuses to decode a picture above its image allocation limit (128 MB by default), a 48
+// megapixel photograph among them. The limit goes up to the machine's memory; whether a picture
+// fits is then judged by fitsInMemory. A limit of 0 (none) or one already higher stays.
+void raiseAllocationLimit()
+{
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long pageSize = sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || pageSize <= 0)
+        return;
+    const qint64 memoryMB = std::min(qint64(pages) * pageSize >> 20, qint64(INT_MAX));
+    const int limit = QImageReader::allocationLimit();
+    if (limit > 0 && limit < memoryMB)
+        QImageReader::setAllocationLimit(int(memoryMB));
+}
+
 std::string notEnoughMemoryText(int width, int height)
 {
     return "Not enough memory for an image of " + std::to_string(width) + "x"
@@ -65,6 +83,7 @@ bool Image2D::loadImage(const std::string &fileName)
         return false;
     }
 
+    raiseAllocationLimit();
     // As QImage::load does, with the format left to Qt's detection; the reader is kept to tell
     // a picture that is too large from a file that holds no picture.
     QImageReader reader(QString::fromStdString(fileName));

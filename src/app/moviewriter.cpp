@@ -163,23 +163,11 @@ bool writeFramesOverlapped(const Image3D &movie, FILE *pFile, unsigned char *pBu
     return complete;
 }
 
-} // namespace
-
-qint64 MovieWriter::frameBytes(int width, int height) { return qint64(width) * height * 3 / 2; }
-
-MovieWriter::Result MovieWriter::writeYUV(const Image3D &movie, const std::string &fileName)
+MovieWriter::Result writeFile(const Image3D &movie, const std::string &fileName, bool overlapped)
 {
-    // Below about a megabyte of luma per frame a thread costs more than it saves.
-    const bool large = qint64(movie.getWidth()) * movie.getHeight() >= (qint64(1) << 20);
-    return writeYUV(movie, fileName,
-                    large && movie.getNumFrames() >= 2 && std::thread::hardware_concurrency() >= 2);
-}
-
-MovieWriter::Result MovieWriter::writeYUV(const Image3D &movie, const std::string &fileName,
-                                          bool overlapped)
-{
+    using MovieWriter::Result;
     const qint64 lumaBytes = qint64(movie.getWidth()) * movie.getHeight();
-    const qint64 bufferBytes = frameBytes(movie.getWidth(), movie.getHeight());
+    const qint64 bufferBytes = MovieWriter::frameBytes(movie.getWidth(), movie.getHeight());
 
     std::unique_ptr<unsigned char[]> buffers[2];
     buffers[0] = frameBuffer(lumaBytes, bufferBytes);
@@ -206,4 +194,17 @@ MovieWriter::Result MovieWriter::writeYUV(const Image3D &movie, const std::strin
     if (std::fclose(pFile) != 0)
         complete = false;
     return complete ? Result::Written : Result::WriteFailed;
+}
+
+} // namespace
+
+qint64 MovieWriter::frameBytes(int width, int height) { return qint64(width) * height * 3 / 2; }
+
+MovieWriter::Result MovieWriter::writeYUV(const Image3D &movie, const std::string &fileName)
+{
+    // Below about a megabyte of luma per frame a thread costs more than it saves.
+    const bool large = qint64(movie.getWidth()) * movie.getHeight() >= (qint64(1) << 20);
+    return writeFile(movie, fileName,
+                     large && movie.getNumFrames() >= 2
+                             && std::thread::hardware_concurrency() >= 2);
 }

@@ -17,9 +17,7 @@ enum class Result {
     OutOfMemory, // no frame buffer; nothing written
 };
 
-// The file name is UTF-8. An existing file is replaced. Large movies are written overlapped
-// when the machine has a second core: a second thread converts the next frame while the
-// calling thread writes one; the file's bytes and the result are the same either way.
+// The file name is UTF-8. An existing file is replaced.
 Result writeYUV(const Image3D &movie, const std::string &fileName);
 
 // Size in bytes of one written frame: (width * height * 3) / 2.

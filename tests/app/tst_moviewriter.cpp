@@ -119,7 +119,6 @@ void TestMovieWriter::wideRowsMatchTheSampleRule_data()
     QTest::newRow("64x4x3: whole blocks") << 64 << 4 << 3;
     QTest::newRow("odd 35x7x9: many frames through both buffers") << 35 << 7 << 9;
     QTest::newRow("odd 1001x33x150: many frames") << 1001 << 33 << 150;
-    QTest::newRow("1024x1025x3: frames of a megapixel") << 1024 << 1025 << 3;
 }
 
 void TestMovieWriter::wideRowsMatchTheSampleRule()

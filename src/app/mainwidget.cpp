@@ -63,6 +63,9 @@ MainWidget::MainWidget() : QMainWindow(nullptr), m_pDialogs(std::make_unique<Dia
     connect(m_pScaleWidgets[ViewType::Diff2], &ScaleWidget::automatic, this,
             &MainWidget::onDiff2Auto);
     connect(m_pSliceWidget, &SliceWidget::slicePosition, this, &MainWidget::onSlicePosition);
+    // Queued: the warning's own event loop must not run inside the slice widget's redraw.
+    connect(m_pSliceWidget, &SliceWidget::renderFailed, this, &MainWidget::onRenderFailed,
+            Qt::QueuedConnection);
 
     // Through the editors, so editors and slice widget agree from the start; the redraws this
     // causes also set the position label to "0/0".
@@ -289,6 +292,12 @@ void MainWidget::onSlicePosition(int pos, int numSlices)
         m_pPositionLabel->setText(QString::asprintf("%d/%d", pos + 1, numSlices));
     else
         m_pPositionLabel->setText(QStringLiteral("0/0"));
+}
+
+void MainWidget::onRenderFailed()
+{
+    m_pDialogs->warning(this, QStringLiteral("Warning"),
+                        QStringLiteral("Not enough memory to show this slice"));
 }
 
 void MainWidget::closeEvent(QCloseEvent *pEvent)

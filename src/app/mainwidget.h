@@ -68,6 +68,7 @@ public slots:
     void onDiff2Range(float minValue, float maxValue);
     void onDiff2Auto();
     void onSlicePosition(int pos, int numSlices);
+    void onRenderFailed();
 
 protected:
     void closeEvent(QCloseEvent *pEvent) override;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <iterator>
+#include <new>
+#include <utility>
 
 #include <QBoxLayout>
 #include <QPixmap>
@@ -126,7 +128,14 @@ QPixmap *SliceWidget::buildSlicePixmap() const
                                     m_imageWidth, m_imageHeight)
             : renderValueSlice(sources.pA, minValue, maxValue, m_fixedCoordinate, m_imageWidth,
                                m_imageHeight);
-    return new QPixmap(QPixmap::fromImage(std::move(image)));
+    if (image.isNull())
+        return nullptr;
+    auto *pPixmap = new (std::nothrow) QPixmap(QPixmap::fromImage(std::move(image)));
+    if (pPixmap && pPixmap->isNull()) {
+        delete pPixmap;
+        return nullptr;
+    }
+    return pPixmap;
 }
 
 void SliceWidget::onRedrawNeeded()
@@ -175,8 +184,17 @@ QPixmap *SliceWidget::slicePixmap()
         m_lru.splice(m_lru.begin(), m_lru, entry.lruPosition);
         return entry.pPixmap;
     }
-    entry.pPixmap = buildSlicePixmap();
-    ++m_renderCount;
+    QPixmap *pPixmap = buildSlicePixmap();
+    if (!pPixmap) {
+        // Not cached: the next redraw of this slice tries again.
+        if (!m_renderFailed) {
+            m_renderFailed = true;
+            emit renderFailed();
+        }
+        return nullptr;
+    }
+    m_renderFailed = false;
+    entry.pPixmap = pPixmap;
     m_lru.push_front(key);
     entry.lruPosition = m_lru.begin();
     m_cacheBytes += pixmapBytes(*entry.pPixmap);
@@ -215,14 +233,6 @@ void SliceWidget::setCacheBudget(qint64 bytes)
 {
     m_cacheBudget = bytes;
     trimCache();
-}
-
-const QPixmap *SliceWidget::getCachedPixmap(int viewType, int slice) const
-{
-    if (viewType < ViewType::Main || viewType > ViewType::Diff2 || slice < 0
-        || slice >= m_sliceCache[viewType].size())
-        return nullptr;
-    return m_sliceCache[viewType][slice].pPixmap;
 }
 
 void SliceWidget::onSliceChanged(int dir)

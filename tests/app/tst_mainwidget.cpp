@@ -66,6 +66,7 @@ private slots:
     void autoScale_data();
     void autoScale();
     void secondAutoScalePressEmitsNothing();
+    void renderFailureWarnsAfterTheRedraw();
     void rangesReachOnlyTheirOwnView();
     void computeRangeInMemory_data();
     void computeRangeInMemory();
@@ -550,11 +551,22 @@ void TestMainWidget::secondAutoScalePressEmitsNothing()
 
     QSignalSpy ranges(editor(ViewType::Main), &ScaleWidget::range);
     QSignalSpy positions(sliceWidget(), &SliceWidget::slicePosition);
-    const int renders = sliceWidget()->getRenderCount();
+    QSignalSpy redraws(sliceWidget(), &SliceWidget::redrawNeeded);
     QTest::mouseClick(pButton, Qt::LeftButton);
     QCOMPARE(ranges.count(), 0);
     QCOMPARE(positions.count(), 0);
-    QCOMPARE(sliceWidget()->getRenderCount(), renders);
+    QCOMPARE(redraws.count(), 0);
+}
+
+void TestMainWidget::renderFailureWarnsAfterTheRedraw()
+{
+    emit sliceWidget()->renderFailed();
+    // Not inside the slice widget's redraw: the warning comes from the event loop.
+    QVERIFY(m_pDialogs->warnings.isEmpty());
+    QTRY_COMPARE(m_pDialogs->warnings.size(), 1);
+    QCOMPARE(m_pDialogs->warnings.first().title, QStringLiteral("Warning"));
+    QCOMPARE(m_pDialogs->warnings.first().text,
+             QStringLiteral("Not enough memory to show this slice"));
 }
 
 void TestMainWidget::rangesReachOnlyTheirOwnView()

@@ -1,8 +1,8 @@
 #include "image3d.h"
 
 #include <climits>
-#include <cstdio>
 #include <limits>
+#include <string>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -46,13 +46,6 @@ int openRegularFile(const std::string &fileName)
     return fd;
 }
 
-std::string formatted(const char *format, long long a, long long b = 0, long long c = 0)
-{
-    char text[160];
-    std::snprintf(text, sizeof text, format, a, b, c);
-    return text;
-}
-
 } // namespace
 
 Image3D::Image3D() = default;
@@ -73,8 +66,8 @@ bool Image3D::setDimensions(int width, int height, int frames)
     if (!m_samples.resize(count)) {
         m_samples.clear();
         m_width = m_height = m_frames = 0;
-        setErrorString(formatted("Not enough memory for a movie of %lldx%lldx%lld", width, height,
-                                 frames));
+        setErrorString("Not enough memory for a movie of " + std::to_string(width) + "x"
+                       + std::to_string(height) + "x" + std::to_string(frames));
         return false;
     }
     m_width = width;
@@ -93,9 +86,8 @@ bool Image3D::loadRaw(const std::string &fileName, int width, int height, bool i
         return false;
     }
     if (width <= 0 || height <= 0) {
-        setErrorString(formatted("Invalid frame size %lldx%lld: width and height must be greater "
-                                 "than zero",
-                                 width, height));
+        setErrorString("Invalid frame size " + std::to_string(width) + "x" + std::to_string(height)
+                       + ": width and height must be greater than zero");
         return false;
     }
 
@@ -125,8 +117,8 @@ bool Image3D::loadRaw(const std::string &fileName, int width, int height, bool i
         return false;
     }
     if (frameCount > INT_MAX) {
-        setErrorString(formatted("Too many frames in file: %lld (at most %lld can be loaded)",
-                                 frameCount, INT_MAX));
+        setErrorString("Too many frames in file: " + std::to_string(frameCount) + " (at most "
+                       + std::to_string(INT_MAX) + " can be loaded)");
         return false;
     }
     const int frames = int(frameCount);
@@ -141,8 +133,8 @@ bool Image3D::loadRaw(const std::string &fileName, int width, int height, bool i
     }
     if (framesRead < 0) {
         m_samples.clear();
-        setErrorString(formatted("Not enough memory to load %lld frames of %lldx%lld", frames,
-                                 width, height));
+        setErrorString("Not enough memory to load " + std::to_string(frames) + " frames of "
+                       + std::to_string(width) + "x" + std::to_string(height));
         return false;
     }
     m_width = width;
@@ -154,7 +146,7 @@ bool Image3D::loadRaw(const std::string &fileName, int width, int height, bool i
     }
 
     if (remainder != 0) {
-        setErrorString(formatted("WARNING: %lld bytes unused", remainder));
+        setErrorString("WARNING: " + std::to_string(remainder) + " bytes unused");
         return false;
     }
     return true;

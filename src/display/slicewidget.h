@@ -47,8 +47,6 @@ public:
 
     int getViewType() const { return m_viewType; }
     int getFixedCoordinate() const { return m_fixedCoordinate; }
-    int getImageWidth() const { return m_imageWidth; }
-    int getImageHeight() const { return m_imageHeight; }
     const SliceScene *getScene() const { return m_pScene; }
     SliceView *getView() const { return m_pView; }
     QSlider *getSlider() const { return m_pSlider; }

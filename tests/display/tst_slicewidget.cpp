@@ -735,8 +735,8 @@ void TestSliceWidget::sliderLayout()
     const auto pMain = std::make_unique<Image3D>(width, height, 2);
     SliceWidget widget;
     widget.setMovies(pMain.get(), nullptr, nullptr);
-    QCOMPARE(widget.getImageWidth(), width);
-    QCOMPARE(widget.getImageHeight(), height);
+    QVERIFY(shownPixmap(widget));
+    QCOMPARE(shownPixmap(widget)->size(), QSize(width, height));
     QCOMPARE(widget.getSlider()->orientation(), vertical ? Qt::Vertical : Qt::Horizontal);
     QBoxLayout *pLayout = qobject_cast<QBoxLayout *>(widget.layout());
     QVERIFY(pLayout);

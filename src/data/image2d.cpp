@@ -46,10 +46,17 @@ bool fitsInMemory(const QSize &size, QImage::Format format)
     return pTrial != nullptr;
 }
 
-// Qt refuses to decode a picture above its image allocation limit (128 MB by default), a 48
-// megapixel photograph among them. The limit goes up to the machine's memory; whether a picture
-// fits is then judged by fitsInMemory. A limit of 0 (none) or one already higher stays.
-void raiseAllocationLimit()
+std::string notEnoughMemoryText(int width, int height)
+{
+    return "Not enough memory for an image of " + std::to_string(width) + "x"
+            + std::to_string(height);
+}
+
+} // namespace
+
+Image2D::Image2D() = default;
+
+void Image2D::raiseImageAllocationLimit()
 {
     const long pages = sysconf(_SC_PHYS_PAGES);
     const long pageSize = sysconf(_SC_PAGESIZE);
@@ -60,16 +67,6 @@ void raiseAllocationLimit()
     if (limit > 0 && limit < memoryMB)
         QImageReader::setAllocationLimit(int(memoryMB));
 }
-
-std::string notEnoughMemoryText(int width, int height)
-{
-    return "Not enough memory for an image of " + std::to_string(width) + "x"
-            + std::to_string(height);
-}
-
-} // namespace
-
-Image2D::Image2D() = default;
 
 Image2D::~Image2D() = default;
 
@@ -83,7 +80,6 @@ bool Image2D::loadImage(const std::string &fileName)
         return false;
     }
 
-    raiseAllocationLimit();
     // As QImage::load does, with the format left to Qt's detection; the reader is kept to tell
     // a picture that is too large from a file that holds no picture.
     QImageReader reader(QString::fromStdString(fileName));

@@ -1,8 +1,6 @@
 #include <functional>
 #include <memory>
 
-#include <unistd.h>
-
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
@@ -80,13 +78,6 @@ float sampleAt(const Image3D &movie, int x, int y, int f)
 {
     return movie.getData()[x + qint64(movie.getWidth()) * (y + qint64(movie.getHeight()) * f)];
 }
-
-} // namespace
-
-namespace {
-
-// The image allocation limit while pictures are read: the machine's memory, in MB.
-qint64 machineMemoryMB() { return qint64(sysconf(_SC_PHYS_PAGES)) * sysconf(_SC_PAGESIZE) >> 20; }
 
 } // namespace
 
@@ -312,7 +303,7 @@ void TestMovieLoader::singleFile_data()
             << "" << false
             << QStringLiteral("Loading not successful:\nImage of 500000x500000 pixels is too large "
                               "to load (the limit is %2 MB)")
-                       .arg(machineMemoryMB())
+                       .arg(QImageReader::allocationLimit())
             << QSize() << 0 << 0.0f << "352 288 yuv";
     QTest::newRow("quotes and blanks in the name")
             << "it's \"q\" 1.yuv"
@@ -413,7 +404,7 @@ void TestMovieLoader::severalFiles_data()
             << false
             << "Loading %1/huge.png not successful:\nImage of 500000x500000 pixels is too large "
                "to load (the limit is "
-                    + QString::number(machineMemoryMB()) + " MB)"
+                    + QString::number(QImageReader::allocationLimit()) + " MB)"
             << QSize() << QList<float> {} << "4 2 gray";
     QTest::newRow("non-ASCII name in the failure warning")
             << QStringList {"image2x2.png", "fïlm ü.yuv"} << QStringList {"8 2 gray"} << false

@@ -41,7 +41,8 @@ int ScriptedDialogs::execDimensionsDialog(DimensionsDialog &dialog)
 }
 
 QString ScriptedDialogs::getSaveFileName(QWidget *parent, const QString &caption,
-                                         const QString &directory, const QString &filter)
+                                         const QString &directory, const QString &filter,
+                                         QString *pSelectedFilter)
 {
     saveCalls.append({parent, caption, directory, filter});
     if (saveAnswers.isEmpty()) {
@@ -49,6 +50,8 @@ QString ScriptedDialogs::getSaveFileName(QWidget *parent, const QString &caption
         return QString();
     }
     log.append(QStringLiteral("save"));
+    if (pSelectedFilter && !saveFilterAnswers.isEmpty())
+        *pSelectedFilter = saveFilterAnswers.takeFirst();
     return saveAnswers.takeFirst();
 }
 

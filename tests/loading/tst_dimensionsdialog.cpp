@@ -43,7 +43,7 @@ void TestDimensionsDialog::startsEmptyWithYUVChecked()
     QCOMPARE(height, 0);
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Dialog"));
     QCOMPARE(dialog.objectName(), QStringLiteral("Dialog"));
-    QCOMPARE(dialog.size(), QSize(465, 173));
+    QCOMPARE(dialog.size(), QSize(465, 240));
     QVERIFY(!dialog.parentWidget());
     for (QLineEdit *pEdit : {dialog.m_pWidth, dialog.m_pHeight}) {
         const auto *pValidator = qobject_cast<const QIntValidator *>(pEdit->validator());

@@ -21,11 +21,24 @@ public:
     // What the user puts into the real dimensions dialog before closing it.
     struct DimensionsAnswer
     {
+        DimensionsAnswer() = default;
+        DimensionsAnswer(int result, const QString &width, const QString &height, bool isYUV,
+                         bool applyToOthers, const QString &format = QString(), int plane = 0)
+            : result(result)
+            , width(width)
+            , height(height)
+            , isYUV(isYUV)
+            , applyToOthers(applyToOthers)
+            , format(format)
+            , plane(plane)
+        { }
         int result = 1;
         QString width;
         QString height;
         bool isYUV = true;
         bool applyToOthers = false;
+        QString format; // chosen after the YUV box; empty: left as the box set it
+        int plane = 0;
     };
     // What the dimensions dialog showed when it opened.
     struct DimensionsShown
@@ -36,6 +49,9 @@ public:
         bool isYUV = false;
         bool applyToOthers = false;
         bool hasParent = false;
+        QString format;
+        int plane = 0;
+        QString fileInfo; // what the file holds under the shown answers
     };
     struct SaveCall
     {

@@ -16,7 +16,8 @@ bool sameResult(const CommandLine &a, const CommandLine &b)
 {
     return a.getAction() == b.getAction() && a.hasSize() == b.hasSize()
             && a.getFrameWidth() == b.getFrameWidth() && a.getFrameHeight() == b.getFrameHeight()
-            && a.isGray() == b.isGray() && a.getMainFiles() == b.getMainFiles()
+            && a.getPixelFormat() == b.getPixelFormat() && a.hasPlane() == b.hasPlane()
+            && a.getPlane() == b.getPlane() && a.getMainFiles() == b.getMainFiles()
             && a.getReference1Files() == b.getReference1Files()
             && a.getReference2Files() == b.getReference2Files();
 }
@@ -110,8 +111,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t size)
         normal.append(QStringLiteral("--size=%1x%2")
                               .arg(commandLine.getFrameWidth())
                               .arg(commandLine.getFrameHeight()));
-    if (commandLine.isGray())
-        normal.append(QStringLiteral("--gray"));
+    if (!commandLine.getPixelFormat().isEmpty())
+        normal.append(QStringLiteral("--pix-fmt=") + commandLine.getPixelFormat());
+    if (commandLine.hasPlane())
+        normal.append(QStringLiteral("--plane=") + QString("yuv").at(commandLine.getPlane()));
     for (const QString &file : lists[1])
         normal.append(QStringLiteral("--ref1=") + file);
     for (const QString &file : lists[2])

@@ -4,7 +4,8 @@
 #include <QStringList>
 
 // The command line of rawcompare:
-//   rawcompare [--size WxH] [--gray] [MAIN_FILE...] [--ref1 FILE]... [--ref2 FILE]...
+//   rawcompare [--size WxH] [--pix-fmt NAME | --gray] [--plane y|u|v] [MAIN_FILE...]
+//              [--ref1 FILE]... [--ref2 FILE]...
 // Parsing needs no application object, so --help, --version and errors work without a display.
 class CommandLine
 {
@@ -28,7 +29,11 @@ public:
     bool hasSize() const { return m_hasSize; }
     int getFrameWidth() const { return m_frameWidth; } // pixels, 1..65536 when hasSize()
     int getFrameHeight() const { return m_frameHeight; }
-    bool isGray() const { return m_isGray; }
+    bool isGray() const { return m_pixelFormat == QLatin1String("gray"); }
+    // An ffmpeg pixel format name from --pix-fmt (or "gray" from --gray); empty when not given.
+    QString getPixelFormat() const { return m_pixelFormat; }
+    bool hasPlane() const { return m_hasPlane; }
+    int getPlane() const { return m_plane; } // 0 = Y, 1 = U, 2 = V
 
     QStringList getMainFiles() const { return m_mainFiles; }
     QStringList getReference1Files() const { return m_reference1Files; }
@@ -45,7 +50,9 @@ private:
     bool m_hasSize = false;
     int m_frameWidth = 0;
     int m_frameHeight = 0;
-    bool m_isGray = false;
+    QString m_pixelFormat;
+    bool m_hasPlane = false;
+    int m_plane = 0;
     QStringList m_mainFiles;
     QStringList m_reference1Files;
     QStringList m_reference2Files;

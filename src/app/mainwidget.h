@@ -33,9 +33,10 @@ public:
     // the caller then hands the movies to the slice widget.
     bool loadMovie(std::unique_ptr<Image3D> &slot);
 
-    // Loads the files named on the command line, main movie first; its frame size and gray
-    // choice become the remembered answers of the dimensions question.
-    void openFromCommandLine(const CommandLine &commandLine);
+    // Loads the files named on the command line, main movie first; its frame size, format and
+    // plane become the remembered answers of the dimensions question. Returns the notes of what
+    // was taken from file names, for stderr.
+    QStringList openFromCommandLine(const CommandLine &commandLine);
 
     // Smallest and largest sample of the movie; (0, 255) without samples.
     static void computeRange(const Image3D *pMovie, float &minValue, float &maxValue);
@@ -79,6 +80,9 @@ private:
     void clearSlot(std::unique_ptr<Image3D> &slot);
     // Computes the automatic range of a view from the movies and puts it into its editor.
     void setAutomaticRange(int viewType);
+    // Views still at their starting range take the range of their movies' depth when that is
+    // more than 8 bits: 0 .. 2^depth - 1, differences -2^(depth-1) .. 2^(depth-1).
+    void widenStartingRanges();
     // Hands the three current slots to the slice widget; due after every change of a slot.
     void showMovies();
 

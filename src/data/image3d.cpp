@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstdio>
 #include <limits>
+#include <new>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -63,6 +64,7 @@ Image3D::~Image3D() = default;
 
 bool Image3D::setDimensions(int width, int height, int frames)
 {
+    m_pCache.reset();
     // width * height fits in 64 bits; the third factor may not. A product too large for 64 bits
     // is far beyond any memory, and one below -2^63 is simply negative (an empty array).
     qint64 count = 0;
@@ -85,6 +87,7 @@ bool Image3D::setDimensions(int width, int height, int frames)
 
 bool Image3D::loadRaw(const std::string &fileName, int width, int height, bool isYUV)
 {
+    m_pCache.reset();
     m_samples.clear();
     m_width = m_height = m_frames = 0;
 
@@ -157,5 +160,47 @@ bool Image3D::loadRaw(const std::string &fileName, int width, int height, bool i
         setErrorString(formatted("WARNING: %lld bytes unused", remainder));
         return false;
     }
+    return true;
+}
+
+FrameCache::Frame Image3D::getFrame(int frame) const
+{
+    if (m_pCache)
+        return m_pCache->getFrame(frame);
+    const qint64 frameSamples = qint64(m_width) * m_height;
+    if (frame < 0 || frame >= m_frames || frameSamples <= 0
+        || (qint64(frame) + 1) * frameSamples > m_samples.size())
+        return nullptr;
+    // Borrowed from the array: an empty owner, so nothing is allocated or freed.
+    return FrameCache::Frame(std::shared_ptr<const float>(),
+                             m_samples.data() + frame * frameSamples);
+}
+
+std::string Image3D::getFrameError() const
+{
+    return m_pCache ? m_pCache->getErrorString() : std::string();
+}
+
+void Image3D::readAhead(int frame, int dir) const
+{
+    // Far enough ahead to play through the frames while the user holds a key.
+    if (m_pCache)
+        m_pCache->readAhead(frame, dir, 8);
+}
+
+bool Image3D::setFrameSource(int width, int height, int frames, FrameCache::Loader loader,
+                             qint64 budgetBytes)
+{
+    if (width <= 0 || height <= 0 || frames <= 0)
+        return false;
+    std::unique_ptr<FrameCache> pCache(new (std::nothrow) FrameCache(
+            std::move(loader), qint64(width) * height, frames, budgetBytes));
+    if (!pCache)
+        return false;
+    m_samples.clear();
+    m_pCache = std::move(pCache);
+    m_width = width;
+    m_height = height;
+    m_frames = frames;
     return true;
 }

@@ -58,6 +58,7 @@ private slots:
     void frameCountBeyondIntIsRefused();
     void reusableAfterFailure();
     void sizeThatReadsAsZero();
+    void framesFromMemoryAndOnDemandAgree();
     void productBeyond64BitsRefused_data();
     void productBeyond64BitsRefused();
 };
@@ -407,6 +408,42 @@ void tst_Image3D::productBeyond64BitsRefused()
     QCOMPARE(resized.getSampleCount(), qint64(0));
     QCOMPARE(resized.getHeight(), 0);
     QCOMPARE(QString::fromStdString(resized.getErrorString()), message);
+}
+
+void tst_Image3D::framesFromMemoryAndOnDemandAgree()
+{
+    // 2 x 2 x 3 of a gray file, once loaded whole and once read frame by frame.
+    Image3D loaded;
+    QVERIFY(loaded.loadRaw(writeFile(QStringLiteral("ondemand.gray"), counting(12)).toStdString(),
+                           2, 2, false));
+    Image3D onDemand;
+    int reads = 0;
+    QVERIFY(onDemand.setFrameSource(
+            2, 2, 3,
+            [&loaded, &reads](int frame, float *pSamples, std::string &) {
+                ++reads;
+                std::copy_n(loaded.getData() + 4 * frame, 4, pSamples);
+                return true;
+            },
+            1 << 20));
+    QVERIFY(onDemand.isReadOnDemand());
+    QCOMPARE(onDemand.getData(), nullptr);
+    for (int frame = 0; frame < 3; ++frame) {
+        const FrameCache::Frame a = loaded.getFrame(frame);
+        const FrameCache::Frame b = onDemand.getFrame(frame);
+        QVERIFY(a && b);
+        QCOMPARE(a.get(), loaded.getData() + 4 * frame); // borrowed, not copied
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(b.get()[i], a.get()[i]);
+    }
+    QCOMPARE(reads, 3);
+    QVERIFY(!loaded.getFrame(3) && !loaded.getFrame(-1) && !onDemand.getFrame(3));
+    QVERIFY(!onDemand.setFrameSource(0, 2, 3, nullptr, 0)); // refused, nothing changed
+    QVERIFY(onDemand.isReadOnDemand());
+    // Giving the movie an array of its own ends reading on demand.
+    QVERIFY(onDemand.setDimensions(2, 2, 1));
+    QVERIFY(!onDemand.isReadOnDemand());
+    QVERIFY(onDemand.getFrame(0) && onDemand.getFrame(0).get()[3] == 0.0f);
 }
 
 QTEST_APPLESS_MAIN(tst_Image3D)

@@ -49,9 +49,8 @@ int runChild(const std::vector<std::string> &args)
     if ((mode == "load" || mode == "load-floor") && args.size() == 5) {
         const int width = std::atoi(args[2].c_str());
         const int height = std::atoi(args[3].c_str());
-        const bool isYUV = args[4] == "yuv";
-        return mode == "load" ? LoadBench::load(args[1], width, height, isYUV)
-                              : LoadBench::floor(args[1], width, height, isYUV);
+        return mode == "load" ? LoadBench::load(args[1], width, height, args[4])
+                              : LoadBench::floor(args[1], width, height, args[4]);
     }
     if (mode == "render" && args.size() == 6) {
         return DisplayBench::render(args[1], args[2], std::atoi(args[3].c_str()),
@@ -74,32 +73,44 @@ int runChild(const std::vector<std::string> &args)
     return 2;
 }
 
-// Figures 1 and 2: loading a 1080p movie, against ffmpeg and the floor, and its peak memory.
+// Figures 1 and 2: loading a 1080p movie, against ffmpeg and the floor, and its peak memory;
+// 8-bit YUV 4:2:0, 8-bit gray and 10-bit YUV 4:2:0.
 bool loadFigures(const Options &options, BenchTable &table)
 {
     const int width = 1920, height = 1080;
-    for (const bool isYUV : {true, false}) {
-        const std::string layout = isYUV ? "yuv" : "gray";
-        const std::string file = options.dir + "/movie1080." + layout;
+    struct Input
+    {
+        std::string file;
+        std::string format;
+        std::string what;
+        double frameBytes;
+    };
+    const double pixels = double(width) * height;
+    for (const Input &input :
+         {Input {"movie1080.yuv", "yuv420p", "YUV 4:2:0", pixels * 1.5},
+          Input {"movie1080.gray", "gray", "gray", pixels},
+          Input {"movie1080.yuv10", "yuv420p10le", "10-bit YUV 4:2:0", pixels * 3}}) {
+        const std::string file = options.dir + "/" + input.file;
         const std::string size = std::to_string(width) + "x" + std::to_string(height);
         InterleavedRuns runs;
-        const int ours = runs.add("load " + layout,
-                                  {options.self, "--child", "load", file, std::to_string(width),
-                                   std::to_string(height), layout});
-        const int floor = runs.add("floor " + layout,
-                                   {options.self, "--child", "load-floor", file,
-                                    std::to_string(width), std::to_string(height), layout});
-        const int peer = runs.add("ffmpeg " + layout,
-                                  {options.ffmpeg, "-nostdin", "-hide_banner", "-loglevel", "error",
-                                   "-f", "rawvideo", "-pix_fmt", isYUV ? "yuv420p" : "gray", "-s",
-                                   size, "-i", file, "-vf",
-                                   isYUV ? "extractplanes=y,format=grayf32le" : "format=grayf32le",
-                                   "-f", "null", "-"});
+        const std::vector<std::string> child
+                = {file, std::to_string(width), std::to_string(height), input.format};
+        std::vector<std::string> argv = {options.self, "--child", "load"};
+        argv.insert(argv.end(), child.begin(), child.end());
+        const int ours = runs.add("load " + input.format, argv);
+        argv[2] = "load-floor";
+        const int floor = runs.add("floor " + input.format, argv);
+        const bool gray = input.format == "gray";
+        const int peer
+                = runs.add("ffmpeg " + input.format,
+                           {options.ffmpeg, "-nostdin", "-hide_banner", "-loglevel", "error", "-f",
+                            "rawvideo", "-pix_fmt", input.format, "-s", size, "-i", file, "-vf",
+                            gray ? "format=grayf32le" : "extractplanes=y,format=grayf32le", "-f",
+                            "null", "-"});
         if (!runs.run(options.rounds))
             return false;
 
-        const std::string what = std::string(isYUV ? "YUV 4:2:0" : "gray") + " 1920×1080×"
-                + std::to_string(options.frames);
+        const std::string what = input.what + " 1920×1080×" + std::to_string(options.frames);
         const double oursWall = runs.medianWallSeconds(ours);
         const double peerWall = runs.medianWallSeconds(peer);
         table.addRow("1", "load " + what + ", whole process, vs ffmpeg to grayf32le",
@@ -110,9 +121,8 @@ bool loadFigures(const Options &options, BenchTable &table)
         table.addRow("1", "load " + what + " (loadRaw) vs read + write floor",
                      BenchTable::seconds(oursLoad), "floor " + BenchTable::seconds(floorLoad),
                      oursLoad / floorLoad, 1.5);
-        const double frameBytes = double(width) * height * (isYUV ? 1.5 : 1.0);
-        const double volumeBytes = double(width) * height * options.frames * 4.0;
-        const double boundKiB = (volumeBytes + 2 * frameBytes) / 1024 + 64 * 1024;
+        const double volumeBytes = pixels * options.frames * 4.0;
+        const double boundKiB = (volumeBytes + 2 * input.frameBytes) / 1024 + 64 * 1024;
         const double rss = runs.peakRssKiB(ours);
         table.addRow("2", "peak resident memory of that load (volume + 2 frames + 64 MiB)",
                      BenchTable::mebibytes(rss), "bound " + BenchTable::mebibytes(boundKiB),

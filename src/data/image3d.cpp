@@ -1,56 +1,68 @@
 #include "image3d.h"
 
+#include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <limits>
+#include <new>
+#include <system_error>
+#include <thread>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <QLatin1String>
 
-#include "rawframereader.h"
+#include "pixelformat.h"
+#include "rawfile.h"
 
 namespace {
-
-// Closes a file descriptor on every path out of the reader.
-class FileDescriptor
-{
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) { }
-    ~FileDescriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor &) = delete;
-    FileDescriptor &operator=(const FileDescriptor &) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
-// Opens a regular file for reading; -1 otherwise. Other kinds (a directory, a FIFO, a device)
-// are refused without blocking: their size can't be taken, and a FIFO would wait for a writer.
-int openRegularFile(const std::string &fileName)
-{
-    const int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return -1;
-    struct stat info;
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return -1;
-    }
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    return fd;
-}
 
 std::string formatted(const char *format, long long a, long long b = 0, long long c = 0)
 {
     char text[160];
     std::snprintf(text, sizeof text, format, a, b, c);
     return text;
+}
+
+// Reads frames 0 .. frames - 1 of one plane into pVolume, shared among `workers` threads that
+// each take the next frame nobody has taken. Returns the first frame that could not be read
+// (frames when all were); every frame from it on is left 0.0.
+int readFrames(const RawFile &file, int plane, float *pVolume, int frames, int workers)
+{
+    const qint64 frameSamples = qint64(file.getPlaneWidth(plane)) * file.getPlaneHeight(plane);
+    std::atomic<int> next {0};
+    std::atomic<int> firstFailed {frames};
+    auto work = [&]() {
+        for (;;) {
+            const int f = next.fetch_add(1);
+            if (f >= frames || f > firstFailed.load())
+                return;
+            if (!file.readPlane(f, plane, pVolume + f * frameSamples)) {
+                int seen = firstFailed.load();
+                while (f < seen && !firstFailed.compare_exchange_weak(seen, f)) { }
+                return;
+            }
+        }
+    };
+    std::thread helper;
+    if (workers > 1) {
+        try {
+            helper = std::thread(work);
+        } catch (const std::system_error &) {
+        } catch (const std::bad_alloc &) { }
+    }
+    work();
+    if (helper.joinable())
+        helper.join();
+    const int failed = firstFailed.load();
+    if (failed < frames) {
+        // Frames read after the failing one (by the other thread) and the failing one itself
+        // are cleared, so that the result does not depend on how the frames were shared.
+        std::memset(pVolume + failed * frameSamples, 0,
+                    size_t((frames - failed) * frameSamples) * sizeof(float));
+    }
+    return failed;
 }
 
 } // namespace
@@ -87,74 +99,65 @@ bool Image3D::loadRaw(const std::string &fileName, int width, int height, bool i
 {
     m_samples.clear();
     m_width = m_height = m_frames = 0;
-
     if (width % 2 != 0 || height % 2 != 0) {
         setErrorString("Both width and height must be a multiple of two");
         return false;
     }
-    if (width <= 0 || height <= 0) {
-        setErrorString(formatted("Invalid frame size %lldx%lld: width and height must be greater "
-                                 "than zero",
-                                 width, height));
-        return false;
-    }
+    return loadRaw(fileName, *PixelFormat::byName(QLatin1String(isYUV ? "yuv420p" : "gray")), width,
+                   height);
+}
 
-    const FileDescriptor file(openRegularFile(fileName));
-    if (file.get() < 0) {
-        setErrorString("Unable to open specified file " + fileName);
+bool Image3D::loadRaw(const std::string &fileName, const PixelFormat &format, int width, int height,
+                      int plane)
+{
+    m_samples.clear();
+    m_width = m_height = m_frames = 0;
+    RawFile file;
+    if (!file.open(fileName, format, width, height)) {
+        setErrorString(file.getErrorString(), file.getErrorDetail());
         return false;
     }
+    return loadRaw(file, plane);
+}
 
-    // lumaSize * 3 / 2 written so that it can't overflow: width and height can each be near
-    // 2^31, which puts lumaSize near 2^62.
-    const qint64 lumaSize = qint64(width) * height;
-    const qint64 frameSize = isYUV ? lumaSize + lumaSize / 2 : lumaSize;
-
-    // The size the file system reports, as a seek to the end of a regular file gives it
-    // (procfs files report 0 and refuse such a seek).
-    struct stat info;
-    if (fstat(file.get(), &info) != 0) {
-        setErrorString("Unable to seek to end of file");
+bool Image3D::loadRaw(const RawFile &file, int plane)
+{
+    m_samples.clear();
+    m_width = m_height = m_frames = 0;
+    const PixelFormat &format = file.getFormat();
+    const std::string name = RawFile::baseName(file.getFileName());
+    if (plane < 0 || plane >= format.getPlaneCount()) {
+        setErrorString("The file has no plane " + std::string(1, "YUV?"[qBound(0, plane, 3)]),
+                       name + ": " + format.getName().toStdString() + " holds "
+                               + (format.getPlaneCount() == 1 ? "only Y" : "Y, U and V"));
         return false;
     }
-    const qint64 fileSize = info.st_size;
-    const qint64 frameCount = fileSize / frameSize;
-    const qint64 remainder = fileSize % frameSize;
-    if (frameCount < 1) {
-        setErrorString("Not enough data in file for one frame");
-        return false;
-    }
-    if (frameCount > INT_MAX) {
-        setErrorString(formatted("Too many frames in file: %lld (at most %lld can be loaded)",
-                                 frameCount, INT_MAX));
-        return false;
-    }
-    const int frames = int(frameCount);
-    posix_fadvise(file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
-
-    // The volume comes zeroed from the allocator, so frames that are never read stay 0.0.
-    const RawFrameReader reader(file.get(), width, height, frameSize);
-    int framesRead = -1;
-    if (m_samples.allocateZeroed(lumaSize * frames)) {
-        framesRead = reader.read(m_samples.data(), frames,
-                                 RawFrameReader::workersFor(lumaSize * frames));
-    }
-    if (framesRead < 0) {
-        m_samples.clear();
+    const int width = file.getPlaneWidth(plane);
+    const int height = file.getPlaneHeight(plane);
+    const int frames = file.getNumFrames();
+    if (!m_samples.allocateZeroed(qint64(width) * height * frames)) {
         setErrorString(formatted("Not enough memory to load %lld frames of %lldx%lld", frames,
-                                 width, height));
+                                 width, height),
+                       name + ": " + std::to_string(qint64(width) * height * frames * 4)
+                               + " bytes of samples needed");
         return false;
     }
+    const char *pWorkers = std::getenv("RAWCOMPARE_READ_WORKERS");
+    const int workers = pWorkers ? std::atoi(pWorkers) : 1;
+    const int framesRead = readFrames(file, plane, m_samples.data(), frames, workers);
     m_width = width;
     m_height = height;
     m_frames = frames;
+    m_depth = format.getDepth();
     if (framesRead < frames) {
-        setErrorString("Unable to read a frame");
+        setErrorString("Unable to read a frame",
+                       name + ": frame " + std::to_string(framesRead + 1) + " of "
+                               + std::to_string(frames) + " can't be read completely");
         return false;
     }
-
-    if (remainder != 0) {
-        setErrorString(formatted("WARNING: %lld bytes unused", remainder));
+    if (file.getUnusedBytes() != 0) {
+        setErrorString(formatted("WARNING: %lld bytes unused", file.getUnusedBytes()),
+                       file.describeUnusedBytes());
         return false;
     }
     return true;

@@ -6,7 +6,8 @@ RAWCOMPARE_PACKAGES=(
     g++ make cmake pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
     libxkbcommon-x11-0 libxcb-cursor0 fonts-dejavu-core
-    xvfb xauth xdotool libxcb1-dev ffmpeg
+    xvfb xauth xdotool libxcb1-dev
+    ffmpeg
 )
 
 # Only for tools/fuzz: clang with libFuzzer and the sanitizer runtimes.

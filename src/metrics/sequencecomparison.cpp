@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -20,11 +21,30 @@ struct FrameOutcome
     std::string error;
 };
 
-// A worker's planes, kept between frames so that nothing is allocated per frame.
+// Room for a plane of samples that grows but never shrinks nor clears, so that nothing is
+// allocated or zeroed per frame (a vector's resize would clear the luma after the chroma).
+class SampleBuffer
+{
+public:
+    float *reserve(qint64 count)
+    {
+        if (count > m_capacity) {
+            m_pSamples.reset(new float[size_t(count)]);
+            m_capacity = count;
+        }
+        return m_pSamples.get();
+    }
+
+private:
+    std::unique_ptr<float[]> m_pSamples;
+    qint64 m_capacity = 0;
+};
+
+// A worker's planes, kept between frames.
 struct PlaneBuffers
 {
-    std::vector<float> main;
-    std::vector<float> reference;
+    SampleBuffer main;
+    SampleBuffer reference;
 };
 
 } // namespace
@@ -88,26 +108,26 @@ bool SequenceComparison::run(const std::function<bool(const FrameMetrics &)> &de
         for (int plane = 0; plane < planes && outcome.ok; ++plane) {
             const int width = m_pMain->getPlaneWidth(plane);
             const int height = m_pMain->getPlaneHeight(plane);
-            buffers.main.resize(size_t(qint64(width) * height));
-            if (!m_pMain->readPlane(frame, plane, buffers.main.data(), outcome.error)) {
+            float *pMainSamples = buffers.main.reserve(qint64(width) * height);
+            if (!m_pMain->readPlane(frame, plane, pMainSamples, outcome.error)) {
                 outcome.ok = false;
                 break;
             }
-            const PlaneRef mainPlane = PlaneRef::bottomUp(buffers.main.data(), width, height);
+            const PlaneRef mainPlane = PlaneRef::bottomUp(pMainSamples, width, height);
             for (FrameMetrics &row : outcome.rows) {
                 if (plane >= row.planeCount)
                     continue;
                 const FrameSource *pReference = m_references[size_t(row.reference - 1)];
                 const int refWidth = pReference->getPlaneWidth(plane);
                 const int refHeight = pReference->getPlaneHeight(plane);
-                buffers.reference.resize(size_t(qint64(refWidth) * refHeight));
-                if (!pReference->readPlane(frame, plane, buffers.reference.data(), outcome.error)) {
+                float *pReferenceSamples = buffers.reference.reserve(qint64(refWidth) * refHeight);
+                if (!pReference->readPlane(frame, plane, pReferenceSamples, outcome.error)) {
                     outcome.ok = false;
                     break;
                 }
                 row.planes[size_t(plane)] = PlaneMetrics::compare(
-                        mainPlane,
-                        PlaneRef::bottomUp(buffers.reference.data(), refWidth, refHeight), depth);
+                        mainPlane, PlaneRef::bottomUp(pReferenceSamples, refWidth, refHeight),
+                        depth);
             }
         }
         return outcome;

@@ -62,6 +62,10 @@ int main(int argc, char *argv[])
     char *qtArgv[] = {argv[0], nullptr};
     QApplication app(qtArgc, qtArgv);
     MainWidget window;
-    window.openFromCommandLine(commandLine);
+    for (const QString &note : window.openFromCommandLine(commandLine))
+        std::fputs((QStringLiteral("rawcompare: ") + note + QLatin1Char('\n'))
+                           .toLocal8Bit()
+                           .constData(),
+                   stderr);
     return app.exec();
 }

@@ -1,11 +1,15 @@
 #include "mainwidget.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <utility>
 
 #include <QAction>
 #include <QActionGroup>
 #include <QCloseEvent>
+#include <QDoubleSpinBox>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
@@ -15,6 +19,7 @@
 
 #include "commandline.h"
 #include "dialogprovider.h"
+#include "formatwriter.h"
 #include "image3d.h"
 #include "movieloader.h"
 #include "moviewriter.h"
@@ -117,36 +122,73 @@ void MainWidget::setDialogProvider(std::unique_ptr<DialogProvider> pDialogs)
 
 bool MainWidget::loadMovie(std::unique_ptr<Image3D> &slot)
 {
-    MovieLoader loader(this, *m_pDialogs, m_frameWidth, m_frameHeight, m_isYUV, m_lastDirectory);
+    MovieLoader loader(this, *m_pDialogs, m_loadSettings);
     return loader.loadMovie(slot);
 }
 
-void MainWidget::openFromCommandLine(const CommandLine &commandLine)
+QStringList MainWidget::openFromCommandLine(const CommandLine &commandLine)
 {
     if (commandLine.hasSize()) {
-        m_frameWidth = commandLine.getFrameWidth();
-        m_frameHeight = commandLine.getFrameHeight();
+        m_loadSettings.frameWidth = commandLine.getFrameWidth();
+        m_loadSettings.frameHeight = commandLine.getFrameHeight();
     }
-    if (commandLine.hasSize() || commandLine.isGray())
-        m_isYUV = !commandLine.isGray();
-    // A size answers the dimensions question; the gray choice alone only prefills it.
+    if (commandLine.hasSize() || !commandLine.getPixelFormat().isEmpty()) {
+        const QString format = commandLine.getPixelFormat().isEmpty()
+                ? QStringLiteral("yuv420p")
+                : commandLine.getPixelFormat();
+        m_loadSettings.pixelFormat = format;
+        m_loadSettings.isYUV = format == QLatin1String("yuv420p");
+        m_loadSettings.formatGiven = !commandLine.getPixelFormat().isEmpty();
+    }
+    if (commandLine.hasPlane())
+        m_loadSettings.plane = commandLine.getPlane();
+    // A size answers the dimensions question; without one, a file's name may.
     const bool askDimensions = !commandLine.hasSize();
 
-    MovieLoader loader(this, *m_pDialogs, m_frameWidth, m_frameHeight, m_isYUV, m_lastDirectory);
+    MovieLoader loader(this, *m_pDialogs, m_loadSettings);
+    loader.setSizeFromNames(!commandLine.hasSize());
     const std::pair<std::unique_ptr<Image3D> *, QStringList> loads[3]
             = {{&m_pMainMovie, commandLine.getMainFiles()},
                {&m_pReference1, commandLine.getReference1Files()},
                {&m_pReference2, commandLine.getReference2Files()}};
     for (const auto &load : loads) {
-        if (!load.second.isEmpty() && loader.loadFiles(*load.first, load.second, askDimensions))
+        if (!load.second.isEmpty() && loader.loadFiles(*load.first, load.second, askDimensions)) {
             showMovies();
+            widenStartingRanges();
+        }
     }
+    m_loadSettings.formatGiven = false;
+    return loader.takeNotes();
 }
 
 void MainWidget::loadInto(std::unique_ptr<Image3D> &slot)
 {
-    if (loadMovie(slot))
+    if (loadMovie(slot)) {
         showMovies();
+        widenStartingRanges();
+    }
+}
+
+void MainWidget::widenStartingRanges()
+{
+    auto depthOf = [](const Image3D *pMovie) { return pMovie ? pMovie->getDepth() : 8; };
+    const int depths[3] = {depthOf(m_pMainMovie.get()), depthOf(m_pReference1.get()),
+                           depthOf(m_pReference2.get())};
+    auto widen = [this](int view, int depth, float startMin, float startMax, float newMin,
+                        float newMax) {
+        const ScaleWidget *pEditor = m_pScaleWidgets[view];
+        if (depth > 8 && pEditor->getMinimumField()->value() == startMin
+            && pEditor->getMaximumField()->value() == startMax)
+            m_pScaleWidgets[view]->setValues(newMin, newMax);
+    };
+    for (int view = Main; view <= Ref2; ++view) {
+        const int depth = depths[view - Main];
+        widen(view, depth, 0, 255, 0, float((1 << depth) - 1));
+    }
+    for (int view = Diff1; view <= Diff2; ++view) {
+        const int depth = std::max(depths[0], depths[view == Diff1 ? 1 : 2]);
+        widen(view, depth, -128, 128, -float(1 << (depth - 1)), float(1 << (depth - 1)));
+    }
 }
 
 void MainWidget::onLoadMainMovie() { loadInto(m_pMainMovie); }
@@ -182,22 +224,48 @@ void MainWidget::onSaveMainMovie()
         m_pDialogs->warning(this, title, QStringLiteral("Nothing to save"));
         return;
     }
+    // 8-bit YUV 4:2:0 stays the first choice; y4m keeps 16 bits for movies deeper than 8.
+    const QString yuv8 = QStringLiteral("YUV files (*.yuv)");
+    const QString yuv16 = QStringLiteral("16-bit YUV 4:2:0 files, yuv420p16le (*.yuv)");
+    const QString y4m = QStringLiteral("Y4M files (*.y4m)");
+    QString chosen = yuv8;
     const QString fileName = m_pDialogs->getSaveFileName(this, QStringLiteral("Save"), QString(),
-                                                         QStringLiteral("YUV files (*.yuv)"));
+                                                         yuv8 + ";;" + yuv16 + ";;" + y4m, &chosen);
     if (fileName.isNull())
         return;
+    const bool sixteenBit = chosen == yuv16 || (chosen == y4m && m_pMainMovie->getDepth() > 8);
+    if (!sixteenBit && FormatWriter::hasSampleAbove(*m_pMainMovie, 255.0f)
+        && m_pDialogs->question(this, title,
+                                QStringLiteral("The main movie has samples above 255, which the "
+                                               "8-bit file will hold as 255.\n"
+                                               "Save it clipped?"),
+                                QMessageBox::Save | QMessageBox::Cancel, QMessageBox::Save)
+                != QMessageBox::Save)
+        return;
 
-    switch (MovieWriter::writeYUV(*m_pMainMovie, fileName.toStdString())) {
+    const std::string name = fileName.toStdString();
+    errno = 0;
+    const MovieWriter::Result result = chosen == y4m
+            ? FormatWriter::writeY4m(*m_pMainMovie, name, sixteenBit)
+            : sixteenBit ? FormatWriter::writeYUV16(*m_pMainMovie, name)
+                         : MovieWriter::writeYUV(*m_pMainMovie, name);
+    // The system's reason, as the failing open or write left it.
+    const QString reason = errno ? QStringLiteral("\n%1: %2")
+                                           .arg(QFileInfo(fileName).fileName(),
+                                                QString::fromLocal8Bit(std::strerror(errno)))
+                                 : QString();
+    switch (result) {
     case MovieWriter::Result::Written:
         break;
     case MovieWriter::Result::OpenFailed:
         m_pDialogs->warning(this, title,
-                            QStringLiteral("Unable to open specified file for writing"));
+                            QStringLiteral("Unable to open specified file for writing") + reason);
         break;
     case MovieWriter::Result::WriteFailed:
         m_pDialogs->warning(
                 this, title,
-                QStringLiteral("The file %1 could not be written completely").arg(fileName));
+                QStringLiteral("The file %1 could not be written completely").arg(fileName)
+                        + reason);
         break;
     case MovieWriter::Result::OutOfMemory:
         m_pDialogs->warning(this, title,

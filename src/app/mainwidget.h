@@ -5,6 +5,8 @@
 
 #include <QMainWindow>
 
+#include "loadsettings.h"
+
 class CommandLine;
 class DialogProvider;
 class Image3D;
@@ -31,9 +33,10 @@ public:
     // the caller then hands the movies to the slice widget.
     bool loadMovie(std::unique_ptr<Image3D> &slot);
 
-    // Loads the files named on the command line, main movie first; its frame size and gray
-    // choice become the remembered answers of the dimensions question.
-    void openFromCommandLine(const CommandLine &commandLine);
+    // Loads the files named on the command line, main movie first; its frame size, format and
+    // plane become the remembered answers of the dimensions question. Returns the notes of what
+    // was taken from file names, for stderr.
+    QStringList openFromCommandLine(const CommandLine &commandLine);
 
     // Smallest and largest sample of the movie; (0, 255) without samples.
     static void computeRange(const Image3D *pMovie, float &minValue, float &maxValue);
@@ -74,6 +77,9 @@ private:
     void createMenus();
     void loadInto(std::unique_ptr<Image3D> &slot);
     void clearSlot(std::unique_ptr<Image3D> &slot);
+    // Views still at their starting range take the range of their movies' depth when that is
+    // more than 8 bits: 0 .. 2^depth - 1, differences -2^(depth-1) .. 2^(depth-1).
+    void widenStartingRanges();
     // Hands the three current slots to the slice widget; due after every change of a slot.
     void showMovies();
 
@@ -85,9 +91,6 @@ private:
     ScaleWidget *m_pScaleWidgets[5] = {};
     QLabel *m_pPositionLabel = nullptr;
     // Remembered answers of the loading flow for this run.
-    int m_frameWidth = 352;
-    int m_frameHeight = 288;
-    bool m_isYUV = true;
-    std::string m_lastDirectory; // UTF-8; empty until the first file dialog
+    LoadSettings m_loadSettings;
     std::unique_ptr<DialogProvider> m_pDialogs;
 };

@@ -1,15 +1,9 @@
 #include "image3d.h"
 
-#include <algorithm>
-#include <atomic>
 #include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <limits>
-#include <new>
-#include <system_error>
-#include <thread>
 
 #include <QLatin1String>
 
@@ -25,44 +19,20 @@ std::string formatted(const char *format, long long a, long long b = 0, long lon
     return text;
 }
 
-// Reads frames 0 .. frames - 1 of one plane into pVolume, shared among `workers` threads that
-// each take the next frame nobody has taken. Returns the first frame that could not be read
-// (frames when all were); every frame from it on is left 0.0.
-int readFrames(const RawFile &file, int plane, float *pVolume, int frames, int workers)
+// Reads frames 0 .. frames - 1 of one plane into pVolume, one after the other, and returns the
+// first frame that could not be read (frames when all were); that frame is cleared again, so
+// that it and every later one stay 0.0.
+int readFrames(const RawFile &file, int plane, float *pVolume, int frames)
 {
     const qint64 frameSamples = qint64(file.getPlaneWidth(plane)) * file.getPlaneHeight(plane);
-    std::atomic<int> next {0};
-    std::atomic<int> firstFailed {frames};
-    auto work = [&]() {
-        for (;;) {
-            const int f = next.fetch_add(1);
-            if (f >= frames || f > firstFailed.load())
-                return;
-            if (!file.readPlane(f, plane, pVolume + f * frameSamples)) {
-                int seen = firstFailed.load();
-                while (f < seen && !firstFailed.compare_exchange_weak(seen, f)) { }
-                return;
-            }
+    for (int f = 0; f < frames; ++f) {
+        float *pFrame = pVolume + f * frameSamples;
+        if (!file.readPlane(f, plane, pFrame)) {
+            std::memset(pFrame, 0, size_t(frameSamples) * sizeof(float));
+            return f;
         }
-    };
-    std::thread helper;
-    if (workers > 1) {
-        try {
-            helper = std::thread(work);
-        } catch (const std::system_error &) {
-        } catch (const std::bad_alloc &) { }
     }
-    work();
-    if (helper.joinable())
-        helper.join();
-    const int failed = firstFailed.load();
-    if (failed < frames) {
-        // Frames read after the failing one (by the other thread) and the failing one itself
-        // are cleared, so that the result does not depend on how the frames were shared.
-        std::memset(pVolume + failed * frameSamples, 0,
-                    size_t((frames - failed) * frameSamples) * sizeof(float));
-    }
-    return failed;
+    return frames;
 }
 
 } // namespace
@@ -142,9 +112,7 @@ bool Image3D::loadRaw(const RawFile &file, int plane)
                                + " bytes of samples needed");
         return false;
     }
-    const char *pWorkers = std::getenv("RAWCOMPARE_READ_WORKERS");
-    const int workers = pWorkers ? std::atoi(pWorkers) : 1;
-    const int framesRead = readFrames(file, plane, m_samples.data(), frames, workers);
+    const int framesRead = readFrames(file, plane, m_samples.data(), frames);
     m_width = width;
     m_height = height;
     m_frames = frames;

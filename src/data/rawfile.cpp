@@ -71,6 +71,15 @@ std::string RawFile::baseName(const std::string &fileName)
     return slash == std::string::npos ? fileName : fileName.substr(slash + 1);
 }
 
+bool RawFile::hasY4mMagic(const std::string &fileName)
+{
+    RawFile file;
+    char magic[10];
+    return file.openFile(fileName) && file.m_fileSize >= qint64(sizeof magic)
+            && file.readBytes(reinterpret_cast<unsigned char *>(magic), sizeof magic, 0)
+            && Y4mHeader::hasMagic(magic, sizeof magic);
+}
+
 bool RawFile::fail(const std::string &text, const std::string &detail)
 {
     close();

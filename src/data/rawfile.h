@@ -48,6 +48,8 @@ public:
     // read buffer); pSamples may then be partly written.
     bool readPlane(int frame, int plane, float *pSamples) const;
 
+    // True when the file can be read and starts with the y4m magic "YUV4MPEG2 ".
+    static bool hasY4mMagic(const std::string &fileName);
     // The name without its folder, as messages show it.
     static std::string baseName(const std::string &fileName);
 

@@ -28,9 +28,10 @@ DialogProvider::getOpenFileNames(QWidget *parent, const QString &directory, cons
 int DialogProvider::execDimensionsDialog(DimensionsDialog &dialog) { return dialog.exec(); }
 
 QString DialogProvider::getSaveFileName(QWidget *parent, const QString &caption,
-                                        const QString &directory, const QString &filter)
+                                        const QString &directory, const QString &filter,
+                                        QString *pSelectedFilter)
 {
-    return QFileDialog::getSaveFileName(parent, caption, directory, filter);
+    return QFileDialog::getSaveFileName(parent, caption, directory, filter, pSelectedFilter);
 }
 
 void DialogProvider::warning(QWidget *parent, const QString &title, const QString &text)

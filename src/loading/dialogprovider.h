@@ -31,9 +31,12 @@ public:
                                              const QString &filter);
     // Runs the dialog modally; 1 when accepted, 0 otherwise.
     virtual int execDimensionsDialog(DimensionsDialog &dialog);
-    // A null string when the user cancelled.
+    // A null string when the user cancelled. filter may list several entries separated by
+    // ";;"; the one chosen goes to *pSelectedFilter (which may be null), and a non-empty
+    // *pSelectedFilter on entry is the one offered first.
     virtual QString getSaveFileName(QWidget *parent, const QString &caption,
-                                    const QString &directory, const QString &filter);
+                                    const QString &directory, const QString &filter,
+                                    QString *pSelectedFilter = nullptr);
     // A warning box with a single OK button and no default button.
     virtual void warning(QWidget *parent, const QString &title, const QString &text);
     virtual QMessageBox::StandardButton question(QWidget *parent, const QString &title,

@@ -2,7 +2,6 @@
 #include <QTest>
 
 #include "commandline.h"
-#include "pixelformat.h"
 
 using Action = CommandLine::Action;
 
@@ -13,6 +12,8 @@ class TestCommandLine : public QObject
 private slots:
     void filesAndOptions_data();
     void filesAndOptions();
+    void formatAndPlane_data();
+    void formatAndPlane();
     void errorsExitWithStatus2_data();
     void errorsExitWithStatus2();
     void metricsOptions_data();
@@ -90,6 +91,48 @@ void TestCommandLine::filesAndOptions()
     QCOMPARE(commandLine.getReference2Files(), ref2);
 }
 
+void TestCommandLine::formatAndPlane_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("result"); // "format plane" or the error's first line
+
+    QTest::newRow("nothing given: empty format, plane y") << QStringList {"a.yuv"} << " y";
+    QTest::newRow("--pix-fmt and --plane")
+            << QStringList {"--pix-fmt", "yuv422p10le", "--plane=u", "a.yuv"} << "yuv422p10le u";
+    QTest::newRow("--plane in capitals") << QStringList {"--plane", "V"} << " v";
+    QTest::newRow("--gray is --pix-fmt gray") << QStringList {"--gray"} << "gray y";
+    QTest::newRow("--gray with --pix-fmt gray")
+            << QStringList {"--gray", "--pix-fmt=gray"} << "gray y";
+    QTest::newRow("--gray against another format")
+            << QStringList {"--gray", "--pix-fmt", "nv12"}
+            << "rawcompare: --gray and --pix-fmt nv12 disagree.";
+    QTest::newRow("unknown format") << QStringList {"--pix-fmt", "rgb24"}
+                                    << "rawcompare: Unknown pixel format 'rgb24': expected one of "
+                                       "gray, gray10le, gray12le, gray16le, yuv420p, yuv422p, "
+                                       "yuv444p, nv12, nv21, yuv420p10le, yuv422p10le, "
+                                       "yuv444p10le, yuv420p12le, yuv420p16le.";
+    QTest::newRow("format twice") << QStringList {"--pix-fmt", "nv12", "--pix-fmt", "nv12"}
+                                  << "rawcompare: --pix-fmt given more than once.";
+    QTest::newRow("plane w") << QStringList {"--plane", "w"}
+                             << "rawcompare: Invalid plane 'w': expected y, u or v, once.";
+}
+
+void TestCommandLine::formatAndPlane()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, result);
+    CommandLine commandLine;
+    if (commandLine.parse(QStringList {"rawcompare"} + arguments) == Action::Run) {
+        QCOMPARE(commandLine.getPixelFormat() + " " + QString("yuv").at(commandLine.getPlane()),
+                 result);
+        QCOMPARE(commandLine.hasPlane(), arguments.join(' ').contains("--plane"));
+        QCOMPARE(commandLine.isGray(), result.startsWith("gray"));
+    } else {
+        QCOMPARE(commandLine.getExitStatus(), 2);
+        QCOMPARE(commandLine.getText().section('\n', 0, 0), result);
+    }
+}
+
 void TestCommandLine::errorsExitWithStatus2_data()
 {
     QTest::addColumn<QStringList>("arguments");
@@ -127,12 +170,6 @@ void TestCommandLine::errorsExitWithStatus2_data()
     QTest::newRow("csv and json") << QStringList {"--metrics", "--csv",  "--json",
                                                   "a",         "--ref1", "b"}
                                   << "--csv and --json exclude each other.";
-    QTest::newRow("unknown pixel format")
-            << QStringList {"--pix-fmt", "yuv411p", "a.yuv"}
-            << "Unknown pixel format 'yuv411p': one of " + PixelFormat::names().join(", ") + ".";
-    QTest::newRow("gray against another format")
-            << QStringList {"--gray", "--pix-fmt", "nv12", "a.yuv"}
-            << "--gray and --pix-fmt nv12 contradict each other.";
     const QString range = QStringLiteral("Invalid frame range '%1': expected FIRST or FIRST:COUNT, "
                                          "frames counted from 0 and COUNT at least 1, for example "
                                          "10:50.");

@@ -50,6 +50,10 @@ private slots:
     void init();
     void cleanup();
 
+    void deepMoviesWidenStartingRanges();
+    void savingLayouts_data();
+    void savingLayouts();
+
     void menusAndToolbar();
     void editorsLabelAndLayout();
     void viewSwitching_data();
@@ -107,6 +111,114 @@ void TestMainWidget::init()
     auto pDialogs = std::make_unique<ScriptedDialogs>();
     m_pDialogs = pDialogs.get();
     m_pWindow->setDialogProvider(std::move(pDialogs));
+}
+
+void TestMainWidget::deepMoviesWidenStartingRanges()
+{
+    // A 2x2 gray10le main movie of one frame, a 2x2 gray12le reference 2.
+    const QString main = m_pDir->filePath("main.raw");
+    const QString reference = m_pDir->filePath("ref.raw");
+    for (const QString &name : {main, reference}) {
+        QFile file(name);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(8, '\x01'));
+    }
+    editor(Ref2)->setValues(1, 2); // set by the user: left alone
+    CommandLine commandLine;
+    QCOMPARE(commandLine.parse({"rawcompare", "--size", "2x2", "--pix-fmt", "gray10le", main}),
+             CommandLine::Action::Run);
+    QVERIFY(m_pWindow->openFromCommandLine(commandLine).isEmpty());
+    QCOMPARE(m_pWindow->getMainMovie()->getDepth(), 10);
+    auto rangeOf = [this](int view) {
+        return QStringLiteral("%1 %2")
+                .arg(editor(view)->getMinimumField()->value())
+                .arg(editor(view)->getMaximumField()->value());
+    };
+    QCOMPARE(rangeOf(Main), QStringLiteral("0 1023"));
+    QCOMPARE(rangeOf(Ref1), QStringLiteral("0 255"));
+    QCOMPARE(rangeOf(Diff1), QStringLiteral("-512 512"));
+    QCOMPARE(rangeOf(Diff2), QStringLiteral("-512 512"));
+
+    // A deeper reference widens its difference again only while that is at its start.
+    editor(Diff1)->setValues(-3, 3);
+    QCOMPARE(commandLine.parse({"rawcompare", "--size", "2x2", "--pix-fmt", "gray12le", "--ref1",
+                                reference, "--ref2", reference}),
+             CommandLine::Action::Run);
+    m_pWindow->openFromCommandLine(commandLine);
+    QCOMPARE(rangeOf(Ref1), QStringLiteral("0 4095"));
+    QCOMPARE(rangeOf(Ref2), QStringLiteral("1 2"));
+    QCOMPARE(rangeOf(Diff1), QStringLiteral("-3 3"));
+    QCOMPARE(rangeOf(Diff2), QStringLiteral("-512 512"));
+    QCOMPARE(rangeOf(Main), QStringLiteral("0 1023"));
+}
+
+void TestMainWidget::savingLayouts_data()
+{
+    QTest::addColumn<QString>("format"); // of the main movie, 2x2, samples 300 1 / 2 3
+    QTest::addColumn<int>("filter"); // the save dialog's entry chosen
+    QTest::addColumn<QString>("question"); // "" when none; "cancel": answered Cancel
+    QTest::addColumn<QByteArray>("bytes");
+
+    const QByteArray y4m8 = "YUV4MPEG2 W2 H2 F25:1 Ip A1:1 C420jpeg XYSCSS=420JPEG\nFRAME\n";
+    QTest::newRow("8-bit with a sample above 255: warned, then clipped")
+            << "gray10le" << 0 << "save" << QByteArray("\xff\x01\x02\x03\x80\x80", 6);
+    QTest::newRow("8-bit, warning cancelled: nothing written")
+            << "gray10le" << 0 << "cancel" << QByteArray();
+    QTest::newRow("yuv420p16le: no clipping, chroma 32768")
+            << "gray10le" << 1 << ""
+            << QByteArray("\x2c\x01\x01\x00\x02\x00\x03\x00\x00\x80\x00\x80", 12);
+    QTest::newRow("y4m of a 10-bit movie: 16 bits")
+            << "gray10le" << 2 << ""
+            << QByteArray("YUV4MPEG2 W2 H2 F25:1 Ip A1:1 C420p16 XYSCSS=420P16\nFRAME\n")
+                    + QByteArray("\x2c\x01\x01\x00\x02\x00\x03\x00\x00\x80\x00\x80", 12);
+    QTest::newRow("y4m of an 8-bit movie")
+            << "gray" << 2 << "" << y4m8 + QByteArray("\x2c\x01\x02\x03\x80\x80", 6);
+}
+
+void TestMainWidget::savingLayouts()
+{
+    QFETCH(QString, format);
+    QFETCH(int, filter);
+    QFETCH(QString, question);
+    QFETCH(QByteArray, bytes);
+    const QString source = m_pDir->filePath("deep.raw");
+    QFile file(source);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    // File rows top-down: 300 1 / 2 3 (as 16-bit, or the 8-bit bytes 0x2c ...).
+    file.write(format == "gray" ? QByteArray("\x2c\x01\x02\x03", 4)
+                                : QByteArray("\x2c\x01\x01\x00\x02\x00\x03\x00", 8));
+    file.close();
+    CommandLine commandLine;
+    QCOMPARE(commandLine.parse({"rawcompare", "--size", "2x2", "--pix-fmt", format, source}),
+             CommandLine::Action::Run);
+    m_pWindow->openFromCommandLine(commandLine);
+    QVERIFY(m_pWindow->getMainMovie());
+
+    const QString target = m_pDir->filePath("saved");
+    m_pDialogs->saveAnswers = {target};
+    if (!question.isEmpty())
+        m_pDialogs->questionAnswers
+                = {question == "cancel" ? QMessageBox::Cancel : QMessageBox::Save};
+    // The filters offered, the chosen one by its place.
+    const QStringList filters = {"YUV files (*.yuv)", "16-bit YUV 4:2:0 files, yuv420p16le (*.yuv)",
+                                 "Y4M files (*.y4m)"};
+    m_pDialogs->saveFilterAnswers = {filters.at(filter)};
+    fileAction(QStringLiteral("Save main movie"))->trigger();
+    QCOMPARE(m_pDialogs->saveCalls.first().filter, filters.join(";;"));
+    QCOMPARE(m_pDialogs->questions.size(), question.isEmpty() ? 0 : 1);
+    if (!question.isEmpty()) {
+        QCOMPARE(m_pDialogs->questions.first().text,
+                 QStringLiteral("The main movie has samples above 255, which the 8-bit file will "
+                                "hold as 255.\nSave it clipped?"));
+    }
+    QVERIFY(m_pDialogs->warnings.isEmpty());
+    QFile saved(target);
+    if (bytes.isEmpty()) {
+        QVERIFY(!saved.exists());
+    } else {
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll(), bytes);
+    }
 }
 
 void TestMainWidget::cleanup()
@@ -802,13 +914,15 @@ void TestMainWidget::saving()
     QCOMPARE(call.parent, m_pWindow.get());
     QCOMPARE(call.caption, QStringLiteral("Save"));
     QVERIFY(call.directory.isEmpty());
-    QCOMPARE(call.filter, QStringLiteral("YUV files (*.yuv)"));
+    // 8-bit YUV 4:2:0 is offered first.
+    QCOMPARE(call.filter.section(";;", 0, 0), QStringLiteral("YUV files (*.yuv)"));
     if (warning.isEmpty()) {
         QCOMPARE(m_pDialogs->log, QStringList {"save"});
     } else {
         QCOMPARE(m_pDialogs->warnings.size(), 1);
         QCOMPARE(m_pDialogs->warnings.first().title, QStringLiteral("Warning"));
-        QCOMPARE(m_pDialogs->warnings.first().text, warning);
+        QCOMPARE(ScriptedDialogs::describedLines(m_pDialogs->warnings.first().text, warning),
+                 warning);
         QCOMPARE(m_pDialogs->warnings.first().parent, m_pWindow.get());
     }
     if (!bytes.isEmpty()) {
@@ -961,7 +1075,9 @@ void TestMainWidget::commandLine()
         QVERIFY(m_pDialogs->warnings.isEmpty());
     } else {
         QCOMPARE(m_pDialogs->warnings.size(), 1);
-        QCOMPARE(m_pDialogs->warnings.first().text, warning.arg(m_pDir->path()));
+        QCOMPARE(ScriptedDialogs::describedLines(m_pDialogs->warnings.first().text,
+                                                 warning.arg(m_pDir->path())),
+                 warning.arg(m_pDir->path()));
         QCOMPARE(m_pDialogs->warnings.first().parent, m_pWindow.get());
     }
     const Image3D *pMovies[3]

@@ -7,16 +7,6 @@
 
 namespace {
 
-// Sums over one 4x4 block of both planes: the samples of each, the squares of both, and the
-// products. Whole numbers (exact in a double) for integer samples of up to 16 bits.
-struct BlockSums
-{
-    double main = 0.0;
-    double reference = 0.0;
-    double squares = 0.0;
-    double products = 0.0;
-};
-
 // Per column, sums over a band of up to four rows: the samples of each plane, the squares of
 // both, the products and the squared differences. T is float where every sum stays a whole
 // number below 2^24 (samples of up to 10 bits: 4 * 2 * 1023^2 < 2^24), else double.
@@ -33,8 +23,26 @@ struct ColumnSums
     std::vector<T> main, reference, squares, products, differences;
 };
 
-// Rows firstRow .. firstRow + rows - 1 (from the top) of both planes, columns 0 .. width - 1,
-// summed per column into `sums` (which are overwritten).
+// The same sums over the 4x4 blocks of a band, one array per sum (so that the loops over them
+// vectorise). Whole numbers, exact in a double, for integer samples of up to 16 bits.
+struct BlockSums
+{
+    explicit BlockSums(int blocks)
+        : main(size_t(blocks))
+        , reference(size_t(blocks))
+        , squares(size_t(blocks))
+        , products(size_t(blocks))
+    { }
+    void swap(BlockSums &other)
+    {
+        main.swap(other.main);
+        reference.swap(other.reference);
+        squares.swap(other.squares);
+        products.swap(other.products);
+    }
+    std::vector<double> main, reference, squares, products;
+};
+
 template<bool first, typename T>
 void addRow(const float *__restrict pA, const float *__restrict pB, int width, ColumnSums<T> &sums)
 {
@@ -57,6 +65,8 @@ void addRow(const float *__restrict pA, const float *__restrict pB, int width, C
     }
 }
 
+// Rows firstRow .. firstRow + rows - 1 (from the top) of both planes, columns 0 .. width - 1,
+// summed per column into `sums` (which are overwritten).
 template<typename T>
 void sumColumns(const PlaneRef &mainPlane, const PlaneRef &referencePlane, int firstRow, int rows,
                 int width, ColumnSums<T> &sums)
@@ -66,59 +76,82 @@ void sumColumns(const PlaneRef &mainPlane, const PlaneRef &referencePlane, int f
         addRow<false>(mainPlane.row(y), referencePlane.row(y), width, sums);
 }
 
+// Adds the band's squared differences to the running totals per column (column by column, not
+// into one sum, so that the loop vectorises).
 template<typename T>
-double sumOf(const std::vector<T> &values, int count)
+void addDifferences(const ColumnSums<T> &columns, std::vector<double> &totals)
 {
-    double sum = 0.0;
-    for (int x = 0; x < count; ++x)
-        sum += double(values[size_t(x)]);
-    return sum;
+    const T *__restrict pDifferences = columns.differences.data();
+    double *__restrict pTotals = totals.data();
+    for (size_t x = 0; x < totals.size(); ++x)
+        pTotals[x] += double(pDifferences[x]);
+}
+
+template<typename T>
+void sumQuads(const std::vector<T> &columns, std::vector<double> &blocks)
+{
+    const T *__restrict pColumns = columns.data();
+    double *__restrict pBlocks = blocks.data();
+    for (size_t block = 0; block < blocks.size(); ++block) {
+        pBlocks[block] = (double(pColumns[4 * block]) + double(pColumns[4 * block + 1]))
+                + (double(pColumns[4 * block + 2]) + double(pColumns[4 * block + 3]));
+    }
 }
 
 // The 4x4 block sums of a band from its column sums.
 template<typename T>
-void sumBlocks(const ColumnSums<T> &columns, std::vector<BlockSums> &blocks)
+void sumBlocks(const ColumnSums<T> &columns, BlockSums &blocks)
 {
-    for (size_t block = 0; block < blocks.size(); ++block) {
-        BlockSums &s = blocks[block];
-        s = BlockSums();
-        for (size_t x = 4 * block; x < 4 * block + 4; ++x) {
-            s.main += double(columns.main[x]);
-            s.reference += double(columns.reference[x]);
-            s.squares += double(columns.squares[x]);
-            s.products += double(columns.products[x]);
-        }
+    sumQuads(columns.main, blocks.main);
+    sumQuads(columns.reference, blocks.reference);
+    sumQuads(columns.squares, blocks.squares);
+    sumQuads(columns.products, blocks.products);
+}
+
+// SSIM of the windows whose top blocks are `upper` and bottom blocks `lower`, into ssim[x] for
+// the window starting at block x, from its sums over 64 samples. The constants are those of
+// the usual K1 = 0.01, K2 = 0.03 scaled by the window's 64 (and 63 for the unbiased variance),
+// rounded to whole numbers; the four factors are rounded to float before the division, as
+// ffmpeg's filter does, so that its numbers come out.
+void windowRowSsim(const BlockSums &upper, const BlockSums &lower, double c1, double c2,
+                   std::vector<float> &ssim)
+{
+    const double *__restrict pUpperMain = upper.main.data();
+    const double *__restrict pUpperReference = upper.reference.data();
+    const double *__restrict pUpperSquares = upper.squares.data();
+    const double *__restrict pUpperProducts = upper.products.data();
+    const double *__restrict pLowerMain = lower.main.data();
+    const double *__restrict pLowerReference = lower.reference.data();
+    const double *__restrict pLowerSquares = lower.squares.data();
+    const double *__restrict pLowerProducts = lower.products.data();
+    float *__restrict pSsim = ssim.data();
+    for (size_t x = 0; x < ssim.size(); ++x) {
+        const double s1 = pUpperMain[x] + pUpperMain[x + 1] + pLowerMain[x] + pLowerMain[x + 1];
+        const double s2 = pUpperReference[x] + pUpperReference[x + 1] + pLowerReference[x]
+                + pLowerReference[x + 1];
+        const double ss
+                = pUpperSquares[x] + pUpperSquares[x + 1] + pLowerSquares[x] + pLowerSquares[x + 1];
+        const double s12 = pUpperProducts[x] + pUpperProducts[x + 1] + pLowerProducts[x]
+                + pLowerProducts[x + 1];
+        const double variances = ss * 64 - s1 * s1 - s2 * s2;
+        const double covariance = s12 * 64 - s1 * s2;
+        pSsim[x] = float(2 * s1 * s2 + c1) * float(2 * covariance + c2)
+                / (float(s1 * s1 + s2 * s2 + c1) * float(variances + c2));
     }
 }
 
-// SSIM of one 8x8 window from its sums over 64 samples. The constants are those of the usual
-// K1 = 0.01, K2 = 0.03 scaled by the window's 64 (and 63 for the unbiased variance), rounded
-// to whole numbers; the four factors are rounded to float before the division, as ffmpeg's
-// filter does, so that its numbers come out.
-float windowSsim(double s1, double s2, double ss, double s12, double c1, double c2)
+// Sum of the values in four running sums, which lets the loop vectorise.
+double sumOf(const std::vector<float> &values)
 {
-    const double variances = ss * 64 - s1 * s1 - s2 * s2;
-    const double covariance = s12 * 64 - s1 * s2;
-    return float(2 * s1 * s2 + c1) * float(2 * covariance + c2)
-            / (float(s1 * s1 + s2 * s2 + c1) * float(variances + c2));
-}
-
-// Sum of the SSIM of the windows whose top blocks are `upper` and bottom blocks `lower`.
-double windowRowSsim(const std::vector<BlockSums> &upper, const std::vector<BlockSums> &lower,
-                     double c1, double c2)
-{
-    double row = 0.0;
-    for (size_t x = 0; x + 1 < upper.size(); ++x) {
-        const BlockSums &a = upper[x];
-        const BlockSums &b = upper[x + 1];
-        const BlockSums &c = lower[x];
-        const BlockSums &d = lower[x + 1];
-        row += windowSsim(a.main + b.main + c.main + d.main,
-                          a.reference + b.reference + c.reference + d.reference,
-                          a.squares + b.squares + c.squares + d.squares,
-                          a.products + b.products + c.products + d.products, c1, c2);
+    double sums[4] = {0.0, 0.0, 0.0, 0.0};
+    const size_t whole = values.size() / 4 * 4;
+    for (size_t x = 0; x < whole; x += 4) {
+        for (size_t lane = 0; lane < 4; ++lane)
+            sums[lane] += double(values[x + lane]);
     }
-    return row;
+    for (size_t x = whole; x < values.size(); ++x)
+        sums[0] += double(values[x]);
+    return (sums[0] + sums[1]) + (sums[2] + sums[3]);
 }
 
 // One pass over both planes for the squared error and the SSIM windows: the plane is walked in
@@ -144,23 +177,28 @@ PlaneMetrics comparePlanes(const PlaneRef &main, const PlaneRef &reference, int 
     const double c2 = std::floor(.03 * .03 * peak * peak * 64 * 63 + .5);
 
     ColumnSums<T> columns(width);
-    std::vector<BlockSums> upper(static_cast<size_t>(blocksAcross));
-    std::vector<BlockSums> lower(static_cast<size_t>(blocksAcross));
-    double squaredError = 0.0;
+    std::vector<double> differences(size_t(width), 0.0);
+    BlockSums upper(blocksAcross);
+    BlockSums lower(blocksAcross);
+    std::vector<float> windows(size_t(std::max(0, blocksAcross - 1)));
     double ssimTotal = 0.0;
     for (int band = 0; band < bands; ++band) {
         sumColumns(main, reference, 4 * band, 4, width, columns);
-        squaredError += sumOf(columns.differences, width);
+        addDifferences(columns, differences);
         sumBlocks(columns, band == 0 ? upper : lower);
         if (band > 0) {
-            ssimTotal += windowRowSsim(upper, lower, c1, c2);
+            windowRowSsim(upper, lower, c1, c2, windows);
+            ssimTotal += sumOf(windows);
             upper.swap(lower);
         }
     }
     if (4 * bands < height) {
         sumColumns(main, reference, 4 * bands, height - 4 * bands, width, columns);
-        squaredError += sumOf(columns.differences, width);
+        addDifferences(columns, differences);
     }
+    double squaredError = 0.0;
+    for (double total : differences)
+        squaredError += total;
     result.mse = squaredError / (double(width) * double(height));
     result.psnr = PlaneMetrics::psnrFromMse(result.mse, depth);
     result.ssim = blocksAcross >= 2 && bands >= 2

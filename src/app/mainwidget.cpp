@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSlider>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -21,6 +22,7 @@
 #include "dialogprovider.h"
 #include "formatwriter.h"
 #include "image3d.h"
+#include "metricsdock.h"
 #include "movieloader.h"
 #include "moviewriter.h"
 #include "scalewidget.h"
@@ -48,6 +50,10 @@ MainWidget::MainWidget() : QMainWindow(nullptr), m_pDialogs(std::make_unique<Dia
     m_pPositionLabel = new QLabel(pColumn);
     pColumnLayout->addWidget(m_pPositionLabel);
     setCentralWidget(pCentral);
+    m_pMetricsDock = new MetricsDock(this);
+    addDockWidget(Qt::BottomDockWidgetArea, m_pMetricsDock);
+    // Shown from the View menu; while hidden it computes nothing.
+    m_pMetricsDock->hide();
 
     createMenus();
     show();
@@ -63,6 +69,10 @@ MainWidget::MainWidget() : QMainWindow(nullptr), m_pDialogs(std::make_unique<Dia
     connect(m_pScaleWidgets[Diff1], &ScaleWidget::automatic, this, &MainWidget::onDiff1Auto);
     connect(m_pScaleWidgets[Diff2], &ScaleWidget::automatic, this, &MainWidget::onDiff2Auto);
     connect(m_pSliceWidget, &SliceWidget::slicePosition, this, &MainWidget::onSlicePosition);
+    connect(m_pSliceWidget, &SliceWidget::slicePosition, m_pMetricsDock,
+            [this](int pos, int) { m_pMetricsDock->setCurrentFrame(pos); });
+    connect(m_pMetricsDock, &MetricsDock::frameChosen, m_pSliceWidget,
+            [this](int frame) { m_pSliceWidget->getSlider()->setValue(frame); });
 
     // Through the editors, so editors and slice widget agree from the start; the redraws this
     // causes also set the position label to "0/0".
@@ -75,6 +85,7 @@ MainWidget::MainWidget() : QMainWindow(nullptr), m_pDialogs(std::make_unique<Dia
 
 MainWidget::~MainWidget()
 {
+    m_pMetricsDock->stopComputing();
     m_pMainMovie.reset();
     m_pReference1.reset();
     m_pReference2.reset();
@@ -112,6 +123,8 @@ void MainWidget::createMenus()
     // Checking emits no triggered(): the slice widget starts on Main by itself.
     m_pViewActions[Main]->setChecked(true);
     connect(pGroup, &QActionGroup::triggered, this, &MainWidget::onViewChanged);
+    pViewMenu->addSeparator();
+    pViewMenu->addAction(m_pMetricsDock->toggleViewAction());
 }
 
 void MainWidget::setDialogProvider(std::unique_ptr<DialogProvider> pDialogs)
@@ -145,6 +158,7 @@ QStringList MainWidget::openFromCommandLine(const CommandLine &commandLine)
     // A size answers the dimensions question; without one, a file's name may.
     const bool askDimensions = !commandLine.hasSize();
 
+    m_pMetricsDock->stopComputing();
     MovieLoader loader(this, *m_pDialogs, m_loadSettings);
     loader.setSizeFromNames(!commandLine.hasSize());
     const std::pair<std::unique_ptr<Image3D> *, QStringList> loads[3]
@@ -157,15 +171,20 @@ QStringList MainWidget::openFromCommandLine(const CommandLine &commandLine)
             widenStartingRanges();
         }
     }
+    m_pMetricsDock->resumeComputing();
     m_loadSettings.formatGiven = false;
     return loader.takeNotes();
 }
 
 void MainWidget::loadInto(std::unique_ptr<Image3D> &slot)
 {
+    // The dock's worker reads the movies: it stops before one is replaced.
+    m_pMetricsDock->stopComputing();
     if (loadMovie(slot)) {
         showMovies();
         widenStartingRanges();
+    } else {
+        m_pMetricsDock->resumeComputing();
     }
 }
 
@@ -201,6 +220,7 @@ void MainWidget::clearSlot(std::unique_ptr<Image3D> &slot)
 {
     if (!slot)
         return;
+    m_pMetricsDock->stopComputing();
     slot.reset();
     showMovies();
 }
@@ -214,6 +234,7 @@ void MainWidget::onClearReference2() { clearSlot(m_pReference2); }
 void MainWidget::showMovies()
 {
     m_pSliceWidget->setMovies(m_pMainMovie.get(), m_pReference1.get(), m_pReference2.get());
+    m_pMetricsDock->setMovies(m_pMainMovie.get(), m_pReference1.get(), m_pReference2.get());
 }
 
 void MainWidget::onSaveMainMovie()

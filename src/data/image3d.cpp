@@ -112,6 +112,7 @@ bool Image3D::loadRaw(const RawFile &file, int plane)
                                + " bytes of samples needed");
         return false;
     }
+    file.adviseSequential();
     const int framesRead = readFrames(file, plane, m_samples.data(), frames);
     m_width = width;
     m_height = height;

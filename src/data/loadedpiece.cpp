@@ -13,9 +13,11 @@ std::unique_ptr<Image3D> stackPieces(const std::vector<LoadedPiece> &pieces)
     int width = 0;
     int height = 0;
     qint64 frames = 0;
+    int depth = 8;
     for (const LoadedPiece &entry : pieces) {
         if (entry.isVolume) {
             const auto *pVolume = static_cast<const Image3D *>(entry.piece);
+            depth = std::max(depth, pVolume->getDepth());
             width = std::max(width, pVolume->getWidth());
             height = std::max(height, pVolume->getHeight());
             frames += std::max(0, pVolume->getNumFrames());
@@ -28,6 +30,7 @@ std::unique_ptr<Image3D> stackPieces(const std::vector<LoadedPiece> &pieces)
     }
 
     auto result = std::make_unique<Image3D>();
+    result->setDepth(depth);
     if (frames > INT_MAX) {
         result->setErrorString("Too many frames in all: " + std::to_string(frames) + " (at most "
                                + std::to_string(INT_MAX) + " can be loaded)");

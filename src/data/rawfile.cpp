@@ -241,6 +241,12 @@ int RawFile::getPlaneHeight(int plane) const { return m_pFormat->getPlaneHeight(
 
 std::string RawFile::describeUnusedBytes() const { return m_unusedReason; }
 
+void RawFile::adviseSequential() const
+{
+    if (m_fd >= 0)
+        posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+}
+
 bool RawFile::readBytes(unsigned char *pBuffer, qint64 count, qint64 offset) const
 {
     static_assert(sizeof(off_t) == 8, "file offsets must be 64-bit");

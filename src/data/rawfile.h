@@ -41,6 +41,9 @@ public:
     // Why there are unused bytes ("clip.yuv: 1000 bytes = ..."); empty when there are none.
     std::string describeUnusedBytes() const;
 
+    // Tells the system that the frames will be read front to back (it reads ahead further).
+    void adviseSequential() const;
+
     // Frame `frame`, plane 0 = Y (or gray), 1 = U, 2 = V, as floats holding the integer sample
     // values, ROW 0 = BOTTOM ROW of the picture (as Image3D stores frames): the file's top row
     // lands in row planeHeight - 1. pSamples holds planeWidth * planeHeight floats. False when

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QSlider>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -51,7 +52,7 @@ MainWidget::MainWidget() : QMainWindow(nullptr), m_pDialogs(std::make_unique<Dia
     pColumnLayout->addWidget(m_pPositionLabel);
     setCentralWidget(pCentral);
     m_pMetricsDock = new MetricsDock(this);
-    addDockWidget(Qt::BottomDockWidgetArea, m_pMetricsDock);
+    addDockWidget(Qt::RightDockWidgetArea, m_pMetricsDock);
     // Shown from the View menu; while hidden it computes nothing.
     m_pMetricsDock->hide();
 
@@ -125,6 +126,15 @@ void MainWidget::createMenus()
     connect(pGroup, &QActionGroup::triggered, this, &MainWidget::onViewChanged);
     pViewMenu->addSeparator();
     pViewMenu->addAction(m_pMetricsDock->toggleViewAction());
+    // Showing the dock widens the window by the dock's width, as far as the screen allows, so
+    // that the slice view keeps its room.
+    connect(m_pMetricsDock->toggleViewAction(), &QAction::triggered, this, [this](bool shown) {
+        if (!shown || m_pMetricsDock->isFloating())
+            return;
+        const int wanted = width() + m_pMetricsDock->sizeHint().width();
+        resize(screen() ? std::min(wanted, screen()->availableGeometry().width()) : wanted,
+               height());
+    });
 }
 
 void MainWidget::setDialogProvider(std::unique_ptr<DialogProvider> pDialogs)

@@ -52,6 +52,9 @@ MetricsDock::MetricsDock(QWidget *pParent)
     // Frames in order until the user sorts by another column.
     m_pTable->horizontalHeader()->setSortIndicator(FrameColumn, Qt::AscendingOrder);
     m_pTable->setSortingEnabled(true);
+    // Room for the plot and a dozen rows of the table beside the views.
+    pContent->setMinimumWidth(480);
+    m_pTable->setMinimumHeight(240);
     pLayout->addWidget(m_pPlot, 2);
     pLayout->addWidget(m_pProgress);
     pLayout->addWidget(m_pSummary);

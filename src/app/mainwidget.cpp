@@ -14,6 +14,8 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
+#include <QSlider>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -21,6 +23,7 @@
 #include "dialogprovider.h"
 #include "formatwriter.h"
 #include "image3d.h"
+#include "metricsdock.h"
 #include "movieloader.h"
 #include "movierange.h"
 #include "moviewriter.h"
@@ -49,6 +52,10 @@ MainWidget::MainWidget() : QMainWindow(nullptr), m_pDialogs(std::make_unique<Dia
     m_pPositionLabel = new QLabel(pColumn);
     pColumnLayout->addWidget(m_pPositionLabel);
     setCentralWidget(pCentral);
+    m_pMetricsDock = new MetricsDock(this);
+    addDockWidget(Qt::RightDockWidgetArea, m_pMetricsDock);
+    // Shown from the View menu; while hidden it computes nothing.
+    m_pMetricsDock->hide();
 
     createMenus();
     show();
@@ -78,6 +85,10 @@ MainWidget::MainWidget() : QMainWindow(nullptr), m_pDialogs(std::make_unique<Dia
                 m_pDialogs->warning(this, QStringLiteral("Warning"), message);
             },
             Qt::QueuedConnection);
+    connect(m_pSliceWidget, &SliceWidget::slicePosition, m_pMetricsDock,
+            [this](int pos, int) { m_pMetricsDock->setCurrentFrame(pos); });
+    connect(m_pMetricsDock, &MetricsDock::frameChosen, m_pSliceWidget,
+            [this](int frame) { m_pSliceWidget->getSlider()->setValue(frame); });
 
     // Through the editors, so editors and slice widget agree from the start; the redraws this
     // causes also set the position label to "0/0".
@@ -90,6 +101,7 @@ MainWidget::MainWidget() : QMainWindow(nullptr), m_pDialogs(std::make_unique<Dia
 
 MainWidget::~MainWidget()
 {
+    m_pMetricsDock->stopComputing();
     m_pMainMovie.reset();
     m_pReference1.reset();
     m_pReference2.reset();
@@ -127,6 +139,17 @@ void MainWidget::createMenus()
     // Checking emits no triggered(): the slice widget starts on Main by itself.
     m_pViewActions[ViewType::Main]->setChecked(true);
     connect(pGroup, &QActionGroup::triggered, this, &MainWidget::onViewChanged);
+    pViewMenu->addSeparator();
+    pViewMenu->addAction(m_pMetricsDock->toggleViewAction());
+    // Showing the dock widens the window by the dock's width, as far as the screen allows, so
+    // that the slice view keeps its room.
+    connect(m_pMetricsDock->toggleViewAction(), &QAction::triggered, this, [this](bool shown) {
+        if (!shown || m_pMetricsDock->isFloating())
+            return;
+        const int wanted = width() + m_pMetricsDock->sizeHint().width();
+        resize(screen() ? std::min(wanted, screen()->availableGeometry().width()) : wanted,
+               height());
+    });
 }
 
 void MainWidget::setDialogProvider(std::unique_ptr<DialogProvider> pDialogs)
@@ -160,6 +183,7 @@ QStringList MainWidget::openFromCommandLine(const CommandLine &commandLine)
     // A size answers the dimensions question; without one, a file's name may.
     const bool askDimensions = !commandLine.hasSize();
 
+    m_pMetricsDock->stopComputing();
     MovieLoader loader(this, *m_pDialogs, m_loadSettings);
     loader.setSizeFromNames(!commandLine.hasSize());
     const std::pair<std::unique_ptr<Image3D> *, QStringList> loads[3]
@@ -172,15 +196,20 @@ QStringList MainWidget::openFromCommandLine(const CommandLine &commandLine)
             widenStartingRanges();
         }
     }
+    m_pMetricsDock->resumeComputing();
     m_loadSettings.formatGiven = false;
     return loader.takeNotes();
 }
 
 void MainWidget::loadInto(std::unique_ptr<Image3D> &slot)
 {
+    // The dock's worker reads the movies: it stops before one is replaced.
+    m_pMetricsDock->stopComputing();
     if (loadMovie(slot)) {
         showMovies();
         widenStartingRanges();
+    } else {
+        m_pMetricsDock->resumeComputing();
     }
 }
 
@@ -216,6 +245,7 @@ void MainWidget::clearSlot(std::unique_ptr<Image3D> &slot)
 {
     if (!slot)
         return;
+    m_pMetricsDock->stopComputing();
     slot.reset();
     showMovies();
 }
@@ -229,6 +259,7 @@ void MainWidget::onClearReference2() { clearSlot(m_pReference2); }
 void MainWidget::showMovies()
 {
     m_pSliceWidget->setMovies(m_pMainMovie.get(), m_pReference1.get(), m_pReference2.get());
+    m_pMetricsDock->setMovies(m_pMainMovie.get(), m_pReference1.get(), m_pReference2.get());
 }
 
 void MainWidget::onSaveMainMovie()

@@ -28,7 +28,8 @@ QString CommandLine::usage()
 {
     return QStringLiteral(
             "Usage: rawcompare [--size WxH] [--pix-fmt NAME | --gray] [--plane y|u|v] "
-            "[MAIN_FILE...] [--ref1 FILE]... [--ref2 FILE]...\n"
+            "[--frames FIRST[:COUNT]]\n"
+            "                  [MAIN_FILE...] [--ref1 FILE]... [--ref2 FILE]...\n"
             "       rawcompare --metrics [--csv | --json] [--size WxH] [--pix-fmt NAME | --gray]\n"
             "                  [--frames FIRST[:COUNT]] MAIN --ref1 REF [--ref2 REF]\n");
 }
@@ -111,9 +112,10 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
                          "  --csv           CSV on stdout, summary on stderr (the default)\n"
                          "  --json          one JSON object with the frames and the summary\n"
                          "  --frames FIRST[:COUNT]\n"
-                         "                  compare COUNT frames from frame FIRST (from 0) of "
-                         "every\n"
-                         "                  file; rows keep the files' frame numbers\n"
+                         "                  take COUNT frames from frame FIRST (from 0) of "
+                         "every raw\n"
+                         "                  or y4m file; --metrics rows keep the files' frame "
+                         "numbers\n"
                          "  -h, --help      show this help and exit\n"
                          "  -v, --version   show the version and exit\n");
         return m_action;

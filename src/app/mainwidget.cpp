@@ -180,6 +180,8 @@ QStringList MainWidget::openFromCommandLine(const CommandLine &commandLine)
     }
     if (commandLine.hasPlane())
         m_loadSettings.plane = commandLine.getPlane();
+    m_loadSettings.firstFrame = commandLine.getFirstFrame();
+    m_loadSettings.frameCount = commandLine.getFrameCount();
     // A size answers the dimensions question; without one, a file's name may.
     const bool askDimensions = !commandLine.hasSize();
 

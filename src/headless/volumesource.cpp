@@ -18,12 +18,15 @@ int VolumeSource::getPlaneHeight(int plane) const
 bool VolumeSource::readPlane(int frame, int plane, float *pSamples, std::string &error) const
 {
     const qint64 frameSamples = qint64(m_pVolume->getWidth()) * m_pVolume->getHeight();
-    if (plane != 0 || frame < 0 || frame >= m_pVolume->getNumFrames()
-        || frameSamples * (frame + 1) > m_pVolume->getSampleCount()) {
-        error = "frame " + std::to_string(frame) + " is not in the movie";
+    const FrameCache::Frame samples
+            = plane == 0 && frameSamples > 0 ? m_pVolume->getFrame(frame) : nullptr;
+    if (!samples) {
+        error = m_pVolume->getFrameError();
+        if (error.empty())
+            error = "frame " + std::to_string(frame) + " is not in the movie";
         return false;
     }
     // Both bottom-up: row 0 is the bottom row.
-    std::copy_n(m_pVolume->getData() + frameSamples * frame, frameSamples, pSamples);
+    std::copy_n(samples.get(), frameSamples, pSamples);
     return true;
 }

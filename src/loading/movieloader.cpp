@@ -202,14 +202,15 @@ MovieLoader::RawRead MovieLoader::readRaw(const std::string &fileName, bool askD
 
     // A y4m file answers the dimensions question itself.
     if (RawFile::hasY4mMagic(fileName)) {
-        RawFile file;
-        if (!file.openY4m(fileName)) {
-            movie.setErrorString(file.getErrorString(), file.getErrorDetail());
+        auto pFile = std::make_unique<RawFile>();
+        if (!pFile->openY4m(fileName)) {
+            movie.setErrorString(pFile->getErrorString(), pFile->getErrorDetail());
             return RawRead::Failed;
         }
         const int plane
-                = m_settings.plane < file.getFormat().getPlaneCount() ? m_settings.plane : 0;
-        return outcome(movie.loadRaw(file, plane));
+                = m_settings.plane < pFile->getFormat().getPlaneCount() ? m_settings.plane : 0;
+        return outcome(movie.openRaw(std::move(pFile), plane, m_settings.firstFrame,
+                                     m_settings.frameCount));
     }
 
     const QString name = QString::fromStdString(fileName);
@@ -242,8 +243,10 @@ MovieLoader::RawRead MovieLoader::readRaw(const std::string &fileName, bool askD
     const QString formatName = pFormat->getName();
     if (plane == 0
         && (formatName == QLatin1String("yuv420p") || formatName == QLatin1String("gray")))
-        return outcome(movie.loadRaw(fileName, width, height, formatName != QLatin1String("gray")));
-    return outcome(movie.loadRaw(fileName, *pFormat, width, height, plane));
+        return outcome(movie.openRaw(fileName, width, height, formatName != QLatin1String("gray"),
+                                     m_settings.firstFrame, m_settings.frameCount));
+    return outcome(movie.openRaw(fileName, *pFormat, width, height, plane, m_settings.firstFrame,
+                                 m_settings.frameCount));
 }
 
 bool MovieLoader::askFrameDimensions(const std::string &fileName, const FileNameGuess &guess,

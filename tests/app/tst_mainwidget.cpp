@@ -1157,8 +1157,8 @@ void TestMainWidget::commandLine()
         QCOMPARE(pMovies[i] ? pMovies[i]->getNumFrames() : 0, counts.at(i).toInt());
     if (pMovies[0] && commandLine.getMainFiles().size() == 2) {
         // a's frames first, then b's.
-        QCOMPARE(pMovies[0]->getData()[0], float('a'));
-        QCOMPARE(pMovies[0]->getData()[16], float('b'));
+        QCOMPARE(pMovies[0]->getFrame(0).get()[0], float('a'));
+        QCOMPARE(pMovies[0]->getFrame(2).get()[0], float('b'));
     }
 
     // The answers given become the remembered values of later loads.

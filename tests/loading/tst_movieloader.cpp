@@ -76,7 +76,7 @@ public:
 
 float sampleAt(const Image3D &movie, int x, int y, int f)
 {
-    return movie.getData()[x + qint64(movie.getWidth()) * (y + qint64(movie.getHeight()) * f)];
+    return movie.getFrame(f).get()[x + qint64(movie.getWidth()) * y];
 }
 
 } // namespace
@@ -735,7 +735,7 @@ void TestMovieLoader::formatsAndPlanes()
         QCOMPARE(m_settings.pixelFormat, answer.section(' ', 0, 0));
     }
     // The top-left sample of the file's first frame is stored in the movie's top row.
-    const float first = slot->getData()[qint64(slot->getWidth()) * (slot->getHeight() - 1)];
+    const float first = slot->getFrame(0).get()[qint64(slot->getWidth()) * (slot->getHeight() - 1)];
     QCOMPARE(QStringLiteral("%1x%2x%3 %4, %5")
                      .arg(slot->getWidth())
                      .arg(slot->getHeight())
@@ -759,7 +759,7 @@ void TestMovieLoader::sizeFromNamesWithoutDialog()
     QVERIFY(m_pDialogs->log.isEmpty());
     QCOMPARE(slot->getNumFrames(), 1);
     QCOMPARE(slot->getDepth(), 10);
-    QCOMPARE(slot->getData()[2], 1023.0f); // file row 1 is stored row 0
+    QCOMPARE(slot->getFrame(0).get()[2], 1023.0f); // file row 1 is stored row 0
     QCOMPARE(named.takeNotes(),
              QStringList {"x_4x2_yuv422p10le.yuv: 4x2 yuv422p10le, from the file name"});
     QVERIFY(named.takeNotes().isEmpty());

@@ -8,25 +8,35 @@
 #include <cstring>
 #include <string>
 
-std::unique_ptr<Image3D> stackPieces(const std::vector<LoadedPiece> &pieces, int maxFrames)
+StackExtent stackExtent(const std::vector<LoadedPiece> &pieces)
 {
-    int width = 0;
-    int height = 0;
-    qint64 frames = 0;
-    int depth = 8;
+    StackExtent extent;
     for (const LoadedPiece &entry : pieces) {
         if (entry.isVolume) {
             const auto *pVolume = static_cast<const Image3D *>(entry.piece);
-            depth = std::max(depth, pVolume->getDepth());
-            width = std::max(width, pVolume->getWidth());
-            height = std::max(height, pVolume->getHeight());
-            frames += std::max(0, pVolume->getNumFrames());
+            extent.width = std::max(extent.width, pVolume->getWidth());
+            extent.height = std::max(extent.height, pVolume->getHeight());
+            extent.frames += std::max(0, pVolume->getNumFrames());
         } else {
             const auto *pImage = static_cast<const Image2D *>(entry.piece);
-            width = std::max(width, pImage->getWidth());
-            height = std::max(height, pImage->getHeight());
-            frames += 1;
+            extent.width = std::max(extent.width, pImage->getWidth());
+            extent.height = std::max(extent.height, pImage->getHeight());
+            extent.frames += 1;
         }
+    }
+    return extent;
+}
+
+std::unique_ptr<Image3D> stackPieces(const std::vector<LoadedPiece> &pieces, int maxFrames)
+{
+    const StackExtent extent = stackExtent(pieces);
+    const int width = extent.width;
+    const int height = extent.height;
+    qint64 frames = extent.frames;
+    int depth = 8;
+    for (const LoadedPiece &entry : pieces) {
+        if (entry.isVolume)
+            depth = std::max(depth, static_cast<const Image3D *>(entry.piece)->getDepth());
     }
 
     auto result = std::make_unique<Image3D>();

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <climits>
+
+#include <QtGlobal>
 #include <memory>
 #include <vector>
 
@@ -14,6 +16,16 @@ struct LoadedPiece
     bool isVolume = false;
     ErrorBase *piece = nullptr;
 };
+
+// The size of the movie stackPieces would make: the largest width and height, and the frames
+// of all pieces (64-bit, may exceed INT_MAX).
+struct StackExtent
+{
+    int width = 0;
+    int height = 0;
+    qint64 frames = 0;
+};
+StackExtent stackExtent(const std::vector<LoadedPiece> &pieces);
 
 // Joins the pieces, in order, into one new movie as large as the largest piece in each
 // direction; each piece sits at x = 0, y = 0 of its frames and the rest stays 0.0. An empty

@@ -74,6 +74,9 @@ private slots:
     void autoScale_data();
     void autoScale();
     void secondAutoScalePressEmitsNothing();
+    void cancelledWorkChangesNothing_data();
+    void cancelledWorkChangesNothing();
+    void fileShrinkingWhileShownIsToldOnce();
     void renderFailureWarnsAfterTheRedraw();
     void rangesReachOnlyTheirOwnView();
     void computeRangeInMemory_data();
@@ -672,6 +675,63 @@ void TestMainWidget::autoScale_data()
             << "2x2x1=50"
             << "2x2x1=0"
             << "2x2x1=40" << int(ViewType::Diff2) << 10.f << 10.f;
+}
+
+void TestMainWidget::cancelledWorkChangesNothing_data()
+{
+    QTest::addColumn<int>("view"); // -1: saving
+    QTest::newRow("auto scale of the main movie") << int(ViewType::Main);
+    QTest::newRow("auto scale of a difference") << int(ViewType::Diff1);
+    QTest::newRow("saving over an existing file") << -1;
+}
+
+void TestMainWidget::cancelledWorkChangesNothing()
+{
+    QFETCH(int, view);
+    load(QStringLiteral("Load main movie"), QStringLiteral("4x2x5=7,3:200"));
+    load(QStringLiteral("Load reference movie 1"), QStringLiteral("4x2x5=1"));
+    // The user cancels after the second of five frames.
+    m_pDialogs->cancelProgressAt = 2;
+    if (view >= 0) {
+        editor(view)->setValues(-1000, 1000);
+        QSignalSpy ranges(editor(view), &ScaleWidget::range);
+        QTest::mouseClick(editor(view)->findChild<QPushButton *>(), Qt::LeftButton);
+        QCOMPARE(ranges.count(), 0);
+        QCOMPARE(editor(view)->getMinimumField()->value(), -1000.0);
+    } else {
+        const QString target = path(QStringLiteral("kept.yuv"));
+        QFile old(target);
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+        old.close();
+        m_pDialogs->saveAnswers.append(target);
+        fileAction(QStringLiteral("Save main movie"))->trigger();
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("old"));
+        // No partial file is left beside it either.
+        QCOMPARE(QDir(m_pDir->path()).entryList({QStringLiteral("kept.yuv*")}, QDir::Files).size(),
+                 1);
+    }
+    QCOMPARE(m_pDialogs->progressReports.last(), qMakePair(2, 5));
+    QVERIFY(m_pDialogs->warnings.isEmpty());
+}
+
+void TestMainWidget::fileShrinkingWhileShownIsToldOnce()
+{
+    // 4x2 gray, three frames of 9; the file is then cut to one frame and a half.
+    load(QStringLiteral("Load main movie"), QStringLiteral("4x2x3=9"));
+    const QString file = QDir(m_pDir->path()).entryList({QStringLiteral("*.raw")}).value(0);
+    QVERIFY(QFile::resize(path(file), 12));
+    QSignalSpy told(sliceWidget(), &SliceWidget::frameUnreadable);
+    sliceWidget()->getSlider()->setValue(1);
+    sliceWidget()->getSlider()->setValue(2);
+    QCOMPARE(told.count(), 1);
+    QTRY_COMPARE(m_pDialogs->warnings.size(), 1);
+    QCOMPARE(m_pDialogs->warnings.first().text,
+             QStringLiteral("Unable to read a frame\n%1: frame 2 of 3 can't be read any more")
+                     .arg(file));
+    // Frame 3 shows as absent (black), never as other data; frame 1, read before, still shows.
+    QCOMPARE(sliceWidget()->grayAt(0, 0, 2), 0);
+    QCOMPARE(sliceWidget()->grayAt(0, 0, 0), 9);
 }
 
 void TestMainWidget::autoScale()

@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include "commandline.h"
+#include "image2d.h"
 #include "mainwidget.h"
 
 int main(int argc, char *argv[])
@@ -29,6 +30,7 @@ int main(int argc, char *argv[])
     // The command line above is the whole interface: Qt sees only the program name, so a file
     // name is never taken for one of its options. Qt is set up through its environment
     // variables (QT_QPA_PLATFORM and so on).
+    Image2D::raiseImageAllocationLimit();
     int qtArgc = 1;
     char *qtArgv[] = {argv[0], nullptr};
     QApplication app(qtArgc, qtArgv);

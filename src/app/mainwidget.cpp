@@ -41,7 +41,7 @@ MainWidget::MainWidget() : QMainWindow(nullptr), m_pDialogs(std::make_unique<Dia
 
     auto *pColumnLayout = new QVBoxLayout(pColumn);
     const char *titles[5] = {"Main", "Reference 1", "Reference 2", "Difference 1", "Difference 2"};
-    for (int view = Main; view <= Diff2; ++view) {
+    for (int view = ViewType::Main; view <= ViewType::Diff2; ++view) {
         m_pScaleWidgets[view] = new ScaleWidget(QString::fromUtf8(titles[view]), pColumn);
         pColumnLayout->addWidget(m_pScaleWidgets[view]);
     }
@@ -52,25 +52,33 @@ MainWidget::MainWidget() : QMainWindow(nullptr), m_pDialogs(std::make_unique<Dia
     createMenus();
     show();
 
-    connect(m_pScaleWidgets[Main], &ScaleWidget::range, this, &MainWidget::onMainRange);
-    connect(m_pScaleWidgets[Ref1], &ScaleWidget::range, this, &MainWidget::onRef1Range);
-    connect(m_pScaleWidgets[Ref2], &ScaleWidget::range, this, &MainWidget::onRef2Range);
-    connect(m_pScaleWidgets[Diff1], &ScaleWidget::range, this, &MainWidget::onDiff1Range);
-    connect(m_pScaleWidgets[Diff2], &ScaleWidget::range, this, &MainWidget::onDiff2Range);
-    connect(m_pScaleWidgets[Main], &ScaleWidget::automatic, this, &MainWidget::onMainAuto);
-    connect(m_pScaleWidgets[Ref1], &ScaleWidget::automatic, this, &MainWidget::onRef1Auto);
-    connect(m_pScaleWidgets[Ref2], &ScaleWidget::automatic, this, &MainWidget::onRef2Auto);
-    connect(m_pScaleWidgets[Diff1], &ScaleWidget::automatic, this, &MainWidget::onDiff1Auto);
-    connect(m_pScaleWidgets[Diff2], &ScaleWidget::automatic, this, &MainWidget::onDiff2Auto);
+    connect(m_pScaleWidgets[ViewType::Main], &ScaleWidget::range, this, &MainWidget::onMainRange);
+    connect(m_pScaleWidgets[ViewType::Ref1], &ScaleWidget::range, this, &MainWidget::onRef1Range);
+    connect(m_pScaleWidgets[ViewType::Ref2], &ScaleWidget::range, this, &MainWidget::onRef2Range);
+    connect(m_pScaleWidgets[ViewType::Diff1], &ScaleWidget::range, this, &MainWidget::onDiff1Range);
+    connect(m_pScaleWidgets[ViewType::Diff2], &ScaleWidget::range, this, &MainWidget::onDiff2Range);
+    connect(m_pScaleWidgets[ViewType::Main], &ScaleWidget::automatic, this,
+            &MainWidget::onMainAuto);
+    connect(m_pScaleWidgets[ViewType::Ref1], &ScaleWidget::automatic, this,
+            &MainWidget::onRef1Auto);
+    connect(m_pScaleWidgets[ViewType::Ref2], &ScaleWidget::automatic, this,
+            &MainWidget::onRef2Auto);
+    connect(m_pScaleWidgets[ViewType::Diff1], &ScaleWidget::automatic, this,
+            &MainWidget::onDiff1Auto);
+    connect(m_pScaleWidgets[ViewType::Diff2], &ScaleWidget::automatic, this,
+            &MainWidget::onDiff2Auto);
     connect(m_pSliceWidget, &SliceWidget::slicePosition, this, &MainWidget::onSlicePosition);
+    // Queued: the warning's own event loop must not run inside the slice widget's redraw.
+    connect(m_pSliceWidget, &SliceWidget::renderFailed, this, &MainWidget::onRenderFailed,
+            Qt::QueuedConnection);
 
     // Through the editors, so editors and slice widget agree from the start; the redraws this
     // causes also set the position label to "0/0".
-    m_pScaleWidgets[Main]->setValues(0, 255);
-    m_pScaleWidgets[Ref1]->setValues(0, 255);
-    m_pScaleWidgets[Ref2]->setValues(0, 255);
-    m_pScaleWidgets[Diff1]->setValues(-128, 128);
-    m_pScaleWidgets[Diff2]->setValues(-128, 128);
+    m_pScaleWidgets[ViewType::Main]->setValues(0, 255);
+    m_pScaleWidgets[ViewType::Ref1]->setValues(0, 255);
+    m_pScaleWidgets[ViewType::Ref2]->setValues(0, 255);
+    m_pScaleWidgets[ViewType::Diff1]->setValues(-128, 128);
+    m_pScaleWidgets[ViewType::Diff2]->setValues(-128, 128);
 }
 
 MainWidget::~MainWidget()
@@ -103,14 +111,14 @@ void MainWidget::createMenus()
     auto *pGroup = new QActionGroup(this);
     const char *texts[5] = {"Main movie", "Reference movie 1", "Reference movie 2",
                             "Difference: main-ref1", "Difference: main-ref2"};
-    for (int view = Main; view <= Diff2; ++view) {
+    for (int view = ViewType::Main; view <= ViewType::Diff2; ++view) {
         m_pViewActions[view] = new QAction(QString::fromUtf8(texts[view]), pGroup);
         m_pViewActions[view]->setCheckable(true);
         pViewMenu->addAction(m_pViewActions[view]);
         pToolBar->addAction(m_pViewActions[view]);
     }
     // Checking emits no triggered(): the slice widget starts on Main by itself.
-    m_pViewActions[Main]->setChecked(true);
+    m_pViewActions[ViewType::Main]->setChecked(true);
     connect(pGroup, &QActionGroup::triggered, this, &MainWidget::onViewChanged);
 }
 
@@ -181,12 +189,12 @@ void MainWidget::widenStartingRanges()
             && pEditor->getMaximumField()->value() == startMax)
             m_pScaleWidgets[view]->setValues(newMin, newMax);
     };
-    for (int view = Main; view <= Ref2; ++view) {
-        const int depth = depths[view - Main];
+    for (int view = ViewType::Main; view <= ViewType::Ref2; ++view) {
+        const int depth = depths[view - ViewType::Main];
         widen(view, depth, 0, 255, 0, float((1 << depth) - 1));
     }
-    for (int view = Diff1; view <= Diff2; ++view) {
-        const int depth = std::max(depths[0], depths[view == Diff1 ? 1 : 2]);
+    for (int view = ViewType::Diff1; view <= ViewType::Diff2; ++view) {
+        const int depth = std::max(depths[0], depths[view == ViewType::Diff1 ? 1 : 2]);
         widen(view, depth, -128, 128, -float(1 << (depth - 1)), float(1 << (depth - 1)));
     }
 }
@@ -276,7 +284,7 @@ void MainWidget::onSaveMainMovie()
 
 void MainWidget::onViewChanged(QAction *pAction)
 {
-    for (int view = Main; view <= Diff2; ++view) {
+    for (int view = ViewType::Main; view <= ViewType::Diff2; ++view) {
         if (m_pViewActions[view] == pAction) {
             m_pSliceWidget->setViewType(view);
             return;
@@ -310,46 +318,40 @@ void MainWidget::onDiff2Range(float minValue, float maxValue)
     m_pSliceWidget->setDiff2Range(minValue, maxValue);
 }
 
-// The automatic slots only fill the editor; its change signals carry the range on to the
-// slice widget through the range slots.
-void MainWidget::onMainAuto()
-{
-    float minValue = 0;
-    float maxValue = 0;
-    computeRange(m_pMainMovie.get(), minValue, maxValue);
-    m_pScaleWidgets[Main]->setValues(minValue, maxValue);
-}
+void MainWidget::onMainAuto() { setAutomaticRange(ViewType::Main); }
 
-void MainWidget::onRef1Auto()
-{
-    float minValue = 0;
-    float maxValue = 0;
-    computeRange(m_pReference1.get(), minValue, maxValue);
-    m_pScaleWidgets[Ref1]->setValues(minValue, maxValue);
-}
+void MainWidget::onRef1Auto() { setAutomaticRange(ViewType::Ref1); }
 
-void MainWidget::onRef2Auto()
-{
-    float minValue = 0;
-    float maxValue = 0;
-    computeRange(m_pReference2.get(), minValue, maxValue);
-    m_pScaleWidgets[Ref2]->setValues(minValue, maxValue);
-}
+void MainWidget::onRef2Auto() { setAutomaticRange(ViewType::Ref2); }
 
-void MainWidget::onDiff1Auto()
-{
-    float minValue = 0;
-    float maxValue = 0;
-    computeDifferenceRange(m_pMainMovie.get(), m_pReference1.get(), minValue, maxValue);
-    m_pScaleWidgets[Diff1]->setValues(minValue, maxValue);
-}
+void MainWidget::onDiff1Auto() { setAutomaticRange(ViewType::Diff1); }
 
-void MainWidget::onDiff2Auto()
+void MainWidget::onDiff2Auto() { setAutomaticRange(ViewType::Diff2); }
+
+// Only the editor is filled; its change signals carry the range on to the slice widget through
+// the range slots.
+void MainWidget::setAutomaticRange(int viewType)
 {
     float minValue = 0;
     float maxValue = 0;
-    computeDifferenceRange(m_pMainMovie.get(), m_pReference2.get(), minValue, maxValue);
-    m_pScaleWidgets[Diff2]->setValues(minValue, maxValue);
+    switch (viewType) {
+    case ViewType::Main:
+        computeRange(m_pMainMovie.get(), minValue, maxValue);
+        break;
+    case ViewType::Ref1:
+        computeRange(m_pReference1.get(), minValue, maxValue);
+        break;
+    case ViewType::Ref2:
+        computeRange(m_pReference2.get(), minValue, maxValue);
+        break;
+    case ViewType::Diff1:
+        computeDifferenceRange(m_pMainMovie.get(), m_pReference1.get(), minValue, maxValue);
+        break;
+    default:
+        computeDifferenceRange(m_pMainMovie.get(), m_pReference2.get(), minValue, maxValue);
+        break;
+    }
+    m_pScaleWidgets[viewType]->setValues(minValue, maxValue);
 }
 
 void MainWidget::onSlicePosition(int pos, int numSlices)
@@ -358,6 +360,12 @@ void MainWidget::onSlicePosition(int pos, int numSlices)
         m_pPositionLabel->setText(QString::asprintf("%d/%d", pos + 1, numSlices));
     else
         m_pPositionLabel->setText(QStringLiteral("0/0"));
+}
+
+void MainWidget::onRenderFailed()
+{
+    m_pDialogs->warning(this, QStringLiteral("Warning"),
+                        QStringLiteral("Not enough memory to show this slice"));
 }
 
 void MainWidget::closeEvent(QCloseEvent *pEvent)
@@ -421,11 +429,13 @@ void MainWidget::computeDifferenceRange(const Image3D *pFirst, const Image3D *pS
         int height = 0;
         int frames = 0;
     };
+    // A movie's extent counts even without samples (0 frames, say); those read as 0.
     auto extentOf = [](const Image3D *pMovie) {
         Extent extent;
-        if (usableSamples(pMovie) > 0)
-            extent = {pMovie->getData(), pMovie->getWidth(), pMovie->getHeight(),
-                      pMovie->getNumFrames()};
+        if (pMovie)
+            extent = {usableSamples(pMovie) > 0 ? pMovie->getData() : nullptr,
+                      std::max(pMovie->getWidth(), 0), std::max(pMovie->getHeight(), 0),
+                      std::max(pMovie->getNumFrames(), 0)};
         return extent;
     };
     const Extent a = extentOf(pFirst);
@@ -441,7 +451,7 @@ void MainWidget::computeDifferenceRange(const Image3D *pFirst, const Image3D *pS
 
     // The row of a movie at (y, f), or null where the movie has no such row.
     auto rowOf = [](const Extent &e, int y, int f) -> const float * {
-        if (y >= e.height || f >= e.frames)
+        if (!e.pData || y >= e.height || f >= e.frames)
             return nullptr;
         return e.pData + (qint64(f) * e.height + y) * e.width;
     };

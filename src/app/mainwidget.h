@@ -69,6 +69,7 @@ public slots:
     void onDiff2Range(float minValue, float maxValue);
     void onDiff2Auto();
     void onSlicePosition(int pos, int numSlices);
+    void onRenderFailed();
 
 protected:
     void closeEvent(QCloseEvent *pEvent) override;
@@ -80,6 +81,8 @@ private:
     // Views still at their starting range take the range of their movies' depth when that is
     // more than 8 bits: 0 .. 2^depth - 1, differences -2^(depth-1) .. 2^(depth-1).
     void widenStartingRanges();
+    // Computes the automatic range of a view from the movies and puts it into its editor.
+    void setAutomaticRange(int viewType);
     // Hands the three current slots to the slice widget; due after every change of a slot.
     void showMovies();
 

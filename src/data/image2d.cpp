@@ -1,5 +1,7 @@
 #include "image2d.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdlib>
 
 #include <QImage>
@@ -7,6 +9,7 @@
 #include <QString>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -52,6 +55,18 @@ std::string notEnoughMemoryText(int width, int height)
 } // namespace
 
 Image2D::Image2D() = default;
+
+void Image2D::raiseImageAllocationLimit()
+{
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long pageSize = sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || pageSize <= 0)
+        return;
+    const qint64 memoryMB = std::min(qint64(pages) * pageSize >> 20, qint64(INT_MAX));
+    const int limit = QImageReader::allocationLimit();
+    if (limit > 0 && limit < memoryMB)
+        QImageReader::setAllocationLimit(int(memoryMB));
+}
 
 Image2D::~Image2D() = default;
 

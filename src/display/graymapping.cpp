@@ -7,7 +7,6 @@
 #endif
 
 #include "image3d.h"
-#include "imagebufferpool.h"
 
 namespace {
 
@@ -163,7 +162,10 @@ private:
     // Sixteen pixels by float arithmetic, level = (value - min) * 255 / (top - min) + 0.5
     // truncated and saturated to 0..255. Not the mapping's own rounding steps: it serves only
     // where the constructor found it equal to the table. Never inlined, so that the check and
-    // the rows run the same instructions whatever the compiler may contract.
+    // the rows run the same instructions whatever the compiler may contract. Measured with
+    // tools/bench --quick against the table alone (medians of three runs): uncached 1080p and
+    // 4K movie-view slices at 1.32x and 1.41x of the floor with it, 1.51x and 1.56x without,
+    // which misses the 1.5x target; 13 % and 10 % faster.
     Q_NEVER_INLINE void shortcutPixels(const __m128 values[4], quint32 *pOut) const
     {
         const __m128 half = _mm_set1_ps(0.5f);
@@ -252,8 +254,8 @@ int grayLevel(float gray)
 QImage renderValueSlice(const Image3D *pVolume, float minValue, float maxValue, int frame,
                         int width, int height)
 {
-    // Every pixel is written below: the recycled memory needs no clearing.
-    QImage image = ImageBufferPool::instance().newImage(width, height);
+    // Every pixel is written below.
+    QImage image(width, height, QImage::Format_RGB32);
     if (image.isNull())
         return image;
     const PixelMap map(minValue, maxValue);
@@ -273,8 +275,8 @@ QImage renderValueSlice(const Image3D *pVolume, float minValue, float maxValue, 
 QImage renderDifferenceSlice(const Image3D *pVolumeA, const Image3D *pVolumeB, float minValue,
                              float maxValue, int frame, int width, int height)
 {
-    // Every pixel is written below: the recycled memory needs no clearing.
-    QImage image = ImageBufferPool::instance().newImage(width, height);
+    // Every pixel is written below.
+    QImage image(width, height, QImage::Format_RGB32);
     if (image.isNull())
         return image;
     const PixelMap map(minValue, maxValue);

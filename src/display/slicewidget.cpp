@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <iterator>
+#include <new>
+#include <utility>
 
 #include <QBoxLayout>
 #include <QPixmap>
@@ -52,33 +54,33 @@ void SliceWidget::setMovies(const Image3D *pMain, const Image3D *pRef1, const Im
 
 void SliceWidget::setViewType(int viewType)
 {
-    m_viewType = std::clamp(viewType, int(Main), int(Diff2));
+    m_viewType = std::clamp(viewType, int(ViewType::Main), int(ViewType::Diff2));
     emit redrawNeeded();
 }
 
 void SliceWidget::setMainRange(float minValue, float maxValue)
 {
-    setRange(Main, minValue, maxValue);
+    setRange(ViewType::Main, minValue, maxValue);
 }
 
 void SliceWidget::setRef1Range(float minValue, float maxValue)
 {
-    setRange(Ref1, minValue, maxValue);
+    setRange(ViewType::Ref1, minValue, maxValue);
 }
 
 void SliceWidget::setRef2Range(float minValue, float maxValue)
 {
-    setRange(Ref2, minValue, maxValue);
+    setRange(ViewType::Ref2, minValue, maxValue);
 }
 
 void SliceWidget::setDiff1Range(float minValue, float maxValue)
 {
-    setRange(Diff1, minValue, maxValue);
+    setRange(ViewType::Diff1, minValue, maxValue);
 }
 
 void SliceWidget::setDiff2Range(float minValue, float maxValue)
 {
-    setRange(Diff2, minValue, maxValue);
+    setRange(ViewType::Diff2, minValue, maxValue);
 }
 
 void SliceWidget::setRange(int viewType, float minValue, float maxValue)
@@ -92,13 +94,13 @@ void SliceWidget::setRange(int viewType, float minValue, float maxValue)
 SliceWidget::Sources SliceWidget::currentSources() const
 {
     switch (m_viewType) {
-    case Ref1:
+    case ViewType::Ref1:
         return {m_pRef1, nullptr, false};
-    case Ref2:
+    case ViewType::Ref2:
         return {m_pRef2, nullptr, false};
-    case Diff1:
+    case ViewType::Diff1:
         return {m_pMain, m_pRef1, true};
-    case Diff2:
+    case ViewType::Diff2:
         return {m_pMain, m_pRef2, true};
     default:
         return {m_pMain, nullptr, false};
@@ -126,7 +128,14 @@ QPixmap *SliceWidget::buildSlicePixmap() const
                                     m_imageWidth, m_imageHeight)
             : renderValueSlice(sources.pA, minValue, maxValue, m_fixedCoordinate, m_imageWidth,
                                m_imageHeight);
-    return new QPixmap(QPixmap::fromImage(std::move(image)));
+    if (image.isNull())
+        return nullptr;
+    auto *pPixmap = new (std::nothrow) QPixmap(QPixmap::fromImage(std::move(image)));
+    if (pPixmap && pPixmap->isNull()) {
+        delete pPixmap;
+        return nullptr;
+    }
+    return pPixmap;
 }
 
 void SliceWidget::onRedrawNeeded()
@@ -175,8 +184,17 @@ QPixmap *SliceWidget::slicePixmap()
         m_lru.splice(m_lru.begin(), m_lru, entry.lruPosition);
         return entry.pPixmap;
     }
-    entry.pPixmap = buildSlicePixmap();
-    ++m_renderCount;
+    QPixmap *pPixmap = buildSlicePixmap();
+    if (!pPixmap) {
+        // Not cached: the next redraw of this slice tries again.
+        if (!m_renderFailed) {
+            m_renderFailed = true;
+            emit renderFailed();
+        }
+        return nullptr;
+    }
+    m_renderFailed = false;
+    entry.pPixmap = pPixmap;
     m_lru.push_front(key);
     entry.lruPosition = m_lru.begin();
     m_cacheBytes += pixmapBytes(*entry.pPixmap);
@@ -215,13 +233,6 @@ void SliceWidget::setCacheBudget(qint64 bytes)
 {
     m_cacheBudget = bytes;
     trimCache();
-}
-
-const QPixmap *SliceWidget::getCachedPixmap(int viewType, int slice) const
-{
-    if (viewType < Main || viewType > Diff2 || slice < 0 || slice >= m_sliceCache[viewType].size())
-        return nullptr;
-    return m_sliceCache[viewType][slice].pPixmap;
 }
 
 void SliceWidget::onSliceChanged(int dir)

@@ -70,6 +70,7 @@ private slots:
     void autoScale_data();
     void autoScale();
     void secondAutoScalePressEmitsNothing();
+    void renderFailureWarnsAfterTheRedraw();
     void rangesReachOnlyTheirOwnView();
     void computeRangeInMemory_data();
     void computeRangeInMemory();
@@ -123,7 +124,7 @@ void TestMainWidget::deepMoviesWidenStartingRanges()
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(QByteArray(8, '\x01'));
     }
-    editor(Ref2)->setValues(1, 2); // set by the user: left alone
+    editor(ViewType::Ref2)->setValues(1, 2); // set by the user: left alone
     CommandLine commandLine;
     QCOMPARE(commandLine.parse({"rawcompare", "--size", "2x2", "--pix-fmt", "gray10le", main}),
              CommandLine::Action::Run);
@@ -134,22 +135,22 @@ void TestMainWidget::deepMoviesWidenStartingRanges()
                 .arg(editor(view)->getMinimumField()->value())
                 .arg(editor(view)->getMaximumField()->value());
     };
-    QCOMPARE(rangeOf(Main), QStringLiteral("0 1023"));
-    QCOMPARE(rangeOf(Ref1), QStringLiteral("0 255"));
-    QCOMPARE(rangeOf(Diff1), QStringLiteral("-512 512"));
-    QCOMPARE(rangeOf(Diff2), QStringLiteral("-512 512"));
+    QCOMPARE(rangeOf(ViewType::Main), QStringLiteral("0 1023"));
+    QCOMPARE(rangeOf(ViewType::Ref1), QStringLiteral("0 255"));
+    QCOMPARE(rangeOf(ViewType::Diff1), QStringLiteral("-512 512"));
+    QCOMPARE(rangeOf(ViewType::Diff2), QStringLiteral("-512 512"));
 
     // A deeper reference widens its difference again only while that is at its start.
-    editor(Diff1)->setValues(-3, 3);
+    editor(ViewType::Diff1)->setValues(-3, 3);
     QCOMPARE(commandLine.parse({"rawcompare", "--size", "2x2", "--pix-fmt", "gray12le", "--ref1",
                                 reference, "--ref2", reference}),
              CommandLine::Action::Run);
     m_pWindow->openFromCommandLine(commandLine);
-    QCOMPARE(rangeOf(Ref1), QStringLiteral("0 4095"));
-    QCOMPARE(rangeOf(Ref2), QStringLiteral("1 2"));
-    QCOMPARE(rangeOf(Diff1), QStringLiteral("-3 3"));
-    QCOMPARE(rangeOf(Diff2), QStringLiteral("-512 512"));
-    QCOMPARE(rangeOf(Main), QStringLiteral("0 1023"));
+    QCOMPARE(rangeOf(ViewType::Ref1), QStringLiteral("0 4095"));
+    QCOMPARE(rangeOf(ViewType::Ref2), QStringLiteral("1 2"));
+    QCOMPARE(rangeOf(ViewType::Diff1), QStringLiteral("-3 3"));
+    QCOMPARE(rangeOf(ViewType::Diff2), QStringLiteral("-512 512"));
+    QCOMPARE(rangeOf(ViewType::Main), QStringLiteral("0 1023"));
 }
 
 void TestMainWidget::savingLayouts_data()
@@ -321,16 +322,16 @@ void TestMainWidget::menusAndToolbar()
     const QList<QAction *> viewEntries = menus.at(1)->menu()->actions();
     QCOMPARE(toolBars.first()->actions(), viewEntries);
     QCOMPARE(viewEntries.size(), 5);
-    for (int view = Main; view <= Diff2; ++view) {
+    for (int view = ViewType::Main; view <= ViewType::Diff2; ++view) {
         QAction *pAction = viewEntries.at(view);
         QCOMPARE(pAction->text(), QString::fromUtf8(viewTexts[view]));
         QVERIFY(pAction->isCheckable());
-        QCOMPARE(pAction->isChecked(), view == Main);
+        QCOMPARE(pAction->isChecked(), view == ViewType::Main);
         QVERIFY(pAction->actionGroup());
         QCOMPARE(pAction->actionGroup()->exclusionPolicy(),
                  QActionGroup::ExclusionPolicy::Exclusive);
     }
-    QCOMPARE(sliceWidget()->getViewType(), int(Main));
+    QCOMPARE(sliceWidget()->getViewType(), int(ViewType::Main));
 }
 
 void TestMainWidget::editorsLabelAndLayout()
@@ -346,7 +347,7 @@ void TestMainWidget::editorsLabelAndLayout()
     QWidget *pColumn = pRow->itemAt(1)->widget();
     QCOMPARE(pColumn->layout()->count(), 6);
     const float initial[5][2] = {{0, 255}, {0, 255}, {0, 255}, {-128, 128}, {-128, 128}};
-    for (int view = Main; view <= Diff2; ++view) {
+    for (int view = ViewType::Main; view <= ViewType::Diff2; ++view) {
         ScaleWidget *pEditor = editor(view);
         QVERIFY(pEditor);
         QCOMPARE(pEditor->findChild<QGroupBox *>()->title(), QString::fromUtf8(editorTitles[view]));
@@ -364,7 +365,7 @@ void TestMainWidget::viewSwitching_data()
     QTest::addColumn<int>("view");
     QTest::addColumn<bool>("fromToolbar");
 
-    for (int view = Diff2; view >= Main; --view) {
+    for (int view = ViewType::Diff2; view >= ViewType::Main; --view) {
         QTest::addRow("%s from the toolbar", viewTexts[view]) << view << true;
         QTest::addRow("%s from the menu", viewTexts[view]) << view << false;
     }
@@ -377,7 +378,7 @@ void TestMainWidget::viewSwitching()
 
     load(QStringLiteral("Load main movie"), QStringLiteral("4x2x1=50"));
     // Start away from the target so that every row changes the view.
-    const int start = view == Ref1 ? Ref2 : Ref1;
+    const int start = view == ViewType::Ref1 ? ViewType::Ref2 : ViewType::Ref1;
     QList<QAction *> actions = m_pWindow->menuBar()->actions().at(1)->menu()->actions();
     actions.at(start)->trigger();
     QCOMPARE(sliceWidget()->getViewType(), start);
@@ -393,12 +394,12 @@ void TestMainWidget::viewSwitching()
     QCOMPARE(sliceWidget()->getViewType(), view);
     QVERIFY(positions.count() >= 1);
     int checked = 0;
-    for (int i = Main; i <= Diff2; ++i) {
+    for (int i = ViewType::Main; i <= ViewType::Diff2; ++i) {
         checked += actions.at(i)->isChecked();
         QCOMPARE(actions.at(i)->isChecked(), i == view);
     }
     QCOMPARE(checked, 1);
-    QCOMPARE(editor(Diff2)->getMaximumField()->value(), 128.0);
+    QCOMPARE(editor(ViewType::Diff2)->getMaximumField()->value(), 128.0);
     QVERIFY(m_pDialogs->warnings.isEmpty());
 }
 
@@ -410,7 +411,7 @@ void TestMainWidget::unknownViewActionWarns()
     QCOMPARE(m_pDialogs->warnings.first().title, QStringLiteral("Warning"));
     QCOMPARE(m_pDialogs->warnings.first().text, QStringLiteral("Unknown view type"));
     QCOMPARE(m_pDialogs->warnings.first().parent, m_pWindow.get());
-    QCOMPARE(sliceWidget()->getViewType(), int(Main));
+    QCOMPARE(sliceWidget()->getViewType(), int(ViewType::Main));
 }
 
 void TestMainWidget::positionLabel_data()
@@ -437,15 +438,15 @@ void TestMainWidget::positionLabel()
 
 void TestMainWidget::loadingShowsTheMovieAndKeepsRanges()
 {
-    editor(Main)->setValues(10, 20);
+    editor(ViewType::Main)->setValues(10, 20);
     load(QStringLiteral("Load main movie"), QStringLiteral("4x2x3=7"));
 
     QVERIFY(m_pWindow->getMainMovie());
     QCOMPARE(m_pWindow->getMainMovie()->getNumFrames(), 3);
     QCOMPARE(label()->text(), QStringLiteral("1/3"));
-    QCOMPARE(editor(Main)->getMinimumField()->value(), 10.0);
-    QCOMPARE(editor(Main)->getMaximumField()->value(), 20.0);
-    QCOMPARE(sliceWidget()->getViewType(), int(Main));
+    QCOMPARE(editor(ViewType::Main)->getMinimumField()->value(), 10.0);
+    QCOMPARE(editor(ViewType::Main)->getMaximumField()->value(), 20.0);
+    QCOMPARE(sliceWidget()->getViewType(), int(ViewType::Main));
     // The file dialog belongs to the window.
     QCOMPARE(m_pDialogs->openCalls.first().parent, m_pWindow.get());
 }
@@ -481,10 +482,10 @@ void TestMainWidget::loadingAReferenceKeepsTheOthers()
     QCOMPARE(m_pWindow->getReference2(), pRef2);
     QVERIFY(m_pWindow->getReference1());
     // The slice widget has all three: main - ref2 at the bottom-left sample is 10 - 30.
-    m_pWindow->menuBar()->actions().at(1)->menu()->actions().at(Diff2)->trigger();
-    editor(Diff2)->setValues(-20, -19);
+    m_pWindow->menuBar()->actions().at(1)->menu()->actions().at(ViewType::Diff2)->trigger();
+    editor(ViewType::Diff2)->setValues(-20, -19);
     QCOMPARE(sliceWidget()->grayAt(0, 0, 0), 0);
-    editor(Diff2)->setValues(-21, -20);
+    editor(ViewType::Diff2)->setValues(-21, -20);
     QCOMPARE(sliceWidget()->grayAt(0, 0, 0), 255);
 }
 
@@ -494,7 +495,7 @@ void TestMainWidget::slicesCountedOverAllMovies()
     QCOMPARE(label()->text(), QStringLiteral("1/10"));
     load(QStringLiteral("Load reference movie 1"), QStringLiteral("2x2x20=1"));
     QCOMPARE(label()->text(), QStringLiteral("1/20"));
-    m_pWindow->menuBar()->actions().at(1)->menu()->actions().at(Ref2)->trigger();
+    m_pWindow->menuBar()->actions().at(1)->menu()->actions().at(ViewType::Ref2)->trigger();
     QCOMPARE(label()->text(), QStringLiteral("1/20"));
     fileAction(QStringLiteral("Clear reference movie 1"))->trigger();
     QCOMPARE(label()->text(), QStringLiteral("1/10"));
@@ -537,7 +538,7 @@ void TestMainWidget::clearing()
         load(QStringLiteral("Load reference movie 1"), QStringLiteral("2x2x1=2"));
     if (loaded.contains(QLatin1Char('2')))
         load(QStringLiteral("Load reference movie 2"), QStringLiteral("2x2x1=3"));
-    m_pWindow->menuBar()->actions().at(1)->menu()->actions().at(Diff1)->trigger();
+    m_pWindow->menuBar()->actions().at(1)->menu()->actions().at(ViewType::Diff1)->trigger();
     const Image3D *pBefore[3]
             = {m_pWindow->getMainMovie(), m_pWindow->getReference1(), m_pWindow->getReference2()};
     QSignalSpy positions(sliceWidget(), &SliceWidget::slicePosition);
@@ -554,7 +555,7 @@ void TestMainWidget::clearing()
         QCOMPARE(m_pWindow->getReference1(), pBefore[1]);
     if (left.contains(QLatin1Char('2')))
         QCOMPARE(m_pWindow->getReference2(), pBefore[2]);
-    QCOMPARE(sliceWidget()->getViewType(), int(Diff1));
+    QCOMPARE(sliceWidget()->getViewType(), int(ViewType::Diff1));
     QVERIFY(m_pDialogs->log.isEmpty() || !m_pDialogs->log.contains(QStringLiteral("warning")));
 }
 
@@ -569,53 +570,56 @@ void TestMainWidget::autoScale_data()
 
     QTest::newRow("Main without a movie: 0..255") << ""
                                                   << ""
-                                                  << "" << int(Main) << 0.f << 255.f;
+                                                  << "" << int(ViewType::Main) << 0.f << 255.f;
     QTest::newRow("Main 16..235, extremes at the first and last sample")
             << "4x2x2=100,0:16,15:235"
             << ""
-            << "" << int(Main) << 16.f << 235.f;
-    QTest::newRow("Main 16..235, maximum in the first sample") << "4x2x2=100,0:235,9:16"
-                                                               << ""
-                                                               << "" << int(Main) << 16.f << 235.f;
+            << "" << int(ViewType::Main) << 16.f << 235.f;
+    QTest::newRow("Main 16..235, maximum in the first sample")
+            << "4x2x2=100,0:235,9:16"
+            << ""
+            << "" << int(ViewType::Main) << 16.f << 235.f;
     QTest::newRow("Main of one sample 7: equal bounds") << "png:7"
                                                         << ""
-                                                        << "" << int(Main) << 7.f << 7.f;
+                                                        << "" << int(ViewType::Main) << 7.f << 7.f;
     QTest::newRow("Main all 100") << "4x2x3=100"
                                   << ""
-                                  << "" << int(Main) << 100.f << 100.f;
+                                  << "" << int(ViewType::Main) << 100.f << 100.f;
     QTest::newRow("Reference 1 reads its own movie") << "2x2x1=1"
                                                      << "4x2x1=40,3:90"
-                                                     << "" << int(Ref1) << 40.f << 90.f;
-    QTest::newRow("Reference 2 reads its own movie") << "2x2x1=1"
-                                                     << ""
-                                                     << "4x2x1=60,5:0" << int(Ref2) << 0.f << 60.f;
+                                                     << "" << int(ViewType::Ref1) << 40.f << 90.f;
+    QTest::newRow("Reference 2 reads its own movie")
+            << "2x2x1=1"
+            << ""
+            << "4x2x1=60,5:0" << int(ViewType::Ref2) << 0.f << 60.f;
     QTest::newRow("Difference 1 with nothing loaded: -128..128")
             << ""
             << ""
-            << "" << int(Diff1) << -128.f << 128.f;
+            << "" << int(ViewType::Diff1) << -128.f << 128.f;
     QTest::newRow("Difference 1 with only reference 1: negated range")
             << ""
             << "4x2x2=100,0:16,15:235"
-            << "" << int(Diff1) << -235.f << -16.f;
+            << "" << int(ViewType::Diff1) << -235.f << -16.f;
     QTest::newRow("Difference 2 with only main: the main range")
             << "4x2x2=100,0:16,15:235"
             << ""
-            << "" << int(Diff2) << 16.f << 235.f;
+            << "" << int(ViewType::Diff2) << 16.f << 235.f;
     QTest::newRow("Difference 1, main larger: 150 inside the reference, 200 outside")
             << "4x4x2=200"
             << "2x2x1=50"
-            << "" << int(Diff1) << 150.f << 200.f;
+            << "" << int(ViewType::Diff1) << 150.f << 200.f;
     QTest::newRow("Difference 1, reference larger: -20 inside main, -30 outside")
             << "2x2x1=10"
             << "4x4x1=30"
-            << "" << int(Diff1) << -30.f << -20.f;
+            << "" << int(ViewType::Diff1) << -30.f << -20.f;
     QTest::newRow("Difference 2, one wider, one taller: -10..10")
             << "4x2x1=10"
             << ""
-            << "2x4x1=10" << int(Diff2) << -10.f << 10.f;
-    QTest::newRow("Difference 2 ignores reference 1") << "2x2x1=50"
-                                                      << "2x2x1=0"
-                                                      << "2x2x1=40" << int(Diff2) << 10.f << 10.f;
+            << "2x4x1=10" << int(ViewType::Diff2) << -10.f << 10.f;
+    QTest::newRow("Difference 2 ignores reference 1")
+            << "2x2x1=50"
+            << "2x2x1=0"
+            << "2x2x1=40" << int(ViewType::Diff2) << 10.f << 10.f;
 }
 
 void TestMainWidget::autoScale()
@@ -653,17 +657,28 @@ void TestMainWidget::autoScale()
 void TestMainWidget::secondAutoScalePressEmitsNothing()
 {
     load(QStringLiteral("Load main movie"), QStringLiteral("4x2x1=30,2:90"));
-    QPushButton *pButton = editor(Main)->findChild<QPushButton *>();
+    QPushButton *pButton = editor(ViewType::Main)->findChild<QPushButton *>();
     QTest::mouseClick(pButton, Qt::LeftButton);
-    QCOMPARE(editor(Main)->getMinimumField()->value(), 30.0);
+    QCOMPARE(editor(ViewType::Main)->getMinimumField()->value(), 30.0);
 
-    QSignalSpy ranges(editor(Main), &ScaleWidget::range);
+    QSignalSpy ranges(editor(ViewType::Main), &ScaleWidget::range);
     QSignalSpy positions(sliceWidget(), &SliceWidget::slicePosition);
-    const int renders = sliceWidget()->getRenderCount();
+    QSignalSpy redraws(sliceWidget(), &SliceWidget::redrawNeeded);
     QTest::mouseClick(pButton, Qt::LeftButton);
     QCOMPARE(ranges.count(), 0);
     QCOMPARE(positions.count(), 0);
-    QCOMPARE(sliceWidget()->getRenderCount(), renders);
+    QCOMPARE(redraws.count(), 0);
+}
+
+void TestMainWidget::renderFailureWarnsAfterTheRedraw()
+{
+    emit sliceWidget()->renderFailed();
+    // Not inside the slice widget's redraw: the warning comes from the event loop.
+    QVERIFY(m_pDialogs->warnings.isEmpty());
+    QTRY_COMPARE(m_pDialogs->warnings.size(), 1);
+    QCOMPARE(m_pDialogs->warnings.first().title, QStringLiteral("Warning"));
+    QCOMPARE(m_pDialogs->warnings.first().text,
+             QStringLiteral("Not enough memory to show this slice"));
 }
 
 void TestMainWidget::rangesReachOnlyTheirOwnView()
@@ -674,18 +689,18 @@ void TestMainWidget::rangesReachOnlyTheirOwnView()
     QActionGroup *pGroup
             = m_pWindow->menuBar()->actions().at(1)->menu()->actions().at(0)->actionGroup();
 
-    editor(Main)->setValues(100, 150);
+    editor(ViewType::Main)->setValues(100, 150);
     QCOMPARE(sliceWidget()->grayAt(0, 0, 0), 255);
     // Editing Reference 1 while Main is on screen leaves Main's picture alone.
-    editor(Ref1)->setValues(150, 200);
+    editor(ViewType::Ref1)->setValues(150, 200);
     QCOMPARE(sliceWidget()->grayAt(0, 0, 0), 255);
-    pGroup->actions().at(Ref1)->trigger();
+    pGroup->actions().at(ViewType::Ref1)->trigger();
     QCOMPARE(sliceWidget()->grayAt(0, 0, 0), 0);
     // Difference 1 is 0 at every sample.
-    editor(Diff1)->setValues(0, 10);
-    pGroup->actions().at(Diff1)->trigger();
+    editor(ViewType::Diff1)->setValues(0, 10);
+    pGroup->actions().at(ViewType::Diff1)->trigger();
     QCOMPARE(sliceWidget()->grayAt(0, 0, 0), 0);
-    editor(Diff1)->setValues(-10, 0);
+    editor(ViewType::Diff1)->setValues(-10, 0);
     QCOMPARE(sliceWidget()->grayAt(0, 0, 0), 255);
 }
 
@@ -709,6 +724,9 @@ void TestMainWidget::computeRangeInMemory_data()
     QTest::newRow("movie of 0 frames counts as none")
             << QSize(2, 2) << 0 << QList<float> {} << QSize() << 0 << QList<float> {} << 0.f
             << 255.f << -128.f << 128.f;
+    QTest::newRow("4x4x0 main against a 2x2x1 reference of 10s: its extent is scanned")
+            << QSize(4, 4) << 0 << QList<float> {} << QSize(2, 2) << 1
+            << QList<float> {10.f, 10.f, 10.f, 10.f} << 0.f << 255.f << -10.f << 0.f;
     QTest::newRow("fractions and negatives")
             << QSize(2, 1) << 2 << QList<float> {12.7f, -5.f, 300.f, 0.25f} << QSize(2, 1) << 1
             << QList<float> {0.5f, 1.f} << -5.f << 300.f << -6.f << 300.f;
@@ -972,8 +990,8 @@ void TestMainWidget::quitQuestion()
     QFETCH(bool, closed);
 
     load(QStringLiteral("Load main movie"), QStringLiteral("2x2x1=9"));
-    m_pWindow->menuBar()->actions().at(1)->menu()->actions().at(Ref1)->trigger();
-    editor(Main)->setValues(3, 4);
+    m_pWindow->menuBar()->actions().at(1)->menu()->actions().at(ViewType::Ref1)->trigger();
+    editor(ViewType::Main)->setValues(3, 4);
     const Image3D *pMain = m_pWindow->getMainMovie();
     m_pDialogs->questionAnswers.append(answer);
 
@@ -988,8 +1006,8 @@ void TestMainWidget::quitQuestion()
     QCOMPARE(question.defaultButton, QMessageBox::No);
     QCOMPARE(m_pWindow->isVisible(), !closed);
     QCOMPARE(m_pWindow->getMainMovie(), pMain);
-    QCOMPARE(sliceWidget()->getViewType(), int(Ref1));
-    QCOMPARE(editor(Main)->getMinimumField()->value(), 3.0);
+    QCOMPARE(sliceWidget()->getViewType(), int(ViewType::Ref1));
+    QCOMPARE(editor(ViewType::Main)->getMinimumField()->value(), 3.0);
 }
 
 void TestMainWidget::commandLine_data()

@@ -184,7 +184,7 @@ void TestMovieLoader::initTestCase()
     QCOMPARE(mkfifo(QFile::encodeName(path(QStringLiteral("pipe.yuv"))).constData(), 0600), 0);
     QVERIFY(QFile::copy(path(QStringLiteral("image4x2.png")), path(QStringLiteral("picture.yuv"))));
     writeBytes(QStringLiteral("it's \"q\" 1.yuv"), nonAscii); // bottom-left 74
-    writeBytes(QStringLiteral("huge.png"), blackPng(20000, 20000, false));
+    writeBytes(QStringLiteral("huge.png"), blackPng(500000, 500000, false, true));
     // A noisy picture whose file is cut after 100 bytes, inside its image data. Read as raw
     // gray 4x2: 12 frames and 4 bytes left; the bottom-left sample of frame 0 is byte 4 of the
     // PNG signature, 13.
@@ -301,10 +301,10 @@ void TestMovieLoader::singleFile_data()
             << "Loading not entirely successful, but continuing with partially loaded data\n"
                "WARNING: 4 bytes unused"
             << QSize(4, 2) << 12 << 13.0f << "4 2 gray";
-    QTest::newRow("png of 20000x20000: too large, no dimensions asked")
+    QTest::newRow("png of 500000x500000: too large, no dimensions asked")
             << "huge.png"
             << "" << false
-            << QStringLiteral("Loading not successful:\nImage of 20000x20000 pixels is too large "
+            << QStringLiteral("Loading not successful:\nImage of 500000x500000 pixels is too large "
                               "to load (the limit is %2 MB)")
                        .arg(QImageReader::allocationLimit())
             << QSize() << 0 << 0.0f << "352 288 yuv";
@@ -408,7 +408,7 @@ void TestMovieLoader::severalFiles_data()
     QTest::newRow("picture too large among several: named, later files not read")
             << QStringList {"gray4x2x3.raw", "huge.png", "yuv4x2.yuv"} << QStringList {"4 2 gray"}
             << false
-            << "Loading %1/huge.png not successful:\nImage of 20000x20000 pixels is too large "
+            << "Loading %1/huge.png not successful:\nImage of 500000x500000 pixels is too large "
                "to load (the limit is "
                     + QString::number(QImageReader::allocationLimit()) + " MB)"
             << QSize() << QList<float> {} << "4 2 gray";

@@ -62,8 +62,6 @@ private slots:
     void productBeyond64BitsRefused_data();
     void productBeyond64BitsRefused();
 
-    void loadPlaneOfFormat_data();
-    void loadPlaneOfFormat();
     void messagesNameTheFile_data();
     void messagesNameTheFile();
 };
@@ -413,48 +411,6 @@ void tst_Image3D::productBeyond64BitsRefused()
     QCOMPARE(resized.getSampleCount(), qint64(0));
     QCOMPARE(resized.getHeight(), 0);
     QCOMPARE(QString::fromStdString(resized.getErrorString()), message);
-}
-
-void tst_Image3D::loadPlaneOfFormat_data()
-{
-    QTest::addColumn<QString>("format");
-    QTest::addColumn<int>("plane");
-    QTest::addColumn<int>("planeWidth");
-    QTest::addColumn<int>("planeHeight");
-    QTest::addColumn<int>("depth");
-    QTest::addColumn<float>("topLeft"); // the plane's first sample in the file of frame 1
-    // 6x4 frames, two of them, of the counting bytes below.
-    QTest::newRow("yuv420p U: 3x2 at byte 24")
-            << "yuv420p" << 1 << 3 << 2 << 8 << float(((36 + 24) * 7 + 3) & 0xff);
-    QTest::newRow("yuv422p V: 3x4 at byte 36")
-            << "yuv422p" << 2 << 3 << 4 << 8 << float(((48 + 36) * 7 + 3) & 0xff);
-    QTest::newRow("nv21 U: the second byte of each pair")
-            << "nv21" << 1 << 3 << 2 << 8 << float(((36 + 25) * 7 + 3) & 0xff);
-    QTest::newRow("yuv420p10le Y: two bytes, little-endian")
-            << "yuv420p10le" << 0 << 6 << 4 << 10
-            << float(((72 * 7 + 3) & 0xff) | ((73 * 7 + 3) & 0xff) << 8);
-    QTest::newRow("gray16le Y") << "gray16le" << 0 << 6 << 4 << 16
-                                << float(((48 * 7 + 3) & 0xff) | ((49 * 7 + 3) & 0xff) << 8);
-}
-
-void tst_Image3D::loadPlaneOfFormat()
-{
-    QFETCH(QString, format);
-    QFETCH(int, plane);
-    QFETCH(int, planeWidth);
-    QFETCH(int, planeHeight);
-    QFETCH(int, depth);
-    QFETCH(float, topLeft);
-    const PixelFormat &pixelFormat = *PixelFormat::byName(format);
-    const QString path = writeFile("plane.raw", counting(int(pixelFormat.getFrameBytes(6, 4)) * 2));
-    Image3D volume;
-    QVERIFY(volume.loadRaw(path.toStdString(), pixelFormat, 6, 4, plane));
-    QCOMPARE(volume.getWidth(), planeWidth);
-    QCOMPARE(volume.getHeight(), planeHeight);
-    QCOMPARE(volume.getNumFrames(), 2);
-    QCOMPARE(volume.getDepth(), depth);
-    // The file's top-left sample is in the top row, which is stored last.
-    QCOMPARE(volume.getData()[qint64(planeWidth) * (planeHeight + planeHeight - 1)], topLeft);
 }
 
 void tst_Image3D::messagesNameTheFile_data()

@@ -71,6 +71,12 @@ MainWidget::MainWidget() : QMainWindow(nullptr), m_pDialogs(std::make_unique<Dia
     // Queued: the warning's own event loop must not run inside the slice widget's redraw.
     connect(m_pSliceWidget, &SliceWidget::renderFailed, this, &MainWidget::onRenderFailed,
             Qt::QueuedConnection);
+    connect(
+            m_pSliceWidget, &SliceWidget::frameUnreadable, this,
+            [this](const QString &message) {
+                m_pDialogs->warning(this, QStringLiteral("Warning"), message);
+            },
+            Qt::QueuedConnection);
 
     // Through the editors, so editors and slice widget agree from the start; the redraws this
     // causes also set the position label to "0/0".

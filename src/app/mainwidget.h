@@ -78,11 +78,11 @@ private:
     void createMenus();
     void loadInto(std::unique_ptr<Image3D> &slot);
     void clearSlot(std::unique_ptr<Image3D> &slot);
+    // Computes the automatic range of a view from the movies and puts it into its editor.
+    void setAutomaticRange(int viewType);
     // Views still at their starting range take the range of their movies' depth when that is
     // more than 8 bits: 0 .. 2^depth - 1, differences -2^(depth-1) .. 2^(depth-1).
     void widenStartingRanges();
-    // Computes the automatic range of a view from the movies and puts it into its editor.
-    void setAutomaticRange(int viewType);
     // Hands the three current slots to the slice widget; due after every change of a slot.
     void showMovies();
 

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <exception>
 #include <limits>
-#include <string>
 #include <thread>
 
 #include <QLatin1String>
@@ -14,6 +13,17 @@
 #include "rawfile.h"
 
 namespace {
+
+std::string notEnoughMemoryToLoad(int frames, int width, int height)
+{
+    return "Not enough memory to load " + std::to_string(frames) + " frames of "
+            + std::to_string(width) + "x" + std::to_string(height);
+}
+
+std::string unusedBytesText(qint64 bytes)
+{
+    return "WARNING: " + std::to_string(bytes) + " bytes unused";
+}
 
 // Two threads read a large movie: on the shared 2-core test machine the median 1080p load of
 // 200 frames took 1.48 s against 5.08 s with one thread (gray), 2.00 s against 7.53 s (YUV
@@ -72,6 +82,7 @@ Image3D::~Image3D() = default;
 
 bool Image3D::setDimensions(int width, int height, int frames)
 {
+    m_pCache.reset();
     // width * height fits in 64 bits; the third factor may not. A product too large for 64 bits
     // is far beyond any memory, and one below -2^63 is simply negative (an empty array).
     qint64 count = 0;
@@ -94,6 +105,7 @@ bool Image3D::setDimensions(int width, int height, int frames)
 
 bool Image3D::loadRaw(const std::string &fileName, int width, int height, bool isYUV)
 {
+    m_pCache.reset();
     m_samples.clear();
     m_width = m_height = m_frames = 0;
     if (width % 2 != 0 || height % 2 != 0) {
@@ -133,8 +145,7 @@ bool Image3D::loadRaw(const RawFile &file, int plane)
     const int height = file.getPlaneHeight(plane);
     const int frames = file.getNumFrames();
     if (!m_samples.allocateZeroed(qint64(width) * height * frames)) {
-        setErrorString("Not enough memory to load " + std::to_string(frames) + " frames of "
-                               + std::to_string(width) + "x" + std::to_string(height),
+        setErrorString(notEnoughMemoryToLoad(frames, width, height),
                        name + ": " + std::to_string(qint64(width) * height * frames * 4)
                                + " bytes of samples needed");
         return false;
@@ -152,8 +163,107 @@ bool Image3D::loadRaw(const RawFile &file, int plane)
         return false;
     }
     if (file.getUnusedBytes() != 0) {
-        setErrorString("WARNING: " + std::to_string(file.getUnusedBytes()) + " bytes unused",
-                       file.describeUnusedBytes());
+        setErrorString(unusedBytesText(file.getUnusedBytes()), file.describeUnusedBytes());
+        return false;
+    }
+    return true;
+}
+
+FrameCache::Frame Image3D::getFrame(int frame) const
+{
+    if (m_pCache)
+        return m_pCache->getFrame(frame);
+    const qint64 frameSamples = qint64(m_width) * m_height;
+    if (frame < 0 || frame >= m_frames || frameSamples <= 0
+        || (qint64(frame) + 1) * frameSamples > m_samples.size())
+        return nullptr;
+    // Borrowed from the array: an empty owner, so nothing is allocated or freed.
+    return FrameCache::Frame(std::shared_ptr<const float>(),
+                             m_samples.data() + frame * frameSamples);
+}
+
+std::string Image3D::getFrameError() const
+{
+    return m_pCache ? m_pCache->getErrorString() : std::string();
+}
+
+void Image3D::readAhead(int frame, int dir) const
+{
+    // Far enough ahead to play through the frames while the user holds a key.
+    if (m_pCache)
+        m_pCache->readAhead(frame, dir, 8);
+}
+
+bool Image3D::setFrameSource(int width, int height, int frames, FrameCache::Loader loader,
+                             qint64 budgetBytes)
+{
+    if (width <= 0 || height <= 0 || frames <= 0)
+        return false;
+    std::unique_ptr<FrameCache> pCache(new (std::nothrow) FrameCache(
+            std::move(loader), qint64(width) * height, frames, budgetBytes));
+    if (!pCache)
+        return false;
+    m_samples.clear();
+    m_pCache = std::move(pCache);
+    m_width = width;
+    m_height = height;
+    m_frames = frames;
+    return true;
+}
+
+bool Image3D::openRaw(std::unique_ptr<RawFile> pFile, int plane, int firstFrame, int frameCount,
+                      qint64 budgetBytes)
+{
+    m_pCache.reset();
+    m_samples.clear();
+    m_width = m_height = m_frames = 0;
+    const PixelFormat &format = pFile->getFormat();
+    const std::string name = RawFile::baseName(pFile->getFileName());
+    if (plane < 0 || plane >= format.getPlaneCount()) {
+        setErrorString("The file has no plane " + std::string(1, "YUV?"[qBound(0, plane, 3)]),
+                       name + ": " + format.getName().toStdString() + " holds "
+                               + (format.getPlaneCount() == 1 ? "only Y" : "Y, U and V"));
+        return false;
+    }
+    const int fileFrames = pFile->getNumFrames();
+    if (firstFrame < 0 || firstFrame >= fileFrames || frameCount == 0) {
+        setErrorString("No such frames in the file",
+                       name + ": frames 1 to " + std::to_string(fileFrames)
+                               + ", the first asked for is "
+                               + std::to_string(qint64(firstFrame) + 1));
+        return false;
+    }
+    const int frames = frameCount < 0 ? fileFrames - firstFrame
+                                      : int(std::min<qint64>(frameCount, fileFrames - firstFrame));
+    const int width = pFile->getPlaneWidth(plane);
+    const int height = pFile->getPlaneHeight(plane);
+    std::shared_ptr<const RawFile> pShared;
+    try {
+        pShared = std::move(pFile);
+    } catch (const std::bad_alloc &) {
+        setErrorString(notEnoughMemoryToLoad(frames, width, height));
+        return false;
+    }
+    auto loader = [pShared, plane, firstFrame, frames, name](int frame, float *pSamples,
+                                                             std::string &error) {
+        if (pShared->readPlane(firstFrame + frame, plane, pSamples))
+            return true;
+        error = "Unable to read a frame\n" + name + ": frame " + std::to_string(frame + 1) + " of "
+                + std::to_string(frames) + " can't be read any more";
+        return false;
+    };
+    bool opened = false;
+    try {
+        opened = setFrameSource(width, height, frames, std::move(loader),
+                                budgetBytes < 0 ? FrameCache::defaultBudget() : budgetBytes);
+    } catch (const std::bad_alloc &) { }
+    if (!opened) {
+        setErrorString(notEnoughMemoryToLoad(frames, width, height));
+        return false;
+    }
+    m_depth = format.getDepth();
+    if (pShared->getUnusedBytes() != 0) {
+        setErrorString(unusedBytesText(pShared->getUnusedBytes()), pShared->describeUnusedBytes());
         return false;
     }
     return true;

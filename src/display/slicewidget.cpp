@@ -184,7 +184,26 @@ QPixmap *SliceWidget::slicePixmap()
         m_lru.splice(m_lru.begin(), m_lru, entry.lruPosition);
         return entry.pPixmap;
     }
+    // The frames are fetched (and so read, for a movie read on demand) before the render.
+    const Sources sources = currentSources();
+    QString unreadable;
+    for (const Image3D *pMovie : {sources.pA, sources.pB}) {
+        if (pMovie && m_fixedCoordinate < pMovie->getNumFrames()
+            && !pMovie->getFrame(m_fixedCoordinate) && unreadable.isEmpty())
+            unreadable = QString::fromStdString(pMovie->getFrameError());
+    }
+    if (unreadable.isEmpty()) {
+        m_frameUnreadable = false;
+    } else if (!m_frameUnreadable) {
+        m_frameUnreadable = true;
+        emit frameUnreadable(unreadable);
+    }
     QPixmap *pPixmap = buildSlicePixmap();
+    if (pPixmap && !unreadable.isEmpty()) {
+        // Shown, not cached: the frame is tried again at the next redraw.
+        m_pFreshUncached.reset(pPixmap);
+        return pPixmap;
+    }
     if (!pPixmap) {
         // Not cached: the next redraw of this slice tries again.
         if (!m_renderFailed) {
@@ -205,6 +224,11 @@ void SliceWidget::showPixmap(QPixmap *pPixmap)
 {
     m_pShownPixmap = pPixmap;
     m_pScene->setPixmap(pPixmap);
+    // An uncached pixmap lives while it is on screen.
+    if (m_pFreshUncached && m_pFreshUncached.get() == pPixmap)
+        m_pShownUncached = std::move(m_pFreshUncached);
+    else if (m_pShownUncached.get() != pPixmap)
+        m_pShownUncached.reset();
     // Only now that the scene holds the new pixmap may the one it showed before be evicted.
     trimCache();
 }
@@ -245,6 +269,11 @@ void SliceWidget::onSliceChanged(int dir)
     if (m_fixedCoordinate < 0)
         m_fixedCoordinate = 0;
     if (m_fixedCoordinate != old) {
+        // Movies read on demand read on in the direction of travel while this frame shows.
+        for (const Image3D *pMovie : {m_pMain, m_pRef1, m_pRef2}) {
+            if (pMovie)
+                pMovie->readAhead(m_fixedCoordinate, dir);
+        }
         emit fixedCoordinateChanged(m_fixedCoordinate);
         emit redrawNeeded();
     }

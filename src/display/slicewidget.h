@@ -4,6 +4,7 @@
 #include <QWidget>
 
 #include <list>
+#include <memory>
 #include <utility>
 
 #include "viewtype.h"
@@ -61,6 +62,10 @@ signals:
     // A slice could not be rendered for want of memory and is shown empty; emitted once, and
     // again only after a later slice was rendered. The slice is tried again at its next redraw.
     void renderFailed();
+    // A frame of a movie read from a file can't be read any more (the file shrank, went away or
+    // fails): the slice shows that movie's frame as absent and is tried again at its next
+    // redraw. Emitted once with the reason, and again only after a later slice read fine.
+    void frameUnreadable(const QString &message);
 
 private slots:
     void onRedrawNeeded();
@@ -123,4 +128,9 @@ private:
     qint64 m_cacheBudget = qint64(256) << 20;
     QPixmap *m_pShownPixmap = nullptr;
     bool m_renderFailed = false; // the last render ran out of memory
+    bool m_frameUnreadable = false; // the last render met a frame that can't be read
+    // A slice with an unreadable frame is shown but not cached: made by slicePixmap, then held
+    // by showPixmap while on screen.
+    std::unique_ptr<QPixmap> m_pFreshUncached;
+    std::unique_ptr<QPixmap> m_pShownUncached;
 };

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "progresscallback.h"
+
 class DimensionsDialog;
 class QWidget;
 
@@ -39,6 +41,11 @@ public:
                                     QString *pSelectedFilter = nullptr);
     // A warning box with a single OK button and no default button.
     virtual void warning(QWidget *parent, const QString &title, const QString &text);
+    // Progress of a long operation: the callback returned is told (done, total) as the work goes
+    // on; once the work has taken half a second a modal dialog with the label, a bar and
+    // Cancel appears, and from the moment the user cancels the callback returns false. The
+    // dialog goes when the last copy of the callback does.
+    virtual ProgressCallback progress(QWidget *parent, const QString &label);
     virtual QMessageBox::StandardButton question(QWidget *parent, const QString &title,
                                                  const QString &text,
                                                  QMessageBox::StandardButtons buttons,

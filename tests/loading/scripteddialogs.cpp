@@ -85,3 +85,14 @@ QMessageBox::StandardButton ScriptedDialogs::question(QWidget *parent, const QSt
     log.append(QStringLiteral("question"));
     return questionAnswers.takeFirst();
 }
+
+ProgressCallback ScriptedDialogs::progress(QWidget *, const QString &label)
+{
+    progressLabels.append(label);
+    progressReports.append({0, 0});
+    const int index = int(progressReports.size()) - 1;
+    return [this, index](int done, int total) {
+        progressReports[index] = {done, total};
+        return cancelProgressAt < 0 || done < cancelProgressAt;
+    };
+}

@@ -3,6 +3,8 @@
 #include <functional>
 
 #include <QList>
+#include <QPair>
+#include <QStringList>
 
 #include "dialogprovider.h"
 
@@ -75,6 +77,7 @@ public:
     QString getSaveFileName(QWidget *parent, const QString &caption, const QString &directory,
                             const QString &filter, QString *pSelectedFilter = nullptr) override;
     void warning(QWidget *parent, const QString &title, const QString &text) override;
+    ProgressCallback progress(QWidget *parent, const QString &label) override;
     QMessageBox::StandardButton question(QWidget *parent, const QString &title, const QString &text,
                                          QMessageBox::StandardButtons buttons,
                                          QMessageBox::StandardButton defaultButton) override;
@@ -106,6 +109,11 @@ public:
         return message.section(QLatin1Char('\n'), 0, lines);
     }
 
+    // A progress callback cancels once told `done` reaches this; -1 never cancels.
+    int cancelProgressAt = -1;
+    // Label of every progress callback asked for, and the last (done, total) each was told.
+    QStringList progressLabels;
+    QList<QPair<int, int>> progressReports;
     // Runs inside every warning, before it returns: lets a test look at the state the user
     // would see behind the box.
     std::function<void()> duringWarning;

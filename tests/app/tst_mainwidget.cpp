@@ -12,6 +12,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSlider>
+#include <QTableWidget>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -20,6 +22,7 @@
 #include "commandline.h"
 #include "image3d.h"
 #include "mainwidget.h"
+#include "metricsdock.h"
 #include "scalewidget.h"
 #include "scripteddialogs.h"
 #include "slicewidget.h"
@@ -49,6 +52,7 @@ class TestMainWidget : public QObject
 private slots:
     void init();
     void cleanup();
+    void metricsDockFollowsTheMovies();
 
     void deepMoviesWidenStartingRanges();
     void savingLayouts_data();
@@ -254,6 +258,49 @@ QString TestMainWidget::writeMovie(const QString &description)
     return name;
 }
 
+void TestMainWidget::metricsDockFollowsTheMovies()
+{
+    // 16x16 gray movies: a main movie of 3 frames, a reference of 3, a long one of 400.
+    auto write = [this](const QString &name, int frames, int value) {
+        QFile file(m_pDir->filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        for (int f = 0; f < frames; ++f)
+            file.write(QByteArray(256, char((value + 7 * f) % 256)));
+    };
+    write("main.gray", 3, 10);
+    write("ref.gray", 3, 12);
+    write("long.gray", 400, 11);
+    CommandLine commandLine;
+    QCOMPARE(commandLine.parse({"rawcompare", "--size", "16x16", "--gray",
+                                m_pDir->filePath("main.gray"), "--ref1",
+                                m_pDir->filePath("ref.gray")}),
+             CommandLine::Action::Run);
+    m_pWindow->openFromCommandLine(commandLine);
+
+    MetricsDock *pDock = m_pWindow->getMetricsDock();
+    QVERIFY(!pDock->isVisible());
+    QCOMPARE(pDock->getTable()->rowCount(), 0); // hidden: nothing computed
+    m_pWindow->menuBar()->actions().at(1)->menu()->actions().at(6)->trigger();
+    QVERIFY(pDock->isVisible());
+    QTRY_VERIFY(!pDock->isComputing());
+    QCOMPARE(pDock->getTable()->rowCount(), 3);
+    QCOMPARE(pDock->getTable()->item(0, 2)->data(Qt::DisplayRole).toDouble(), 4.0); // MSE 2^2
+
+    // A frame chosen in the dock is shown.
+    emit pDock->frameChosen(2);
+    QCOMPARE(sliceWidget()->getSlider()->value(), 2);
+
+    // Replaced while computing: the run stops before the old movie goes, then starts again.
+    QCOMPARE(commandLine.parse({"rawcompare", "--size", "16x16", "--gray", "--ref1",
+                                m_pDir->filePath("long.gray")}),
+             CommandLine::Action::Run);
+    m_pWindow->openFromCommandLine(commandLine);
+    fileAction(QStringLiteral("Clear reference movie 1"))->trigger();
+    QVERIFY(!pDock->isComputing());
+    QCOMPARE(pDock->getTable()->rowCount(), 0);
+    QVERIFY(pDock->getSummaryText().startsWith(QStringLiteral("Load a main movie")));
+}
+
 void TestMainWidget::load(const QString &entry, const QString &description)
 {
     if (description.startsWith(QLatin1String("png:"))) {
@@ -319,9 +366,14 @@ void TestMainWidget::menusAndToolbar()
     QCOMPARE(toolBars.first()->windowTitle(), QStringLiteral("View"));
     QCOMPARE(m_pWindow->toolBarArea(toolBars.first()), Qt::TopToolBarArea);
 
-    const QList<QAction *> viewEntries = menus.at(1)->menu()->actions();
+    // The five views, then the entry that shows or hides the metrics dock (hidden at first).
+    QList<QAction *> viewEntries = menus.at(1)->menu()->actions();
+    QCOMPARE(viewEntries.size(), 7);
+    QVERIFY(viewEntries.at(5)->isSeparator());
+    QCOMPARE(viewEntries.at(6)->text(), QStringLiteral("Metrics"));
+    QVERIFY(viewEntries.at(6)->isCheckable() && !viewEntries.at(6)->isChecked());
+    viewEntries = viewEntries.mid(0, 5);
     QCOMPARE(toolBars.first()->actions(), viewEntries);
-    QCOMPARE(viewEntries.size(), 5);
     for (int view = ViewType::Main; view <= ViewType::Diff2; ++view) {
         QAction *pAction = viewEntries.at(view);
         QCOMPARE(pAction->text(), QString::fromUtf8(viewTexts[view]));

@@ -27,20 +27,13 @@ void tst_Y4mHeader::parse_data()
     QTest::newRow("interlace, aspect, comments, unknown tag, double blanks")
             << QByteArray("YUV4MPEG2 Xfirst  It A128:117 W6 F30000:1001 H4 Zlater C422 X\n")
             << "6x4 yuv422p";
+    // The tags ffmpeg writes are read in tst_rawfile from files ffmpeg made; these it doesn't.
     QTest::newRow("C420mpeg2") << QByteArray("YUV4MPEG2 W2 H2 C420mpeg2\n") << "2x2 yuv420p";
     QTest::newRow("C420paldv") << QByteArray("YUV4MPEG2 W2 H2 C420paldv\n") << "2x2 yuv420p";
     QTest::newRow("C420") << QByteArray("YUV4MPEG2 W2 H2 C420\n") << "2x2 yuv420p";
-    QTest::newRow("C444") << QByteArray("YUV4MPEG2 W2 H2 C444\n") << "2x2 yuv444p";
     QTest::newRow("Cmono") << QByteArray("YUV4MPEG2 W2 H2 Cmono\n") << "2x2 gray";
-    QTest::newRow("Cmono10") << QByteArray("YUV4MPEG2 W2 H2 Cmono10\n") << "2x2 gray10le";
-    QTest::newRow("Cmono12") << QByteArray("YUV4MPEG2 W2 H2 Cmono12\n") << "2x2 gray12le";
-    QTest::newRow("Cmono16") << QByteArray("YUV4MPEG2 W2 H2 Cmono16\n") << "2x2 gray16le";
     QTest::newRow("C420p10") << QByteArray("YUV4MPEG2 W2 H2 C420p10 XYSCSS=420P10\n")
                              << "2x2 yuv420p10le";
-    QTest::newRow("C422p10") << QByteArray("YUV4MPEG2 W2 H2 C422p10\n") << "2x2 yuv422p10le";
-    QTest::newRow("C444p10") << QByteArray("YUV4MPEG2 W2 H2 C444p10\n") << "2x2 yuv444p10le";
-    QTest::newRow("C420p12") << QByteArray("YUV4MPEG2 W2 H2 C420p12\n") << "2x2 yuv420p12le";
-    QTest::newRow("C420p16") << QByteArray("YUV4MPEG2 W2 H2 C420p16\n") << "2x2 yuv420p16le";
     QTest::newRow("odd size") << QByteArray("YUV4MPEG2 W5 H3\n") << "5x3 yuv420p";
 
     const QString bad = "Malformed y4m header: ";

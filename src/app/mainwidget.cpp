@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QStatusBar>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -25,6 +26,8 @@
 #include "moviewriter.h"
 #include "scalewidget.h"
 #include "slicewidget.h"
+#include "sliceview.h"
+#include "statustexts.h"
 #include "viewtype.h"
 
 MainWidget::MainWidget() : QMainWindow(nullptr), m_pDialogs(std::make_unique<DialogProvider>())
@@ -50,6 +53,7 @@ MainWidget::MainWidget() : QMainWindow(nullptr), m_pDialogs(std::make_unique<Dia
     setCentralWidget(pCentral);
 
     createMenus();
+    createStatusBar();
     show();
 
     connect(m_pScaleWidgets[ViewType::Main], &ScaleWidget::range, this, &MainWidget::onMainRange);
@@ -68,6 +72,9 @@ MainWidget::MainWidget() : QMainWindow(nullptr), m_pDialogs(std::make_unique<Dia
     connect(m_pScaleWidgets[ViewType::Diff2], &ScaleWidget::automatic, this,
             &MainWidget::onDiff2Auto);
     connect(m_pSliceWidget, &SliceWidget::slicePosition, this, &MainWidget::onSlicePosition);
+    connect(m_pSliceWidget, &SliceWidget::slicePosition, this, &MainWidget::onStatusPosition);
+    connect(m_pSliceWidget, &SliceWidget::pixelHovered, this, &MainWidget::onPixelHovered);
+    connect(m_pSliceWidget->getView(), &SliceView::zoomChanged, this, &MainWidget::onZoomChanged);
     // Queued: the warning's own event loop must not run inside the slice widget's redraw.
     connect(m_pSliceWidget, &SliceWidget::renderFailed, this, &MainWidget::onRenderFailed,
             Qt::QueuedConnection);
@@ -366,6 +373,56 @@ void MainWidget::onSlicePosition(int pos, int numSlices)
         m_pPositionLabel->setText(QString::asprintf("%d/%d", pos + 1, numSlices));
     else
         m_pPositionLabel->setText(QStringLiteral("0/0"));
+}
+
+void MainWidget::createStatusBar()
+{
+    auto addLabel = [this](const char *name, bool permanent) {
+        auto *pLabel = new QLabel(statusBar());
+        pLabel->setObjectName(QString::fromUtf8(name));
+        if (permanent)
+            statusBar()->addPermanentWidget(pLabel);
+        else
+            statusBar()->addWidget(pLabel, 1);
+        return pLabel;
+    };
+    m_pReadoutLabel = addLabel("readout", false);
+    m_pViewLabel = addLabel("view", true);
+    m_pFrameLabel = addLabel("frame", true);
+    m_pZoomLabel = addLabel("zoom", true);
+    onZoomChanged();
+}
+
+void MainWidget::onStatusPosition(int pos, int numSlices)
+{
+    const int view = m_pSliceWidget->getViewType();
+    m_pViewLabel->setText(m_pViewActions[view] ? m_pViewActions[view]->text() : QString());
+    m_pFrameLabel->setText(numSlices > 0 ? QStringLiteral("frame %1/%2").arg(pos + 1).arg(numSlices)
+                                         : QStringLiteral("frame 0/0"));
+    setWindowTitle(
+            StatusTexts::windowTitle(m_pMainMovie.get(), m_pReference1.get(), m_pReference2.get()));
+    updateReadout();
+}
+
+void MainWidget::onPixelHovered(int x, int y)
+{
+    m_hoverX = x;
+    m_hoverY = y;
+    updateReadout();
+}
+
+void MainWidget::updateReadout()
+{
+    m_pReadoutLabel->setText(StatusTexts::readout(m_pMainMovie.get(), m_pReference1.get(),
+                                                  m_pReference2.get(),
+                                                  m_pSliceWidget->getFixedCoordinate(), m_hoverX,
+                                                  m_hoverY, m_pSliceWidget->getImageHeight()));
+}
+
+void MainWidget::onZoomChanged()
+{
+    m_pZoomLabel->setText(
+            QStringLiteral("%1 %").arg(qRound(m_pSliceWidget->getView()->getZoom() * 100)));
 }
 
 void MainWidget::onRenderFailed()

@@ -70,6 +70,11 @@ public slots:
     void onDiff2Auto();
     void onSlicePosition(int pos, int numSlices);
     void onRenderFailed();
+    // Status bar and title after every redraw: view, frame n/N, the pixel under the cursor.
+    void onStatusPosition(int pos, int numSlices);
+    // (x, y) of the slice image, y from the bottom; (-1, -1) off the picture.
+    void onPixelHovered(int x, int y);
+    void onZoomChanged();
 
 protected:
     void closeEvent(QCloseEvent *pEvent) override;
@@ -85,6 +90,9 @@ private:
     void widenStartingRanges();
     // Hands the three current slots to the slice widget; due after every change of a slot.
     void showMovies();
+    // The status bar's labels, left to right; named so they can be found.
+    void createStatusBar();
+    void updateReadout();
 
     SliceWidget *m_pSliceWidget = nullptr;
     std::unique_ptr<Image3D> m_pMainMovie;
@@ -96,4 +104,11 @@ private:
     // Remembered answers of the loading flow for this run.
     LoadSettings m_loadSettings;
     std::unique_ptr<DialogProvider> m_pDialogs;
+    QLabel *m_pReadoutLabel = nullptr;
+    QLabel *m_pViewLabel = nullptr;
+    QLabel *m_pFrameLabel = nullptr;
+    QLabel *m_pZoomLabel = nullptr;
+    // The pixel under the cursor (slice image, row 0 at the bottom), -1 when none.
+    int m_hoverX = -1;
+    int m_hoverY = -1;
 };

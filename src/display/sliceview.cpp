@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QWheelEvent>
 
@@ -10,6 +11,8 @@ SliceView::SliceView(QGraphicsScene *scene, QWidget *parent) : QGraphicsView(sce
 {
     setViewportUpdateMode(QGraphicsView::FullViewportUpdate);
     setRenderHint(QPainter::Antialiasing, true);
+    // The pixel under the cursor is reported without a button held.
+    viewport()->setMouseTracking(true);
 }
 
 SliceView::~SliceView() = default;
@@ -19,8 +22,26 @@ void SliceView::zoom(double factor)
     QTransform candidate = transform();
     candidate.scale(factor, factor);
     const qreal width = candidate.mapRect(QRectF(0, 0, 1, 1)).width();
-    if (width >= 0.01 && width <= 10000)
+    if (width >= 0.01 && width <= 10000) {
         scale(factor, factor);
+        emit zoomChanged();
+    }
+}
+
+double SliceView::getZoom() const { return transform().mapRect(QRectF(0, 0, 1, 1)).width(); }
+
+void SliceView::mouseMoveEvent(QMouseEvent *event)
+{
+    QGraphicsView::mouseMoveEvent(event);
+    // The middle of the screen pixel under the cursor.
+    emit cursorMoved(viewportTransform().inverted().map(event->position() + QPointF(0.5, 0.5)));
+}
+
+bool SliceView::viewportEvent(QEvent *event)
+{
+    if (event->type() == QEvent::Leave)
+        emit cursorLeft();
+    return QGraphicsView::viewportEvent(event);
 }
 
 void SliceView::wheelEvent(QWheelEvent *event)

@@ -1,6 +1,7 @@
 #include "slicewidget.h"
 
 #include <algorithm>
+#include <cmath>
 #include <iterator>
 #include <new>
 #include <utility>
@@ -33,6 +34,8 @@ SliceWidget::SliceWidget(QWidget *parent, Qt::WindowFlags f) : QWidget(parent, f
 
     connect(this, &SliceWidget::redrawNeeded, this, &SliceWidget::onRedrawNeeded);
     connect(m_pView, &SliceView::sliceChanged, this, &SliceWidget::onSliceChanged);
+    connect(m_pView, &SliceView::cursorMoved, this, &SliceWidget::onCursorMoved);
+    connect(m_pView, &SliceView::cursorLeft, this, [this]() { emit pixelHovered(-1, -1); });
 
     m_pSlider = new QSlider(Qt::Horizontal, this);
     m_pSlider->setRange(0, 1);
@@ -309,6 +312,17 @@ void SliceWidget::onSliderPosition(int pos)
 void SliceWidget::setHorizontalPosition(int hPos) { m_pScene->setHorizontalPosition(hPos); }
 
 void SliceWidget::setVerticalPosition(int vPos) { m_pScene->setVerticalPosition(vPos); }
+
+void SliceWidget::onCursorMoved(QPointF scenePos)
+{
+    // The image item is flipped: image row i covers scene y from -(i + 1) to -i.
+    const double column = std::floor(scenePos.x());
+    const double row = std::floor(-scenePos.y());
+    if (column >= 0 && column < m_imageWidth && row >= 0 && row < m_imageHeight)
+        emit pixelHovered(int(column), int(row));
+    else
+        emit pixelHovered(-1, -1);
+}
 
 void SliceWidget::clearCache()
 {

@@ -42,6 +42,12 @@ public:
     // rendered slices follow bit for bit.
     int grayAt(int x, int y, int frame) const;
 
+    // Steps the slice by dir as the wheel does: stops at the first and the last slice.
+    void stepSlice(int dir) { onSliceChanged(dir); }
+    // Size of the slice images in pixels: the largest extent of the three movies.
+    int getImageWidth() const { return m_imageWidth; }
+    int getImageHeight() const { return m_imageHeight; }
+
     // Bound in bytes of all the slice images the widget holds (default 256 MiB). The slice on
     // screen is never evicted, so one slice larger than the budget is still kept.
     void setCacheBudget(qint64 bytes);
@@ -66,6 +72,9 @@ signals:
     // fails): the slice shows that movie's frame as absent and is tried again at its next
     // redraw. Emitted once with the reason, and again only after a later slice read fine.
     void frameUnreadable(const QString &message);
+    // The mouse is over pixel (x, y) of the slice image (y: image row, 0 at the bottom), or
+    // (-1, -1) when it is over no pixel of it.
+    void pixelHovered(int x, int y);
 
 private slots:
     void onRedrawNeeded();
@@ -74,6 +83,7 @@ private slots:
     void onSliderPosition(int pos);
     void setHorizontalPosition(int hPos);
     void setVerticalPosition(int vPos);
+    void onCursorMoved(QPointF scenePos);
 
 private:
     using CacheKey = std::pair<int, int>; // (view type, slice)

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include <QActionGroup>
+#include <QApplication>
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QGroupBox>
@@ -12,7 +13,9 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QMouseEvent>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
@@ -23,6 +26,7 @@
 #include "scalewidget.h"
 #include "scripteddialogs.h"
 #include "slicewidget.h"
+#include "sliceview.h"
 #include "viewtype.h"
 
 namespace {
@@ -84,6 +88,8 @@ private slots:
     void quitQuestion();
     void commandLine_data();
     void commandLine();
+    void statusBar_data();
+    void statusBar();
 
 private:
     QString path(const QString &name) const { return m_pDir->filePath(name); }
@@ -97,6 +103,20 @@ private:
     ScaleWidget *editor(int view) const;
     QLabel *label() const;
     SliceWidget *sliceWidget() const { return m_pWindow->findChild<SliceWidget *>(); }
+    QString statusText(const char *name) const
+    {
+        const auto *pLabel = m_pWindow->statusBar()->findChild<QLabel *>(QString::fromUtf8(name));
+        return pLabel ? pLabel->text() : QStringLiteral("(no label %1)").arg(name);
+    }
+    // Moves the mouse over pixel (x, row) of the slice image, row 0 at the bottom.
+    void hover(int x, int row) const
+    {
+        SliceView *pView = sliceWidget()->getView();
+        const QPointF at = pView->mapFromScene(QPointF(x + 0.5, -row - 0.5));
+        QMouseEvent move(QEvent::MouseMove, at, pView->viewport()->mapToGlobal(at), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(pView->viewport(), &move);
+    }
 
     std::unique_ptr<QTemporaryDir> m_pDir;
     std::unique_ptr<MainWidget> m_pWindow;
@@ -357,7 +377,7 @@ void TestMainWidget::editorsLabelAndLayout()
     QVERIFY(label());
     QCOMPARE(label()->text(), QStringLiteral("0/0"));
     QVERIFY(m_pWindow->isVisible());
-    QVERIFY(m_pWindow->windowTitle().isEmpty());
+    QCOMPARE(m_pWindow->windowTitle(), QStringLiteral("rawcompare — (no main movie)"));
 }
 
 void TestMainWidget::viewSwitching_data()
@@ -1121,3 +1141,68 @@ void TestMainWidget::commandLine()
 
 QTEST_MAIN(TestMainWidget)
 #include "tst_mainwidget.moc"
+
+void TestMainWidget::statusBar_data()
+{
+    QTest::addColumn<int>("view");
+    QTest::addColumn<int>("steps"); // frames stepped forward
+    QTest::addColumn<int>("x");
+    QTest::addColumn<int>("row"); // from the bottom
+    QTest::addColumn<QString>("readout");
+    QTest::addColumn<QString>("frame");
+
+    // Main 4x2x2, all 10 but (1, 0, 0) = 20 and (2, 1, 1) = 30; reference 1 2x2x1, all 7.
+    QTest::newRow("main view, both movies there")
+            << int(ViewType::Main) << 0 << 1 << 0
+            << "x 1  y 1  main 20  ref1 7  ref2   diff1 13  diff2 "
+            << "frame 1/2";
+    QTest::newRow("difference view, right of the smaller reference")
+            << int(ViewType::Diff1) << 0 << 2 << 1
+            << "x 2  y 0  main 10  ref1   ref2   diff1   diff2 "
+            << "frame 1/2";
+    QTest::newRow("reference view, past the reference's last frame")
+            << int(ViewType::Ref1) << 1 << 2 << 1
+            << "x 2  y 0  main 30  ref1   ref2   diff1   diff2 "
+            << "frame 2/2";
+    QTest::newRow("off the picture: no readout") << int(ViewType::Main) << 0 << 7 << 0 << ""
+                                                 << "frame 1/2";
+}
+
+void TestMainWidget::statusBar()
+{
+    QFETCH(int, view);
+    QFETCH(int, steps);
+    QFETCH(int, x);
+    QFETCH(int, row);
+    QFETCH(QString, readout);
+    QFETCH(QString, frame);
+
+    QCOMPARE(m_pWindow->windowTitle(), QStringLiteral("rawcompare — (no main movie)"));
+    QCOMPARE(statusText("frame"), QStringLiteral("frame 0/0"));
+    load("Load main movie", "4x2x2=10,1:20,14:30");
+    load("Load reference movie 1", "2x2x1=7");
+    QCOMPARE(m_pWindow->windowTitle(),
+             QStringLiteral("rawcompare — movie%1.raw vs movie%2.raw")
+                     .arg(m_fileCount - 1)
+                     .arg(m_fileCount));
+    QVERIFY(QTest::qWaitForWindowExposed(m_pWindow.get()));
+
+    m_pWindow->menuBar()->actions().at(1)->menu()->actions().at(view)->trigger();
+    for (int i = 0; i < steps; ++i)
+        sliceWidget()->stepSlice(1);
+    QCOMPARE(statusText("zoom"), QStringLiteral("100 %"));
+    // Pixels 8 screen pixels wide: the cursor falls inside the pixel aimed at.
+    sliceWidget()->getView()->zoom(8);
+    QCOMPARE(statusText("zoom"), QStringLiteral("800 %"));
+    hover(x, row);
+    QCOMPARE(statusText("readout"), readout);
+    QCOMPARE(statusText("frame"), frame);
+    QCOMPARE(statusText("view"), QString::fromUtf8(viewTexts[view]));
+
+    // The readout follows the frame under a still cursor.
+    sliceWidget()->stepSlice(steps ? -1 : 1);
+    if (!readout.isEmpty())
+        QVERIFY(statusText("readout") != readout);
+    sliceWidget()->getView()->zoom(0.25);
+    QCOMPARE(statusText("zoom"), QStringLiteral("200 %"));
+}

@@ -6,15 +6,22 @@
 #include <utility>
 
 #include <QAction>
+#include <QAbstractSpinBox>
 #include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDoubleSpinBox>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QSlider>
 #include <QStatusBar>
+#include <QTextEdit>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -54,6 +61,7 @@ MainWidget::MainWidget() : QMainWindow(nullptr), m_pDialogs(std::make_unique<Dia
 
     createMenus();
     createStatusBar();
+    createKeys();
     show();
 
     connect(m_pScaleWidgets[ViewType::Main], &ScaleWidget::range, this, &MainWidget::onMainRange);
@@ -373,6 +381,84 @@ void MainWidget::onSlicePosition(int pos, int numSlices)
         m_pPositionLabel->setText(QString::asprintf("%d/%d", pos + 1, numSlices));
     else
         m_pPositionLabel->setText(QStringLiteral("0/0"));
+}
+
+void MainWidget::createKeys()
+{
+    const QList<QAction *> menus = menuBar()->actions();
+    menus.value(0)->setText(QStringLiteral("&File"));
+    menus.value(1)->setText(QStringLiteral("&View"));
+
+    QMenu *pFileMenu = menus.value(0)->menu();
+    pFileMenu->addSeparator();
+    auto *pQuit = new QAction(QStringLiteral("Quit"), this);
+    pQuit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    // Through close(), so the quit question is asked as for the window's close button.
+    connect(pQuit, &QAction::triggered, this, &QWidget::close);
+    pFileMenu->addAction(pQuit);
+
+    for (int view = ViewType::Main; view <= ViewType::Diff2; ++view) {
+        QAction *pAction = m_pViewActions[view];
+        pAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_1 + view)));
+        pAction->setToolTip(QStringLiteral("%1 (%2)").arg(
+                pAction->text(), pAction->shortcut().toString(QKeySequence::NativeText)));
+    }
+    // Seen before any widget of the window: frame keys work wherever the focus is.
+    qApp->installEventFilter(this);
+}
+
+bool MainWidget::eventFilter(QObject *pWatched, QEvent *pEvent)
+{
+    if (pEvent->type() == QEvent::KeyPress && pWatched->isWidgetType()) {
+        auto *pWidget = static_cast<QWidget *>(pWatched);
+        if (pWidget->window() == this && handleKey(pWidget, *static_cast<QKeyEvent *>(pEvent)))
+            return true;
+    }
+    return QMainWindow::eventFilter(pWatched, pEvent);
+}
+
+bool MainWidget::handleKey(QWidget *pWidget, const QKeyEvent &event)
+{
+    // The text field the key goes to, if any; a spin box's line edit counts as its spin box.
+    QWidget *pField = nullptr;
+    for (QWidget *pAt = pWidget; pAt && pAt != this; pAt = pAt->parentWidget()) {
+        if (qobject_cast<QAbstractSpinBox *>(pAt) || qobject_cast<QLineEdit *>(pAt)
+            || qobject_cast<QTextEdit *>(pAt) || qobject_cast<QPlainTextEdit *>(pAt)) {
+            pField = pAt;
+            break;
+        }
+    }
+    const int key = event.key();
+    if (pField && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+        auto *pBox = qobject_cast<QAbstractSpinBox *>(pField);
+        if (!pBox)
+            return false;
+        // The value (a range) applies, and the keys go back to the picture.
+        pBox->interpretText();
+        m_pSliceWidget->getView()->setFocus(Qt::OtherFocusReason);
+        return true;
+    }
+    if (pField || (event.modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+        return false;
+    QSlider *pSlider = m_pSliceWidget->getSlider();
+    switch (key) {
+    case Qt::Key_PageUp:
+    case Qt::Key_Right:
+        m_pSliceWidget->stepSlice(1);
+        return true;
+    case Qt::Key_PageDown:
+    case Qt::Key_Left:
+        m_pSliceWidget->stepSlice(-1);
+        return true;
+    case Qt::Key_Home:
+        pSlider->setValue(pSlider->minimum());
+        return true;
+    case Qt::Key_End:
+        pSlider->setValue(pSlider->maximum());
+        return true;
+    default:
+        return false;
+    }
 }
 
 void MainWidget::createStatusBar()

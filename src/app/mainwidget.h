@@ -11,6 +11,7 @@ class CommandLine;
 class DialogProvider;
 class Image3D;
 class QAction;
+class QKeyEvent;
 class QLabel;
 class ScaleWidget;
 class SliceWidget;
@@ -78,6 +79,8 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent *pEvent) override;
+    // Frame keys from anywhere in the window, Enter in a range field.
+    bool eventFilter(QObject *pWatched, QEvent *pEvent) override;
 
 private:
     void createMenus();
@@ -92,6 +95,10 @@ private:
     void showMovies();
     // The status bar's labels, left to right; named so they can be found.
     void createStatusBar();
+    // Quit, menu mnemonics, the view keys Ctrl+1..Ctrl+5 and their tooltips.
+    void createKeys();
+    // A key pressed on pWidget of this window: true when it was used here.
+    bool handleKey(QWidget *pWidget, const QKeyEvent &event);
     void updateReadout();
 
     SliceWidget *m_pSliceWidget = nullptr;

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QMouseEvent>
 #include <QSignalSpy>
+#include <QSlider>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -90,6 +91,11 @@ private slots:
     void commandLine();
     void statusBar_data();
     void statusBar();
+    void frameKeysWhereTheFocusIs_data();
+    void frameKeysWhereTheFocusIs();
+    void enterAppliesTheRangeAndReturnsToThePicture();
+    void windowKeys_data();
+    void windowKeys();
 
 private:
     QString path(const QString &name) const { return m_pDir->filePath(name); }
@@ -321,17 +327,20 @@ QLabel *TestMainWidget::label() const
 void TestMainWidget::menusAndToolbar()
 {
     const QList<QAction *> menus = m_pWindow->menuBar()->actions();
-    QCOMPARE(actionTexts(menus), (QStringList {"File", "View"}));
+    // Alt+F and Alt+V open them.
+    QCOMPARE(actionTexts(menus), (QStringList {"&File", "&View"}));
 
     const QList<QAction *> fileEntries = menus.at(0)->menu()->actions();
     QCOMPARE(actionTexts(fileEntries),
              (QStringList {"Load main movie", "Load reference movie 1", "Load reference movie 2",
                            "-", "Clear main movie", "Clear reference movie 1",
-                           "Clear reference movie 2", "-", "Save main movie"}));
+                           "Clear reference movie 2", "-", "Save main movie", "-", "Quit"}));
     for (const QAction *pAction : fileEntries) {
         QVERIFY(!pAction->isCheckable());
         QVERIFY(pAction->isEnabled());
-        QVERIFY(pAction->shortcut().isEmpty());
+        QCOMPARE(pAction->shortcut(),
+                 pAction->text() == "Quit" ? QKeySequence(QStringLiteral("Ctrl+Q"))
+                                           : QKeySequence());
     }
 
     const QList<QToolBar *> toolBars = m_pWindow->findChildren<QToolBar *>();
@@ -339,9 +348,8 @@ void TestMainWidget::menusAndToolbar()
     QCOMPARE(toolBars.first()->windowTitle(), QStringLiteral("View"));
     QCOMPARE(m_pWindow->toolBarArea(toolBars.first()), Qt::TopToolBarArea);
 
-    const QList<QAction *> viewEntries = menus.at(1)->menu()->actions();
+    const QList<QAction *> viewEntries = menus.at(1)->menu()->actions().mid(0, 5);
     QCOMPARE(toolBars.first()->actions(), viewEntries);
-    QCOMPARE(viewEntries.size(), 5);
     for (int view = ViewType::Main; view <= ViewType::Diff2; ++view) {
         QAction *pAction = viewEntries.at(view);
         QCOMPARE(pAction->text(), QString::fromUtf8(viewTexts[view]));
@@ -350,6 +358,10 @@ void TestMainWidget::menusAndToolbar()
         QVERIFY(pAction->actionGroup());
         QCOMPARE(pAction->actionGroup()->exclusionPolicy(),
                  QActionGroup::ExclusionPolicy::Exclusive);
+        // Ctrl+1 .. Ctrl+5, named in the toolbar button's tooltip.
+        const QString keys = QStringLiteral("Ctrl+%1").arg(view + 1);
+        QCOMPARE(pAction->shortcut(), QKeySequence(keys));
+        QCOMPARE(pAction->toolTip(), QStringLiteral("%1 (%2)").arg(viewTexts[view], keys));
     }
     QCOMPARE(sliceWidget()->getViewType(), int(ViewType::Main));
 }
@@ -1205,4 +1217,107 @@ void TestMainWidget::statusBar()
         QVERIFY(statusText("readout") != readout);
     sliceWidget()->getView()->zoom(0.25);
     QCOMPARE(statusText("zoom"), QStringLiteral("200 %"));
+}
+
+void TestMainWidget::frameKeysWhereTheFocusIs_data()
+{
+    QTest::addColumn<QString>("target"); // the widget the key goes to
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<int>("frame"); // after the key, from frame 2 of 0..4
+
+    const int none = Qt::NoModifier;
+    QTest::newRow("view, Page Up: next") << "view" << int(Qt::Key_PageUp) << none << 3;
+    QTest::newRow("view, Left: previous") << "view" << int(Qt::Key_Left) << none << 1;
+    QTest::newRow("slider, Right: next, one frame") << "slider" << int(Qt::Key_Right) << none << 3;
+    QTest::newRow("slider, Page Down: previous, one frame")
+            << "slider" << int(Qt::Key_PageDown) << none << 1;
+    QTest::newRow("Auto scale button, Home: first") << "button" << int(Qt::Key_Home) << none << 0;
+    QTest::newRow("toolbar, End: last") << "toolbar" << int(Qt::Key_End) << none << 4;
+    QTest::newRow("keypad Page Up: next")
+            << "view" << int(Qt::Key_PageUp) << int(Qt::KeypadModifier) << 3;
+    QTest::newRow("Control+Right: not a frame key")
+            << "view" << int(Qt::Key_Right) << int(Qt::ControlModifier) << 2;
+    QTest::newRow("range field being edited, Page Up: the field's")
+            << "field" << int(Qt::Key_PageUp) << none << 2;
+    QTest::newRow("range field being edited, Home: the field's")
+            << "field" << int(Qt::Key_Home) << none << 2;
+}
+
+void TestMainWidget::frameKeysWhereTheFocusIs()
+{
+    QFETCH(QString, target);
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(int, frame);
+
+    load("Load main movie", "2x2x5=3");
+    sliceWidget()->stepSlice(2);
+    QCOMPARE(sliceWidget()->getFixedCoordinate(), 2);
+    QDoubleSpinBox *pField = editor(ViewType::Main)->getMinimumField();
+    QWidget *pTarget = pField;
+    if (target == "view")
+        pTarget = sliceWidget()->getView();
+    else if (target == "slider")
+        pTarget = sliceWidget()->getSlider();
+    else if (target == "button")
+        pTarget = editor(ViewType::Main)->findChild<QPushButton *>();
+    else if (target == "toolbar")
+        pTarget = m_pWindow->findChild<QToolBar *>();
+    pTarget->setFocus();
+    QTest::keyClick(pTarget, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QCOMPARE(sliceWidget()->getFixedCoordinate(), frame);
+    QCOMPARE(statusText("frame"), QStringLiteral("frame %1/5").arg(frame + 1));
+    if (target == "field" && key == Qt::Key_PageUp)
+        QCOMPARE(pField->value(), 10.0); // stepped by ten
+}
+
+void TestMainWidget::enterAppliesTheRangeAndReturnsToThePicture()
+{
+    load("Load main movie", "2x2x1=100");
+    ScaleWidget *pEditor = editor(ViewType::Main);
+    QDoubleSpinBox *pField = pEditor->getMaximumField();
+    pField->setFocus();
+    pField->selectAll();
+    QTest::keyClicks(pField, QStringLiteral("200"));
+    QTest::keyClick(pField, Qt::Key_Return);
+    QCOMPARE(pField->value(), 200.0);
+    // 100 of 0..200: gray 127.5, rounded up.
+    QCOMPARE(sliceWidget()->grayAt(0, 0, 0), 128);
+    QCOMPARE(m_pWindow->focusWidget(), sliceWidget()->getView());
+    // The frame keys work again at once.
+    QTest::keyClick(m_pWindow->focusWidget(), Qt::Key_End);
+    QCOMPARE(pField->value(), 200.0);
+}
+
+void TestMainWidget::windowKeys_data()
+{
+    QTest::addColumn<QKeySequence>("keys");
+    QTest::addColumn<int>("view"); // -1: the quit question
+    for (int view = ViewType::Main; view <= ViewType::Diff2; ++view)
+        QTest::newRow(qPrintable(QStringLiteral("Ctrl+%1: %2").arg(view + 1).arg(viewTexts[view])))
+                << QKeySequence(QStringLiteral("Ctrl+%1").arg(view + 1)) << view;
+    QTest::newRow("Ctrl+Q: the quit question") << QKeySequence(QStringLiteral("Ctrl+Q")) << -1;
+}
+
+void TestMainWidget::windowKeys()
+{
+    QFETCH(QKeySequence, keys);
+    QFETCH(int, view);
+    m_pWindow->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_pWindow.get()));
+    // A view away from the one asked for, so that the key must change it.
+    m_pWindow->menuBar()->actions().at(1)->menu()->actions().at(view == 0 ? 1 : 0)->trigger();
+    m_pDialogs->questionAnswers.append(QMessageBox::No);
+    QTest::keySequence(m_pWindow.get(), keys);
+    if (view < 0) {
+        QCOMPARE(m_pDialogs->questions.size(), 1);
+        QCOMPARE(m_pDialogs->questions.first().text,
+                 QStringLiteral("Are you sure you want to quit?"));
+        QVERIFY(m_pWindow->isVisible());
+    } else {
+        QVERIFY(m_pDialogs->questions.isEmpty());
+        QCOMPARE(sliceWidget()->getViewType(), view);
+        QCOMPARE(statusText("view"), QString::fromUtf8(viewTexts[view]));
+    }
 }

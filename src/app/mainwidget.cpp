@@ -473,6 +473,7 @@ void MainWidget::createStatusBar()
         return pLabel;
     };
     m_pReadoutLabel = addLabel("readout", false);
+    m_pMismatchLabel = addLabel("mismatch", true);
     m_pViewLabel = addLabel("view", true);
     m_pFrameLabel = addLabel("frame", true);
     m_pZoomLabel = addLabel("zoom", true);
@@ -487,6 +488,8 @@ void MainWidget::onStatusPosition(int pos, int numSlices)
                                          : QStringLiteral("frame 0/0"));
     setWindowTitle(
             StatusTexts::windowTitle(m_pMainMovie.get(), m_pReference1.get(), m_pReference2.get()));
+    m_pMismatchLabel->setText(
+            StatusTexts::mismatch(m_pMainMovie.get(), m_pReference1.get(), m_pReference2.get()));
     updateReadout();
 }
 

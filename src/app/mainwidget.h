@@ -112,6 +112,7 @@ private:
     LoadSettings m_loadSettings;
     std::unique_ptr<DialogProvider> m_pDialogs;
     QLabel *m_pReadoutLabel = nullptr;
+    QLabel *m_pMismatchLabel = nullptr;
     QLabel *m_pViewLabel = nullptr;
     QLabel *m_pFrameLabel = nullptr;
     QLabel *m_pZoomLabel = nullptr;

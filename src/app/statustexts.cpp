@@ -55,6 +55,33 @@ QString readout(const Image3D *pMain, const Image3D *pRef1, const Image3D *pRef2
     return parts.join(QStringLiteral("  "));
 }
 
+QString mismatch(const Image3D *pMain, const Image3D *pRef1, const Image3D *pRef2)
+{
+    if (!pMain)
+        return QString();
+    QStringList notes;
+    const Image3D *references[2] = {pRef1, pRef2};
+    for (int i = 0; i < 2; ++i) {
+        const Image3D *pRef = references[i];
+        if (!pRef)
+            continue;
+        QStringList ways;
+        if (pRef->getNumFrames() < pMain->getNumFrames())
+            ways << QStringLiteral("shorter (%1 of %2 frames)")
+                            .arg(pRef->getNumFrames())
+                            .arg(pMain->getNumFrames());
+        if (pRef->getWidth() < pMain->getWidth() || pRef->getHeight() < pMain->getHeight())
+            ways << QStringLiteral("smaller (%1x%2 of %3x%4)")
+                            .arg(pRef->getWidth())
+                            .arg(pRef->getHeight())
+                            .arg(pMain->getWidth())
+                            .arg(pMain->getHeight());
+        if (!ways.isEmpty())
+            notes << QStringLiteral("Reference %1 %2").arg(i + 1).arg(ways.join(" and "));
+    }
+    return notes.join(QStringLiteral("; "));
+}
+
 QString windowTitle(const Image3D *pMain, const Image3D *pRef1, const Image3D *pRef2)
 {
     QString title = QStringLiteral("rawcompare — ") + nameOf(pMain, "(no main movie)");

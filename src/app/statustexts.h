@@ -17,6 +17,10 @@ bool sampleAt(const Image3D *pMovie, int frame, int x, int row, float &value);
 QString readout(const Image3D *pMain, const Image3D *pRef1, const Image3D *pRef2, int frame, int x,
                 int row, int canvasHeight);
 
+// Each reference shorter or smaller than the main movie: "Reference 1 shorter (10 of 20 frames)
+// and smaller (176x144 of 352x288)", references joined by "; "; empty without a main movie.
+QString mismatch(const Image3D *pMain, const Image3D *pRef1, const Image3D *pRef2);
+
 // "rawcompare — main.yuv vs ref1.yuv vs ref2.yuv"; "(no main movie)" in place of the main name.
 QString windowTitle(const Image3D *pMain, const Image3D *pRef1, const Image3D *pRef2);
 

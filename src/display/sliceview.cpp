@@ -11,6 +11,8 @@ SliceView::SliceView(QGraphicsScene *scene, QWidget *parent) : QGraphicsView(sce
 {
     setViewportUpdateMode(QGraphicsView::FullViewportUpdate);
     setRenderHint(QPainter::Antialiasing, true);
+    // Dark neutral gray around the picture: its white and black edges stay visible.
+    setBackgroundBrush(QColor(48, 48, 48));
     // The pixel under the cursor is reported without a button held.
     viewport()->setMouseTracking(true);
 }

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include <QBoxLayout>
+#include <QLabel>
 #include <QPixmap>
 #include <QSlider>
 
@@ -42,6 +43,13 @@ SliceWidget::SliceWidget(QWidget *parent, Qt::WindowFlags f) : QWidget(parent, f
     m_pSlider->setValue(0);
     pLayout->addWidget(m_pSlider);
     connect(m_pSlider, &QSlider::valueChanged, this, &SliceWidget::onSliderPosition);
+
+    // A child of the view, not an item of the scene: the picture's pixels stay as rendered.
+    m_pMissingNote = new QLabel(m_pView);
+    m_pMissingNote->setStyleSheet(QStringLiteral(
+            "QLabel { color: white; background: rgba(0, 0, 0, 160); padding: 4px; }"));
+    m_pMissingNote->move(8, 8);
+    updateMissingNote();
 }
 
 SliceWidget::~SliceWidget() { clearCache(); }
@@ -51,6 +59,7 @@ void SliceWidget::setMovies(const Image3D *pMain, const Image3D *pRef1, const Im
     m_pMain = pMain;
     m_pRef1 = pRef1;
     m_pRef2 = pRef2;
+    updateMissingNote();
     clearCache();
     emit redrawNeeded();
 }
@@ -58,6 +67,7 @@ void SliceWidget::setMovies(const Image3D *pMain, const Image3D *pRef1, const Im
 void SliceWidget::setViewType(int viewType)
 {
     m_viewType = std::clamp(viewType, int(ViewType::Main), int(ViewType::Diff2));
+    updateMissingNote();
     emit redrawNeeded();
 }
 
@@ -322,6 +332,32 @@ void SliceWidget::onCursorMoved(QPointF scenePos)
         emit pixelHovered(int(column), int(row));
     else
         emit pixelHovered(-1, -1);
+}
+
+QString SliceWidget::getMissingNote() const
+{
+    return m_pMissingNote->isHidden() ? QString() : m_pMissingNote->text();
+}
+
+void SliceWidget::updateMissingNote()
+{
+    QStringList missing;
+    const Sources sources = currentSources();
+    const bool reference = m_viewType != ViewType::Main;
+    if (!sources.pA)
+        missing << QString::fromLatin1(reference && !sources.difference ? "Reference %1"
+                                                                        : "Main movie")
+                           .arg(m_viewType == ViewType::Ref2 ? 2 : 1);
+    if (sources.difference && !sources.pB)
+        missing << QStringLiteral("reference %1").arg(m_viewType == ViewType::Diff2 ? 2 : 1);
+    QString text = missing.join(QStringLiteral(" and "));
+    if (!text.isEmpty()) {
+        text[0] = text[0].toUpper();
+        text += QStringLiteral(" not loaded");
+    }
+    m_pMissingNote->setText(text);
+    m_pMissingNote->adjustSize();
+    m_pMissingNote->setVisible(!text.isEmpty());
 }
 
 void SliceWidget::clearCache()

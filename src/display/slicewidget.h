@@ -10,6 +10,7 @@
 #include "viewtype.h"
 
 class Image3D;
+class QLabel;
 class QPixmap;
 class QSlider;
 class SliceScene;
@@ -47,6 +48,9 @@ public:
     // Size of the slice images in pixels: the largest extent of the three movies.
     int getImageWidth() const { return m_imageWidth; }
     int getImageHeight() const { return m_imageHeight; }
+    // What the current view lacks ("Reference 1 not loaded"), shown over the picture; empty
+    // when it lacks nothing.
+    QString getMissingNote() const;
 
     // Bound in bytes of all the slice images the widget holds (default 256 MiB). The slice on
     // screen is never evicted, so one slice larger than the budget is still kept.
@@ -114,6 +118,7 @@ private:
     // Evicts least recently used slices, except the one on screen, until within the budget.
     void trimCache();
     void evict(CacheKey key);
+    void updateMissingNote();
 
     float m_minValue[5] = {0, 0, 0, -128, -128};
     float m_maxValue[5] = {255, 255, 255, 128, 128};
@@ -131,6 +136,7 @@ private:
     int m_imageHeight = 0;
     int m_viewType = ViewType::Main;
     QSlider *m_pSlider = nullptr;
+    QLabel *m_pMissingNote = nullptr; // over the view, not in the scene
 
     // Most recently used first.
     std::list<CacheKey> m_lru;

@@ -57,6 +57,8 @@ private slots:
     void readout();
     void windowTitle_data();
     void windowTitle();
+    void mismatch_data();
+    void mismatch();
 };
 
 void TestStatusTexts::readout_data()
@@ -174,6 +176,52 @@ void TestStatusTexts::windowTitle()
     const auto pRef1 = named(ref1);
     const auto pRef2 = named(ref2);
     QCOMPARE(StatusTexts::windowTitle(pMain.get(), pRef1.get(), pRef2.get()), expected);
+}
+
+void TestStatusTexts::mismatch_data()
+{
+    QTest::addColumn<QString>("main");
+    QTest::addColumn<QString>("ref1");
+    QTest::addColumn<QString>("ref2");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("no main movie: nothing to fall short of") << ""
+                                                             << "2x2x1"
+                                                             << ""
+                                                             << "";
+    QTest::newRow("same sizes") << "4x2x3"
+                                << "4x2x3"
+                                << "4x2x3"
+                                << "";
+    QTest::newRow("longer and larger reference: not named") << "4x2x3"
+                                                            << "6x4x5"
+                                                            << ""
+                                                            << "";
+    QTest::newRow("shorter") << "4x2x3"
+                             << "4x2x1"
+                             << ""
+                             << "Reference 1 shorter (1 of 3 frames)";
+    QTest::newRow("narrower though taller: smaller") << "4x2x3"
+                                                     << ""
+                                                     << "2x4x3"
+                                                     << "Reference 2 smaller (2x4 of 4x2)";
+    QTest::newRow("both references, one both ways")
+            << "4x2x3"
+            << "4x2x2"
+            << "4x1x1"
+            << "Reference 1 shorter (2 of 3 frames); "
+               "Reference 2 shorter (1 of 3 frames) and smaller (4x1 of 4x2)";
+}
+
+void TestStatusTexts::mismatch()
+{
+    QFETCH(QString, main);
+    QFETCH(QString, ref1);
+    QFETCH(QString, ref2);
+    QFETCH(QString, expected);
+    const auto pMain = movie(main, 0);
+    const auto pRef1 = movie(ref1, 0);
+    const auto pRef2 = movie(ref2, 0);
+    QCOMPARE(StatusTexts::mismatch(pMain.get(), pRef1.get(), pRef2.get()), expected);
 }
 
 QTEST_GUILESS_MAIN(TestStatusTexts)

@@ -1,8 +1,10 @@
 #include "mainwidget.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <utility>
 
 #include <QAction>
@@ -18,6 +20,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QPlainTextEdit>
 #include <QSlider>
 #include <QStatusBar>
@@ -403,6 +406,26 @@ void MainWidget::createKeys()
         pAction->setToolTip(QStringLiteral("%1 (%2)").arg(
                 pAction->text(), pAction->shortcut().toString(QKeySequence::NativeText)));
     }
+    QMenu *pViewMenu = menus.value(1)->menu();
+    pViewMenu->addSeparator();
+    SliceView *pView = m_pSliceWidget->getView();
+    auto addZoomAction = [&](const char *text, const QList<QKeySequence> &keys,
+                             const std::function<void()> &act) {
+        auto *pAction = new QAction(QString::fromUtf8(text), this);
+        pAction->setShortcuts(keys);
+        connect(pAction, &QAction::triggered, this, act);
+        pViewMenu->addAction(pAction);
+    };
+    // Ctrl+wheel zooms by the square root of 2 a notch; the keys by the same step.
+    const double step = std::sqrt(2.0);
+    addZoomAction("Fit to window", {QKeySequence(Qt::Key_F)}, [pView]() { pView->fitToWindow(); });
+    addZoomAction("Actual size (100 %)", {QKeySequence(Qt::Key_1)},
+                  [pView]() { pView->setZoom(1.0); });
+    addZoomAction("Zoom in", {QKeySequence(Qt::Key_Plus), QKeySequence(Qt::Key_Equal)},
+                  [pView, step]() { pView->zoom(step); });
+    addZoomAction("Zoom out", {QKeySequence(Qt::Key_Minus)},
+                  [pView, step]() { pView->zoom(1 / step); });
+
     // Seen before any widget of the window: frame keys work wherever the focus is.
     qApp->installEventFilter(this);
 }
@@ -491,6 +514,30 @@ void MainWidget::onStatusPosition(int pos, int numSlices)
     m_pMismatchLabel->setText(
             StatusTexts::mismatch(m_pMainMovie.get(), m_pReference1.get(), m_pReference2.get()));
     updateReadout();
+    if (!m_sizedToMovie && m_pMainMovie)
+        fitWindowToMovie();
+}
+
+void MainWidget::fitWindowToMovie()
+{
+    m_sizedToMovie = true;
+    SliceView *pView = m_pSliceWidget->getView();
+    const QSize picture(m_pSliceWidget->getImageWidth(), m_pSliceWidget->getImageHeight());
+    if (picture.isEmpty() || !screen())
+        return;
+    layout()->activate();
+    // Everything around the viewport stays; a little more keeps scroll bars away at 100 %.
+    const QSize around = size() - pView->viewport()->size() + QSize(4, 4);
+    const QSize room = screen()->availableGeometry().size() * 0.9;
+    const QSize wanted = around + picture;
+    resize(wanted.boundedTo(room).expandedTo(minimumSizeHint()));
+    // The viewport takes its new size before the picture is measured against it.
+    layout()->activate();
+    const QSize viewport = pView->viewport()->size();
+    if (viewport.width() >= picture.width() && viewport.height() >= picture.height())
+        pView->setZoom(1.0);
+    else
+        pView->fitToWindow();
 }
 
 void MainWidget::onPixelHovered(int x, int y)

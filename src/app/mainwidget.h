@@ -76,6 +76,9 @@ public slots:
     // (x, y) of the slice image, y from the bottom; (-1, -1) off the picture.
     void onPixelHovered(int x, int y);
     void onZoomChanged();
+    // The first main movie sizes the window: at 100 % when that fits within 90 % of the
+    // screen, else the largest picture that fits there.
+    void fitWindowToMovie();
 
 protected:
     void closeEvent(QCloseEvent *pEvent) override;
@@ -119,4 +122,5 @@ private:
     // The pixel under the cursor (slice image, row 0 at the bottom), -1 when none.
     int m_hoverX = -1;
     int m_hoverY = -1;
+    bool m_sizedToMovie = false; // the window has been sized to the first main movie
 };

@@ -1,5 +1,6 @@
 #include "sliceview.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <QKeyEvent>
@@ -28,6 +29,23 @@ void SliceView::zoom(double factor)
         scale(factor, factor);
         emit zoomChanged();
     }
+}
+
+void SliceView::setZoom(double scale)
+{
+    scale = std::clamp(scale, 0.01, 10000.0);
+    setTransform(QTransform::fromScale(scale, scale));
+    emit zoomChanged();
+}
+
+void SliceView::fitToWindow()
+{
+    const QRectF scene = sceneRect();
+    const QSize room = viewport()->size();
+    if (scene.isEmpty() || room.isEmpty())
+        return;
+    setZoom(std::min(room.width() / scene.width(), room.height() / scene.height()));
+    centerOn(scene.center());
 }
 
 double SliceView::getZoom() const { return transform().mapRect(QRectF(0, 0, 1, 1)).width(); }

@@ -18,6 +18,12 @@ public:
     // 0.01..10000 (inclusive); then nothing changes.
     void zoom(double factor);
 
+    // Sets the scale to `scale` device pixels per scene unit in both directions, within
+    // 0.01..10000.
+    void setZoom(double scale);
+    // The largest scale that shows the whole scene rectangle in the viewport.
+    void fitToWindow();
+
     // Device pixels per scene unit (per movie pixel): 1.0 at 100 %.
     double getZoom() const;
 

@@ -14,6 +14,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QStatusBar>
@@ -96,6 +97,10 @@ private slots:
     void enterAppliesTheRangeAndReturnsToThePicture();
     void windowKeys_data();
     void windowKeys();
+    void windowFitsTheFirstMainMovie_data();
+    void windowFitsTheFirstMainMovie();
+    void zoomKeys_data();
+    void zoomKeys();
 
 private:
     QString path(const QString &name) const { return m_pDir->filePath(name); }
@@ -1320,4 +1325,89 @@ void TestMainWidget::windowKeys()
         QCOMPARE(sliceWidget()->getViewType(), view);
         QCOMPARE(statusText("view"), QString::fromUtf8(viewTexts[view]));
     }
+}
+
+namespace {
+
+// The picture's rectangle on screen, in viewport pixels.
+QRect pictureOnScreen(SliceView *pView)
+{
+    return pView->mapFromScene(pView->sceneRect()).boundingRect();
+}
+
+} // namespace
+
+void TestMainWidget::windowFitsTheFirstMainMovie_data()
+{
+    QTest::addColumn<QString>("movie");
+    QTest::addColumn<bool>("actualSize"); // shown at 100 %
+    QTest::newRow("small: 100 %") << "64x48x1=9" << true;
+    QTest::newRow("wider than the screen: the largest fit") << "4000x32x1=9" << false;
+    QTest::newRow("taller than the screen: the largest fit") << "32x3000x1=9" << false;
+}
+
+void TestMainWidget::windowFitsTheFirstMainMovie()
+{
+    QFETCH(QString, movie);
+    QFETCH(bool, actualSize);
+    load("Load main movie", movie);
+    SliceView *pView = sliceWidget()->getView();
+    // Within 90 % of the screen, unless the window can't be that small (the range editors
+    // stacked are taller than 90 % of the offscreen screen).
+    const QSize limit = (m_pWindow->screen()->availableGeometry().size() * 0.9)
+                                .expandedTo(m_pWindow->minimumSizeHint());
+    QVERIFY(m_pWindow->width() <= limit.width() + 1);
+    QVERIFY(m_pWindow->height() <= limit.height() + 1);
+    if (actualSize)
+        QCOMPARE(statusText("zoom"), QStringLiteral("100 %"));
+    else
+        QVERIFY(pView->getZoom() < 1.0);
+    // The whole picture in sight.
+    const QRect picture = pictureOnScreen(pView);
+    QVERIFY2(pView->viewport()->rect().adjusted(-1, -1, 1, 1).contains(picture),
+             qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                .arg(picture.x())
+                                .arg(picture.y())
+                                .arg(picture.width())
+                                .arg(picture.height())));
+
+    // Only the first main movie sizes the window.
+    const QSize sized = m_pWindow->size();
+    load("Load main movie", "8x8x1=1");
+    QCOMPARE(m_pWindow->size(), sized);
+}
+
+void TestMainWidget::zoomKeys_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<double>("from"); // the zoom before the key
+    QTest::addColumn<QString>("zoom"); // after; "fit": the picture fills the view one way
+    QTest::newRow("+ zooms in a step") << int(Qt::Key_Plus) << 1.0 << "141 %";
+    QTest::newRow("= (+ unshifted) zooms in") << int(Qt::Key_Equal) << 1.0 << "141 %";
+    QTest::newRow("- zooms out a step") << int(Qt::Key_Minus) << 1.0 << "71 %";
+    QTest::newRow("1: 100 %") << int(Qt::Key_1) << 3.0 << "100 %";
+    QTest::newRow("F: fit to the window") << int(Qt::Key_F) << 0.5 << "fit";
+}
+
+void TestMainWidget::zoomKeys()
+{
+    QFETCH(int, key);
+    QFETCH(double, from);
+    QFETCH(QString, zoom);
+    load("Load main movie", "64x48x1=9");
+    m_pWindow->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_pWindow.get()));
+    SliceView *pView = sliceWidget()->getView();
+    pView->setZoom(from);
+    pView->setFocus();
+    QTest::keyClick(pView, Qt::Key(key));
+    if (zoom != "fit") {
+        QCOMPARE(statusText("zoom"), zoom);
+        return;
+    }
+    const QRect picture = pictureOnScreen(pView);
+    const QRect room = pView->viewport()->rect();
+    QVERIFY(room.adjusted(-1, -1, 1, 1).contains(picture));
+    QVERIFY(qAbs(picture.width() - room.width()) <= 1
+            || qAbs(picture.height() - room.height()) <= 1);
 }

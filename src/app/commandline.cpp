@@ -28,7 +28,10 @@ QString CommandLine::usage()
 {
     return QStringLiteral(
             "Usage: rawcompare [--size WxH] [--pix-fmt NAME | --gray] [--plane y|u|v] "
-            "[MAIN_FILE...] [--ref1 FILE]... [--ref2 FILE]...\n");
+            "[--frames FIRST[:COUNT]]\n"
+            "                  [MAIN_FILE...] [--ref1 FILE]... [--ref2 FILE]...\n"
+            "       rawcompare --metrics [--csv | --json] [--size WxH] [--pix-fmt NAME | --gray]\n"
+            "                  [--frames FIRST[:COUNT]] MAIN --ref1 REF [--ref2 REF]\n");
 }
 
 QString CommandLine::versionText() { return QStringLiteral("rawcompare " RAWCOMPARE_VERSION "\n"); }
@@ -47,7 +50,13 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
     const QCommandLineOption plane(QStringLiteral("plane"), QString(), QStringLiteral("PLANE"));
     const QCommandLineOption ref1(QStringLiteral("ref1"), QString(), QStringLiteral("FILE"));
     const QCommandLineOption ref2(QStringLiteral("ref2"), QString(), QStringLiteral("FILE"));
-    parser.addOptions({help, version, size, gray, pixelFormat, plane, ref1, ref2});
+    const QCommandLineOption metrics(QStringLiteral("metrics"));
+    const QCommandLineOption csv(QStringLiteral("csv"));
+    const QCommandLineOption json(QStringLiteral("json"));
+    const QCommandLineOption frames(QStringLiteral("frames"), QString(),
+                                    QStringLiteral("FIRST[:COUNT]"));
+    parser.addOptions({help, version, size, gray, pixelFormat, plane, ref1, ref2, metrics, csv,
+                       json, frames});
 
     QStringList withProgram = arguments;
     if (withProgram.isEmpty())
@@ -96,6 +105,17 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
                          "                  their own size\n"
                          "  --ref1 FILE     load FILE into reference movie 1 (repeat to stack)\n"
                          "  --ref2 FILE     load FILE into reference movie 2 (repeat to stack)\n"
+                         "\n"
+                         "  --metrics       no window: print MSE, PSNR and SSIM of MAIN against "
+                         "each\n"
+                         "                  reference, one line per frame and reference\n"
+                         "  --csv           CSV on stdout, summary on stderr (the default)\n"
+                         "  --json          one JSON object with the frames and the summary\n"
+                         "  --frames FIRST[:COUNT]\n"
+                         "                  take COUNT frames from frame FIRST (from 0) of "
+                         "every raw\n"
+                         "                  or y4m file; --metrics rows keep the files' frame "
+                         "numbers\n"
                          "  -h, --help      show this help and exit\n"
                          "  -v, --version   show the version and exit\n");
         return m_action;
@@ -160,8 +180,51 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
             return m_action;
         }
     }
-    m_action = Action::Run;
+    if (!parseMetricsOptions(parser))
+        return m_action;
+    m_action = parser.isSet(metrics) ? Action::Metrics : Action::Run;
     return m_action;
+}
+
+bool CommandLine::parseMetricsOptions(const QCommandLineParser &parser)
+{
+    const bool metrics = parser.isSet(QStringLiteral("metrics"));
+    if (parser.values(QStringLiteral("frames")).size() > 1) {
+        fail(QStringLiteral("--frames given more than once."));
+        return false;
+    }
+    if (parser.isSet(QStringLiteral("csv")) && parser.isSet(QStringLiteral("json"))) {
+        fail(QStringLiteral("--csv and --json exclude each other."));
+        return false;
+    }
+    for (const char *name : {"csv", "json"}) {
+        if (!metrics && parser.isSet(QString::fromLatin1(name))) {
+            fail(QStringLiteral("--%1 needs --metrics.").arg(QLatin1String(name)));
+            return false;
+        }
+    }
+    m_isJson = parser.isSet(QStringLiteral("json"));
+    if (parser.isSet(QStringLiteral("frames"))) {
+        static const QRegularExpression pattern(QStringLiteral("^([0-9]{1,9})(?::([0-9]{1,9}))?$"));
+        const QString text = parser.value(QStringLiteral("frames"));
+        const QRegularExpressionMatch match = pattern.match(text);
+        if (!match.hasMatch() || (match.hasCaptured(2) && match.captured(2).toInt() < 1)) {
+            fail(QStringLiteral("Invalid frame range '%1': expected FIRST or FIRST:COUNT, "
+                                "frames counted from 0 and COUNT at least 1, for example 10:50.")
+                         .arg(text));
+            return false;
+        }
+        m_firstFrame = match.captured(1).toInt();
+        m_frameCount = match.hasCaptured(2) ? match.captured(2).toInt() : -1;
+    }
+    if (metrics
+        && (m_mainFiles.size() != 1 || m_reference1Files.size() > 1 || m_reference2Files.size() > 1
+            || (m_reference1Files.isEmpty() && m_reference2Files.isEmpty()))) {
+        fail(QStringLiteral("--metrics compares one MAIN file with --ref1 REF and/or "
+                            "--ref2 REF, one file each."));
+        return false;
+    }
+    return true;
 }
 
 void CommandLine::fail(const QString &error)
@@ -173,6 +236,9 @@ void CommandLine::fail(const QString &error)
     m_pixelFormat.clear();
     m_hasPlane = false;
     m_plane = 0;
+    m_firstFrame = 0;
+    m_frameCount = -1;
+    m_isJson = false;
     m_mainFiles.clear();
     m_reference1Files.clear();
     m_reference2Files.clear();

@@ -1,5 +1,6 @@
 #include "formatwriter.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -19,14 +20,8 @@ unsigned clamped(float value, float top)
     return 0;
 }
 
-// Closes the file on every path.
-struct FileCloser
-{
-    void operator()(FILE *pFile) const { std::fclose(pFile); }
-};
-
 MovieWriter::Result write(const Image3D &movie, const std::string &fileName, bool sixteenBit,
-                          bool y4m)
+                          bool y4m, const ProgressCallback &progress)
 {
     const int width = movie.getWidth();
     const int height = movie.getHeight();
@@ -46,63 +41,65 @@ MovieWriter::Result write(const Image3D &movie, const std::string &fileName, boo
             buffer[size_t(i + 1)] = 0x80;
     }
 
-    std::unique_ptr<FILE, FileCloser> file(std::fopen(fileName.c_str(), "wb"));
-    if (!file)
-        return MovieWriter::Result::OpenFailed;
-    bool complete = true;
-    if (y4m) {
-        complete = std::fprintf(file.get(), "YUV4MPEG2 W%d H%d F25:1 Ip A1:1 %s\n", width, height,
-                                sixteenBit ? "C420p16 XYSCSS=420P16" : "C420jpeg XYSCSS=420JPEG")
-                > 0;
-    }
-    const float *pSamples = movie.getData();
-    for (int f = 0; f < movie.getNumFrames() && complete; ++f) {
-        for (int y = 0; y < height; ++y) {
-            // Movie row 0 is the bottom of the picture; the file starts with the top row.
-            const float *pRow = pSamples + (qint64(f) * height + y) * width;
-            unsigned char *pTarget = buffer.get() + qint64(height - 1 - y) * width * bytesPerSample;
-            for (int x = 0; x < width; ++x) {
-                const unsigned value = clamped(pRow[x], top);
-                if (sixteenBit) {
-                    pTarget[2 * x] = static_cast<unsigned char>(value & 0xff);
-                    pTarget[2 * x + 1] = static_cast<unsigned char>(value >> 8);
-                } else {
-                    pTarget[x] = static_cast<unsigned char>(value);
+    bool headerWritten = !y4m;
+    return MovieWriter::writeFrames(
+            movie, fileName,
+            [&](const float *pSamples, int, FILE *pFile) {
+                if (!headerWritten) {
+                    headerWritten = true;
+                    if (std::fprintf(pFile, "YUV4MPEG2 W%d H%d F25:1 Ip A1:1 %s\n", width, height,
+                                     sixteenBit ? "C420p16 XYSCSS=420P16"
+                                                : "C420jpeg XYSCSS=420JPEG")
+                        <= 0)
+                        return false;
                 }
-            }
-        }
-        if (y4m)
-            complete = std::fputs("FRAME\n", file.get()) >= 0;
-        complete = complete
-                && std::fwrite(buffer.get(), 1, size_t(frameBytes), file.get())
+                for (int y = 0; y < height; ++y) {
+                    // Movie row 0 is the bottom of the picture; the file starts with the top row.
+                    const float *pRow = pSamples + qint64(y) * width;
+                    unsigned char *pTarget
+                            = buffer.get() + qint64(height - 1 - y) * width * bytesPerSample;
+                    for (int x = 0; x < width; ++x) {
+                        const unsigned value = clamped(pRow[x], top);
+                        if (sixteenBit) {
+                            pTarget[2 * x] = static_cast<unsigned char>(value & 0xff);
+                            pTarget[2 * x + 1] = static_cast<unsigned char>(value >> 8);
+                        } else {
+                            pTarget[x] = static_cast<unsigned char>(value);
+                        }
+                    }
+                }
+                return (!y4m || std::fputs("FRAME\n", pFile) >= 0)
+                        && std::fwrite(buffer.get(), 1, size_t(frameBytes), pFile)
                         == size_t(frameBytes);
-    }
-    complete = std::fclose(file.release()) == 0 && complete;
-    return complete ? MovieWriter::Result::Written : MovieWriter::Result::WriteFailed;
+            },
+            progress);
 }
 
 } // namespace
 
 namespace FormatWriter {
 
-MovieWriter::Result writeYUV16(const Image3D &movie, const std::string &fileName)
+MovieWriter::Result writeYUV16(const Image3D &movie, const std::string &fileName,
+                               const ProgressCallback &progress)
 {
-    return write(movie, fileName, true, false);
+    return write(movie, fileName, true, false, progress);
 }
 
-MovieWriter::Result writeY4m(const Image3D &movie, const std::string &fileName, bool sixteenBit)
+MovieWriter::Result writeY4m(const Image3D &movie, const std::string &fileName, bool sixteenBit,
+                             const ProgressCallback &progress)
 {
-    return write(movie, fileName, sixteenBit, true);
+    return write(movie, fileName, sixteenBit, true, progress);
 }
 
 bool hasSampleAbove(const Image3D &movie, float limit)
 {
-    const qint64 count = qint64(movie.getWidth()) * movie.getHeight() * movie.getNumFrames();
-    if (movie.getWidth() <= 0 || movie.getHeight() <= 0 || count > movie.getSampleCount())
-        return false;
-    const float *pData = movie.getData();
-    for (qint64 i = 0; i < count; ++i) {
-        if (pData[i] > limit)
+    const qint64 frameSamples = qint64(movie.getWidth()) * movie.getHeight();
+    for (int f = 0; f < movie.getNumFrames() && frameSamples > 0; ++f) {
+        const FrameCache::Frame samples = movie.getFrame(f);
+        movie.readAhead(f, 1);
+        if (samples && std::any_of(samples.get(), samples.get() + frameSamples, [limit](float v) {
+                return v > limit;
+            }))
             return true;
     }
     return false;

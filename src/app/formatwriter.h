@@ -13,10 +13,12 @@ class Image3D;
 namespace FormatWriter {
 
 // yuv420p16le: samples 0 .. 65535, two bytes little-endian; chroma 32768.
-MovieWriter::Result writeYUV16(const Image3D &movie, const std::string &fileName);
+MovieWriter::Result writeYUV16(const Image3D &movie, const std::string &fileName,
+                               const ProgressCallback &progress = {});
 // y4m, "YUV4MPEG2 W.. H.. F25:1 Ip A1:1 C420jpeg" with 8-bit samples 0 .. 255 (chroma 128), or
 // C420p16 with 16-bit samples (chroma 32768).
-MovieWriter::Result writeY4m(const Image3D &movie, const std::string &fileName, bool sixteenBit);
+MovieWriter::Result writeY4m(const Image3D &movie, const std::string &fileName, bool sixteenBit,
+                             const ProgressCallback &progress = {});
 // True when a sample of the movie is above limit (NaN is not).
 bool hasSampleAbove(const Image3D &movie, float limit);
 

@@ -32,7 +32,9 @@
 #include "dialogprovider.h"
 #include "formatwriter.h"
 #include "image3d.h"
+#include "metricsdock.h"
 #include "movieloader.h"
+#include "movierange.h"
 #include "moviewriter.h"
 #include "scalewidget.h"
 #include "slicewidget.h"
@@ -61,6 +63,10 @@ MainWidget::MainWidget() : QMainWindow(nullptr), m_pDialogs(std::make_unique<Dia
     m_pPositionLabel = new QLabel(pColumn);
     pColumnLayout->addWidget(m_pPositionLabel);
     setCentralWidget(pCentral);
+    m_pMetricsDock = new MetricsDock(this);
+    addDockWidget(Qt::RightDockWidgetArea, m_pMetricsDock);
+    // Shown from the View menu; while hidden it computes nothing.
+    m_pMetricsDock->hide();
 
     createMenus();
     createStatusBar();
@@ -95,6 +101,10 @@ MainWidget::MainWidget() : QMainWindow(nullptr), m_pDialogs(std::make_unique<Dia
                 m_pDialogs->warning(this, QStringLiteral("Warning"), message);
             },
             Qt::QueuedConnection);
+    connect(m_pSliceWidget, &SliceWidget::slicePosition, m_pMetricsDock,
+            [this](int pos, int) { m_pMetricsDock->setCurrentFrame(pos); });
+    connect(m_pMetricsDock, &MetricsDock::frameChosen, m_pSliceWidget,
+            [this](int frame) { m_pSliceWidget->getSlider()->setValue(frame); });
 
     // Through the editors, so editors and slice widget agree from the start; the redraws this
     // causes also set the position label to "0/0".
@@ -107,6 +117,7 @@ MainWidget::MainWidget() : QMainWindow(nullptr), m_pDialogs(std::make_unique<Dia
 
 MainWidget::~MainWidget()
 {
+    m_pMetricsDock->stopComputing();
     m_pMainMovie.reset();
     m_pReference1.reset();
     m_pReference2.reset();
@@ -144,6 +155,17 @@ void MainWidget::createMenus()
     // Checking emits no triggered(): the slice widget starts on Main by itself.
     m_pViewActions[ViewType::Main]->setChecked(true);
     connect(pGroup, &QActionGroup::triggered, this, &MainWidget::onViewChanged);
+    pViewMenu->addSeparator();
+    pViewMenu->addAction(m_pMetricsDock->toggleViewAction());
+    // Showing the dock widens the window by the dock's width, as far as the screen allows, so
+    // that the slice view keeps its room.
+    connect(m_pMetricsDock->toggleViewAction(), &QAction::triggered, this, [this](bool shown) {
+        if (!shown || m_pMetricsDock->isFloating())
+            return;
+        const int wanted = width() + m_pMetricsDock->sizeHint().width();
+        resize(screen() ? std::min(wanted, screen()->availableGeometry().width()) : wanted,
+               height());
+    });
 }
 
 void MainWidget::setDialogProvider(std::unique_ptr<DialogProvider> pDialogs)
@@ -174,9 +196,12 @@ QStringList MainWidget::openFromCommandLine(const CommandLine &commandLine)
     }
     if (commandLine.hasPlane())
         m_loadSettings.plane = commandLine.getPlane();
+    m_loadSettings.firstFrame = commandLine.getFirstFrame();
+    m_loadSettings.frameCount = commandLine.getFrameCount();
     // A size answers the dimensions question; without one, a file's name may.
     const bool askDimensions = !commandLine.hasSize();
 
+    m_pMetricsDock->stopComputing();
     MovieLoader loader(this, *m_pDialogs, m_loadSettings);
     loader.setSizeFromNames(!commandLine.hasSize());
     const std::pair<std::unique_ptr<Image3D> *, QStringList> loads[3]
@@ -189,15 +214,20 @@ QStringList MainWidget::openFromCommandLine(const CommandLine &commandLine)
             widenStartingRanges();
         }
     }
+    m_pMetricsDock->resumeComputing();
     m_loadSettings.formatGiven = false;
     return loader.takeNotes();
 }
 
 void MainWidget::loadInto(std::unique_ptr<Image3D> &slot)
 {
+    // The dock's worker reads the movies: it stops before one is replaced.
+    m_pMetricsDock->stopComputing();
     if (loadMovie(slot)) {
         showMovies();
         widenStartingRanges();
+    } else {
+        m_pMetricsDock->resumeComputing();
     }
 }
 
@@ -233,6 +263,7 @@ void MainWidget::clearSlot(std::unique_ptr<Image3D> &slot)
 {
     if (!slot)
         return;
+    m_pMetricsDock->stopComputing();
     slot.reset();
     showMovies();
 }
@@ -246,6 +277,7 @@ void MainWidget::onClearReference2() { clearSlot(m_pReference2); }
 void MainWidget::showMovies()
 {
     m_pSliceWidget->setMovies(m_pMainMovie.get(), m_pReference1.get(), m_pReference2.get());
+    m_pMetricsDock->setMovies(m_pMainMovie.get(), m_pReference1.get(), m_pReference2.get());
 }
 
 void MainWidget::onSaveMainMovie()
@@ -277,10 +309,12 @@ void MainWidget::onSaveMainMovie()
 
     const std::string name = fileName.toStdString();
     errno = 0;
+    const ProgressCallback progress
+            = m_pDialogs->progress(this, QStringLiteral("Saving the main movie..."));
     const MovieWriter::Result result = chosen == y4m
-            ? FormatWriter::writeY4m(*m_pMainMovie, name, sixteenBit)
-            : sixteenBit ? FormatWriter::writeYUV16(*m_pMainMovie, name)
-                         : MovieWriter::writeYUV(*m_pMainMovie, name);
+            ? FormatWriter::writeY4m(*m_pMainMovie, name, sixteenBit, progress)
+            : sixteenBit ? FormatWriter::writeYUV16(*m_pMainMovie, name, progress)
+                         : MovieWriter::writeYUV(*m_pMainMovie, name, progress);
     // The system's reason, as the failing open or write left it.
     const QString reason = errno ? QStringLiteral("\n%1: %2")
                                            .arg(QFileInfo(fileName).fileName(),
@@ -298,6 +332,11 @@ void MainWidget::onSaveMainMovie()
                 this, title,
                 QStringLiteral("The file %1 could not be written completely").arg(fileName)
                         + reason);
+        break;
+    case MovieWriter::Result::Cancelled:
+        break;
+    case MovieWriter::Result::ReadFailed:
+        m_pDialogs->warning(this, title, QString::fromStdString(m_pMainMovie->getFrameError()));
         break;
     case MovieWriter::Result::OutOfMemory:
         m_pDialogs->warning(this, title,
@@ -358,24 +397,17 @@ void MainWidget::setAutomaticRange(int viewType)
 {
     float minValue = 0;
     float maxValue = 0;
-    switch (viewType) {
-    case ViewType::Main:
-        computeRange(m_pMainMovie.get(), minValue, maxValue);
-        break;
-    case ViewType::Ref1:
-        computeRange(m_pReference1.get(), minValue, maxValue);
-        break;
-    case ViewType::Ref2:
-        computeRange(m_pReference2.get(), minValue, maxValue);
-        break;
-    case ViewType::Diff1:
-        computeDifferenceRange(m_pMainMovie.get(), m_pReference1.get(), minValue, maxValue);
-        break;
-    default:
-        computeDifferenceRange(m_pMainMovie.get(), m_pReference2.get(), minValue, maxValue);
-        break;
-    }
-    m_pScaleWidgets[viewType]->setValues(minValue, maxValue);
+    const Image3D *pMovies[3] = {m_pMainMovie.get(), m_pReference1.get(), m_pReference2.get()};
+    // Movies read from files are scanned frame by frame; long scans show progress, and a
+    // cancelled one changes nothing.
+    const ProgressCallback progress
+            = m_pDialogs->progress(this, QStringLiteral("Computing the range of the movie..."));
+    const bool done = viewType <= ViewType::Ref2
+            ? MovieRange::valueRange(pMovies[viewType], minValue, maxValue, progress)
+            : MovieRange::differenceRange(pMovies[0], pMovies[viewType == ViewType::Diff1 ? 1 : 2],
+                                          minValue, maxValue, progress);
+    if (done)
+        m_pScaleWidgets[viewType]->setValues(minValue, maxValue);
 }
 
 void MainWidget::onSlicePosition(int pos, int numSlices)
@@ -578,117 +610,13 @@ void MainWidget::closeEvent(QCloseEvent *pEvent)
         pEvent->ignore();
 }
 
-namespace {
-
-// Samples a movie really holds; a movie whose array is smaller than its dimensions (after a
-// failed allocation) is treated as empty.
-qint64 usableSamples(const Image3D *pMovie)
-{
-    if (!pMovie || !pMovie->getData())
-        return 0;
-    const qint64 count = qint64(pMovie->getWidth()) * pMovie->getHeight() * pMovie->getNumFrames();
-    if (pMovie->getWidth() <= 0 || pMovie->getHeight() <= 0 || pMovie->getNumFrames() <= 0
-        || count > pMovie->getSampleCount())
-        return 0;
-    return count;
-}
-
-} // namespace
-
 void MainWidget::computeRange(const Image3D *pMovie, float &minValue, float &maxValue)
 {
-    const qint64 count = usableSamples(pMovie);
-    if (count < 1) {
-        minValue = 0;
-        maxValue = 255;
-        return;
-    }
-    const float *pData = pMovie->getData();
-    float low = pData[0];
-    float high = pData[0];
-    // Strict comparisons: a NaN never replaces a bound.
-    for (qint64 i = 1; i < count; ++i) {
-        const float v = pData[i];
-        if (low > v)
-            low = v;
-        if (high < v)
-            high = v;
-    }
-    minValue = low;
-    maxValue = high;
+    MovieRange::valueRange(pMovie, minValue, maxValue);
 }
 
 void MainWidget::computeDifferenceRange(const Image3D *pFirst, const Image3D *pSecond,
                                         float &minValue, float &maxValue)
 {
-    struct Extent
-    {
-        const float *pData = nullptr;
-        int width = 0;
-        int height = 0;
-        int frames = 0;
-    };
-    // A movie's extent counts even without samples (0 frames, say); those read as 0.
-    auto extentOf = [](const Image3D *pMovie) {
-        Extent extent;
-        if (pMovie)
-            extent = {usableSamples(pMovie) > 0 ? pMovie->getData() : nullptr,
-                      std::max(pMovie->getWidth(), 0), std::max(pMovie->getHeight(), 0),
-                      std::max(pMovie->getNumFrames(), 0)};
-        return extent;
-    };
-    const Extent a = extentOf(pFirst);
-    const Extent b = extentOf(pSecond);
-    const int width = std::max(a.width, b.width);
-    const int height = std::max(a.height, b.height);
-    const int frames = std::max(a.frames, b.frames);
-    if (width <= 0 || height <= 0 || frames <= 0) {
-        minValue = -128;
-        maxValue = 128;
-        return;
-    }
-
-    // The row of a movie at (y, f), or null where the movie has no such row.
-    auto rowOf = [](const Extent &e, int y, int f) -> const float * {
-        if (!e.pData || y >= e.height || f >= e.frames)
-            return nullptr;
-        return e.pData + (qint64(f) * e.height + y) * e.width;
-    };
-    // Memory order, x innermost. The first position is (0, 0, 0) in any order and the
-    // comparisons are strict, so the result is that of any other scan order. Both bounds
-    // start from the difference at (0, 0, 0); meeting it again changes nothing.
-    const float *pFirstRowA = rowOf(a, 0, 0);
-    const float *pFirstRowB = rowOf(b, 0, 0);
-    const float first = (pFirstRowA && a.width > 0 ? pFirstRowA[0] : 0.0f)
-            - (pFirstRowB && b.width > 0 ? pFirstRowB[0] : 0.0f);
-    float low = first;
-    float high = first;
-    auto visit = [&low, &high](float d) {
-        if (low > d)
-            low = d;
-        if (high < d)
-            high = d;
-    };
-    for (int f = 0; f < frames; ++f) {
-        for (int y = 0; y < height; ++y) {
-            const float *pRowA = rowOf(a, y, f);
-            const float *pRowB = rowOf(b, y, f);
-            const int widthA = pRowA ? a.width : 0;
-            const int widthB = pRowB ? b.width : 0;
-            // Stretches of the row, in x order: both movies, one of them, neither. The
-            // differences are the same expressions as a sample-by-sample scan would form.
-            const int both = std::min(widthA, widthB);
-            int x = 0;
-            for (; x < both; ++x)
-                visit(pRowA[x] - pRowB[x]);
-            for (; x < widthA; ++x)
-                visit(pRowA[x] - 0.0f);
-            for (; x < widthB; ++x)
-                visit(0.0f - pRowB[x]);
-            if (x < width)
-                visit(0.0f - 0.0f);
-        }
-    }
-    minValue = low;
-    maxValue = high;
+    MovieRange::differenceRange(pFirst, pSecond, minValue, maxValue);
 }

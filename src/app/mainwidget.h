@@ -10,6 +10,7 @@
 class CommandLine;
 class DialogProvider;
 class Image3D;
+class MetricsDock;
 class QAction;
 class QKeyEvent;
 class QLabel;
@@ -49,6 +50,7 @@ public:
     const Image3D *getMainMovie() const { return m_pMainMovie.get(); }
     const Image3D *getReference1() const { return m_pReference1.get(); }
     const Image3D *getReference2() const { return m_pReference2.get(); }
+    MetricsDock *getMetricsDock() const { return m_pMetricsDock; }
 
 public slots:
     void onLoadMainMovie();
@@ -105,6 +107,7 @@ private:
     void updateReadout();
 
     SliceWidget *m_pSliceWidget = nullptr;
+    MetricsDock *m_pMetricsDock = nullptr;
     std::unique_ptr<Image3D> m_pMainMovie;
     std::unique_ptr<Image3D> m_pReference1;
     std::unique_ptr<Image3D> m_pReference2;

@@ -10,6 +10,7 @@
 #endif
 
 #include "image3d.h"
+#include "savefile.h"
 
 namespace {
 
@@ -48,15 +49,12 @@ void convertRow(const float *pRow, unsigned char *pTarget, int width)
         pTarget[x] = toByte(pRow[x]);
 }
 
-// Converts frame f of the movie into the luma part of a frame buffer, top row first.
-void convertFrame(const Image3D &movie, int f, unsigned char *pBuffer)
+// Converts a frame of the movie into the luma part of a frame buffer, top row first.
+void convertFrame(const float *pSamples, int width, int height, unsigned char *pBuffer)
 {
-    const int width = movie.getWidth();
-    const int height = movie.getHeight();
-    const float *pSamples = movie.getData();
     for (int y = 0; y < height; ++y) {
         // Movie row 0 is the bottom of the picture; the file starts with the top row.
-        const float *pRow = pSamples + (qint64(f) * height + y) * width;
+        const float *pRow = pSamples + qint64(y) * width;
         convertRow(pRow, pBuffer + qint64(height - 1 - y) * width, width);
     }
 }
@@ -79,24 +77,44 @@ bool writeAll(FILE *pFile, const unsigned char *pBuffer, qint64 bytes)
 
 qint64 MovieWriter::frameBytes(int width, int height) { return qint64(width) * height * 3 / 2; }
 
-MovieWriter::Result MovieWriter::writeYUV(const Image3D &movie, const std::string &fileName)
+MovieWriter::Result
+MovieWriter::writeFrames(const Image3D &movie, const std::string &fileName,
+                         const std::function<bool(const float *, int, FILE *)> &writeFrame,
+                         const ProgressCallback &progress)
 {
-    const qint64 lumaBytes = qint64(movie.getWidth()) * movie.getHeight();
-    const qint64 bufferBytes = frameBytes(movie.getWidth(), movie.getHeight());
+    SaveFile file(fileName);
+    if (!file.open())
+        return Result::OpenFailed;
+    const int frames = movie.getNumFrames();
+    for (int f = 0; f < frames; ++f) {
+        const FrameCache::Frame samples = movie.getFrame(f);
+        if (!samples)
+            return Result::ReadFailed;
+        movie.readAhead(f, 1);
+        if (!writeFrame(samples.get(), f, file.get()))
+            return Result::WriteFailed;
+        if (progress && !progress(f + 1, frames))
+            return Result::Cancelled;
+    }
+    // A full disk often shows only when the buffered rest is flushed on closing.
+    return file.commit() ? Result::Written : Result::WriteFailed;
+}
+
+MovieWriter::Result MovieWriter::writeYUV(const Image3D &movie, const std::string &fileName,
+                                          const ProgressCallback &progress)
+{
+    const int width = movie.getWidth();
+    const int height = movie.getHeight();
+    const qint64 lumaBytes = qint64(width) * height;
+    const qint64 bufferBytes = frameBytes(width, height);
     const std::unique_ptr<unsigned char[]> buffer = frameBuffer(lumaBytes, bufferBytes);
     if (!buffer)
         return Result::OutOfMemory;
-
-    FILE *pFile = std::fopen(fileName.c_str(), "wb");
-    if (!pFile)
-        return Result::OpenFailed;
-    bool complete = true;
-    for (int f = 0; f < movie.getNumFrames() && complete; ++f) {
-        convertFrame(movie, f, buffer.get());
-        complete = writeAll(pFile, buffer.get(), bufferBytes);
-    }
-    // A full disk often shows only when the buffered rest is flushed on closing.
-    if (std::fclose(pFile) != 0)
-        complete = false;
-    return complete ? Result::Written : Result::WriteFailed;
+    return writeFrames(
+            movie, fileName,
+            [&](const float *pSamples, int, FILE *pFile) {
+                convertFrame(pSamples, width, height, buffer.get());
+                return writeAll(pFile, buffer.get(), bufferBytes);
+            },
+            progress);
 }

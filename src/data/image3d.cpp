@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstring>
 #include <limits>
+#include <new>
 
 #include <QLatin1String>
 
@@ -233,4 +234,34 @@ bool Image3D::openRaw(std::unique_ptr<RawFile> pFile, int plane, int firstFrame,
         return false;
     }
     return true;
+}
+
+bool Image3D::openRaw(const std::string &fileName, int width, int height, bool isYUV,
+                      int firstFrame, int frameCount)
+{
+    if (width % 2 != 0 || height % 2 != 0) {
+        m_pCache.reset();
+        m_samples.clear();
+        m_width = m_height = m_frames = 0;
+        setErrorString("Both width and height must be a multiple of two");
+        return false;
+    }
+    return openRaw(fileName, *PixelFormat::byName(QLatin1String(isYUV ? "yuv420p" : "gray")), width,
+                   height, 0, firstFrame, frameCount);
+}
+
+bool Image3D::openRaw(const std::string &fileName, const PixelFormat &format, int width, int height,
+                      int plane, int firstFrame, int frameCount)
+{
+    std::unique_ptr<RawFile> pFile(new (std::nothrow) RawFile);
+    if (pFile && pFile->open(fileName, format, width, height))
+        return openRaw(std::move(pFile), plane, firstFrame, frameCount);
+    m_pCache.reset();
+    m_samples.clear();
+    m_width = m_height = m_frames = 0;
+    if (pFile)
+        setErrorString(pFile->getErrorString(), pFile->getErrorDetail());
+    else
+        setErrorString(notEnoughMemoryToLoad(0, width, height));
+    return false;
 }

@@ -80,6 +80,11 @@ public:
     // or the frames asked for don't exist.
     bool openRaw(std::unique_ptr<RawFile> pFile, int plane, int firstFrame = 0, int frameCount = -1,
                  qint64 budgetBytes = -1);
+    // The same for a file opened here, with loadRaw's rules for the arguments of the same name.
+    bool openRaw(const std::string &fileName, int width, int height, bool isYUV, int firstFrame = 0,
+                 int frameCount = -1);
+    bool openRaw(const std::string &fileName, const PixelFormat &format, int width, int height,
+                 int plane = 0, int firstFrame = 0, int frameCount = -1);
 
 private:
     SampleArray m_samples;

@@ -49,7 +49,8 @@ qint64 MemoryInfo::availableBytes()
         QFile status(QStringLiteral("/proc/self/statm"));
         if (status.open(QIODevice::ReadOnly))
             used = status.readAll().split(' ').value(0).toLongLong() * sysconf(_SC_PAGESIZE);
-        const qint64 left = std::max<qint64>(qint64(limit.rlim_cur) - used, 0);
+        qint64 left = std::max<qint64>(qint64(limit.rlim_cur) - used, 0);
+        left = std::max<qint64>(left - margin(left), 0);
         result = result < 0 ? left : std::min(result, left);
     }
     return result;

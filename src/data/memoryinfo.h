@@ -8,8 +8,9 @@
 class MemoryInfo
 {
 public:
-    // Bytes that can be allocated now: MemAvailable of /proc/meminfo less a margin, and no more
-    // than what the address-space limit (RLIMIT_AS) leaves. -1 when neither can be read.
+    // Bytes that can be allocated now: MemAvailable of /proc/meminfo, and what the
+    // address-space limit (RLIMIT_AS) leaves, whichever is less, each less its margin. -1 when
+    // neither can be read.
     static qint64 availableBytes();
     // MemAvailable of a /proc/meminfo text, in bytes; -1 when absent or malformed.
     static qint64 parseMemAvailable(const QByteArray &meminfo);

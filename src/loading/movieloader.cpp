@@ -1,5 +1,6 @@
 #include "movieloader.h"
 
+#include <climits>
 #include <cstring>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "image2d.h"
 #include "image3d.h"
 #include "loadedpiece.h"
+#include "memoryinfo.h"
 #include "pixelformat.h"
 #include "rawfile.h"
 
@@ -190,7 +192,32 @@ bool MovieLoader::loadSeveralFiles(std::unique_ptr<Image3D> &slot, const QString
         pieces[i] = {true, volume.release()};
     }
 
-    std::unique_ptr<Image3D> movie = stackPieces(pieces.pieces());
+    // A stack is held in memory whole: it must fit in what the machine has left, or the
+    // system's out-of-memory killer would answer instead of this flow.
+    int maxFrames = INT_MAX;
+    const StackExtent extent = stackExtent(pieces.pieces());
+    const qint64 frameBytes = qint64(extent.width) * extent.height * qint64(sizeof(float));
+    const qint64 available = MemoryInfo::availableBytes();
+    if (available >= 0 && frameBytes > 0 && extent.frames > available / frameBytes) {
+        const qint64 fit = available / frameBytes;
+        const std::string sizes = "The " + std::to_string(extent.frames) + " frames of "
+                + std::to_string(extent.width) + "x" + std::to_string(extent.height) + " need "
+                + MemoryInfo::formatBytes(frameBytes * extent.frames).toStdString() + "; "
+                + MemoryInfo::formatBytes(available).toStdString() + " are available.";
+        if (fit < 1) {
+            showWarning("Loading not successful:\nNot enough memory for the stacked movie\n"
+                        + sizes);
+            return false;
+        }
+        const QString question = QString::fromStdString(sizes)
+                + QStringLiteral("\nLoad the first %1 frames only?").arg(fit);
+        if (m_dialogs.question(m_pParent, QStringLiteral("Not enough memory"), question,
+                               QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes)
+            != QMessageBox::Yes)
+            return false;
+        maxFrames = int(std::min<qint64>(fit, INT_MAX));
+    }
+    std::unique_ptr<Image3D> movie = stackPieces(pieces.pieces(), maxFrames);
     pieces.clear();
     // Stacking fails only when the joined movie does not fit; every piece has a frame.
     if (movie->getNumFrames() <= 0) {
@@ -214,14 +241,15 @@ MovieLoader::RawRead MovieLoader::readRaw(const std::string &fileName, bool askD
 
     // A y4m file answers the dimensions question itself.
     if (RawFile::hasY4mMagic(fileName)) {
-        RawFile file;
-        if (!file.openY4m(fileName)) {
-            movie.setErrorString(file.getErrorString(), file.getErrorDetail());
+        auto pFile = std::make_unique<RawFile>();
+        if (!pFile->openY4m(fileName)) {
+            movie.setErrorString(pFile->getErrorString(), pFile->getErrorDetail());
             return RawRead::Failed;
         }
         const int plane
-                = m_settings.plane < file.getFormat().getPlaneCount() ? m_settings.plane : 0;
-        return outcome(movie.loadRaw(file, plane));
+                = m_settings.plane < pFile->getFormat().getPlaneCount() ? m_settings.plane : 0;
+        return outcome(movie.openRaw(std::move(pFile), plane, m_settings.firstFrame,
+                                     m_settings.frameCount));
     }
 
     const QString name = QString::fromStdString(fileName);
@@ -254,8 +282,10 @@ MovieLoader::RawRead MovieLoader::readRaw(const std::string &fileName, bool askD
     const QString formatName = pFormat->getName();
     if (plane == 0
         && (formatName == QLatin1String("yuv420p") || formatName == QLatin1String("gray")))
-        return outcome(movie.loadRaw(fileName, width, height, formatName != QLatin1String("gray")));
-    return outcome(movie.loadRaw(fileName, *pFormat, width, height, plane));
+        return outcome(movie.openRaw(fileName, width, height, formatName != QLatin1String("gray"),
+                                     m_settings.firstFrame, m_settings.frameCount));
+    return outcome(movie.openRaw(fileName, *pFormat, width, height, plane, m_settings.firstFrame,
+                                 m_settings.frameCount));
 }
 
 bool MovieLoader::askFrameDimensions(const std::string &fileName, const FileNameGuess &guess,

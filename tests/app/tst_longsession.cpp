@@ -44,7 +44,7 @@ int openDescriptors() { return int(QDir(QStringLiteral("/proc/self/fd")).count()
 
 float sampleAt(const Image3D &movie, int x, int y, int f)
 {
-    return movie.getData()[x + qint64(movie.getWidth()) * (y + qint64(movie.getHeight()) * f)];
+    return movie.getFrame(f).get()[x + qint64(movie.getWidth()) * y];
 }
 
 } // namespace

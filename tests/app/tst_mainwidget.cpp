@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QTableWidget>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QStatusBar>
@@ -25,6 +26,7 @@
 #include "commandline.h"
 #include "image3d.h"
 #include "mainwidget.h"
+#include "metricsdock.h"
 #include "scalewidget.h"
 #include "scripteddialogs.h"
 #include "slicewidget.h"
@@ -55,6 +57,7 @@ class TestMainWidget : public QObject
 private slots:
     void init();
     void cleanup();
+    void metricsDockFollowsTheMovies();
 
     void deepMoviesWidenStartingRanges();
     void savingLayouts_data();
@@ -76,6 +79,9 @@ private slots:
     void autoScale_data();
     void autoScale();
     void secondAutoScalePressEmitsNothing();
+    void cancelledWorkChangesNothing_data();
+    void cancelledWorkChangesNothing();
+    void fileShrinkingWhileShownIsToldOnce();
     void renderFailureWarnsAfterTheRedraw();
     void rangesReachOnlyTheirOwnView();
     void computeRangeInMemory_data();
@@ -285,6 +291,49 @@ QString TestMainWidget::writeMovie(const QString &description)
     return name;
 }
 
+void TestMainWidget::metricsDockFollowsTheMovies()
+{
+    // 16x16 gray movies: a main movie of 3 frames, a reference of 3, a long one of 400.
+    auto write = [this](const QString &name, int frames, int value) {
+        QFile file(m_pDir->filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        for (int f = 0; f < frames; ++f)
+            file.write(QByteArray(256, char((value + 7 * f) % 256)));
+    };
+    write("main.gray", 3, 10);
+    write("ref.gray", 3, 12);
+    write("long.gray", 400, 11);
+    CommandLine commandLine;
+    QCOMPARE(commandLine.parse({"rawcompare", "--size", "16x16", "--gray",
+                                m_pDir->filePath("main.gray"), "--ref1",
+                                m_pDir->filePath("ref.gray")}),
+             CommandLine::Action::Run);
+    m_pWindow->openFromCommandLine(commandLine);
+
+    MetricsDock *pDock = m_pWindow->getMetricsDock();
+    QVERIFY(!pDock->isVisible());
+    QCOMPARE(pDock->getTable()->rowCount(), 0); // hidden: nothing computed
+    m_pWindow->menuBar()->actions().at(1)->menu()->actions().at(6)->trigger();
+    QVERIFY(pDock->isVisible());
+    QTRY_VERIFY(!pDock->isComputing());
+    QCOMPARE(pDock->getTable()->rowCount(), 3);
+    QCOMPARE(pDock->getTable()->item(0, 2)->data(Qt::DisplayRole).toDouble(), 4.0); // MSE 2^2
+
+    // A frame chosen in the dock is shown.
+    emit pDock->frameChosen(2);
+    QCOMPARE(sliceWidget()->getSlider()->value(), 2);
+
+    // Replaced while computing: the run stops before the old movie goes, then starts again.
+    QCOMPARE(commandLine.parse({"rawcompare", "--size", "16x16", "--gray", "--ref1",
+                                m_pDir->filePath("long.gray")}),
+             CommandLine::Action::Run);
+    m_pWindow->openFromCommandLine(commandLine);
+    fileAction(QStringLiteral("Clear reference movie 1"))->trigger();
+    QVERIFY(!pDock->isComputing());
+    QCOMPARE(pDock->getTable()->rowCount(), 0);
+    QVERIFY(pDock->getSummaryText().startsWith(QStringLiteral("Load a main movie")));
+}
+
 void TestMainWidget::load(const QString &entry, const QString &description)
 {
     if (description.startsWith(QLatin1String("png:"))) {
@@ -353,7 +402,14 @@ void TestMainWidget::menusAndToolbar()
     QCOMPARE(toolBars.first()->windowTitle(), QStringLiteral("View"));
     QCOMPARE(m_pWindow->toolBarArea(toolBars.first()), Qt::TopToolBarArea);
 
-    const QList<QAction *> viewEntries = menus.at(1)->menu()->actions().mid(0, 5);
+    // The five views, then the entry that shows or hides the metrics dock (hidden at first),
+    // then the zoom entries.
+    QList<QAction *> viewEntries = menus.at(1)->menu()->actions();
+    QCOMPARE(actionTexts(viewEntries.mid(5)),
+             (QStringList {"-", "Metrics", "-", "Fit to window", "Actual size (100 %)", "Zoom in",
+                           "Zoom out"}));
+    QVERIFY(viewEntries.at(6)->isCheckable() && !viewEntries.at(6)->isChecked());
+    viewEntries = viewEntries.mid(0, 5);
     QCOMPARE(toolBars.first()->actions(), viewEntries);
     for (int view = ViewType::Main; view <= ViewType::Diff2; ++view) {
         QAction *pAction = viewEntries.at(view);
@@ -657,6 +713,63 @@ void TestMainWidget::autoScale_data()
             << "2x2x1=50"
             << "2x2x1=0"
             << "2x2x1=40" << int(ViewType::Diff2) << 10.f << 10.f;
+}
+
+void TestMainWidget::cancelledWorkChangesNothing_data()
+{
+    QTest::addColumn<int>("view"); // -1: saving
+    QTest::newRow("auto scale of the main movie") << int(ViewType::Main);
+    QTest::newRow("auto scale of a difference") << int(ViewType::Diff1);
+    QTest::newRow("saving over an existing file") << -1;
+}
+
+void TestMainWidget::cancelledWorkChangesNothing()
+{
+    QFETCH(int, view);
+    load(QStringLiteral("Load main movie"), QStringLiteral("4x2x5=7,3:200"));
+    load(QStringLiteral("Load reference movie 1"), QStringLiteral("4x2x5=1"));
+    // The user cancels after the second of five frames.
+    m_pDialogs->cancelProgressAt = 2;
+    if (view >= 0) {
+        editor(view)->setValues(-1000, 1000);
+        QSignalSpy ranges(editor(view), &ScaleWidget::range);
+        QTest::mouseClick(editor(view)->findChild<QPushButton *>(), Qt::LeftButton);
+        QCOMPARE(ranges.count(), 0);
+        QCOMPARE(editor(view)->getMinimumField()->value(), -1000.0);
+    } else {
+        const QString target = path(QStringLiteral("kept.yuv"));
+        QFile old(target);
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+        old.close();
+        m_pDialogs->saveAnswers.append(target);
+        fileAction(QStringLiteral("Save main movie"))->trigger();
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("old"));
+        // No partial file is left beside it either.
+        QCOMPARE(QDir(m_pDir->path()).entryList({QStringLiteral("kept.yuv*")}, QDir::Files).size(),
+                 1);
+    }
+    QCOMPARE(m_pDialogs->progressReports.last(), qMakePair(2, 5));
+    QVERIFY(m_pDialogs->warnings.isEmpty());
+}
+
+void TestMainWidget::fileShrinkingWhileShownIsToldOnce()
+{
+    // 4x2 gray, three frames of 9; the file is then cut to one frame and a half.
+    load(QStringLiteral("Load main movie"), QStringLiteral("4x2x3=9"));
+    const QString file = QDir(m_pDir->path()).entryList({QStringLiteral("*.raw")}).value(0);
+    QVERIFY(QFile::resize(path(file), 12));
+    QSignalSpy told(sliceWidget(), &SliceWidget::frameUnreadable);
+    sliceWidget()->getSlider()->setValue(1);
+    sliceWidget()->getSlider()->setValue(2);
+    QCOMPARE(told.count(), 1);
+    QTRY_COMPARE(m_pDialogs->warnings.size(), 1);
+    QCOMPARE(m_pDialogs->warnings.first().text,
+             QStringLiteral("Unable to read a frame\n%1: frame 2 of 3 can't be read any more")
+                     .arg(file));
+    // Frame 3 shows as absent (black), never as other data; frame 1, read before, still shows.
+    QCOMPARE(sliceWidget()->grayAt(0, 0, 2), 0);
+    QCOMPARE(sliceWidget()->grayAt(0, 0, 0), 9);
 }
 
 void TestMainWidget::autoScale()
@@ -1142,8 +1255,8 @@ void TestMainWidget::commandLine()
         QCOMPARE(pMovies[i] ? pMovies[i]->getNumFrames() : 0, counts.at(i).toInt());
     if (pMovies[0] && commandLine.getMainFiles().size() == 2) {
         // a's frames first, then b's.
-        QCOMPARE(pMovies[0]->getData()[0], float('a'));
-        QCOMPARE(pMovies[0]->getData()[16], float('b'));
+        QCOMPARE(pMovies[0]->getFrame(0).get()[0], float('a'));
+        QCOMPARE(pMovies[0]->getFrame(2).get()[0], float('b'));
     }
 
     // The answers given become the remembered values of later loads.

@@ -6,10 +6,13 @@
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "image3d.h"
 #include "movieloader.h"
@@ -76,7 +79,7 @@ public:
 
 float sampleAt(const Image3D &movie, int x, int y, int f)
 {
-    return movie.getData()[x + qint64(movie.getWidth()) * (y + qint64(movie.getHeight()) * f)];
+    return movie.getFrame(f).get()[x + qint64(movie.getWidth()) * y];
 }
 
 } // namespace
@@ -106,6 +109,8 @@ private slots:
     void formatsAndPlanes_data();
     void formatsAndPlanes();
     void sizeFromNamesWithoutDialog();
+    void stackLargerThanMemory_data();
+    void stackLargerThanMemory();
 
 private:
     QString path(const QString &name) const
@@ -735,7 +740,7 @@ void TestMovieLoader::formatsAndPlanes()
         QCOMPARE(m_settings.pixelFormat, answer.section(' ', 0, 0));
     }
     // The top-left sample of the file's first frame is stored in the movie's top row.
-    const float first = slot->getData()[qint64(slot->getWidth()) * (slot->getHeight() - 1)];
+    const float first = slot->getFrame(0).get()[qint64(slot->getWidth()) * (slot->getHeight() - 1)];
     QCOMPARE(QStringLiteral("%1x%2x%3 %4, %5")
                      .arg(slot->getWidth())
                      .arg(slot->getHeight())
@@ -759,7 +764,7 @@ void TestMovieLoader::sizeFromNamesWithoutDialog()
     QVERIFY(m_pDialogs->log.isEmpty());
     QCOMPARE(slot->getNumFrames(), 1);
     QCOMPARE(slot->getDepth(), 10);
-    QCOMPARE(slot->getData()[2], 1023.0f); // file row 1 is stored row 0
+    QCOMPARE(slot->getFrame(0).get()[2], 1023.0f); // file row 1 is stored row 0
     QCOMPARE(named.takeNotes(),
              QStringList {"x_4x2_yuv422p10le.yuv: 4x2 yuv422p10le, from the file name"});
     QVERIFY(named.takeNotes().isEmpty());
@@ -774,6 +779,62 @@ void TestMovieLoader::sizeFromNamesWithoutDialog()
     QCOMPARE(named.takeNotes(),
              QStringList {"x_4x2_yuv422p10le.yuv: 4x2 gray, from the file name"});
     QCOMPARE(slot->getNumFrames(), 4 + 1); // 32 bytes of 4x2 gray, then one yuv420p frame
+}
+
+void TestMovieLoader::stackLargerThanMemory_data()
+{
+    QTest::addColumn<QMessageBox::StandardButton>("answer");
+    QTest::newRow("first frames taken") << QMessageBox::Yes;
+    QTest::newRow("declined: nothing changes") << QMessageBox::No;
+}
+
+void TestMovieLoader::stackLargerThanMemory()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("AddressSanitizer's allocator can't live under a lowered address-space limit");
+#endif
+    QFETCH(QMessageBox::StandardButton, answer);
+    // Two gray 1024x1024 files of 64 frames each, sparse: 512 MiB as samples, read as zeros.
+    for (const QString &name : {QStringLiteral("big1.gray"), QStringLiteral("big2.gray")}) {
+        QFile file(path(name));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(qint64(64) << 20));
+    }
+    m_settings.frameWidth = m_settings.frameHeight = 1024;
+    m_settings.isYUV = false;
+    m_pDialogs->questionAnswers = {answer};
+    bool oldDeleted = false;
+    std::unique_ptr<Image3D> slot = std::make_unique<TrackedMovie>(&oldDeleted);
+
+    // Half a gigabyte more address space than the process has: about 256 MiB may be taken.
+    rlimit saved {};
+    QCOMPARE(getrlimit(RLIMIT_AS, &saved), 0);
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    QVERIFY(statm.open(QIODevice::ReadOnly));
+    rlimit lowered = saved;
+    lowered.rlim_cur
+            = rlim_t(statm.readAll().split(' ').value(0).toLongLong() * sysconf(_SC_PAGESIZE)
+                     + (qint64(512) << 20));
+    if (saved.rlim_max != RLIM_INFINITY && lowered.rlim_cur > saved.rlim_max)
+        QSKIP("the hard address-space limit is lower than this test needs");
+    QCOMPARE(setrlimit(RLIMIT_AS, &lowered), 0);
+    const bool loaded = loader().loadFiles(slot, {path("big1.gray"), path("big2.gray")}, false);
+    QCOMPARE(setrlimit(RLIMIT_AS, &saved), 0);
+
+    QCOMPARE(m_pDialogs->log, QStringList {"question"});
+    const QString text = m_pDialogs->questions.first().text;
+    static const QRegularExpression pattern(QStringLiteral(
+            "^The 128 frames of 1024x1024 need 512 MiB; [0-9.]+ MiB are available.\\n"
+            "Load the first ([0-9]+) frames only\\?$"));
+    const QRegularExpressionMatch match = pattern.match(text);
+    QVERIFY2(match.hasMatch(), qPrintable(text));
+    const int offered = match.captured(1).toInt();
+    QVERIFY(offered >= 1 && offered < 128);
+    QCOMPARE(loaded, answer == QMessageBox::Yes);
+    QCOMPARE(oldDeleted, loaded);
+    if (loaded) {
+        QCOMPARE(slot->getNumFrames(), offered);
+        QCOMPARE(slot->getFrame(offered - 1).get()[0], 0.0f);
+    }
 }
 
 QTEST_MAIN(TestMovieLoader)

@@ -1,21 +1,30 @@
 #include "mainwidget.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <utility>
 
 #include <QAction>
+#include <QAbstractSpinBox>
 #include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDoubleSpinBox>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
+#include <QPlainTextEdit>
 #include <QSlider>
+#include <QStatusBar>
+#include <QTextEdit>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -29,6 +38,8 @@
 #include "moviewriter.h"
 #include "scalewidget.h"
 #include "slicewidget.h"
+#include "sliceview.h"
+#include "statustexts.h"
 #include "viewtype.h"
 
 MainWidget::MainWidget() : QMainWindow(nullptr), m_pDialogs(std::make_unique<DialogProvider>())
@@ -58,6 +69,8 @@ MainWidget::MainWidget() : QMainWindow(nullptr), m_pDialogs(std::make_unique<Dia
     m_pMetricsDock->hide();
 
     createMenus();
+    createStatusBar();
+    createKeys();
     show();
 
     connect(m_pScaleWidgets[ViewType::Main], &ScaleWidget::range, this, &MainWidget::onMainRange);
@@ -76,6 +89,9 @@ MainWidget::MainWidget() : QMainWindow(nullptr), m_pDialogs(std::make_unique<Dia
     connect(m_pScaleWidgets[ViewType::Diff2], &ScaleWidget::automatic, this,
             &MainWidget::onDiff2Auto);
     connect(m_pSliceWidget, &SliceWidget::slicePosition, this, &MainWidget::onSlicePosition);
+    connect(m_pSliceWidget, &SliceWidget::slicePosition, this, &MainWidget::onStatusPosition);
+    connect(m_pSliceWidget, &SliceWidget::pixelHovered, this, &MainWidget::onPixelHovered);
+    connect(m_pSliceWidget->getView(), &SliceView::zoomChanged, this, &MainWidget::onZoomChanged);
     // Queued: the warning's own event loop must not run inside the slice widget's redraw.
     connect(m_pSliceWidget, &SliceWidget::renderFailed, this, &MainWidget::onRenderFailed,
             Qt::QueuedConnection);
@@ -400,6 +416,181 @@ void MainWidget::onSlicePosition(int pos, int numSlices)
         m_pPositionLabel->setText(QString::asprintf("%d/%d", pos + 1, numSlices));
     else
         m_pPositionLabel->setText(QStringLiteral("0/0"));
+}
+
+void MainWidget::createKeys()
+{
+    const QList<QAction *> menus = menuBar()->actions();
+    menus.value(0)->setText(QStringLiteral("&File"));
+    menus.value(1)->setText(QStringLiteral("&View"));
+
+    QMenu *pFileMenu = menus.value(0)->menu();
+    pFileMenu->addSeparator();
+    auto *pQuit = new QAction(QStringLiteral("Quit"), this);
+    pQuit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    // Through close(), so the quit question is asked as for the window's close button.
+    connect(pQuit, &QAction::triggered, this, &QWidget::close);
+    pFileMenu->addAction(pQuit);
+
+    for (int view = ViewType::Main; view <= ViewType::Diff2; ++view) {
+        QAction *pAction = m_pViewActions[view];
+        pAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_1 + view)));
+        pAction->setToolTip(QStringLiteral("%1 (%2)").arg(
+                pAction->text(), pAction->shortcut().toString(QKeySequence::NativeText)));
+    }
+    QMenu *pViewMenu = menus.value(1)->menu();
+    pViewMenu->addSeparator();
+    SliceView *pView = m_pSliceWidget->getView();
+    auto addZoomAction = [&](const char *text, const QList<QKeySequence> &keys,
+                             const std::function<void()> &act) {
+        auto *pAction = new QAction(QString::fromUtf8(text), this);
+        pAction->setShortcuts(keys);
+        connect(pAction, &QAction::triggered, this, act);
+        pViewMenu->addAction(pAction);
+    };
+    // Ctrl+wheel zooms by the square root of 2 a notch; the keys by the same step.
+    const double step = std::sqrt(2.0);
+    addZoomAction("Fit to window", {QKeySequence(Qt::Key_F)}, [pView]() { pView->fitToWindow(); });
+    addZoomAction("Actual size (100 %)", {QKeySequence(Qt::Key_1)},
+                  [pView]() { pView->setZoom(1.0); });
+    addZoomAction("Zoom in", {QKeySequence(Qt::Key_Plus), QKeySequence(Qt::Key_Equal)},
+                  [pView, step]() { pView->zoom(step); });
+    addZoomAction("Zoom out", {QKeySequence(Qt::Key_Minus)},
+                  [pView, step]() { pView->zoom(1 / step); });
+
+    // Seen before any widget of the window: frame keys work wherever the focus is.
+    qApp->installEventFilter(this);
+}
+
+bool MainWidget::eventFilter(QObject *pWatched, QEvent *pEvent)
+{
+    if (pEvent->type() == QEvent::KeyPress && pWatched->isWidgetType()) {
+        auto *pWidget = static_cast<QWidget *>(pWatched);
+        if (pWidget->window() == this && handleKey(pWidget, *static_cast<QKeyEvent *>(pEvent)))
+            return true;
+    }
+    return QMainWindow::eventFilter(pWatched, pEvent);
+}
+
+bool MainWidget::handleKey(QWidget *pWidget, const QKeyEvent &event)
+{
+    // The text field the key goes to, if any; a spin box's line edit counts as its spin box.
+    QWidget *pField = nullptr;
+    for (QWidget *pAt = pWidget; pAt && pAt != this; pAt = pAt->parentWidget()) {
+        if (qobject_cast<QAbstractSpinBox *>(pAt) || qobject_cast<QLineEdit *>(pAt)
+            || qobject_cast<QTextEdit *>(pAt) || qobject_cast<QPlainTextEdit *>(pAt)) {
+            pField = pAt;
+            break;
+        }
+    }
+    const int key = event.key();
+    if (pField && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+        auto *pBox = qobject_cast<QAbstractSpinBox *>(pField);
+        if (!pBox)
+            return false;
+        // The value (a range) applies, and the keys go back to the picture.
+        pBox->interpretText();
+        m_pSliceWidget->getView()->setFocus(Qt::OtherFocusReason);
+        return true;
+    }
+    if (pField || (event.modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+        return false;
+    QSlider *pSlider = m_pSliceWidget->getSlider();
+    switch (key) {
+    case Qt::Key_PageUp:
+    case Qt::Key_Right:
+        m_pSliceWidget->stepSlice(1);
+        return true;
+    case Qt::Key_PageDown:
+    case Qt::Key_Left:
+        m_pSliceWidget->stepSlice(-1);
+        return true;
+    case Qt::Key_Home:
+        pSlider->setValue(pSlider->minimum());
+        return true;
+    case Qt::Key_End:
+        pSlider->setValue(pSlider->maximum());
+        return true;
+    default:
+        return false;
+    }
+}
+
+void MainWidget::createStatusBar()
+{
+    auto addLabel = [this](const char *name, bool permanent) {
+        auto *pLabel = new QLabel(statusBar());
+        pLabel->setObjectName(QString::fromUtf8(name));
+        if (permanent)
+            statusBar()->addPermanentWidget(pLabel);
+        else
+            statusBar()->addWidget(pLabel, 1);
+        return pLabel;
+    };
+    m_pReadoutLabel = addLabel("readout", false);
+    m_pMismatchLabel = addLabel("mismatch", true);
+    m_pViewLabel = addLabel("view", true);
+    m_pFrameLabel = addLabel("frame", true);
+    m_pZoomLabel = addLabel("zoom", true);
+    onZoomChanged();
+}
+
+void MainWidget::onStatusPosition(int pos, int numSlices)
+{
+    const int view = m_pSliceWidget->getViewType();
+    m_pViewLabel->setText(m_pViewActions[view] ? m_pViewActions[view]->text() : QString());
+    m_pFrameLabel->setText(numSlices > 0 ? QStringLiteral("frame %1/%2").arg(pos + 1).arg(numSlices)
+                                         : QStringLiteral("frame 0/0"));
+    setWindowTitle(
+            StatusTexts::windowTitle(m_pMainMovie.get(), m_pReference1.get(), m_pReference2.get()));
+    m_pMismatchLabel->setText(
+            StatusTexts::mismatch(m_pMainMovie.get(), m_pReference1.get(), m_pReference2.get()));
+    updateReadout();
+    if (!m_sizedToMovie && m_pMainMovie)
+        fitWindowToMovie();
+}
+
+void MainWidget::fitWindowToMovie()
+{
+    m_sizedToMovie = true;
+    SliceView *pView = m_pSliceWidget->getView();
+    const QSize picture(m_pSliceWidget->getImageWidth(), m_pSliceWidget->getImageHeight());
+    if (picture.isEmpty() || !screen())
+        return;
+    layout()->activate();
+    // Everything around the viewport stays; a little more keeps scroll bars away at 100 %.
+    const QSize around = size() - pView->viewport()->size() + QSize(4, 4);
+    const QSize room = screen()->availableGeometry().size() * 0.9;
+    const QSize wanted = around + picture;
+    resize(wanted.boundedTo(room).expandedTo(minimumSizeHint()));
+    // The viewport takes its new size before the picture is measured against it.
+    layout()->activate();
+    const QSize viewport = pView->viewport()->size();
+    if (viewport.width() >= picture.width() && viewport.height() >= picture.height())
+        pView->setZoom(1.0);
+    else
+        pView->fitToWindow();
+}
+
+void MainWidget::onPixelHovered(int x, int y)
+{
+    m_hoverX = x;
+    m_hoverY = y;
+    updateReadout();
+}
+
+void MainWidget::updateReadout()
+{
+    m_pReadoutLabel->setText(StatusTexts::readout(m_pMainMovie.get(), m_pReference1.get(),
+                                                  m_pReference2.get(),
+                                                  m_pSliceWidget->getFixedCoordinate(), m_hoverX,
+                                                  m_hoverY, m_pSliceWidget->getImageHeight()));
+}
+
+void MainWidget::onZoomChanged()
+{
+    m_pZoomLabel->setText(
+            QStringLiteral("%1 %").arg(qRound(m_pSliceWidget->getView()->getZoom() * 100)));
 }
 
 void MainWidget::onRenderFailed()

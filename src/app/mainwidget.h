@@ -12,6 +12,7 @@ class DialogProvider;
 class Image3D;
 class MetricsDock;
 class QAction;
+class QKeyEvent;
 class QLabel;
 class ScaleWidget;
 class SliceWidget;
@@ -72,9 +73,19 @@ public slots:
     void onDiff2Auto();
     void onSlicePosition(int pos, int numSlices);
     void onRenderFailed();
+    // Status bar and title after every redraw: view, frame n/N, the pixel under the cursor.
+    void onStatusPosition(int pos, int numSlices);
+    // (x, y) of the slice image, y from the bottom; (-1, -1) off the picture.
+    void onPixelHovered(int x, int y);
+    void onZoomChanged();
+    // The first main movie sizes the window: at 100 % when that fits within 90 % of the
+    // screen, else the largest picture that fits there.
+    void fitWindowToMovie();
 
 protected:
     void closeEvent(QCloseEvent *pEvent) override;
+    // Frame keys from anywhere in the window, Enter in a range field.
+    bool eventFilter(QObject *pWatched, QEvent *pEvent) override;
 
 private:
     void createMenus();
@@ -87,6 +98,13 @@ private:
     void widenStartingRanges();
     // Hands the three current slots to the slice widget; due after every change of a slot.
     void showMovies();
+    // The status bar's labels, left to right; named so they can be found.
+    void createStatusBar();
+    // Quit, menu mnemonics, the view keys Ctrl+1..Ctrl+5 and their tooltips.
+    void createKeys();
+    // A key pressed on pWidget of this window: true when it was used here.
+    bool handleKey(QWidget *pWidget, const QKeyEvent &event);
+    void updateReadout();
 
     SliceWidget *m_pSliceWidget = nullptr;
     MetricsDock *m_pMetricsDock = nullptr;
@@ -99,4 +117,13 @@ private:
     // Remembered answers of the loading flow for this run.
     LoadSettings m_loadSettings;
     std::unique_ptr<DialogProvider> m_pDialogs;
+    QLabel *m_pReadoutLabel = nullptr;
+    QLabel *m_pMismatchLabel = nullptr;
+    QLabel *m_pViewLabel = nullptr;
+    QLabel *m_pFrameLabel = nullptr;
+    QLabel *m_pZoomLabel = nullptr;
+    // The pixel under the cursor (slice image, row 0 at the bottom), -1 when none.
+    int m_hoverX = -1;
+    int m_hoverY = -1;
+    bool m_sizedToMovie = false; // the window has been sized to the first main movie
 };

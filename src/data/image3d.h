@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+#include <QString>
+
 class PixelFormat;
 class RawFile;
 
@@ -56,6 +58,9 @@ public:
     // 0 .. 2^depth - 1.
     int getDepth() const { return m_depth; }
     void setDepth(int depth) { m_depth = depth; }
+    // What the movie is called on screen (its file's name); empty when it has none.
+    const QString &getName() const { return m_name; }
+    void setName(const QString &name) { m_name = name; }
 
     // Reads a headerless raw movie of 8-bit samples (gray, or planar YUV 4:2:0 of which the
     // luma is kept); width and height must be even. True only when every byte of the file was
@@ -88,4 +93,5 @@ private:
     int m_height = 0;
     int m_frames = 0;
     int m_depth = 8;
+    QString m_name;
 };

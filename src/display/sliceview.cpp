@@ -1,8 +1,10 @@
 #include "sliceview.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QWheelEvent>
 
@@ -10,6 +12,10 @@ SliceView::SliceView(QGraphicsScene *scene, QWidget *parent) : QGraphicsView(sce
 {
     setViewportUpdateMode(QGraphicsView::FullViewportUpdate);
     setRenderHint(QPainter::Antialiasing, true);
+    // Dark neutral gray around the picture: its white and black edges stay visible.
+    setBackgroundBrush(QColor(48, 48, 48));
+    // The pixel under the cursor is reported without a button held.
+    viewport()->setMouseTracking(true);
 }
 
 SliceView::~SliceView() = default;
@@ -19,8 +25,43 @@ void SliceView::zoom(double factor)
     QTransform candidate = transform();
     candidate.scale(factor, factor);
     const qreal width = candidate.mapRect(QRectF(0, 0, 1, 1)).width();
-    if (width >= 0.01 && width <= 10000)
+    if (width >= 0.01 && width <= 10000) {
         scale(factor, factor);
+        emit zoomChanged();
+    }
+}
+
+void SliceView::setZoom(double scale)
+{
+    scale = std::clamp(scale, 0.01, 10000.0);
+    setTransform(QTransform::fromScale(scale, scale));
+    emit zoomChanged();
+}
+
+void SliceView::fitToWindow()
+{
+    const QRectF scene = sceneRect();
+    const QSize room = viewport()->size();
+    if (scene.isEmpty() || room.isEmpty())
+        return;
+    setZoom(std::min(room.width() / scene.width(), room.height() / scene.height()));
+    centerOn(scene.center());
+}
+
+double SliceView::getZoom() const { return transform().mapRect(QRectF(0, 0, 1, 1)).width(); }
+
+void SliceView::mouseMoveEvent(QMouseEvent *event)
+{
+    QGraphicsView::mouseMoveEvent(event);
+    // The middle of the screen pixel under the cursor.
+    emit cursorMoved(viewportTransform().inverted().map(event->position() + QPointF(0.5, 0.5)));
+}
+
+bool SliceView::viewportEvent(QEvent *event)
+{
+    if (event->type() == QEvent::Leave)
+        emit cursorLeft();
+    return QGraphicsView::viewportEvent(event);
 }
 
 void SliceView::wheelEvent(QWheelEvent *event)

@@ -18,18 +18,35 @@ public:
     // 0.01..10000 (inclusive); then nothing changes.
     void zoom(double factor);
 
+    // Sets the scale to `scale` device pixels per scene unit in both directions, within
+    // 0.01..10000.
+    void setZoom(double scale);
+    // The largest scale that shows the whole scene rectangle in the viewport.
+    void fitToWindow();
+
+    // Device pixels per scene unit (per movie pixel): 1.0 at 100 %.
+    double getZoom() const;
+
     // True between a Control press and a Control release (or loss of focus) in the view.
     bool isControlDown() const { return m_controlDown; }
 
 signals:
     // dir: +1 next slice, -1 previous slice.
     void sliceChanged(int dir);
+    // The mouse moved over the view, now at scenePos (scene units, one per movie pixel).
+    void cursorMoved(QPointF scenePos);
+    // The mouse left the view.
+    void cursorLeft();
+    // The scale of the view changed (getZoom).
+    void zoomChanged();
 
 protected:
     void wheelEvent(QWheelEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    bool viewportEvent(QEvent *event) override;
 
 private:
     bool m_controlDown = false;

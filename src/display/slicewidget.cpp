@@ -1,11 +1,13 @@
 #include "slicewidget.h"
 
 #include <algorithm>
+#include <cmath>
 #include <iterator>
 #include <new>
 #include <utility>
 
 #include <QBoxLayout>
+#include <QLabel>
 #include <QPixmap>
 #include <QSlider>
 
@@ -33,12 +35,21 @@ SliceWidget::SliceWidget(QWidget *parent, Qt::WindowFlags f) : QWidget(parent, f
 
     connect(this, &SliceWidget::redrawNeeded, this, &SliceWidget::onRedrawNeeded);
     connect(m_pView, &SliceView::sliceChanged, this, &SliceWidget::onSliceChanged);
+    connect(m_pView, &SliceView::cursorMoved, this, &SliceWidget::onCursorMoved);
+    connect(m_pView, &SliceView::cursorLeft, this, [this]() { emit pixelHovered(-1, -1); });
 
     m_pSlider = new QSlider(Qt::Horizontal, this);
     m_pSlider->setRange(0, 1);
     m_pSlider->setValue(0);
     pLayout->addWidget(m_pSlider);
     connect(m_pSlider, &QSlider::valueChanged, this, &SliceWidget::onSliderPosition);
+
+    // A child of the view, not an item of the scene: the picture's pixels stay as rendered.
+    m_pMissingNote = new QLabel(m_pView);
+    m_pMissingNote->setStyleSheet(QStringLiteral(
+            "QLabel { color: white; background: rgba(0, 0, 0, 160); padding: 4px; }"));
+    m_pMissingNote->move(8, 8);
+    updateMissingNote();
 }
 
 SliceWidget::~SliceWidget() { clearCache(); }
@@ -48,6 +59,7 @@ void SliceWidget::setMovies(const Image3D *pMain, const Image3D *pRef1, const Im
     m_pMain = pMain;
     m_pRef1 = pRef1;
     m_pRef2 = pRef2;
+    updateMissingNote();
     clearCache();
     emit redrawNeeded();
 }
@@ -55,6 +67,7 @@ void SliceWidget::setMovies(const Image3D *pMain, const Image3D *pRef1, const Im
 void SliceWidget::setViewType(int viewType)
 {
     m_viewType = std::clamp(viewType, int(ViewType::Main), int(ViewType::Diff2));
+    updateMissingNote();
     emit redrawNeeded();
 }
 
@@ -309,6 +322,43 @@ void SliceWidget::onSliderPosition(int pos)
 void SliceWidget::setHorizontalPosition(int hPos) { m_pScene->setHorizontalPosition(hPos); }
 
 void SliceWidget::setVerticalPosition(int vPos) { m_pScene->setVerticalPosition(vPos); }
+
+void SliceWidget::onCursorMoved(QPointF scenePos)
+{
+    // The image item is flipped: image row i covers scene y from -(i + 1) to -i.
+    const double column = std::floor(scenePos.x());
+    const double row = std::floor(-scenePos.y());
+    if (column >= 0 && column < m_imageWidth && row >= 0 && row < m_imageHeight)
+        emit pixelHovered(int(column), int(row));
+    else
+        emit pixelHovered(-1, -1);
+}
+
+QString SliceWidget::getMissingNote() const
+{
+    return m_pMissingNote->isHidden() ? QString() : m_pMissingNote->text();
+}
+
+void SliceWidget::updateMissingNote()
+{
+    QStringList missing;
+    const Sources sources = currentSources();
+    const bool reference = m_viewType != ViewType::Main;
+    if (!sources.pA)
+        missing << QString::fromLatin1(reference && !sources.difference ? "Reference %1"
+                                                                        : "Main movie")
+                           .arg(m_viewType == ViewType::Ref2 ? 2 : 1);
+    if (sources.difference && !sources.pB)
+        missing << QStringLiteral("reference %1").arg(m_viewType == ViewType::Diff2 ? 2 : 1);
+    QString text = missing.join(QStringLiteral(" and "));
+    if (!text.isEmpty()) {
+        text[0] = text[0].toUpper();
+        text += QStringLiteral(" not loaded");
+    }
+    m_pMissingNote->setText(text);
+    m_pMissingNote->adjustSize();
+    m_pMissingNote->setVisible(!text.isEmpty());
+}
 
 void SliceWidget::clearCache()
 {

@@ -10,6 +10,7 @@
 #include "viewtype.h"
 
 class Image3D;
+class QLabel;
 class QPixmap;
 class QSlider;
 class SliceScene;
@@ -42,6 +43,15 @@ public:
     // rendered slices follow bit for bit.
     int grayAt(int x, int y, int frame) const;
 
+    // Steps the slice by dir as the wheel does: stops at the first and the last slice.
+    void stepSlice(int dir) { onSliceChanged(dir); }
+    // Size of the slice images in pixels: the largest extent of the three movies.
+    int getImageWidth() const { return m_imageWidth; }
+    int getImageHeight() const { return m_imageHeight; }
+    // What the current view lacks ("Reference 1 not loaded"), shown over the picture; empty
+    // when it lacks nothing.
+    QString getMissingNote() const;
+
     // Bound in bytes of all the slice images the widget holds (default 256 MiB). The slice on
     // screen is never evicted, so one slice larger than the budget is still kept.
     void setCacheBudget(qint64 bytes);
@@ -66,6 +76,9 @@ signals:
     // fails): the slice shows that movie's frame as absent and is tried again at its next
     // redraw. Emitted once with the reason, and again only after a later slice read fine.
     void frameUnreadable(const QString &message);
+    // The mouse is over pixel (x, y) of the slice image (y: image row, 0 at the bottom), or
+    // (-1, -1) when it is over no pixel of it.
+    void pixelHovered(int x, int y);
 
 private slots:
     void onRedrawNeeded();
@@ -74,6 +87,7 @@ private slots:
     void onSliderPosition(int pos);
     void setHorizontalPosition(int hPos);
     void setVerticalPosition(int vPos);
+    void onCursorMoved(QPointF scenePos);
 
 private:
     using CacheKey = std::pair<int, int>; // (view type, slice)
@@ -104,6 +118,7 @@ private:
     // Evicts least recently used slices, except the one on screen, until within the budget.
     void trimCache();
     void evict(CacheKey key);
+    void updateMissingNote();
 
     float m_minValue[5] = {0, 0, 0, -128, -128};
     float m_maxValue[5] = {255, 255, 255, 128, 128};
@@ -121,6 +136,7 @@ private:
     int m_imageHeight = 0;
     int m_viewType = ViewType::Main;
     QSlider *m_pSlider = nullptr;
+    QLabel *m_pMissingNote = nullptr; // over the view, not in the scene
 
     // Most recently used first.
     std::list<CacheKey> m_lru;

@@ -83,9 +83,21 @@ bool MovieLoader::loadFiles(std::unique_ptr<Image3D> &slot, const QStringList &f
 {
     if (fileNames.isEmpty())
         return false;
-    if (fileNames.size() == 1)
-        return loadSingleFile(slot, fileNames.first().toStdString(), askDimensions);
-    return loadSeveralFiles(slot, fileNames, askDimensions);
+    const bool loaded = fileNames.size() == 1
+            ? loadSingleFile(slot, fileNames.first().toStdString(), askDimensions)
+            : loadSeveralFiles(slot, fileNames, askDimensions);
+    if (loaded)
+        slot->setName(movieName(fileNames));
+    return loaded;
+}
+
+QString MovieLoader::movieName(const QStringList &fileNames)
+{
+    if (fileNames.isEmpty())
+        return QString();
+    const QString first = QFileInfo(fileNames.first()).fileName();
+    return fileNames.size() == 1 ? first
+                                 : QStringLiteral("%1 +%2").arg(first).arg(fileNames.size() - 1);
 }
 
 bool MovieLoader::loadSingleFile(std::unique_ptr<Image3D> &slot, const std::string &fileName,

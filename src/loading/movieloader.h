@@ -42,6 +42,8 @@ public:
     QStringList takeNotes();
 
     static QString fileFilter();
+    // A movie's name on screen: its file's name, or the first file's name and "+N" more.
+    static QString movieName(const QStringList &fileNames);
     // The format the settings name (yuv420p or gray by isYUV when they name none).
     static const PixelFormat &formatOf(const LoadSettings &settings);
 

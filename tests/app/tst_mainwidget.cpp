@@ -3,6 +3,7 @@
 #include <memory>
 
 #include <QActionGroup>
+#include <QApplication>
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QGroupBox>
@@ -12,9 +13,12 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QSlider>
+#include <QMouseEvent>
+#include <QScreen>
 #include <QTableWidget>
 #include <QSignalSpy>
+#include <QSlider>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
@@ -26,6 +30,7 @@
 #include "scalewidget.h"
 #include "scripteddialogs.h"
 #include "slicewidget.h"
+#include "sliceview.h"
 #include "viewtype.h"
 
 namespace {
@@ -91,6 +96,17 @@ private slots:
     void quitQuestion();
     void commandLine_data();
     void commandLine();
+    void statusBar_data();
+    void statusBar();
+    void frameKeysWhereTheFocusIs_data();
+    void frameKeysWhereTheFocusIs();
+    void enterAppliesTheRangeAndReturnsToThePicture();
+    void windowKeys_data();
+    void windowKeys();
+    void windowFitsTheFirstMainMovie_data();
+    void windowFitsTheFirstMainMovie();
+    void zoomKeys_data();
+    void zoomKeys();
 
 private:
     QString path(const QString &name) const { return m_pDir->filePath(name); }
@@ -104,6 +120,20 @@ private:
     ScaleWidget *editor(int view) const;
     QLabel *label() const;
     SliceWidget *sliceWidget() const { return m_pWindow->findChild<SliceWidget *>(); }
+    QString statusText(const char *name) const
+    {
+        const auto *pLabel = m_pWindow->statusBar()->findChild<QLabel *>(QString::fromUtf8(name));
+        return pLabel ? pLabel->text() : QStringLiteral("(no label %1)").arg(name);
+    }
+    // Moves the mouse over pixel (x, row) of the slice image, row 0 at the bottom.
+    void hover(int x, int row) const
+    {
+        SliceView *pView = sliceWidget()->getView();
+        const QPointF at = pView->mapFromScene(QPointF(x + 0.5, -row - 0.5));
+        QMouseEvent move(QEvent::MouseMove, at, pView->viewport()->mapToGlobal(at), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(pView->viewport(), &move);
+    }
 
     std::unique_ptr<QTemporaryDir> m_pDir;
     std::unique_ptr<MainWidget> m_pWindow;
@@ -351,17 +381,20 @@ QLabel *TestMainWidget::label() const
 void TestMainWidget::menusAndToolbar()
 {
     const QList<QAction *> menus = m_pWindow->menuBar()->actions();
-    QCOMPARE(actionTexts(menus), (QStringList {"File", "View"}));
+    // Alt+F and Alt+V open them.
+    QCOMPARE(actionTexts(menus), (QStringList {"&File", "&View"}));
 
     const QList<QAction *> fileEntries = menus.at(0)->menu()->actions();
     QCOMPARE(actionTexts(fileEntries),
              (QStringList {"Load main movie", "Load reference movie 1", "Load reference movie 2",
                            "-", "Clear main movie", "Clear reference movie 1",
-                           "Clear reference movie 2", "-", "Save main movie"}));
+                           "Clear reference movie 2", "-", "Save main movie", "-", "Quit"}));
     for (const QAction *pAction : fileEntries) {
         QVERIFY(!pAction->isCheckable());
         QVERIFY(pAction->isEnabled());
-        QVERIFY(pAction->shortcut().isEmpty());
+        QCOMPARE(pAction->shortcut(),
+                 pAction->text() == "Quit" ? QKeySequence(QStringLiteral("Ctrl+Q"))
+                                           : QKeySequence());
     }
 
     const QList<QToolBar *> toolBars = m_pWindow->findChildren<QToolBar *>();
@@ -369,11 +402,12 @@ void TestMainWidget::menusAndToolbar()
     QCOMPARE(toolBars.first()->windowTitle(), QStringLiteral("View"));
     QCOMPARE(m_pWindow->toolBarArea(toolBars.first()), Qt::TopToolBarArea);
 
-    // The five views, then the entry that shows or hides the metrics dock (hidden at first).
+    // The five views, then the entry that shows or hides the metrics dock (hidden at first),
+    // then the zoom entries.
     QList<QAction *> viewEntries = menus.at(1)->menu()->actions();
-    QCOMPARE(viewEntries.size(), 7);
-    QVERIFY(viewEntries.at(5)->isSeparator());
-    QCOMPARE(viewEntries.at(6)->text(), QStringLiteral("Metrics"));
+    QCOMPARE(actionTexts(viewEntries.mid(5)),
+             (QStringList {"-", "Metrics", "-", "Fit to window", "Actual size (100 %)", "Zoom in",
+                           "Zoom out"}));
     QVERIFY(viewEntries.at(6)->isCheckable() && !viewEntries.at(6)->isChecked());
     viewEntries = viewEntries.mid(0, 5);
     QCOMPARE(toolBars.first()->actions(), viewEntries);
@@ -385,6 +419,10 @@ void TestMainWidget::menusAndToolbar()
         QVERIFY(pAction->actionGroup());
         QCOMPARE(pAction->actionGroup()->exclusionPolicy(),
                  QActionGroup::ExclusionPolicy::Exclusive);
+        // Ctrl+1 .. Ctrl+5, named in the toolbar button's tooltip.
+        const QString keys = QStringLiteral("Ctrl+%1").arg(view + 1);
+        QCOMPARE(pAction->shortcut(), QKeySequence(keys));
+        QCOMPARE(pAction->toolTip(), QStringLiteral("%1 (%2)").arg(viewTexts[view], keys));
     }
     QCOMPARE(sliceWidget()->getViewType(), int(ViewType::Main));
 }
@@ -412,7 +450,7 @@ void TestMainWidget::editorsLabelAndLayout()
     QVERIFY(label());
     QCOMPARE(label()->text(), QStringLiteral("0/0"));
     QVERIFY(m_pWindow->isVisible());
-    QVERIFY(m_pWindow->windowTitle().isEmpty());
+    QCOMPARE(m_pWindow->windowTitle(), QStringLiteral("rawcompare — (no main movie)"));
 }
 
 void TestMainWidget::viewSwitching_data()
@@ -1233,3 +1271,256 @@ void TestMainWidget::commandLine()
 
 QTEST_MAIN(TestMainWidget)
 #include "tst_mainwidget.moc"
+
+void TestMainWidget::statusBar_data()
+{
+    QTest::addColumn<int>("view");
+    QTest::addColumn<int>("steps"); // frames stepped forward
+    QTest::addColumn<int>("x");
+    QTest::addColumn<int>("row"); // from the bottom
+    QTest::addColumn<QString>("readout");
+    QTest::addColumn<QString>("frame");
+
+    // Main 4x2x2, all 10 but (1, 0, 0) = 20 and (2, 1, 1) = 30; reference 1 2x2x1, all 7.
+    QTest::newRow("main view, both movies there")
+            << int(ViewType::Main) << 0 << 1 << 0
+            << "x 1  y 1  main 20  ref1 7  ref2   diff1 13  diff2 "
+            << "frame 1/2";
+    QTest::newRow("difference view, right of the smaller reference")
+            << int(ViewType::Diff1) << 0 << 2 << 1
+            << "x 2  y 0  main 10  ref1   ref2   diff1   diff2 "
+            << "frame 1/2";
+    QTest::newRow("reference view, past the reference's last frame")
+            << int(ViewType::Ref1) << 1 << 2 << 1
+            << "x 2  y 0  main 30  ref1   ref2   diff1   diff2 "
+            << "frame 2/2";
+    QTest::newRow("off the picture: no readout") << int(ViewType::Main) << 0 << 7 << 0 << ""
+                                                 << "frame 1/2";
+}
+
+void TestMainWidget::statusBar()
+{
+    QFETCH(int, view);
+    QFETCH(int, steps);
+    QFETCH(int, x);
+    QFETCH(int, row);
+    QFETCH(QString, readout);
+    QFETCH(QString, frame);
+
+    QCOMPARE(m_pWindow->windowTitle(), QStringLiteral("rawcompare — (no main movie)"));
+    QCOMPARE(statusText("frame"), QStringLiteral("frame 0/0"));
+    load("Load main movie", "4x2x2=10,1:20,14:30");
+    load("Load reference movie 1", "2x2x1=7");
+    QCOMPARE(m_pWindow->windowTitle(),
+             QStringLiteral("rawcompare — movie%1.raw vs movie%2.raw")
+                     .arg(m_fileCount - 1)
+                     .arg(m_fileCount));
+    QVERIFY(QTest::qWaitForWindowExposed(m_pWindow.get()));
+
+    m_pWindow->menuBar()->actions().at(1)->menu()->actions().at(view)->trigger();
+    for (int i = 0; i < steps; ++i)
+        sliceWidget()->stepSlice(1);
+    QCOMPARE(statusText("zoom"), QStringLiteral("100 %"));
+    // Pixels 8 screen pixels wide: the cursor falls inside the pixel aimed at.
+    sliceWidget()->getView()->zoom(8);
+    QCOMPARE(statusText("zoom"), QStringLiteral("800 %"));
+    hover(x, row);
+    QCOMPARE(statusText("readout"), readout);
+    QCOMPARE(statusText("frame"), frame);
+    QCOMPARE(statusText("view"), QString::fromUtf8(viewTexts[view]));
+
+    // The readout follows the frame under a still cursor.
+    sliceWidget()->stepSlice(steps ? -1 : 1);
+    if (!readout.isEmpty())
+        QVERIFY(statusText("readout") != readout);
+    sliceWidget()->getView()->zoom(0.25);
+    QCOMPARE(statusText("zoom"), QStringLiteral("200 %"));
+}
+
+void TestMainWidget::frameKeysWhereTheFocusIs_data()
+{
+    QTest::addColumn<QString>("target"); // the widget the key goes to
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<int>("frame"); // after the key, from frame 2 of 0..4
+
+    const int none = Qt::NoModifier;
+    QTest::newRow("view, Page Up: next") << "view" << int(Qt::Key_PageUp) << none << 3;
+    QTest::newRow("view, Left: previous") << "view" << int(Qt::Key_Left) << none << 1;
+    QTest::newRow("slider, Right: next, one frame") << "slider" << int(Qt::Key_Right) << none << 3;
+    QTest::newRow("slider, Page Down: previous, one frame")
+            << "slider" << int(Qt::Key_PageDown) << none << 1;
+    QTest::newRow("Auto scale button, Home: first") << "button" << int(Qt::Key_Home) << none << 0;
+    QTest::newRow("toolbar, End: last") << "toolbar" << int(Qt::Key_End) << none << 4;
+    QTest::newRow("keypad Page Up: next")
+            << "view" << int(Qt::Key_PageUp) << int(Qt::KeypadModifier) << 3;
+    QTest::newRow("Control+Right: not a frame key")
+            << "view" << int(Qt::Key_Right) << int(Qt::ControlModifier) << 2;
+    QTest::newRow("range field being edited, Page Up: the field's")
+            << "field" << int(Qt::Key_PageUp) << none << 2;
+    QTest::newRow("range field being edited, Home: the field's")
+            << "field" << int(Qt::Key_Home) << none << 2;
+}
+
+void TestMainWidget::frameKeysWhereTheFocusIs()
+{
+    QFETCH(QString, target);
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(int, frame);
+
+    load("Load main movie", "2x2x5=3");
+    sliceWidget()->stepSlice(2);
+    QCOMPARE(sliceWidget()->getFixedCoordinate(), 2);
+    QDoubleSpinBox *pField = editor(ViewType::Main)->getMinimumField();
+    QWidget *pTarget = pField;
+    if (target == "view")
+        pTarget = sliceWidget()->getView();
+    else if (target == "slider")
+        pTarget = sliceWidget()->getSlider();
+    else if (target == "button")
+        pTarget = editor(ViewType::Main)->findChild<QPushButton *>();
+    else if (target == "toolbar")
+        pTarget = m_pWindow->findChild<QToolBar *>();
+    pTarget->setFocus();
+    QTest::keyClick(pTarget, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QCOMPARE(sliceWidget()->getFixedCoordinate(), frame);
+    QCOMPARE(statusText("frame"), QStringLiteral("frame %1/5").arg(frame + 1));
+    if (target == "field" && key == Qt::Key_PageUp)
+        QCOMPARE(pField->value(), 10.0); // stepped by ten
+}
+
+void TestMainWidget::enterAppliesTheRangeAndReturnsToThePicture()
+{
+    load("Load main movie", "2x2x1=100");
+    ScaleWidget *pEditor = editor(ViewType::Main);
+    QDoubleSpinBox *pField = pEditor->getMaximumField();
+    pField->setFocus();
+    pField->selectAll();
+    QTest::keyClicks(pField, QStringLiteral("200"));
+    QTest::keyClick(pField, Qt::Key_Return);
+    QCOMPARE(pField->value(), 200.0);
+    // 100 of 0..200: gray 127.5, rounded up.
+    QCOMPARE(sliceWidget()->grayAt(0, 0, 0), 128);
+    QCOMPARE(m_pWindow->focusWidget(), sliceWidget()->getView());
+    // The frame keys work again at once.
+    QTest::keyClick(m_pWindow->focusWidget(), Qt::Key_End);
+    QCOMPARE(pField->value(), 200.0);
+}
+
+void TestMainWidget::windowKeys_data()
+{
+    QTest::addColumn<QKeySequence>("keys");
+    QTest::addColumn<int>("view"); // -1: the quit question
+    for (int view = ViewType::Main; view <= ViewType::Diff2; ++view)
+        QTest::newRow(qPrintable(QStringLiteral("Ctrl+%1: %2").arg(view + 1).arg(viewTexts[view])))
+                << QKeySequence(QStringLiteral("Ctrl+%1").arg(view + 1)) << view;
+    QTest::newRow("Ctrl+Q: the quit question") << QKeySequence(QStringLiteral("Ctrl+Q")) << -1;
+}
+
+void TestMainWidget::windowKeys()
+{
+    QFETCH(QKeySequence, keys);
+    QFETCH(int, view);
+    m_pWindow->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_pWindow.get()));
+    // A view away from the one asked for, so that the key must change it.
+    m_pWindow->menuBar()->actions().at(1)->menu()->actions().at(view == 0 ? 1 : 0)->trigger();
+    m_pDialogs->questionAnswers.append(QMessageBox::No);
+    QTest::keySequence(m_pWindow.get(), keys);
+    if (view < 0) {
+        QCOMPARE(m_pDialogs->questions.size(), 1);
+        QCOMPARE(m_pDialogs->questions.first().text,
+                 QStringLiteral("Are you sure you want to quit?"));
+        QVERIFY(m_pWindow->isVisible());
+    } else {
+        QVERIFY(m_pDialogs->questions.isEmpty());
+        QCOMPARE(sliceWidget()->getViewType(), view);
+        QCOMPARE(statusText("view"), QString::fromUtf8(viewTexts[view]));
+    }
+}
+
+namespace {
+
+// The picture's rectangle on screen, in viewport pixels.
+QRect pictureOnScreen(SliceView *pView)
+{
+    return pView->mapFromScene(pView->sceneRect()).boundingRect();
+}
+
+} // namespace
+
+void TestMainWidget::windowFitsTheFirstMainMovie_data()
+{
+    QTest::addColumn<QString>("movie");
+    QTest::addColumn<bool>("actualSize"); // shown at 100 %
+    QTest::newRow("small: 100 %") << "64x48x1=9" << true;
+    QTest::newRow("wider than the screen: the largest fit") << "4000x32x1=9" << false;
+    QTest::newRow("taller than the screen: the largest fit") << "32x3000x1=9" << false;
+}
+
+void TestMainWidget::windowFitsTheFirstMainMovie()
+{
+    QFETCH(QString, movie);
+    QFETCH(bool, actualSize);
+    load("Load main movie", movie);
+    SliceView *pView = sliceWidget()->getView();
+    // Within 90 % of the screen, unless the window can't be that small (the range editors
+    // stacked are taller than 90 % of the offscreen screen).
+    const QSize limit = (m_pWindow->screen()->availableGeometry().size() * 0.9)
+                                .expandedTo(m_pWindow->minimumSizeHint());
+    QVERIFY(m_pWindow->width() <= limit.width() + 1);
+    QVERIFY(m_pWindow->height() <= limit.height() + 1);
+    if (actualSize)
+        QCOMPARE(statusText("zoom"), QStringLiteral("100 %"));
+    else
+        QVERIFY(pView->getZoom() < 1.0);
+    // The whole picture in sight.
+    const QRect picture = pictureOnScreen(pView);
+    QVERIFY2(pView->viewport()->rect().adjusted(-1, -1, 1, 1).contains(picture),
+             qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                .arg(picture.x())
+                                .arg(picture.y())
+                                .arg(picture.width())
+                                .arg(picture.height())));
+
+    // Only the first main movie sizes the window.
+    const QSize sized = m_pWindow->size();
+    load("Load main movie", "8x8x1=1");
+    QCOMPARE(m_pWindow->size(), sized);
+}
+
+void TestMainWidget::zoomKeys_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<double>("from"); // the zoom before the key
+    QTest::addColumn<QString>("zoom"); // after; "fit": the picture fills the view one way
+    QTest::newRow("+ zooms in a step") << int(Qt::Key_Plus) << 1.0 << "141 %";
+    QTest::newRow("= (+ unshifted) zooms in") << int(Qt::Key_Equal) << 1.0 << "141 %";
+    QTest::newRow("- zooms out a step") << int(Qt::Key_Minus) << 1.0 << "71 %";
+    QTest::newRow("1: 100 %") << int(Qt::Key_1) << 3.0 << "100 %";
+    QTest::newRow("F: fit to the window") << int(Qt::Key_F) << 0.5 << "fit";
+}
+
+void TestMainWidget::zoomKeys()
+{
+    QFETCH(int, key);
+    QFETCH(double, from);
+    QFETCH(QString, zoom);
+    load("Load main movie", "64x48x1=9");
+    m_pWindow->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_pWindow.get()));
+    SliceView *pView = sliceWidget()->getView();
+    pView->setZoom(from);
+    pView->setFocus();
+    QTest::keyClick(pView, Qt::Key(key));
+    if (zoom != "fit") {
+        QCOMPARE(statusText("zoom"), zoom);
+        return;
+    }
+    const QRect picture = pictureOnScreen(pView);
+    const QRect room = pView->viewport()->rect();
+    QVERIFY(room.adjusted(-1, -1, 1, 1).contains(picture));
+    QVERIFY(qAbs(picture.width() - room.width()) <= 1
+            || qAbs(picture.height() - room.height()) <= 1);
+}

@@ -222,6 +222,9 @@ private slots:
     void loweringBudgetTrims();
     void clearingGivesMemoryBack();
     void failedRenderIsToldOnceAndNotCached();
+    void missingNote_data();
+    void missingNote();
+    void canvasAroundThePictureIsDarkGray();
 };
 
 void TestSliceWidget::construction()
@@ -952,6 +955,68 @@ void TestSliceWidget::failedRenderIsToldOnceAndNotCached()
     QCOMPARE(shownPixmap(widget)->size(), QSize(8192, 8192));
     QCOMPARE(pixelGray(shownPixmap(widget)->copy(0, 0, 1, 1).toImage(), 0, 0), 100);
     QCOMPARE(failures.count(), 1);
+}
+
+void TestSliceWidget::missingNote_data()
+{
+    QTest::addColumn<QString>("loaded"); // of "m12": main, reference 1, reference 2
+    QTest::addColumn<int>("view");
+    QTest::addColumn<QString>("note");
+    QTest::addColumn<int>("gray"); // at (0, 0) of frame 0: as without the note
+
+    // Every movie 2x2x1, all 10; default ranges.
+    QTest::newRow("nothing loaded, main view")
+            << "" << int(ViewType::Main) << "Main movie not loaded" << -1;
+    QTest::newRow("main view, main there") << "m" << int(ViewType::Main) << "" << 10;
+    QTest::newRow("reference 1 view without it")
+            << "m2" << int(ViewType::Ref1) << "Reference 1 not loaded" << 0;
+    QTest::newRow("reference 2 view with it") << "2" << int(ViewType::Ref2) << "" << 10;
+    QTest::newRow("difference 1 without reference 1: still main - 0")
+            << "m" << int(ViewType::Diff1) << "Reference 1 not loaded" << 137;
+    QTest::newRow("difference 2 without main: still 0 - reference 2")
+            << "2" << int(ViewType::Diff2) << "Main movie not loaded" << 118;
+    QTest::newRow("difference 2 without either")
+            << "1" << int(ViewType::Diff2) << "Main movie and reference 2 not loaded" << 128;
+    QTest::newRow("difference 1 with both") << "m1" << int(ViewType::Diff1) << "" << 128;
+}
+
+void TestSliceWidget::missingNote()
+{
+    QFETCH(QString, loaded);
+    QFETCH(int, view);
+    QFETCH(QString, note);
+    QFETCH(int, gray);
+    const auto pMovie = makeVolume(2, 2, 1, [](int, int, int) { return 10.0f; });
+    auto pick = [&](char c) { return loaded.contains(QLatin1Char(c)) ? pMovie.get() : nullptr; };
+    SliceWidget widget;
+    widget.setMovies(pick('m'), pick('1'), pick('2'));
+    widget.setViewType(view);
+    QCOMPARE(widget.getMissingNote(), note);
+    if (gray >= 0) {
+        QCOMPARE(pixelGray(shownImage(widget), 0, 0), gray);
+        QCOMPARE(widget.grayAt(0, 0, 0), gray);
+    } else {
+        QVERIFY(shownImage(widget).isNull());
+    }
+    // Loading what was missing takes the note away.
+    widget.setMovies(pMovie.get(), pMovie.get(), pMovie.get());
+    QCOMPARE(widget.getMissingNote(), QString());
+}
+
+void TestSliceWidget::canvasAroundThePictureIsDarkGray()
+{
+    // A white picture on the canvas: both stay told apart.
+    const auto pMain = makeVolume(2, 2, 1, [](int, int, int) { return 255.0f; });
+    SliceWidget widget;
+    widget.setMovies(pMain.get(), nullptr, nullptr);
+    widget.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&widget));
+    const QImage screen = widget.getView()->viewport()->grab().toImage();
+    // The top left pixel of the picture.
+    const QPoint picture = widget.getView()->mapFromScene(QPointF(0, -2));
+    QCOMPARE(pixelGray(screen, picture.x(), picture.y()), 255);
+    QCOMPARE(pixelGray(screen, 0, 0), 48);
+    QCOMPARE(pixelGray(screen, screen.width() - 1, screen.height() - 1), 48);
 }
 
 QTEST_MAIN(TestSliceWidget)

@@ -1,0 +1,95 @@
+#include "statustexts.h"
+
+#include <QStringList>
+
+#include "image3d.h"
+
+namespace StatusTexts {
+
+namespace {
+
+QString number(float value) { return QString::number(double(value), 'g', 7); }
+
+QString nameOf(const Image3D *pMovie, const char *fallback)
+{
+    const QString name = pMovie ? pMovie->getName() : QString();
+    return name.isEmpty() ? QString::fromUtf8(fallback) : name;
+}
+
+} // namespace
+
+bool sampleAt(const Image3D *pMovie, int frame, int x, int row, float &value)
+{
+    if (!pMovie || x < 0 || row < 0 || frame < 0 || x >= pMovie->getWidth()
+        || row >= pMovie->getHeight() || frame >= pMovie->getNumFrames())
+        return false;
+    const FrameCache::Frame samples = pMovie->getFrame(frame);
+    if (!samples)
+        return false;
+    value = samples.get()[qint64(row) * pMovie->getWidth() + x];
+    return true;
+}
+
+QString readout(const Image3D *pMain, const Image3D *pRef1, const Image3D *pRef2, int frame, int x,
+                int row, int canvasHeight)
+{
+    if (x < 0 || row < 0)
+        return QString();
+    float values[3] = {};
+    bool present[3] = {};
+    const Image3D *movies[3] = {pMain, pRef1, pRef2};
+    for (int i = 0; i < 3; ++i)
+        present[i] = sampleAt(movies[i], frame, x, row, values[i]);
+
+    QStringList parts;
+    parts << QStringLiteral("x %1").arg(x) << QStringLiteral("y %1").arg(canvasHeight - 1 - row);
+    const char *labels[3] = {"main", "ref1", "ref2"};
+    for (int i = 0; i < 3; ++i)
+        parts << QString::fromUtf8(labels[i]) + ' ' + (present[i] ? number(values[i]) : QString());
+    for (int i = 1; i < 3; ++i) {
+        // The same difference as the view renders: main - reference, as a float.
+        const float difference = values[0] - values[i];
+        parts << QStringLiteral("diff%1 ").arg(i)
+                        + (present[0] && present[i] ? number(difference) : QString());
+    }
+    return parts.join(QStringLiteral("  "));
+}
+
+QString mismatch(const Image3D *pMain, const Image3D *pRef1, const Image3D *pRef2)
+{
+    if (!pMain)
+        return QString();
+    QStringList notes;
+    const Image3D *references[2] = {pRef1, pRef2};
+    for (int i = 0; i < 2; ++i) {
+        const Image3D *pRef = references[i];
+        if (!pRef)
+            continue;
+        QStringList ways;
+        if (pRef->getNumFrames() < pMain->getNumFrames())
+            ways << QStringLiteral("shorter (%1 of %2 frames)")
+                            .arg(pRef->getNumFrames())
+                            .arg(pMain->getNumFrames());
+        if (pRef->getWidth() < pMain->getWidth() || pRef->getHeight() < pMain->getHeight())
+            ways << QStringLiteral("smaller (%1x%2 of %3x%4)")
+                            .arg(pRef->getWidth())
+                            .arg(pRef->getHeight())
+                            .arg(pMain->getWidth())
+                            .arg(pMain->getHeight());
+        if (!ways.isEmpty())
+            notes << QStringLiteral("Reference %1 %2").arg(i + 1).arg(ways.join(" and "));
+    }
+    return notes.join(QStringLiteral("; "));
+}
+
+QString windowTitle(const Image3D *pMain, const Image3D *pRef1, const Image3D *pRef2)
+{
+    QString title = QStringLiteral("rawcompare — ") + nameOf(pMain, "(no main movie)");
+    if (pRef1)
+        title += QStringLiteral(" vs ") + nameOf(pRef1, "reference 1");
+    if (pRef2)
+        title += QStringLiteral(" vs ") + nameOf(pRef2, "reference 2");
+    return title;
+}
+
+} // namespace StatusTexts

@@ -11,14 +11,18 @@
 
 #include "benchclock.h"
 #include "image3d.h"
+#include "pixelformat.h"
 
 namespace LoadBench {
 
-int load(const std::string &fileName, int width, int height, bool isYUV)
+int load(const std::string &fileName, int width, int height, const std::string &format)
 {
+    const PixelFormat *pFormat = PixelFormat::byName(QString::fromStdString(format));
+    if (!pFormat)
+        return 2;
     const double start = benchSeconds();
     Image3D volume;
-    const bool complete = volume.loadRaw(fileName, width, height, isYUV);
+    const bool complete = volume.loadRaw(fileName, *pFormat, width, height);
     const double seconds = benchSeconds() - start;
     if (!complete || volume.getNumFrames() < 1) {
         std::fprintf(stderr, "load failed: %s\n", volume.getErrorString().c_str());
@@ -31,15 +35,18 @@ int load(const std::string &fileName, int width, int height, bool isYUV)
     return 0;
 }
 
-int floor(const std::string &fileName, int width, int height, bool isYUV)
+int floor(const std::string &fileName, int width, int height, const std::string &format)
 {
+    const PixelFormat *pFormat = PixelFormat::byName(QString::fromStdString(format));
+    if (!pFormat)
+        return 2;
     const double start = benchSeconds();
     const int fd = open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat info;
     if (fd < 0 || fstat(fd, &info) != 0)
         return 1;
     const qint64 lumaSize = qint64(width) * height;
-    const qint64 frameSize = isYUV ? lumaSize * 3 / 2 : lumaSize;
+    const qint64 frameSize = pFormat->getFrameBytes(width, height);
     const qint64 frames = info.st_size / frameSize;
     const qint64 bytes = lumaSize * frames * qint64(sizeof(float));
     void *pMapped = mmap(nullptr, size_t(bytes), PROT_READ | PROT_WRITE,

@@ -9,13 +9,14 @@ class Image3D;
 // work can be optimised away) and returns the process's exit status.
 namespace LoadBench {
 
-// Image3D::loadRaw into a new volume.
-int load(const std::string &fileName, int width, int height, bool isYUV);
+// Image3D::loadRaw of the Y plane of a file of that pixel format (an ffmpeg name) into a new
+// volume.
+int load(const std::string &fileName, int width, int height, const std::string &format);
 
 // The floor: read the file once through a reused frame buffer and write a freshly allocated
 // float array of the volume's size once (allocated the way the volume is: straight from the
 // kernel, with huge pages where offered).
-int floor(const std::string &fileName, int width, int height, bool isYUV);
+int floor(const std::string &fileName, int width, int height, const std::string &format);
 
 // Reads a YUV input of the other figures into pMovie; false, with a line on stderr, when the
 // reader does not return a complete movie.

@@ -1,7 +1,8 @@
 // rawbench: measures rawcompare against floors and peers; see tools/bench.
 //
-//   rawbench --dir DIR [--frames N] [--rounds N] [--ffmpeg PATH] [--display :N]
-//       runs every figure on the inputs tools/bench generated in DIR and prints the table.
+//   rawbench --dir DIR [--frames N] [--rounds N] [--ffmpeg PATH] [--display :N] [--only GROUP]
+//       runs every figure (or one group: load, display, app, startup, metrics) on the inputs
+//       tools/bench generated in DIR and prints the table.
 //   rawbench --child MODE ARGS...
 //       one measured operation, in a process of its own (used by the above).
 
@@ -20,6 +21,7 @@
 #include "displaybench.h"
 #include "interleavedruns.h"
 #include "loadbench.h"
+#include "panelbench.h"
 
 namespace {
 
@@ -31,6 +33,7 @@ struct Options
     std::string display; // an X display for the start-up figure, or empty
     int frames = 200;
     int rounds = 5;
+    std::string only; // one group of figures: load, display, app, startup or metrics
 };
 
 std::string selfPath()
@@ -49,9 +52,8 @@ int runChild(const std::vector<std::string> &args)
     if ((mode == "load" || mode == "load-floor") && args.size() == 5) {
         const int width = std::atoi(args[2].c_str());
         const int height = std::atoi(args[3].c_str());
-        const bool isYUV = args[4] == "yuv";
-        return mode == "load" ? LoadBench::load(args[1], width, height, isYUV)
-                              : LoadBench::floor(args[1], width, height, isYUV);
+        return mode == "load" ? LoadBench::load(args[1], width, height, args[4])
+                              : LoadBench::floor(args[1], width, height, args[4]);
     }
     if (mode == "render" && args.size() == 6) {
         return DisplayBench::render(args[1], args[2], std::atoi(args[3].c_str()),
@@ -70,36 +72,52 @@ int runChild(const std::vector<std::string> &args)
         return AppBench::save(args[1], std::atoi(args[2].c_str()), std::atoi(args[3].c_str()),
                               args[4], std::atoi(args[5].c_str()));
     }
+    if (mode == "panel" && args.size() == 5) {
+        return PanelBench::fill(args[1], args[2], std::atoi(args[3].c_str()),
+                                std::atoi(args[4].c_str()));
+    }
     std::fprintf(stderr, "rawbench: unknown child mode %s\n", mode.c_str());
     return 2;
 }
 
-// Figures 1 and 2: loading a 1080p movie, against ffmpeg and the floor, and its peak memory.
+// Figures 1 and 2: loading a 1080p movie, against ffmpeg and the floor, and its peak memory;
+// 8-bit YUV 4:2:0, 8-bit gray and 10-bit YUV 4:2:0.
 bool loadFigures(const Options &options, BenchTable &table)
 {
     const int width = 1920, height = 1080;
-    for (const bool isYUV : {true, false}) {
-        const std::string layout = isYUV ? "yuv" : "gray";
-        const std::string file = options.dir + "/movie1080." + layout;
+    struct Input
+    {
+        std::string file;
+        std::string format;
+        std::string what;
+        double frameBytes;
+    };
+    const double pixels = double(width) * height;
+    for (const Input &input :
+         {Input {"movie1080.yuv", "yuv420p", "YUV 4:2:0", pixels * 1.5},
+          Input {"movie1080.gray", "gray", "gray", pixels},
+          Input {"movie1080.yuv10", "yuv420p10le", "10-bit YUV 4:2:0", pixels * 3}}) {
+        const std::string file = options.dir + "/" + input.file;
         const std::string size = std::to_string(width) + "x" + std::to_string(height);
         InterleavedRuns runs;
-        const int ours = runs.add("load " + layout,
-                                  {options.self, "--child", "load", file, std::to_string(width),
-                                   std::to_string(height), layout});
-        const int floor = runs.add("floor " + layout,
-                                   {options.self, "--child", "load-floor", file,
-                                    std::to_string(width), std::to_string(height), layout});
-        const int peer = runs.add("ffmpeg " + layout,
-                                  {options.ffmpeg, "-nostdin", "-hide_banner", "-loglevel", "error",
-                                   "-f", "rawvideo", "-pix_fmt", isYUV ? "yuv420p" : "gray", "-s",
-                                   size, "-i", file, "-vf",
-                                   isYUV ? "extractplanes=y,format=grayf32le" : "format=grayf32le",
-                                   "-f", "null", "-"});
+        const std::vector<std::string> child
+                = {file, std::to_string(width), std::to_string(height), input.format};
+        std::vector<std::string> argv = {options.self, "--child", "load"};
+        argv.insert(argv.end(), child.begin(), child.end());
+        const int ours = runs.add("load " + input.format, argv);
+        argv[2] = "load-floor";
+        const int floor = runs.add("floor " + input.format, argv);
+        const bool gray = input.format == "gray";
+        const int peer
+                = runs.add("ffmpeg " + input.format,
+                           {options.ffmpeg, "-nostdin", "-hide_banner", "-loglevel", "error", "-f",
+                            "rawvideo", "-pix_fmt", input.format, "-s", size, "-i", file, "-vf",
+                            gray ? "format=grayf32le" : "extractplanes=y,format=grayf32le", "-f",
+                            "null", "-"});
         if (!runs.run(options.rounds))
             return false;
 
-        const std::string what = std::string(isYUV ? "YUV 4:2:0" : "gray") + " 1920×1080×"
-                + std::to_string(options.frames);
+        const std::string what = input.what + " 1920×1080×" + std::to_string(options.frames);
         const double oursWall = runs.medianWallSeconds(ours);
         const double peerWall = runs.medianWallSeconds(peer);
         table.addRow("1", "load " + what + ", whole process, vs ffmpeg to grayf32le",
@@ -110,9 +128,8 @@ bool loadFigures(const Options &options, BenchTable &table)
         table.addRow("1", "load " + what + " (loadRaw) vs read + write floor",
                      BenchTable::seconds(oursLoad), "floor " + BenchTable::seconds(floorLoad),
                      oursLoad / floorLoad, 1.5);
-        const double frameBytes = double(width) * height * (isYUV ? 1.5 : 1.0);
-        const double volumeBytes = double(width) * height * options.frames * 4.0;
-        const double boundKiB = (volumeBytes + 2 * frameBytes) / 1024 + 64 * 1024;
+        const double volumeBytes = pixels * options.frames * 4.0;
+        const double boundKiB = (volumeBytes + 2 * input.frameBytes) / 1024 + 64 * 1024;
         const double rss = runs.peakRssKiB(ours);
         table.addRow("2", "peak resident memory of that load (volume + 2 frames + 64 MiB)",
                      BenchTable::mebibytes(rss), "bound " + BenchTable::mebibytes(boundKiB),
@@ -162,6 +179,69 @@ bool appFigures(const Options &options, BenchTable &table)
 std::string siblingPath(const Options &options, const std::string &name)
 {
     return options.self.substr(0, options.self.rfind('/') + 1) + name;
+}
+
+// Figure 8: rawcompare --metrics over a 1080p YUV 4:2:0 pair (the reference degraded by an
+// encoder) against one ffmpeg run of its psnr and ssim filters, and its peak memory, which must
+// not grow with the length of the files.
+bool metricsFigure(const Options &options, BenchTable &table)
+{
+    const std::string main = options.dir + "/movie1080.yuv";
+    const std::string reference = options.dir + "/encoded1080.yuv";
+    const std::string rawcompare
+            = options.self.substr(0, options.self.rfind("/bench/") + 1) + "src/app/rawcompare";
+    InterleavedRuns runs;
+    const int ours = runs.add("rawcompare --metrics",
+                              {"/bin/sh", "-c",
+                               "exec \"$0\" --metrics --size 1920x1080 \"$1\" --ref1 \"$2\" "
+                               ">/dev/null 2>&1",
+                               rawcompare, main, reference});
+    const std::vector<std::string> input
+            = {"-f", "rawvideo", "-pix_fmt", "yuv420p", "-s", "1920x1080"};
+    std::vector<std::string> ffmpeg
+            = {options.ffmpeg, "-nostdin", "-hide_banner", "-loglevel", "error"};
+    for (const std::string &file : {main, reference}) {
+        ffmpeg.insert(ffmpeg.end(), input.begin(), input.end());
+        ffmpeg.insert(ffmpeg.end(), {"-i", file});
+    }
+    ffmpeg.insert(ffmpeg.end(),
+                  {"-lavfi",
+                   "[0:v]split[a][b];[1:v]split[c][d];[a][c]psnr=stats_file=/dev/null[p];"
+                   "[b][d]ssim=stats_file=/dev/null[s]",
+                   "-map", "[p]", "-f", "null", "-", "-map", "[s]", "-f", "null", "-"});
+    const int peer = runs.add("ffmpeg psnr + ssim", ffmpeg);
+    if (!runs.run(options.rounds))
+        return false;
+    const std::string what = "1920×1080×" + std::to_string(options.frames) + " YUV 4:2:0 pair";
+    const double oursWall = runs.medianWallSeconds(ours);
+    const double peerWall = runs.medianWallSeconds(peer);
+    table.addRow("8", "--metrics " + what + " vs one ffmpeg run of psnr and ssim",
+                 BenchTable::seconds(oursWall), "ffmpeg " + BenchTable::seconds(peerWall),
+                 oursWall / peerWall, 1.0);
+
+    // The panel: the same pair as the window holds it, against the headless run above.
+    const ChildRun::Result result = ChildRun::run(
+            {options.self, "--child", "panel", main, reference, "1920", "1080"},
+            {"QT_QPA_PLATFORM=offscreen", "XDG_RUNTIME_DIR=" + options.dir + "/runtime"});
+    if (!result.ok) {
+        std::fprintf(stderr, "bench: the panel figure failed\n%s", result.errors.c_str());
+        return false;
+    }
+    const double panel = ChildRun::value(result.output, "panel");
+    const double stall = ChildRun::value(result.output, "stall");
+    table.addRow("9", "metrics panel filled for that pair (Y, as the window holds it) vs --metrics",
+                 BenchTable::seconds(panel), "--metrics " + BenchTable::seconds(oursWall),
+                 panel / oursWall, 1.5);
+    table.addRow("9", "longest event-loop stall while the panel fills (limit 50 ms)",
+                 BenchTable::seconds(stall), "50 ms", stall / 0.050, 1.0);
+
+    const double frameKiB = 1920.0 * 1080 * 1.5 / 1024;
+    const double boundKiB = 64 * 1024 + 8 * frameKiB;
+    const double rss = runs.peakRssKiB(ours);
+    table.addRow("8", "peak resident memory of --metrics (64 MiB + 8 frames, any length)",
+                 BenchTable::mebibytes(rss), "bound " + BenchTable::mebibytes(boundKiB),
+                 rss / boundKiB, 1.0);
+    return true;
 }
 
 // Figure 7: from process start to the main window shown, against a minimal Qt program that
@@ -285,6 +365,8 @@ int main(int argc, char *argv[])
             options.ffmpeg = args[i + 1];
         else if (args[i] == "--display")
             options.display = args[i + 1];
+        else if (args[i] == "--only")
+            options.only = args[i + 1];
         else {
             std::fprintf(stderr, "rawbench: unknown option %s\n", args[i].c_str());
             return 2;
@@ -293,7 +375,7 @@ int main(int argc, char *argv[])
     if (options.dir.empty() || options.rounds < 5) {
         std::fprintf(stderr,
                      "usage: rawbench --dir DIR [--frames N] [--rounds N>=5] "
-                     "[--ffmpeg PATH] [--display :N]\n");
+                     "[--ffmpeg PATH] [--display :N] [--only GROUP]\n");
         return 2;
     }
 
@@ -301,9 +383,16 @@ int main(int argc, char *argv[])
     mkdir((options.dir + "/runtime").c_str(), 0700);
 
     BenchTable table;
-    if (!loadFigures(options, table) || !displayFigures(options, table)
-        || !appFigures(options, table) || !startupFigure(options, table))
-        return 1;
+    const std::vector<std::pair<std::string, bool (*)(const Options &, BenchTable &)>> groups
+            = {{"load", loadFigures},
+               {"display", displayFigures},
+               {"app", appFigures},
+               {"startup", startupFigure},
+               {"metrics", metricsFigure}};
+    for (const auto &[name, figures] : groups) {
+        if ((options.only.empty() || options.only == name) && !figures(options, table))
+            return 1;
+    }
     std::printf("%s", table.markdown().c_str());
     return table.failures() == 0 ? 0 : 1;
 }

@@ -16,9 +16,12 @@ bool sameResult(const CommandLine &a, const CommandLine &b)
 {
     return a.getAction() == b.getAction() && a.hasSize() == b.hasSize()
             && a.getFrameWidth() == b.getFrameWidth() && a.getFrameHeight() == b.getFrameHeight()
-            && a.isGray() == b.isGray() && a.getMainFiles() == b.getMainFiles()
+            && a.getPixelFormat() == b.getPixelFormat() && a.hasPlane() == b.hasPlane()
+            && a.getPlane() == b.getPlane() && a.getMainFiles() == b.getMainFiles()
             && a.getReference1Files() == b.getReference1Files()
-            && a.getReference2Files() == b.getReference2Files();
+            && a.getReference2Files() == b.getReference2Files()
+            && a.getFirstFrame() == b.getFirstFrame() && a.getFrameCount() == b.getFrameCount()
+            && a.isJson() == b.isJson();
 }
 
 // Every file name must come from the arguments: whole, or as the value of "--opt=value".
@@ -83,6 +86,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t size)
         FUZZ_CHECK(commandLine.getExitStatus() == 0, "version exits with 0");
         FUZZ_CHECK(text == CommandLine::versionText(), "version text");
         return 0;
+    case CommandLine::Action::Metrics:
+        FUZZ_CHECK(commandLine.getMainFiles().size() == 1
+                           && commandLine.getReference1Files().size()
+                                           + commandLine.getReference2Files().size()
+                                   >= 1,
+                   "metrics compare one main file with a reference");
+        break;
     case CommandLine::Action::Run:
         break;
     }
@@ -110,8 +120,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t size)
         normal.append(QStringLiteral("--size=%1x%2")
                               .arg(commandLine.getFrameWidth())
                               .arg(commandLine.getFrameHeight()));
-    if (commandLine.isGray())
-        normal.append(QStringLiteral("--gray"));
+    if (!commandLine.getPixelFormat().isEmpty())
+        normal.append(QStringLiteral("--pix-fmt=") + commandLine.getPixelFormat());
+    if (commandLine.hasPlane())
+        normal.append(QStringLiteral("--plane=") + QString("yuv").at(commandLine.getPlane()));
+    if (action == CommandLine::Action::Metrics)
+        normal.append(QStringLiteral("--metrics"));
+    if (commandLine.isJson())
+        normal.append(QStringLiteral("--json"));
+    if (commandLine.getFirstFrame() != 0 || commandLine.getFrameCount() != -1)
+        normal.append(QStringLiteral("--frames=%1").arg(commandLine.getFirstFrame())
+                      + (commandLine.getFrameCount() < 0
+                                 ? QString()
+                                 : QStringLiteral(":%1").arg(commandLine.getFrameCount())));
     for (const QString &file : lists[1])
         normal.append(QStringLiteral("--ref1=") + file);
     for (const QString &file : lists[2])

@@ -4,6 +4,8 @@
 #include <QCommandLineParser>
 #include <QRegularExpression>
 
+#include "pixelformat.h"
+
 namespace {
 
 const int maxFrameSide = 65536;
@@ -24,8 +26,12 @@ bool parseSize(const QString &text, int &width, int &height)
 
 QString CommandLine::usage()
 {
-    return QStringLiteral("Usage: rawcompare [--size WxH] [--gray] [MAIN_FILE...] [--ref1 FILE]... "
-                          "[--ref2 FILE]...\n");
+    return QStringLiteral(
+            "Usage: rawcompare [--size WxH] [--pix-fmt NAME | --gray] [--plane y|u|v] "
+            "[--frames FIRST[:COUNT]]\n"
+            "                  [MAIN_FILE...] [--ref1 FILE]... [--ref2 FILE]...\n"
+            "       rawcompare --metrics [--csv | --json] [--size WxH] [--pix-fmt NAME | --gray]\n"
+            "                  [--frames FIRST[:COUNT]] MAIN --ref1 REF [--ref2 REF]\n");
 }
 
 QString CommandLine::versionText() { return QStringLiteral("rawcompare " RAWCOMPARE_VERSION "\n"); }
@@ -39,9 +45,18 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
     const QCommandLineOption version(QStringList {"v", "version"});
     const QCommandLineOption size(QStringLiteral("size"), QString(), QStringLiteral("WxH"));
     const QCommandLineOption gray(QStringLiteral("gray"));
+    const QCommandLineOption pixelFormat(QStringLiteral("pix-fmt"), QString(),
+                                         QStringLiteral("NAME"));
+    const QCommandLineOption plane(QStringLiteral("plane"), QString(), QStringLiteral("PLANE"));
     const QCommandLineOption ref1(QStringLiteral("ref1"), QString(), QStringLiteral("FILE"));
     const QCommandLineOption ref2(QStringLiteral("ref2"), QString(), QStringLiteral("FILE"));
-    parser.addOptions({help, version, size, gray, ref1, ref2});
+    const QCommandLineOption metrics(QStringLiteral("metrics"));
+    const QCommandLineOption csv(QStringLiteral("csv"));
+    const QCommandLineOption json(QStringLiteral("json"));
+    const QCommandLineOption frames(QStringLiteral("frames"), QString(),
+                                    QStringLiteral("FIRST[:COUNT]"));
+    parser.addOptions({help, version, size, gray, pixelFormat, plane, ref1, ref2, metrics, csv,
+                       json, frames});
 
     QStringList withProgram = arguments;
     if (withProgram.isEmpty())
@@ -52,22 +67,55 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
     }
     if (parser.isSet(help)) {
         m_action = Action::ShowHelp;
+        // The format names wrapped to the help's width.
+        QString names;
+        int column = 18;
+        for (const QString &name : PixelFormat::names()) {
+            if (column + name.size() + 2 > 80) {
+                names += QStringLiteral("\n                  ");
+                column = 18;
+            }
+            names += name + QStringLiteral(", ");
+            column += int(name.size()) + 2;
+        }
+        names.chop(2);
         m_text = usage()
                 + QStringLiteral(
                          "\n"
                          "Compare a main movie with up to two reference movies.\n"
                          "\n"
-                         "Files are tried as still images first and read as headerless raw "
-                         "movies\n"
-                         "otherwise; several files for one movie are stacked in the order given.\n"
+                         "Files are tried as still images first and read as raw movies otherwise:\n"
+                         "y4m files, or headerless files of the pixel format given. Several files\n"
+                         "for one movie are stacked in the order given.\n"
                          "\n"
                          "  --size WxH      frame width and height of the raw files given; no\n"
                          "                  dimensions dialog is asked, and later loads start "
                          "from\n"
-                         "                  these values\n"
-                         "  --gray          raw files hold gray frames only (default: YUV 4:2:0)\n"
+                         "                  these values. Without it, a raw file whose name gives\n"
+                         "                  its size (clip_1920x1080_10bit.yuv, foreman_cif.yuv)\n"
+                         "                  is read with that size and format, noted on stderr\n"
+                         "  --pix-fmt NAME  pixel format of the raw files (default yuv420p):\n"
+                         "                  ")
+                + names
+                + QStringLiteral(
+                         "\n"
+                         "                  a y4m file's own header always wins\n"
+                         "  --gray          the same as --pix-fmt gray\n"
+                         "  --plane y|u|v   the plane to view (default y); chroma planes load at\n"
+                         "                  their own size\n"
                          "  --ref1 FILE     load FILE into reference movie 1 (repeat to stack)\n"
                          "  --ref2 FILE     load FILE into reference movie 2 (repeat to stack)\n"
+                         "\n"
+                         "  --metrics       no window: print MSE, PSNR and SSIM of MAIN against "
+                         "each\n"
+                         "                  reference, one line per frame and reference\n"
+                         "  --csv           CSV on stdout, summary on stderr (the default)\n"
+                         "  --json          one JSON object with the frames and the summary\n"
+                         "  --frames FIRST[:COUNT]\n"
+                         "                  take COUNT frames from frame FIRST (from 0) of "
+                         "every raw\n"
+                         "                  or y4m file; --metrics rows keep the files' frame "
+                         "numbers\n"
                          "  -h, --help      show this help and exit\n"
                          "  -v, --version   show the version and exit\n");
         return m_action;
@@ -92,7 +140,37 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
         }
         m_hasSize = true;
     }
-    m_isGray = parser.isSet(gray);
+    if (parser.isSet(pixelFormat)) {
+        const QStringList values = parser.values(pixelFormat);
+        if (values.size() > 1) {
+            fail(QStringLiteral("--pix-fmt given more than once."));
+            return m_action;
+        }
+        if (!PixelFormat::byName(values.first())) {
+            fail(QStringLiteral("Unknown pixel format '%1': expected one of %2.")
+                         .arg(values.first(), PixelFormat::names().join(QStringLiteral(", "))));
+            return m_action;
+        }
+        m_pixelFormat = values.first();
+    }
+    if (parser.isSet(gray)) {
+        if (!m_pixelFormat.isEmpty() && m_pixelFormat != QLatin1String("gray")) {
+            fail(QStringLiteral("--gray and --pix-fmt %1 disagree.").arg(m_pixelFormat));
+            return m_action;
+        }
+        m_pixelFormat = QStringLiteral("gray");
+    }
+    if (parser.isSet(plane)) {
+        const QStringList values = parser.values(plane);
+        const int index = QStringList {"y", "u", "v"}.indexOf(values.last().toLower());
+        if (values.size() > 1 || index < 0) {
+            fail(QStringLiteral("Invalid plane '%1': expected y, u or v, once.")
+                         .arg(values.join(QLatin1Char(' '))));
+            return m_action;
+        }
+        m_hasPlane = true;
+        m_plane = index;
+    }
     m_mainFiles = parser.positionalArguments();
     m_reference1Files = parser.values(ref1);
     m_reference2Files = parser.values(ref2);
@@ -102,8 +180,51 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
             return m_action;
         }
     }
-    m_action = Action::Run;
+    if (!parseMetricsOptions(parser))
+        return m_action;
+    m_action = parser.isSet(metrics) ? Action::Metrics : Action::Run;
     return m_action;
+}
+
+bool CommandLine::parseMetricsOptions(const QCommandLineParser &parser)
+{
+    const bool metrics = parser.isSet(QStringLiteral("metrics"));
+    if (parser.values(QStringLiteral("frames")).size() > 1) {
+        fail(QStringLiteral("--frames given more than once."));
+        return false;
+    }
+    if (parser.isSet(QStringLiteral("csv")) && parser.isSet(QStringLiteral("json"))) {
+        fail(QStringLiteral("--csv and --json exclude each other."));
+        return false;
+    }
+    for (const char *name : {"csv", "json"}) {
+        if (!metrics && parser.isSet(QString::fromLatin1(name))) {
+            fail(QStringLiteral("--%1 needs --metrics.").arg(QLatin1String(name)));
+            return false;
+        }
+    }
+    m_isJson = parser.isSet(QStringLiteral("json"));
+    if (parser.isSet(QStringLiteral("frames"))) {
+        static const QRegularExpression pattern(QStringLiteral("^([0-9]{1,9})(?::([0-9]{1,9}))?$"));
+        const QString text = parser.value(QStringLiteral("frames"));
+        const QRegularExpressionMatch match = pattern.match(text);
+        if (!match.hasMatch() || (match.hasCaptured(2) && match.captured(2).toInt() < 1)) {
+            fail(QStringLiteral("Invalid frame range '%1': expected FIRST or FIRST:COUNT, "
+                                "frames counted from 0 and COUNT at least 1, for example 10:50.")
+                         .arg(text));
+            return false;
+        }
+        m_firstFrame = match.captured(1).toInt();
+        m_frameCount = match.hasCaptured(2) ? match.captured(2).toInt() : -1;
+    }
+    if (metrics
+        && (m_mainFiles.size() != 1 || m_reference1Files.size() > 1 || m_reference2Files.size() > 1
+            || (m_reference1Files.isEmpty() && m_reference2Files.isEmpty()))) {
+        fail(QStringLiteral("--metrics compares one MAIN file with --ref1 REF and/or "
+                            "--ref2 REF, one file each."));
+        return false;
+    }
+    return true;
 }
 
 void CommandLine::fail(const QString &error)
@@ -112,7 +233,12 @@ void CommandLine::fail(const QString &error)
     m_text = QStringLiteral("rawcompare: ") + error + QLatin1Char('\n') + usage();
     m_hasSize = false;
     m_frameWidth = m_frameHeight = 0;
-    m_isGray = false;
+    m_pixelFormat.clear();
+    m_hasPlane = false;
+    m_plane = 0;
+    m_firstFrame = 0;
+    m_frameCount = -1;
+    m_isJson = false;
     m_mainFiles.clear();
     m_reference1Files.clear();
     m_reference2Files.clear();

@@ -3,8 +3,13 @@
 #include <QString>
 #include <QStringList>
 
+class QCommandLineParser;
+
 // The command line of rawcompare:
-//   rawcompare [--size WxH] [--gray] [MAIN_FILE...] [--ref1 FILE]... [--ref2 FILE]...
+//   rawcompare [--size WxH] [--pix-fmt NAME | --gray] [--plane y|u|v] [MAIN_FILE...]
+//              [--ref1 FILE]... [--ref2 FILE]...
+//   rawcompare --metrics [--csv | --json] [--size WxH] [--pix-fmt NAME | --gray]
+//              [--frames FIRST[:COUNT]] MAIN --ref1 REF [--ref2 REF]
 // Parsing needs no application object, so --help, --version and errors work without a display.
 class CommandLine
 {
@@ -14,6 +19,7 @@ public:
         ShowHelp, // print getText() to stdout, exit 0
         ShowVersion, // print getText() to stdout, exit 0
         Fail, // print getText() to stderr, exit 2
+        Metrics, // compare the files without a window, print the measures
     };
 
     // arguments[0] is the program; the rest as the user typed them.
@@ -28,7 +34,14 @@ public:
     bool hasSize() const { return m_hasSize; }
     int getFrameWidth() const { return m_frameWidth; } // pixels, 1..65536 when hasSize()
     int getFrameHeight() const { return m_frameHeight; }
-    bool isGray() const { return m_isGray; }
+    bool isGray() const { return m_pixelFormat == QLatin1String("gray"); }
+    // An ffmpeg pixel format name from --pix-fmt (or "gray" from --gray); empty when not given.
+    QString getPixelFormat() const { return m_pixelFormat; }
+    bool hasPlane() const { return m_hasPlane; }
+    int getPlane() const { return m_plane; } // 0 = Y, 1 = U, 2 = V
+    int getFirstFrame() const { return m_firstFrame; } // --frames: counted from 0
+    int getFrameCount() const { return m_frameCount; } // -1: to the end
+    bool isJson() const { return m_isJson; } // --metrics output: JSON instead of CSV
 
     QStringList getMainFiles() const { return m_mainFiles; }
     QStringList getReference1Files() const { return m_reference1Files; }
@@ -39,13 +52,19 @@ public:
 
 private:
     void fail(const QString &error);
+    bool parseMetricsOptions(const QCommandLineParser &parser);
 
     Action m_action = Action::Run;
     QString m_text;
     bool m_hasSize = false;
     int m_frameWidth = 0;
     int m_frameHeight = 0;
-    bool m_isGray = false;
+    QString m_pixelFormat;
+    bool m_hasPlane = false;
+    int m_plane = 0;
+    int m_firstFrame = 0;
+    int m_frameCount = -1;
+    bool m_isJson = false;
     QStringList m_mainFiles;
     QStringList m_reference1Files;
     QStringList m_reference2Files;

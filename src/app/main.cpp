@@ -1,10 +1,38 @@
 #include <cstdio>
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QStringList>
 
 #include "commandline.h"
+#include "image2d.h"
 #include "mainwidget.h"
+#include "metricsrunner.h"
+
+namespace {
+
+// --metrics: no window and no window system; a core application only, for Qt's image readers.
+int runMetrics(const CommandLine &commandLine, char *program)
+{
+    int qtArgc = 1;
+    char *qtArgv[] = {program, nullptr};
+    QCoreApplication app(qtArgc, qtArgv);
+    MetricsOptions options;
+    options.mainFile = commandLine.getMainFiles().value(0);
+    options.reference1File = commandLine.getReference1Files().value(0);
+    options.reference2File = commandLine.getReference2Files().value(0);
+    options.isJson = commandLine.isJson();
+    if (commandLine.hasSize()) {
+        options.frameWidth = commandLine.getFrameWidth();
+        options.frameHeight = commandLine.getFrameHeight();
+    }
+    options.pixelFormat = commandLine.getPixelFormat();
+    options.firstFrame = commandLine.getFirstFrame();
+    options.frameCount = commandLine.getFrameCount();
+    return MetricsRunner(stdout, stderr).run(options);
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -22,6 +50,8 @@ int main(int argc, char *argv[])
     case CommandLine::Action::Fail:
         std::fputs(commandLine.getText().toLocal8Bit().constData(), stderr);
         return commandLine.getExitStatus();
+    case CommandLine::Action::Metrics:
+        return runMetrics(commandLine, argv[0]);
     case CommandLine::Action::Run:
         break;
     }
@@ -29,10 +59,15 @@ int main(int argc, char *argv[])
     // The command line above is the whole interface: Qt sees only the program name, so a file
     // name is never taken for one of its options. Qt is set up through its environment
     // variables (QT_QPA_PLATFORM and so on).
+    Image2D::raiseImageAllocationLimit();
     int qtArgc = 1;
     char *qtArgv[] = {argv[0], nullptr};
     QApplication app(qtArgc, qtArgv);
     MainWidget window;
-    window.openFromCommandLine(commandLine);
+    for (const QString &note : window.openFromCommandLine(commandLine))
+        std::fputs((QStringLiteral("rawcompare: ") + note + QLatin1Char('\n'))
+                           .toLocal8Bit()
+                           .constData(),
+                   stderr);
     return app.exec();
 }

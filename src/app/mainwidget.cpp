@@ -1,22 +1,31 @@
 #include "mainwidget.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <utility>
 
 #include <QAction>
 #include <QActionGroup>
 #include <QCloseEvent>
+#include <QDoubleSpinBox>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
+#include <QSlider>
 #include <QToolBar>
 #include <QVBoxLayout>
 
 #include "commandline.h"
 #include "dialogprovider.h"
+#include "formatwriter.h"
 #include "image3d.h"
+#include "metricsdock.h"
 #include "movieloader.h"
+#include "movierange.h"
 #include "moviewriter.h"
 #include "scalewidget.h"
 #include "slicewidget.h"
@@ -36,40 +45,63 @@ MainWidget::MainWidget() : QMainWindow(nullptr), m_pDialogs(std::make_unique<Dia
 
     auto *pColumnLayout = new QVBoxLayout(pColumn);
     const char *titles[5] = {"Main", "Reference 1", "Reference 2", "Difference 1", "Difference 2"};
-    for (int view = Main; view <= Diff2; ++view) {
+    for (int view = ViewType::Main; view <= ViewType::Diff2; ++view) {
         m_pScaleWidgets[view] = new ScaleWidget(QString::fromUtf8(titles[view]), pColumn);
         pColumnLayout->addWidget(m_pScaleWidgets[view]);
     }
     m_pPositionLabel = new QLabel(pColumn);
     pColumnLayout->addWidget(m_pPositionLabel);
     setCentralWidget(pCentral);
+    m_pMetricsDock = new MetricsDock(this);
+    addDockWidget(Qt::RightDockWidgetArea, m_pMetricsDock);
+    // Shown from the View menu; while hidden it computes nothing.
+    m_pMetricsDock->hide();
 
     createMenus();
     show();
 
-    connect(m_pScaleWidgets[Main], &ScaleWidget::range, this, &MainWidget::onMainRange);
-    connect(m_pScaleWidgets[Ref1], &ScaleWidget::range, this, &MainWidget::onRef1Range);
-    connect(m_pScaleWidgets[Ref2], &ScaleWidget::range, this, &MainWidget::onRef2Range);
-    connect(m_pScaleWidgets[Diff1], &ScaleWidget::range, this, &MainWidget::onDiff1Range);
-    connect(m_pScaleWidgets[Diff2], &ScaleWidget::range, this, &MainWidget::onDiff2Range);
-    connect(m_pScaleWidgets[Main], &ScaleWidget::automatic, this, &MainWidget::onMainAuto);
-    connect(m_pScaleWidgets[Ref1], &ScaleWidget::automatic, this, &MainWidget::onRef1Auto);
-    connect(m_pScaleWidgets[Ref2], &ScaleWidget::automatic, this, &MainWidget::onRef2Auto);
-    connect(m_pScaleWidgets[Diff1], &ScaleWidget::automatic, this, &MainWidget::onDiff1Auto);
-    connect(m_pScaleWidgets[Diff2], &ScaleWidget::automatic, this, &MainWidget::onDiff2Auto);
+    connect(m_pScaleWidgets[ViewType::Main], &ScaleWidget::range, this, &MainWidget::onMainRange);
+    connect(m_pScaleWidgets[ViewType::Ref1], &ScaleWidget::range, this, &MainWidget::onRef1Range);
+    connect(m_pScaleWidgets[ViewType::Ref2], &ScaleWidget::range, this, &MainWidget::onRef2Range);
+    connect(m_pScaleWidgets[ViewType::Diff1], &ScaleWidget::range, this, &MainWidget::onDiff1Range);
+    connect(m_pScaleWidgets[ViewType::Diff2], &ScaleWidget::range, this, &MainWidget::onDiff2Range);
+    connect(m_pScaleWidgets[ViewType::Main], &ScaleWidget::automatic, this,
+            &MainWidget::onMainAuto);
+    connect(m_pScaleWidgets[ViewType::Ref1], &ScaleWidget::automatic, this,
+            &MainWidget::onRef1Auto);
+    connect(m_pScaleWidgets[ViewType::Ref2], &ScaleWidget::automatic, this,
+            &MainWidget::onRef2Auto);
+    connect(m_pScaleWidgets[ViewType::Diff1], &ScaleWidget::automatic, this,
+            &MainWidget::onDiff1Auto);
+    connect(m_pScaleWidgets[ViewType::Diff2], &ScaleWidget::automatic, this,
+            &MainWidget::onDiff2Auto);
     connect(m_pSliceWidget, &SliceWidget::slicePosition, this, &MainWidget::onSlicePosition);
+    // Queued: the warning's own event loop must not run inside the slice widget's redraw.
+    connect(m_pSliceWidget, &SliceWidget::renderFailed, this, &MainWidget::onRenderFailed,
+            Qt::QueuedConnection);
+    connect(
+            m_pSliceWidget, &SliceWidget::frameUnreadable, this,
+            [this](const QString &message) {
+                m_pDialogs->warning(this, QStringLiteral("Warning"), message);
+            },
+            Qt::QueuedConnection);
+    connect(m_pSliceWidget, &SliceWidget::slicePosition, m_pMetricsDock,
+            [this](int pos, int) { m_pMetricsDock->setCurrentFrame(pos); });
+    connect(m_pMetricsDock, &MetricsDock::frameChosen, m_pSliceWidget,
+            [this](int frame) { m_pSliceWidget->getSlider()->setValue(frame); });
 
     // Through the editors, so editors and slice widget agree from the start; the redraws this
     // causes also set the position label to "0/0".
-    m_pScaleWidgets[Main]->setValues(0, 255);
-    m_pScaleWidgets[Ref1]->setValues(0, 255);
-    m_pScaleWidgets[Ref2]->setValues(0, 255);
-    m_pScaleWidgets[Diff1]->setValues(-128, 128);
-    m_pScaleWidgets[Diff2]->setValues(-128, 128);
+    m_pScaleWidgets[ViewType::Main]->setValues(0, 255);
+    m_pScaleWidgets[ViewType::Ref1]->setValues(0, 255);
+    m_pScaleWidgets[ViewType::Ref2]->setValues(0, 255);
+    m_pScaleWidgets[ViewType::Diff1]->setValues(-128, 128);
+    m_pScaleWidgets[ViewType::Diff2]->setValues(-128, 128);
 }
 
 MainWidget::~MainWidget()
 {
+    m_pMetricsDock->stopComputing();
     m_pMainMovie.reset();
     m_pReference1.reset();
     m_pReference2.reset();
@@ -98,15 +130,26 @@ void MainWidget::createMenus()
     auto *pGroup = new QActionGroup(this);
     const char *texts[5] = {"Main movie", "Reference movie 1", "Reference movie 2",
                             "Difference: main-ref1", "Difference: main-ref2"};
-    for (int view = Main; view <= Diff2; ++view) {
+    for (int view = ViewType::Main; view <= ViewType::Diff2; ++view) {
         m_pViewActions[view] = new QAction(QString::fromUtf8(texts[view]), pGroup);
         m_pViewActions[view]->setCheckable(true);
         pViewMenu->addAction(m_pViewActions[view]);
         pToolBar->addAction(m_pViewActions[view]);
     }
     // Checking emits no triggered(): the slice widget starts on Main by itself.
-    m_pViewActions[Main]->setChecked(true);
+    m_pViewActions[ViewType::Main]->setChecked(true);
     connect(pGroup, &QActionGroup::triggered, this, &MainWidget::onViewChanged);
+    pViewMenu->addSeparator();
+    pViewMenu->addAction(m_pMetricsDock->toggleViewAction());
+    // Showing the dock widens the window by the dock's width, as far as the screen allows, so
+    // that the slice view keeps its room.
+    connect(m_pMetricsDock->toggleViewAction(), &QAction::triggered, this, [this](bool shown) {
+        if (!shown || m_pMetricsDock->isFloating())
+            return;
+        const int wanted = width() + m_pMetricsDock->sizeHint().width();
+        resize(screen() ? std::min(wanted, screen()->availableGeometry().width()) : wanted,
+               height());
+    });
 }
 
 void MainWidget::setDialogProvider(std::unique_ptr<DialogProvider> pDialogs)
@@ -117,36 +160,81 @@ void MainWidget::setDialogProvider(std::unique_ptr<DialogProvider> pDialogs)
 
 bool MainWidget::loadMovie(std::unique_ptr<Image3D> &slot)
 {
-    MovieLoader loader(this, *m_pDialogs, m_frameWidth, m_frameHeight, m_isYUV, m_lastDirectory);
+    MovieLoader loader(this, *m_pDialogs, m_loadSettings);
     return loader.loadMovie(slot);
 }
 
-void MainWidget::openFromCommandLine(const CommandLine &commandLine)
+QStringList MainWidget::openFromCommandLine(const CommandLine &commandLine)
 {
     if (commandLine.hasSize()) {
-        m_frameWidth = commandLine.getFrameWidth();
-        m_frameHeight = commandLine.getFrameHeight();
+        m_loadSettings.frameWidth = commandLine.getFrameWidth();
+        m_loadSettings.frameHeight = commandLine.getFrameHeight();
     }
-    if (commandLine.hasSize() || commandLine.isGray())
-        m_isYUV = !commandLine.isGray();
-    // A size answers the dimensions question; the gray choice alone only prefills it.
+    if (commandLine.hasSize() || !commandLine.getPixelFormat().isEmpty()) {
+        const QString format = commandLine.getPixelFormat().isEmpty()
+                ? QStringLiteral("yuv420p")
+                : commandLine.getPixelFormat();
+        m_loadSettings.pixelFormat = format;
+        m_loadSettings.isYUV = format == QLatin1String("yuv420p");
+        m_loadSettings.formatGiven = !commandLine.getPixelFormat().isEmpty();
+    }
+    if (commandLine.hasPlane())
+        m_loadSettings.plane = commandLine.getPlane();
+    m_loadSettings.firstFrame = commandLine.getFirstFrame();
+    m_loadSettings.frameCount = commandLine.getFrameCount();
+    // A size answers the dimensions question; without one, a file's name may.
     const bool askDimensions = !commandLine.hasSize();
 
-    MovieLoader loader(this, *m_pDialogs, m_frameWidth, m_frameHeight, m_isYUV, m_lastDirectory);
+    m_pMetricsDock->stopComputing();
+    MovieLoader loader(this, *m_pDialogs, m_loadSettings);
+    loader.setSizeFromNames(!commandLine.hasSize());
     const std::pair<std::unique_ptr<Image3D> *, QStringList> loads[3]
             = {{&m_pMainMovie, commandLine.getMainFiles()},
                {&m_pReference1, commandLine.getReference1Files()},
                {&m_pReference2, commandLine.getReference2Files()}};
     for (const auto &load : loads) {
-        if (!load.second.isEmpty() && loader.loadFiles(*load.first, load.second, askDimensions))
+        if (!load.second.isEmpty() && loader.loadFiles(*load.first, load.second, askDimensions)) {
             showMovies();
+            widenStartingRanges();
+        }
     }
+    m_pMetricsDock->resumeComputing();
+    m_loadSettings.formatGiven = false;
+    return loader.takeNotes();
 }
 
 void MainWidget::loadInto(std::unique_ptr<Image3D> &slot)
 {
-    if (loadMovie(slot))
+    // The dock's worker reads the movies: it stops before one is replaced.
+    m_pMetricsDock->stopComputing();
+    if (loadMovie(slot)) {
         showMovies();
+        widenStartingRanges();
+    } else {
+        m_pMetricsDock->resumeComputing();
+    }
+}
+
+void MainWidget::widenStartingRanges()
+{
+    auto depthOf = [](const Image3D *pMovie) { return pMovie ? pMovie->getDepth() : 8; };
+    const int depths[3] = {depthOf(m_pMainMovie.get()), depthOf(m_pReference1.get()),
+                           depthOf(m_pReference2.get())};
+    auto widen = [this](int view, int depth, float startMin, float startMax, float newMin,
+                        float newMax) {
+        const ScaleWidget *pEditor = m_pScaleWidgets[view];
+        if (depth > 8 && pEditor->getMinimumField()->value() == startMin
+            && pEditor->getMaximumField()->value() == startMax)
+            m_pScaleWidgets[view]->setValues(newMin, newMax);
+    };
+    for (int view = ViewType::Main; view <= ViewType::Ref2; ++view) {
+        const int depth = depths[view - ViewType::Main];
+        widen(view, depth, 0, 255, 0, float((1 << depth) - 1));
+    }
+    for (int view = ViewType::Diff1; view <= ViewType::Diff2; ++view) {
+        const int depth = std::max(depths[0], depths[view == ViewType::Diff1 ? 1 : 2]);
+        widen(view, depth, -128, 128, -float(1 << (depth - 1)), float(1 << (depth - 1)));
+    }
 }
 
 void MainWidget::onLoadMainMovie() { loadInto(m_pMainMovie); }
@@ -159,6 +247,7 @@ void MainWidget::clearSlot(std::unique_ptr<Image3D> &slot)
 {
     if (!slot)
         return;
+    m_pMetricsDock->stopComputing();
     slot.reset();
     showMovies();
 }
@@ -172,6 +261,7 @@ void MainWidget::onClearReference2() { clearSlot(m_pReference2); }
 void MainWidget::showMovies()
 {
     m_pSliceWidget->setMovies(m_pMainMovie.get(), m_pReference1.get(), m_pReference2.get());
+    m_pMetricsDock->setMovies(m_pMainMovie.get(), m_pReference1.get(), m_pReference2.get());
 }
 
 void MainWidget::onSaveMainMovie()
@@ -182,22 +272,55 @@ void MainWidget::onSaveMainMovie()
         m_pDialogs->warning(this, title, QStringLiteral("Nothing to save"));
         return;
     }
+    // 8-bit YUV 4:2:0 stays the first choice; y4m keeps 16 bits for movies deeper than 8.
+    const QString yuv8 = QStringLiteral("YUV files (*.yuv)");
+    const QString yuv16 = QStringLiteral("16-bit YUV 4:2:0 files, yuv420p16le (*.yuv)");
+    const QString y4m = QStringLiteral("Y4M files (*.y4m)");
+    QString chosen = yuv8;
     const QString fileName = m_pDialogs->getSaveFileName(this, QStringLiteral("Save"), QString(),
-                                                         QStringLiteral("YUV files (*.yuv)"));
+                                                         yuv8 + ";;" + yuv16 + ";;" + y4m, &chosen);
     if (fileName.isNull())
         return;
+    const bool sixteenBit = chosen == yuv16 || (chosen == y4m && m_pMainMovie->getDepth() > 8);
+    if (!sixteenBit && FormatWriter::hasSampleAbove(*m_pMainMovie, 255.0f)
+        && m_pDialogs->question(this, title,
+                                QStringLiteral("The main movie has samples above 255, which the "
+                                               "8-bit file will hold as 255.\n"
+                                               "Save it clipped?"),
+                                QMessageBox::Save | QMessageBox::Cancel, QMessageBox::Save)
+                != QMessageBox::Save)
+        return;
 
-    switch (MovieWriter::writeYUV(*m_pMainMovie, fileName.toStdString())) {
+    const std::string name = fileName.toStdString();
+    errno = 0;
+    const ProgressCallback progress
+            = m_pDialogs->progress(this, QStringLiteral("Saving the main movie..."));
+    const MovieWriter::Result result = chosen == y4m
+            ? FormatWriter::writeY4m(*m_pMainMovie, name, sixteenBit, progress)
+            : sixteenBit ? FormatWriter::writeYUV16(*m_pMainMovie, name, progress)
+                         : MovieWriter::writeYUV(*m_pMainMovie, name, progress);
+    // The system's reason, as the failing open or write left it.
+    const QString reason = errno ? QStringLiteral("\n%1: %2")
+                                           .arg(QFileInfo(fileName).fileName(),
+                                                QString::fromLocal8Bit(std::strerror(errno)))
+                                 : QString();
+    switch (result) {
     case MovieWriter::Result::Written:
         break;
     case MovieWriter::Result::OpenFailed:
         m_pDialogs->warning(this, title,
-                            QStringLiteral("Unable to open specified file for writing"));
+                            QStringLiteral("Unable to open specified file for writing") + reason);
         break;
     case MovieWriter::Result::WriteFailed:
         m_pDialogs->warning(
                 this, title,
-                QStringLiteral("The file %1 could not be written completely").arg(fileName));
+                QStringLiteral("The file %1 could not be written completely").arg(fileName)
+                        + reason);
+        break;
+    case MovieWriter::Result::Cancelled:
+        break;
+    case MovieWriter::Result::ReadFailed:
+        m_pDialogs->warning(this, title, QString::fromStdString(m_pMainMovie->getFrameError()));
         break;
     case MovieWriter::Result::OutOfMemory:
         m_pDialogs->warning(this, title,
@@ -208,7 +331,7 @@ void MainWidget::onSaveMainMovie()
 
 void MainWidget::onViewChanged(QAction *pAction)
 {
-    for (int view = Main; view <= Diff2; ++view) {
+    for (int view = ViewType::Main; view <= ViewType::Diff2; ++view) {
         if (m_pViewActions[view] == pAction) {
             m_pSliceWidget->setViewType(view);
             return;
@@ -242,46 +365,33 @@ void MainWidget::onDiff2Range(float minValue, float maxValue)
     m_pSliceWidget->setDiff2Range(minValue, maxValue);
 }
 
-// The automatic slots only fill the editor; its change signals carry the range on to the
-// slice widget through the range slots.
-void MainWidget::onMainAuto()
-{
-    float minValue = 0;
-    float maxValue = 0;
-    computeRange(m_pMainMovie.get(), minValue, maxValue);
-    m_pScaleWidgets[Main]->setValues(minValue, maxValue);
-}
+void MainWidget::onMainAuto() { setAutomaticRange(ViewType::Main); }
 
-void MainWidget::onRef1Auto()
-{
-    float minValue = 0;
-    float maxValue = 0;
-    computeRange(m_pReference1.get(), minValue, maxValue);
-    m_pScaleWidgets[Ref1]->setValues(minValue, maxValue);
-}
+void MainWidget::onRef1Auto() { setAutomaticRange(ViewType::Ref1); }
 
-void MainWidget::onRef2Auto()
-{
-    float minValue = 0;
-    float maxValue = 0;
-    computeRange(m_pReference2.get(), minValue, maxValue);
-    m_pScaleWidgets[Ref2]->setValues(minValue, maxValue);
-}
+void MainWidget::onRef2Auto() { setAutomaticRange(ViewType::Ref2); }
 
-void MainWidget::onDiff1Auto()
-{
-    float minValue = 0;
-    float maxValue = 0;
-    computeDifferenceRange(m_pMainMovie.get(), m_pReference1.get(), minValue, maxValue);
-    m_pScaleWidgets[Diff1]->setValues(minValue, maxValue);
-}
+void MainWidget::onDiff1Auto() { setAutomaticRange(ViewType::Diff1); }
 
-void MainWidget::onDiff2Auto()
+void MainWidget::onDiff2Auto() { setAutomaticRange(ViewType::Diff2); }
+
+// Only the editor is filled; its change signals carry the range on to the slice widget through
+// the range slots.
+void MainWidget::setAutomaticRange(int viewType)
 {
     float minValue = 0;
     float maxValue = 0;
-    computeDifferenceRange(m_pMainMovie.get(), m_pReference2.get(), minValue, maxValue);
-    m_pScaleWidgets[Diff2]->setValues(minValue, maxValue);
+    const Image3D *pMovies[3] = {m_pMainMovie.get(), m_pReference1.get(), m_pReference2.get()};
+    // Movies read from files are scanned frame by frame; long scans show progress, and a
+    // cancelled one changes nothing.
+    const ProgressCallback progress
+            = m_pDialogs->progress(this, QStringLiteral("Computing the range of the movie..."));
+    const bool done = viewType <= ViewType::Ref2
+            ? MovieRange::valueRange(pMovies[viewType], minValue, maxValue, progress)
+            : MovieRange::differenceRange(pMovies[0], pMovies[viewType == ViewType::Diff1 ? 1 : 2],
+                                          minValue, maxValue, progress);
+    if (done)
+        m_pScaleWidgets[viewType]->setValues(minValue, maxValue);
 }
 
 void MainWidget::onSlicePosition(int pos, int numSlices)
@@ -290,6 +400,12 @@ void MainWidget::onSlicePosition(int pos, int numSlices)
         m_pPositionLabel->setText(QString::asprintf("%d/%d", pos + 1, numSlices));
     else
         m_pPositionLabel->setText(QStringLiteral("0/0"));
+}
+
+void MainWidget::onRenderFailed()
+{
+    m_pDialogs->warning(this, QStringLiteral("Warning"),
+                        QStringLiteral("Not enough memory to show this slice"));
 }
 
 void MainWidget::closeEvent(QCloseEvent *pEvent)
@@ -303,115 +419,13 @@ void MainWidget::closeEvent(QCloseEvent *pEvent)
         pEvent->ignore();
 }
 
-namespace {
-
-// Samples a movie really holds; a movie whose array is smaller than its dimensions (after a
-// failed allocation) is treated as empty.
-qint64 usableSamples(const Image3D *pMovie)
-{
-    if (!pMovie || !pMovie->getData())
-        return 0;
-    const qint64 count = qint64(pMovie->getWidth()) * pMovie->getHeight() * pMovie->getNumFrames();
-    if (pMovie->getWidth() <= 0 || pMovie->getHeight() <= 0 || pMovie->getNumFrames() <= 0
-        || count > pMovie->getSampleCount())
-        return 0;
-    return count;
-}
-
-} // namespace
-
 void MainWidget::computeRange(const Image3D *pMovie, float &minValue, float &maxValue)
 {
-    const qint64 count = usableSamples(pMovie);
-    if (count < 1) {
-        minValue = 0;
-        maxValue = 255;
-        return;
-    }
-    const float *pData = pMovie->getData();
-    float low = pData[0];
-    float high = pData[0];
-    // Strict comparisons: a NaN never replaces a bound.
-    for (qint64 i = 1; i < count; ++i) {
-        const float v = pData[i];
-        if (low > v)
-            low = v;
-        if (high < v)
-            high = v;
-    }
-    minValue = low;
-    maxValue = high;
+    MovieRange::valueRange(pMovie, minValue, maxValue);
 }
 
 void MainWidget::computeDifferenceRange(const Image3D *pFirst, const Image3D *pSecond,
                                         float &minValue, float &maxValue)
 {
-    struct Extent
-    {
-        const float *pData = nullptr;
-        int width = 0;
-        int height = 0;
-        int frames = 0;
-    };
-    auto extentOf = [](const Image3D *pMovie) {
-        Extent extent;
-        if (usableSamples(pMovie) > 0)
-            extent = {pMovie->getData(), pMovie->getWidth(), pMovie->getHeight(),
-                      pMovie->getNumFrames()};
-        return extent;
-    };
-    const Extent a = extentOf(pFirst);
-    const Extent b = extentOf(pSecond);
-    const int width = std::max(a.width, b.width);
-    const int height = std::max(a.height, b.height);
-    const int frames = std::max(a.frames, b.frames);
-    if (width <= 0 || height <= 0 || frames <= 0) {
-        minValue = -128;
-        maxValue = 128;
-        return;
-    }
-
-    // The row of a movie at (y, f), or null where the movie has no such row.
-    auto rowOf = [](const Extent &e, int y, int f) -> const float * {
-        if (y >= e.height || f >= e.frames)
-            return nullptr;
-        return e.pData + (qint64(f) * e.height + y) * e.width;
-    };
-    // Memory order, x innermost. The first position is (0, 0, 0) in any order and the
-    // comparisons are strict, so the result is that of any other scan order. Both bounds
-    // start from the difference at (0, 0, 0); meeting it again changes nothing.
-    const float *pFirstRowA = rowOf(a, 0, 0);
-    const float *pFirstRowB = rowOf(b, 0, 0);
-    const float first = (pFirstRowA && a.width > 0 ? pFirstRowA[0] : 0.0f)
-            - (pFirstRowB && b.width > 0 ? pFirstRowB[0] : 0.0f);
-    float low = first;
-    float high = first;
-    auto visit = [&low, &high](float d) {
-        if (low > d)
-            low = d;
-        if (high < d)
-            high = d;
-    };
-    for (int f = 0; f < frames; ++f) {
-        for (int y = 0; y < height; ++y) {
-            const float *pRowA = rowOf(a, y, f);
-            const float *pRowB = rowOf(b, y, f);
-            const int widthA = pRowA ? a.width : 0;
-            const int widthB = pRowB ? b.width : 0;
-            // Stretches of the row, in x order: both movies, one of them, neither. The
-            // differences are the same expressions as a sample-by-sample scan would form.
-            const int both = std::min(widthA, widthB);
-            int x = 0;
-            for (; x < both; ++x)
-                visit(pRowA[x] - pRowB[x]);
-            for (; x < widthA; ++x)
-                visit(pRowA[x] - 0.0f);
-            for (; x < widthB; ++x)
-                visit(0.0f - pRowB[x]);
-            if (x < width)
-                visit(0.0f - 0.0f);
-        }
-    }
-    minValue = low;
-    maxValue = high;
+    MovieRange::differenceRange(pFirst, pSecond, minValue, maxValue);
 }

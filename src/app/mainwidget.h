@@ -5,9 +5,12 @@
 
 #include <QMainWindow>
 
+#include "loadsettings.h"
+
 class CommandLine;
 class DialogProvider;
 class Image3D;
+class MetricsDock;
 class QAction;
 class QLabel;
 class ScaleWidget;
@@ -31,9 +34,10 @@ public:
     // the caller then hands the movies to the slice widget.
     bool loadMovie(std::unique_ptr<Image3D> &slot);
 
-    // Loads the files named on the command line, main movie first; its frame size and gray
-    // choice become the remembered answers of the dimensions question.
-    void openFromCommandLine(const CommandLine &commandLine);
+    // Loads the files named on the command line, main movie first; its frame size, format and
+    // plane become the remembered answers of the dimensions question. Returns the notes of what
+    // was taken from file names, for stderr.
+    QStringList openFromCommandLine(const CommandLine &commandLine);
 
     // Smallest and largest sample of the movie; (0, 255) without samples.
     static void computeRange(const Image3D *pMovie, float &minValue, float &maxValue);
@@ -45,6 +49,7 @@ public:
     const Image3D *getMainMovie() const { return m_pMainMovie.get(); }
     const Image3D *getReference1() const { return m_pReference1.get(); }
     const Image3D *getReference2() const { return m_pReference2.get(); }
+    MetricsDock *getMetricsDock() const { return m_pMetricsDock; }
 
 public slots:
     void onLoadMainMovie();
@@ -66,6 +71,7 @@ public slots:
     void onDiff2Range(float minValue, float maxValue);
     void onDiff2Auto();
     void onSlicePosition(int pos, int numSlices);
+    void onRenderFailed();
 
 protected:
     void closeEvent(QCloseEvent *pEvent) override;
@@ -74,10 +80,16 @@ private:
     void createMenus();
     void loadInto(std::unique_ptr<Image3D> &slot);
     void clearSlot(std::unique_ptr<Image3D> &slot);
+    // Computes the automatic range of a view from the movies and puts it into its editor.
+    void setAutomaticRange(int viewType);
+    // Views still at their starting range take the range of their movies' depth when that is
+    // more than 8 bits: 0 .. 2^depth - 1, differences -2^(depth-1) .. 2^(depth-1).
+    void widenStartingRanges();
     // Hands the three current slots to the slice widget; due after every change of a slot.
     void showMovies();
 
     SliceWidget *m_pSliceWidget = nullptr;
+    MetricsDock *m_pMetricsDock = nullptr;
     std::unique_ptr<Image3D> m_pMainMovie;
     std::unique_ptr<Image3D> m_pReference1;
     std::unique_ptr<Image3D> m_pReference2;
@@ -85,9 +97,6 @@ private:
     ScaleWidget *m_pScaleWidgets[5] = {};
     QLabel *m_pPositionLabel = nullptr;
     // Remembered answers of the loading flow for this run.
-    int m_frameWidth = 352;
-    int m_frameHeight = 288;
-    bool m_isYUV = true;
-    std::string m_lastDirectory; // UTF-8; empty until the first file dialog
+    LoadSettings m_loadSettings;
     std::unique_ptr<DialogProvider> m_pDialogs;
 };

@@ -6,4 +6,10 @@ ErrorBase::~ErrorBase() = default;
 
 std::string ErrorBase::getErrorString() const { return m_errorString; }
 
-void ErrorBase::setErrorString(const std::string &text) { m_errorString = text; }
+std::string ErrorBase::getErrorDetail() const { return m_errorDetail; }
+
+void ErrorBase::setErrorString(const std::string &text, const std::string &detail)
+{
+    m_errorString = text;
+    m_errorDetail = detail;
+}

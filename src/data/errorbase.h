@@ -2,7 +2,9 @@
 
 #include <string>
 
-// Base of the data objects: carries the text of the last error (UTF-8), empty until a failure.
+// Base of the data objects: carries the text of the last error (UTF-8), empty until a failure,
+// and a second line that says which file and why (the file's name with the numbers, or the
+// system's reason), empty when there is nothing to add.
 class ErrorBase
 {
 public:
@@ -13,10 +15,12 @@ public:
     ErrorBase &operator=(const ErrorBase &) = delete;
 
     std::string getErrorString() const;
-    // Replaces the text; a later success never clears it.
-    void setErrorString(const std::string &text);
+    std::string getErrorDetail() const;
+    // Replaces the text and the detail; a later success never clears them.
+    void setErrorString(const std::string &text, const std::string &detail = std::string());
 
 private:
     std::string m_errorString;
+    std::string m_errorDetail;
     std::string m_objectName;
 };

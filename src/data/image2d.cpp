@@ -1,12 +1,18 @@
 #include "image2d.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdlib>
 
+#include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
 #include <QString>
 
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include "memoryinfo.h"
 
 namespace {
 
@@ -53,6 +59,18 @@ std::string notEnoughMemoryText(int width, int height)
 
 Image2D::Image2D() = default;
 
+void Image2D::raiseImageAllocationLimit()
+{
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long pageSize = sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || pageSize <= 0)
+        return;
+    const qint64 memoryMB = std::min(qint64(pages) * pageSize >> 20, qint64(INT_MAX));
+    const int limit = QImageReader::allocationLimit();
+    if (limit > 0 && limit < memoryMB)
+        QImageReader::setAllocationLimit(int(memoryMB));
+}
+
 Image2D::~Image2D() = default;
 
 bool Image2D::loadImage(const std::string &fileName)
@@ -70,6 +88,24 @@ bool Image2D::loadImage(const std::string &fileName)
     QImageReader reader(QString::fromStdString(fileName));
     const QSize declaredSize = reader.size();
     const QImage::Format declaredFormat = reader.imageFormat();
+    // Decoded picture, its 32-bit conversion and the samples, against what the machine has:
+    // a picture that can't fit is refused before the decoder asks for it (one above Qt's own
+    // limit is left to the decoder, which names the limit).
+    if (declaredSize.isValid() && !exceedsAllocationLimit(declaredSize, declaredFormat)) {
+        const qint64 pixels = qint64(declaredSize.width()) * declaredSize.height();
+        const qint64 needed
+                = std::max<qint64>(decodedBytes(declaredSize, declaredFormat), 0) + 8 * pixels;
+        const qint64 available = MemoryInfo::availableBytes();
+        if (available >= 0 && needed > available) {
+            m_tooLarge = true;
+            setErrorString(notEnoughMemoryText(declaredSize.width(), declaredSize.height()),
+                           QFileInfo(QString::fromStdString(fileName)).fileName().toStdString()
+                                   + ": it needs " + MemoryInfo::formatBytes(needed).toStdString()
+                                   + ", " + MemoryInfo::formatBytes(available).toStdString()
+                                   + " are available");
+            return false;
+        }
+    }
     QImage image = reader.read();
     if (image.isNull()) {
         if (exceedsAllocationLimit(declaredSize, declaredFormat)) {

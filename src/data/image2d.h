@@ -13,6 +13,12 @@ public:
     Image2D();
     ~Image2D() override;
 
+    // Qt refuses to decode a picture above its image allocation limit (128 MB by default), a
+    // 48-megapixel photograph among them. Programs call this once before reading pictures: the
+    // limit goes up to the machine's memory, and loadImage's own check judges what fits. A
+    // limit of 0 (none) or one already higher stays.
+    static void raiseImageAllocationLimit();
+
     int getWidth() const { return m_width; }
     int getHeight() const { return m_height; }
     float *getData() { return m_samples.data(); }

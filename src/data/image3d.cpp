@@ -1,56 +1,42 @@
 #include "image3d.h"
 
 #include <climits>
-#include <cstdio>
+#include <cstring>
 #include <limits>
+#include <new>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <QLatin1String>
 
-#include "rawframereader.h"
+#include "pixelformat.h"
+#include "rawfile.h"
 
 namespace {
 
-// Closes a file descriptor on every path out of the reader.
-class FileDescriptor
+std::string notEnoughMemoryToLoad(int frames, int width, int height)
 {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) { }
-    ~FileDescriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor &) = delete;
-    FileDescriptor &operator=(const FileDescriptor &) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
-// Opens a regular file for reading; -1 otherwise. Other kinds (a directory, a FIFO, a device)
-// are refused without blocking: their size can't be taken, and a FIFO would wait for a writer.
-int openRegularFile(const std::string &fileName)
-{
-    const int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return -1;
-    struct stat info;
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return -1;
-    }
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    return fd;
+    return "Not enough memory to load " + std::to_string(frames) + " frames of "
+            + std::to_string(width) + "x" + std::to_string(height);
 }
 
-std::string formatted(const char *format, long long a, long long b = 0, long long c = 0)
+std::string unusedBytesText(qint64 bytes)
 {
-    char text[160];
-    std::snprintf(text, sizeof text, format, a, b, c);
-    return text;
+    return "WARNING: " + std::to_string(bytes) + " bytes unused";
+}
+
+// Reads frames 0 .. frames - 1 of one plane into pVolume, one after the other, and returns the
+// first frame that could not be read (frames when all were); that frame is cleared again, so
+// that it and every later one stay 0.0.
+int readFrames(const RawFile &file, int plane, float *pVolume, int frames)
+{
+    const qint64 frameSamples = qint64(file.getPlaneWidth(plane)) * file.getPlaneHeight(plane);
+    for (int f = 0; f < frames; ++f) {
+        float *pFrame = pVolume + f * frameSamples;
+        if (!file.readPlane(f, plane, pFrame)) {
+            std::memset(pFrame, 0, size_t(frameSamples) * sizeof(float));
+            return f;
+        }
+    }
+    return frames;
 }
 
 } // namespace
@@ -63,6 +49,7 @@ Image3D::~Image3D() = default;
 
 bool Image3D::setDimensions(int width, int height, int frames)
 {
+    m_pCache.reset();
     // width * height fits in 64 bits; the third factor may not. A product too large for 64 bits
     // is far beyond any memory, and one below -2^63 is simply negative (an empty array).
     qint64 count = 0;
@@ -73,8 +60,8 @@ bool Image3D::setDimensions(int width, int height, int frames)
     if (!m_samples.resize(count)) {
         m_samples.clear();
         m_width = m_height = m_frames = 0;
-        setErrorString(formatted("Not enough memory for a movie of %lldx%lldx%lld", width, height,
-                                 frames));
+        setErrorString("Not enough memory for a movie of " + std::to_string(width) + "x"
+                       + std::to_string(height) + "x" + std::to_string(frames));
         return false;
     }
     m_width = width;
@@ -85,77 +72,196 @@ bool Image3D::setDimensions(int width, int height, int frames)
 
 bool Image3D::loadRaw(const std::string &fileName, int width, int height, bool isYUV)
 {
+    m_pCache.reset();
     m_samples.clear();
     m_width = m_height = m_frames = 0;
-
     if (width % 2 != 0 || height % 2 != 0) {
         setErrorString("Both width and height must be a multiple of two");
         return false;
     }
-    if (width <= 0 || height <= 0) {
-        setErrorString(formatted("Invalid frame size %lldx%lld: width and height must be greater "
-                                 "than zero",
-                                 width, height));
-        return false;
-    }
+    return loadRaw(fileName, *PixelFormat::byName(QLatin1String(isYUV ? "yuv420p" : "gray")), width,
+                   height);
+}
 
-    const FileDescriptor file(openRegularFile(fileName));
-    if (file.get() < 0) {
-        setErrorString("Unable to open specified file " + fileName);
+bool Image3D::loadRaw(const std::string &fileName, const PixelFormat &format, int width, int height,
+                      int plane)
+{
+    m_samples.clear();
+    m_width = m_height = m_frames = 0;
+    RawFile file;
+    if (!file.open(fileName, format, width, height)) {
+        setErrorString(file.getErrorString(), file.getErrorDetail());
         return false;
     }
+    return loadRaw(file, plane);
+}
 
-    // lumaSize * 3 / 2 written so that it can't overflow: width and height can each be near
-    // 2^31, which puts lumaSize near 2^62.
-    const qint64 lumaSize = qint64(width) * height;
-    const qint64 frameSize = isYUV ? lumaSize + lumaSize / 2 : lumaSize;
-
-    // The size the file system reports, as a seek to the end of a regular file gives it
-    // (procfs files report 0 and refuse such a seek).
-    struct stat info;
-    if (fstat(file.get(), &info) != 0) {
-        setErrorString("Unable to seek to end of file");
+bool Image3D::loadRaw(const RawFile &file, int plane)
+{
+    m_samples.clear();
+    m_width = m_height = m_frames = 0;
+    const PixelFormat &format = file.getFormat();
+    const std::string name = RawFile::baseName(file.getFileName());
+    if (plane < 0 || plane >= format.getPlaneCount()) {
+        setErrorString("The file has no plane " + std::string(1, "YUV?"[qBound(0, plane, 3)]),
+                       name + ": " + format.getName().toStdString() + " holds "
+                               + (format.getPlaneCount() == 1 ? "only Y" : "Y, U and V"));
         return false;
     }
-    const qint64 fileSize = info.st_size;
-    const qint64 frameCount = fileSize / frameSize;
-    const qint64 remainder = fileSize % frameSize;
-    if (frameCount < 1) {
-        setErrorString("Not enough data in file for one frame");
+    const int width = file.getPlaneWidth(plane);
+    const int height = file.getPlaneHeight(plane);
+    const int frames = file.getNumFrames();
+    if (!m_samples.allocateZeroed(qint64(width) * height * frames)) {
+        setErrorString(notEnoughMemoryToLoad(frames, width, height),
+                       name + ": " + std::to_string(qint64(width) * height * frames * 4)
+                               + " bytes of samples needed");
         return false;
     }
-    if (frameCount > INT_MAX) {
-        setErrorString(formatted("Too many frames in file: %lld (at most %lld can be loaded)",
-                                 frameCount, INT_MAX));
-        return false;
-    }
-    const int frames = int(frameCount);
-    posix_fadvise(file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
-
-    // The volume comes zeroed from the allocator, so frames that are never read stay 0.0.
-    const RawFrameReader reader(file.get(), width, height, frameSize);
-    int framesRead = -1;
-    if (m_samples.allocateZeroed(lumaSize * frames)) {
-        framesRead = reader.read(m_samples.data(), frames,
-                                 RawFrameReader::workersFor(lumaSize * frames));
-    }
-    if (framesRead < 0) {
-        m_samples.clear();
-        setErrorString(formatted("Not enough memory to load %lld frames of %lldx%lld", frames,
-                                 width, height));
-        return false;
-    }
+    file.adviseSequential();
+    const int framesRead = readFrames(file, plane, m_samples.data(), frames);
     m_width = width;
     m_height = height;
     m_frames = frames;
+    m_depth = format.getDepth();
     if (framesRead < frames) {
-        setErrorString("Unable to read a frame");
+        setErrorString("Unable to read a frame",
+                       name + ": frame " + std::to_string(framesRead + 1) + " of "
+                               + std::to_string(frames) + " can't be read completely");
         return false;
     }
-
-    if (remainder != 0) {
-        setErrorString(formatted("WARNING: %lld bytes unused", remainder));
+    if (file.getUnusedBytes() != 0) {
+        setErrorString(unusedBytesText(file.getUnusedBytes()), file.describeUnusedBytes());
         return false;
     }
     return true;
+}
+
+FrameCache::Frame Image3D::getFrame(int frame) const
+{
+    if (m_pCache)
+        return m_pCache->getFrame(frame);
+    const qint64 frameSamples = qint64(m_width) * m_height;
+    if (frame < 0 || frame >= m_frames || frameSamples <= 0
+        || (qint64(frame) + 1) * frameSamples > m_samples.size())
+        return nullptr;
+    // Borrowed from the array: an empty owner, so nothing is allocated or freed.
+    return FrameCache::Frame(std::shared_ptr<const float>(),
+                             m_samples.data() + frame * frameSamples);
+}
+
+std::string Image3D::getFrameError() const
+{
+    return m_pCache ? m_pCache->getErrorString() : std::string();
+}
+
+void Image3D::readAhead(int frame, int dir) const
+{
+    // Far enough ahead to play through the frames while the user holds a key.
+    if (m_pCache)
+        m_pCache->readAhead(frame, dir, 8);
+}
+
+bool Image3D::setFrameSource(int width, int height, int frames, FrameCache::Loader loader,
+                             qint64 budgetBytes)
+{
+    if (width <= 0 || height <= 0 || frames <= 0)
+        return false;
+    std::unique_ptr<FrameCache> pCache(new (std::nothrow) FrameCache(
+            std::move(loader), qint64(width) * height, frames, budgetBytes));
+    if (!pCache)
+        return false;
+    m_samples.clear();
+    m_pCache = std::move(pCache);
+    m_width = width;
+    m_height = height;
+    m_frames = frames;
+    return true;
+}
+
+bool Image3D::openRaw(std::unique_ptr<RawFile> pFile, int plane, int firstFrame, int frameCount,
+                      qint64 budgetBytes)
+{
+    m_pCache.reset();
+    m_samples.clear();
+    m_width = m_height = m_frames = 0;
+    const PixelFormat &format = pFile->getFormat();
+    const std::string name = RawFile::baseName(pFile->getFileName());
+    if (plane < 0 || plane >= format.getPlaneCount()) {
+        setErrorString("The file has no plane " + std::string(1, "YUV?"[qBound(0, plane, 3)]),
+                       name + ": " + format.getName().toStdString() + " holds "
+                               + (format.getPlaneCount() == 1 ? "only Y" : "Y, U and V"));
+        return false;
+    }
+    const int fileFrames = pFile->getNumFrames();
+    if (firstFrame < 0 || firstFrame >= fileFrames || frameCount == 0) {
+        setErrorString("No such frames in the file",
+                       name + ": frames 1 to " + std::to_string(fileFrames)
+                               + ", the first asked for is "
+                               + std::to_string(qint64(firstFrame) + 1));
+        return false;
+    }
+    const int frames = frameCount < 0 ? fileFrames - firstFrame
+                                      : int(std::min<qint64>(frameCount, fileFrames - firstFrame));
+    const int width = pFile->getPlaneWidth(plane);
+    const int height = pFile->getPlaneHeight(plane);
+    std::shared_ptr<const RawFile> pShared;
+    try {
+        pShared = std::move(pFile);
+    } catch (const std::bad_alloc &) {
+        setErrorString(notEnoughMemoryToLoad(frames, width, height));
+        return false;
+    }
+    auto loader = [pShared, plane, firstFrame, frames, name](int frame, float *pSamples,
+                                                             std::string &error) {
+        if (pShared->readPlane(firstFrame + frame, plane, pSamples))
+            return true;
+        error = "Unable to read a frame\n" + name + ": frame " + std::to_string(frame + 1) + " of "
+                + std::to_string(frames) + " can't be read any more";
+        return false;
+    };
+    bool opened = false;
+    try {
+        opened = setFrameSource(width, height, frames, std::move(loader),
+                                budgetBytes < 0 ? FrameCache::defaultBudget() : budgetBytes);
+    } catch (const std::bad_alloc &) { }
+    if (!opened) {
+        setErrorString(notEnoughMemoryToLoad(frames, width, height));
+        return false;
+    }
+    m_depth = format.getDepth();
+    if (pShared->getUnusedBytes() != 0) {
+        setErrorString(unusedBytesText(pShared->getUnusedBytes()), pShared->describeUnusedBytes());
+        return false;
+    }
+    return true;
+}
+
+bool Image3D::openRaw(const std::string &fileName, int width, int height, bool isYUV,
+                      int firstFrame, int frameCount)
+{
+    if (width % 2 != 0 || height % 2 != 0) {
+        m_pCache.reset();
+        m_samples.clear();
+        m_width = m_height = m_frames = 0;
+        setErrorString("Both width and height must be a multiple of two");
+        return false;
+    }
+    return openRaw(fileName, *PixelFormat::byName(QLatin1String(isYUV ? "yuv420p" : "gray")), width,
+                   height, 0, firstFrame, frameCount);
+}
+
+bool Image3D::openRaw(const std::string &fileName, const PixelFormat &format, int width, int height,
+                      int plane, int firstFrame, int frameCount)
+{
+    std::unique_ptr<RawFile> pFile(new (std::nothrow) RawFile);
+    if (pFile && pFile->open(fileName, format, width, height))
+        return openRaw(std::move(pFile), plane, firstFrame, frameCount);
+    m_pCache.reset();
+    m_samples.clear();
+    m_width = m_height = m_frames = 0;
+    if (pFile)
+        setErrorString(pFile->getErrorString(), pFile->getErrorDetail());
+    else
+        setErrorString(notEnoughMemoryToLoad(0, width, height));
+    return false;
 }

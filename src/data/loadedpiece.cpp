@@ -8,14 +8,16 @@
 #include <cstring>
 #include <string>
 
-std::unique_ptr<Image3D> stackPieces(const std::vector<LoadedPiece> &pieces)
+std::unique_ptr<Image3D> stackPieces(const std::vector<LoadedPiece> &pieces, int maxFrames)
 {
     int width = 0;
     int height = 0;
     qint64 frames = 0;
+    int depth = 8;
     for (const LoadedPiece &entry : pieces) {
         if (entry.isVolume) {
             const auto *pVolume = static_cast<const Image3D *>(entry.piece);
+            depth = std::max(depth, pVolume->getDepth());
             width = std::max(width, pVolume->getWidth());
             height = std::max(height, pVolume->getHeight());
             frames += std::max(0, pVolume->getNumFrames());
@@ -28,36 +30,45 @@ std::unique_ptr<Image3D> stackPieces(const std::vector<LoadedPiece> &pieces)
     }
 
     auto result = std::make_unique<Image3D>();
+    result->setDepth(depth);
     if (frames > INT_MAX) {
         result->setErrorString("Too many frames in all: " + std::to_string(frames) + " (at most "
                                + std::to_string(INT_MAX) + " can be loaded)");
         return result;
     }
+    frames = std::min<qint64>(frames, std::max(maxFrames, 0));
     if (!result->setDimensions(width, height, int(frames)))
         return result;
 
     float *pTarget = result->getData();
     const qint64 frameSamples = qint64(width) * height;
-    qint64 offset = 0;
-    auto copyFrames = [&](const float *pSource, int w, int h, int n) {
-        for (int k = 0; k < n; ++k) {
-            for (int y = 0; y < h; ++y) {
-                std::memcpy(pTarget + (offset + k) * frameSamples + qint64(y) * width,
-                            pSource + (qint64(k) * h + y) * w, size_t(w) * sizeof(float));
-            }
+    // Frame `frame` of the result from a source frame of w x h.
+    auto copyFrame = [&](const float *pSource, int w, int h, qint64 frame) {
+        for (int y = 0; y < h; ++y) {
+            std::memcpy(pTarget + frame * frameSamples + qint64(y) * width, pSource + qint64(y) * w,
+                        size_t(w) * sizeof(float));
         }
     };
+    qint64 offset = 0;
     for (const LoadedPiece &entry : pieces) {
+        if (offset >= frames)
+            break;
         if (entry.isVolume) {
+            // Frame by frame, so a piece read on demand from its file is never held whole; a
+            // frame that can't be read stays 0.0.
             const auto *pVolume = static_cast<const Image3D *>(entry.piece);
-            const int n = std::max(0, pVolume->getNumFrames());
-            if (pVolume->getWidth() > 0 && pVolume->getHeight() > 0 && pVolume->getData())
-                copyFrames(pVolume->getData(), pVolume->getWidth(), pVolume->getHeight(), n);
+            const int n
+                    = int(std::min<qint64>(std::max(0, pVolume->getNumFrames()), frames - offset));
+            for (int k = 0; k < n && pVolume->getWidth() > 0 && pVolume->getHeight() > 0; ++k) {
+                pVolume->readAhead(k, 1);
+                if (const FrameCache::Frame frame = pVolume->getFrame(k))
+                    copyFrame(frame.get(), pVolume->getWidth(), pVolume->getHeight(), offset + k);
+            }
             offset += n;
         } else {
             const auto *pImage = static_cast<const Image2D *>(entry.piece);
             if (pImage->getWidth() > 0 && pImage->getHeight() > 0 && pImage->getData())
-                copyFrames(pImage->getData(), pImage->getWidth(), pImage->getHeight(), 1);
+                copyFrame(pImage->getData(), pImage->getWidth(), pImage->getHeight(), offset);
             offset += 1;
         }
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <climits>
 #include <memory>
 #include <vector>
 
@@ -18,7 +19,10 @@ struct LoadedPiece
 // direction; each piece sits at x = 0, y = 0 of its frames and the rest stays 0.0. An empty
 // list gives 0 x 0 x 0. When the result would have more than INT_MAX frames or does not fit in
 // memory, it is 0 x 0 x 0 with the error text set.
-std::unique_ptr<Image3D> stackPieces(const std::vector<LoadedPiece> &pieces);
+// At most maxFrames frames are taken, the first ones. Volumes are copied frame by frame through
+// Image3D::getFrame.
+std::unique_ptr<Image3D> stackPieces(const std::vector<LoadedPiece> &pieces,
+                                     int maxFrames = INT_MAX);
 
 // Deletes every piece and empties the list.
 void deletePieces(std::vector<LoadedPiece> &pieces);

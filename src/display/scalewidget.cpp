@@ -25,8 +25,8 @@ ScaleWidget::ScaleWidget(const QString &title, QWidget *parent, Qt::WindowFlags 
     pGrid->addWidget(m_pMaximum, 1, 1);
     pGrid->addWidget(pButton, 2, 0, 1, 2);
     // Limits before the connections: building the widget emits nothing.
-    m_pMinimum->setRange(-1024, 1024);
-    m_pMaximum->setRange(-1024, 1024);
+    m_pMinimum->setRange(-65536, 65536);
+    m_pMaximum->setRange(-65536, 65536);
     connect(pButton, &QPushButton::clicked, this, &ScaleWidget::onButton);
     connect(m_pMinimum, &QDoubleSpinBox::valueChanged, this, &ScaleWidget::onMinMaxChanged);
     connect(m_pMaximum, &QDoubleSpinBox::valueChanged, this, &ScaleWidget::onMinMaxChanged);

@@ -4,8 +4,8 @@
 
 class QDoubleSpinBox;
 
-// Editor of one display range: two fields of -1024..1024 with 2 decimals and an
-// "Auto scale" button. It keeps no range beyond what its fields show.
+// Editor of one display range: two fields of -65536..65536 (room for 16-bit samples) with 2
+// decimals and an "Auto scale" button. It keeps no range beyond what its fields show.
 class ScaleWidget : public QWidget
 {
     Q_OBJECT

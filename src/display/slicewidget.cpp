@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <iterator>
+#include <new>
+#include <utility>
 
 #include <QBoxLayout>
 #include <QPixmap>
@@ -52,33 +54,33 @@ void SliceWidget::setMovies(const Image3D *pMain, const Image3D *pRef1, const Im
 
 void SliceWidget::setViewType(int viewType)
 {
-    m_viewType = std::clamp(viewType, int(Main), int(Diff2));
+    m_viewType = std::clamp(viewType, int(ViewType::Main), int(ViewType::Diff2));
     emit redrawNeeded();
 }
 
 void SliceWidget::setMainRange(float minValue, float maxValue)
 {
-    setRange(Main, minValue, maxValue);
+    setRange(ViewType::Main, minValue, maxValue);
 }
 
 void SliceWidget::setRef1Range(float minValue, float maxValue)
 {
-    setRange(Ref1, minValue, maxValue);
+    setRange(ViewType::Ref1, minValue, maxValue);
 }
 
 void SliceWidget::setRef2Range(float minValue, float maxValue)
 {
-    setRange(Ref2, minValue, maxValue);
+    setRange(ViewType::Ref2, minValue, maxValue);
 }
 
 void SliceWidget::setDiff1Range(float minValue, float maxValue)
 {
-    setRange(Diff1, minValue, maxValue);
+    setRange(ViewType::Diff1, minValue, maxValue);
 }
 
 void SliceWidget::setDiff2Range(float minValue, float maxValue)
 {
-    setRange(Diff2, minValue, maxValue);
+    setRange(ViewType::Diff2, minValue, maxValue);
 }
 
 void SliceWidget::setRange(int viewType, float minValue, float maxValue)
@@ -92,13 +94,13 @@ void SliceWidget::setRange(int viewType, float minValue, float maxValue)
 SliceWidget::Sources SliceWidget::currentSources() const
 {
     switch (m_viewType) {
-    case Ref1:
+    case ViewType::Ref1:
         return {m_pRef1, nullptr, false};
-    case Ref2:
+    case ViewType::Ref2:
         return {m_pRef2, nullptr, false};
-    case Diff1:
+    case ViewType::Diff1:
         return {m_pMain, m_pRef1, true};
-    case Diff2:
+    case ViewType::Diff2:
         return {m_pMain, m_pRef2, true};
     default:
         return {m_pMain, nullptr, false};
@@ -126,7 +128,14 @@ QPixmap *SliceWidget::buildSlicePixmap() const
                                     m_imageWidth, m_imageHeight)
             : renderValueSlice(sources.pA, minValue, maxValue, m_fixedCoordinate, m_imageWidth,
                                m_imageHeight);
-    return new QPixmap(QPixmap::fromImage(std::move(image)));
+    if (image.isNull())
+        return nullptr;
+    auto *pPixmap = new (std::nothrow) QPixmap(QPixmap::fromImage(std::move(image)));
+    if (pPixmap && pPixmap->isNull()) {
+        delete pPixmap;
+        return nullptr;
+    }
+    return pPixmap;
 }
 
 void SliceWidget::onRedrawNeeded()
@@ -175,8 +184,36 @@ QPixmap *SliceWidget::slicePixmap()
         m_lru.splice(m_lru.begin(), m_lru, entry.lruPosition);
         return entry.pPixmap;
     }
-    entry.pPixmap = buildSlicePixmap();
-    ++m_renderCount;
+    // The frames are fetched (and so read, for a movie read on demand) before the render.
+    const Sources sources = currentSources();
+    QString unreadable;
+    for (const Image3D *pMovie : {sources.pA, sources.pB}) {
+        if (pMovie && m_fixedCoordinate < pMovie->getNumFrames()
+            && !pMovie->getFrame(m_fixedCoordinate) && unreadable.isEmpty())
+            unreadable = QString::fromStdString(pMovie->getFrameError());
+    }
+    if (unreadable.isEmpty()) {
+        m_frameUnreadable = false;
+    } else if (!m_frameUnreadable) {
+        m_frameUnreadable = true;
+        emit frameUnreadable(unreadable);
+    }
+    QPixmap *pPixmap = buildSlicePixmap();
+    if (pPixmap && !unreadable.isEmpty()) {
+        // Shown, not cached: the frame is tried again at the next redraw.
+        m_pFreshUncached.reset(pPixmap);
+        return pPixmap;
+    }
+    if (!pPixmap) {
+        // Not cached: the next redraw of this slice tries again.
+        if (!m_renderFailed) {
+            m_renderFailed = true;
+            emit renderFailed();
+        }
+        return nullptr;
+    }
+    m_renderFailed = false;
+    entry.pPixmap = pPixmap;
     m_lru.push_front(key);
     entry.lruPosition = m_lru.begin();
     m_cacheBytes += pixmapBytes(*entry.pPixmap);
@@ -187,6 +224,11 @@ void SliceWidget::showPixmap(QPixmap *pPixmap)
 {
     m_pShownPixmap = pPixmap;
     m_pScene->setPixmap(pPixmap);
+    // An uncached pixmap lives while it is on screen.
+    if (m_pFreshUncached && m_pFreshUncached.get() == pPixmap)
+        m_pShownUncached = std::move(m_pFreshUncached);
+    else if (m_pShownUncached.get() != pPixmap)
+        m_pShownUncached.reset();
     // Only now that the scene holds the new pixmap may the one it showed before be evicted.
     trimCache();
 }
@@ -217,13 +259,6 @@ void SliceWidget::setCacheBudget(qint64 bytes)
     trimCache();
 }
 
-const QPixmap *SliceWidget::getCachedPixmap(int viewType, int slice) const
-{
-    if (viewType < Main || viewType > Diff2 || slice < 0 || slice >= m_sliceCache[viewType].size())
-        return nullptr;
-    return m_sliceCache[viewType][slice].pPixmap;
-}
-
 void SliceWidget::onSliceChanged(int dir)
 {
     const int old = m_fixedCoordinate;
@@ -234,6 +269,11 @@ void SliceWidget::onSliceChanged(int dir)
     if (m_fixedCoordinate < 0)
         m_fixedCoordinate = 0;
     if (m_fixedCoordinate != old) {
+        // Movies read on demand read on in the direction of travel while this frame shows.
+        for (const Image3D *pMovie : {m_pMain, m_pRef1, m_pRef2}) {
+            if (pMovie)
+                pMovie->readAhead(m_fixedCoordinate, dir);
+        }
         emit fixedCoordinateChanged(m_fixedCoordinate);
         emit redrawNeeded();
     }

@@ -4,6 +4,7 @@
 #include <QWidget>
 
 #include <list>
+#include <memory>
 #include <utility>
 
 #include "viewtype.h"
@@ -18,7 +19,7 @@ class SliceView;
 // display range, with a slider to pick the slice. Slices cover the largest extent of the three
 // movies; image row 0 is movie row 0, shown at the bottom. Rendered slices are cached per view
 // and slice, least recently used first out beyond a byte budget; every movie or range change
-// empties the cache.
+// empties the cache and gives its memory back.
 class SliceWidget : public QWidget
 {
     Q_OBJECT
@@ -41,23 +42,12 @@ public:
     // rendered slices follow bit for bit.
     int grayAt(int x, int y, int frame) const;
 
-    // Cache bound in bytes of pixmap memory (default 256 MiB). The slice on screen is never
-    // evicted, so one slice larger than the budget is still kept.
+    // Bound in bytes of all the slice images the widget holds (default 256 MiB). The slice on
+    // screen is never evicted, so one slice larger than the budget is still kept.
     void setCacheBudget(qint64 bytes);
-    qint64 getCacheBudget() const { return m_cacheBudget; }
-    qint64 getCacheBytes() const { return m_cacheBytes; }
-    int getCacheEntryCount() const { return int(m_lru.size()); }
-    // The cached pixmap of a slice of a view, or nullptr while not rendered.
-    const QPixmap *getCachedPixmap(int viewType, int slice) const;
-    // Number of slices rendered since construction.
-    int getRenderCount() const { return m_renderCount; }
 
     int getViewType() const { return m_viewType; }
     int getFixedCoordinate() const { return m_fixedCoordinate; }
-    int getImageWidth() const { return m_imageWidth; }
-    int getImageHeight() const { return m_imageHeight; }
-    // The pixmap handed to the scene, or nullptr.
-    const QPixmap *getShownPixmap() const { return m_pShownPixmap; }
     const SliceScene *getScene() const { return m_pScene; }
     SliceView *getView() const { return m_pView; }
     QSlider *getSlider() const { return m_pSlider; }
@@ -69,6 +59,13 @@ signals:
     void redrawNeeded();
     // (slice shown, number of slices), at the end of every redraw; (0, 0) with nothing loaded.
     void slicePosition(int pos, int numSlices);
+    // A slice could not be rendered for want of memory and is shown empty; emitted once, and
+    // again only after a later slice was rendered. The slice is tried again at its next redraw.
+    void renderFailed();
+    // A frame of a movie read from a file can't be read any more (the file shrank, went away or
+    // fails): the slice shows that movie's frame as absent and is tried again at its next
+    // redraw. Emitted once with the reason, and again only after a later slice read fine.
+    void frameUnreadable(const QString &message);
 
 private slots:
     void onRedrawNeeded();
@@ -98,8 +95,10 @@ private:
     Sources currentSources() const;
     void setRange(int viewType, float minValue, float maxValue);
     void clearCache();
+    // nullptr when memory runs out.
     QPixmap *buildSlicePixmap() const;
-    // The pixmap of the current slice of the current view, rendered and cached when missing.
+    // The pixmap of the current slice of the current view, rendered and cached when missing;
+    // nullptr when it could not be rendered.
     QPixmap *slicePixmap();
     void showPixmap(QPixmap *pPixmap);
     // Evicts least recently used slices, except the one on screen, until within the budget.
@@ -120,7 +119,7 @@ private:
     QVector<CacheEntry> m_sliceCache[5];
     int m_imageWidth = 0;
     int m_imageHeight = 0;
-    int m_viewType = Main;
+    int m_viewType = ViewType::Main;
     QSlider *m_pSlider = nullptr;
 
     // Most recently used first.
@@ -128,5 +127,10 @@ private:
     qint64 m_cacheBytes = 0;
     qint64 m_cacheBudget = qint64(256) << 20;
     QPixmap *m_pShownPixmap = nullptr;
-    int m_renderCount = 0;
+    bool m_renderFailed = false; // the last render ran out of memory
+    bool m_frameUnreadable = false; // the last render met a frame that can't be read
+    // A slice with an unreadable frame is shown but not cached: made by slicePixmap, then held
+    // by showPixmap while on screen.
+    std::unique_ptr<QPixmap> m_pFreshUncached;
+    std::unique_ptr<QPixmap> m_pShownUncached;
 };

@@ -1,7 +1,12 @@
 #include "dialogprovider.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileDialog>
+#include <QPointer>
+#include <QProgressDialog>
+
+#include <memory>
 
 #include "dimensionsdialog.h"
 
@@ -28,9 +33,10 @@ DialogProvider::getOpenFileNames(QWidget *parent, const QString &directory, cons
 int DialogProvider::execDimensionsDialog(DimensionsDialog &dialog) { return dialog.exec(); }
 
 QString DialogProvider::getSaveFileName(QWidget *parent, const QString &caption,
-                                        const QString &directory, const QString &filter)
+                                        const QString &directory, const QString &filter,
+                                        QString *pSelectedFilter)
 {
-    return QFileDialog::getSaveFileName(parent, caption, directory, filter);
+    return QFileDialog::getSaveFileName(parent, caption, directory, filter, pSelectedFilter);
 }
 
 void DialogProvider::warning(QWidget *parent, const QString &title, const QString &text)
@@ -44,4 +50,36 @@ QMessageBox::StandardButton DialogProvider::question(QWidget *parent, const QStr
                                                      QMessageBox::StandardButton defaultButton)
 {
     return QMessageBox::question(parent, title, text, buttons, defaultButton);
+}
+
+ProgressCallback DialogProvider::progress(QWidget *parent, const QString &label)
+{
+    // Shared by the copies of the callback; the dialog is made only when the work turns out
+    // to be long.
+    struct State
+    {
+        QElapsedTimer clock;
+        std::unique_ptr<QProgressDialog> pDialog;
+        bool cancelled = false;
+    };
+    auto pState = std::make_shared<State>();
+    pState->clock.start();
+    QPointer<QWidget> pParent(parent);
+    return [pState, pParent, label](int done, int total) {
+        if (pState->cancelled)
+            return false;
+        if (!pState->pDialog && pState->clock.elapsed() >= 500) {
+            pState->pDialog = std::make_unique<QProgressDialog>(label, QStringLiteral("Cancel"), 0,
+                                                                total, pParent.data());
+            pState->pDialog->setWindowModality(Qt::WindowModal);
+            pState->pDialog->setMinimumDuration(0);
+        }
+        if (pState->pDialog) {
+            pState->pDialog->setMaximum(total);
+            // A window-modal dialog's setValue lets events through, Cancel among them.
+            pState->pDialog->setValue(done);
+            pState->cancelled = pState->pDialog->wasCanceled();
+        }
+        return !pState->cancelled;
+    };
 }

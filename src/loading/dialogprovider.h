@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "progresscallback.h"
+
 class DimensionsDialog;
 class QWidget;
 
@@ -31,11 +33,19 @@ public:
                                              const QString &filter);
     // Runs the dialog modally; 1 when accepted, 0 otherwise.
     virtual int execDimensionsDialog(DimensionsDialog &dialog);
-    // A null string when the user cancelled.
+    // A null string when the user cancelled. filter may list several entries separated by
+    // ";;"; the one chosen goes to *pSelectedFilter (which may be null), and a non-empty
+    // *pSelectedFilter on entry is the one offered first.
     virtual QString getSaveFileName(QWidget *parent, const QString &caption,
-                                    const QString &directory, const QString &filter);
+                                    const QString &directory, const QString &filter,
+                                    QString *pSelectedFilter = nullptr);
     // A warning box with a single OK button and no default button.
     virtual void warning(QWidget *parent, const QString &title, const QString &text);
+    // Progress of a long operation: the callback returned is told (done, total) as the work goes
+    // on; once the work has taken half a second a modal dialog with the label, a bar and
+    // Cancel appears, and from the moment the user cancels the callback returns false. The
+    // dialog goes when the last copy of the callback does.
+    virtual ProgressCallback progress(QWidget *parent, const QString &label);
     virtual QMessageBox::StandardButton question(QWidget *parent, const QString &title,
                                                  const QString &text,
                                                  QMessageBox::StandardButtons buttons,

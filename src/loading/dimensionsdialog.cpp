@@ -1,6 +1,9 @@
 #include "dimensionsdialog.h"
 
+#include <QSignalBlocker>
+
 #include "framesizevalidator.h"
+#include "pixelformat.h"
 
 DimensionsDialog::DimensionsDialog(QWidget *parent) : QDialog(parent)
 {
@@ -9,8 +12,18 @@ DimensionsDialog::DimensionsDialog(QWidget *parent) : QDialog(parent)
     // through; judging the size is the raw reader's job.
     m_pWidth->setValidator(new FrameSizeValidator(2, 4096, this));
     m_pHeight->setValidator(new FrameSizeValidator(2, 4096, this));
+    m_pFormatBox->addItems(PixelFormat::names());
+    m_pPlaneBox->addItems({QStringLiteral("Y"), QStringLiteral("U"), QStringLiteral("V")});
     m_pYUVCheckBox->setChecked(true);
     m_pApplyOtherBox->setChecked(false);
+    setFormat(*PixelFormat::byName(QStringLiteral("yuv420p")));
+    m_pFileInfo->hide();
+
+    connect(m_pFormatBox, &QComboBox::currentIndexChanged, this,
+            &DimensionsDialog::onFormatChanged);
+    connect(m_pYUVCheckBox, &QCheckBox::toggled, this, &DimensionsDialog::onYUVToggled);
+    connect(m_pWidth, &QLineEdit::textChanged, this, &DimensionsDialog::updateFileInfo);
+    connect(m_pHeight, &QLineEdit::textChanged, this, &DimensionsDialog::updateFileInfo);
 }
 
 DimensionsDialog::~DimensionsDialog() = default;
@@ -33,3 +46,66 @@ void DimensionsDialog::setYUV(bool isYUV) { m_pYUVCheckBox->setChecked(isYUV); }
 bool DimensionsDialog::isYUV() const { return m_pYUVCheckBox->isChecked(); }
 
 bool DimensionsDialog::applyToOthers() const { return m_pApplyOtherBox->isChecked(); }
+
+void DimensionsDialog::setFormat(const PixelFormat &format)
+{
+    m_pFormatBox->setCurrentText(format.getName());
+    onFormatChanged();
+}
+
+const PixelFormat &DimensionsDialog::getFormat() const
+{
+    return *PixelFormat::byName(m_pFormatBox->currentText());
+}
+
+void DimensionsDialog::setPlane(int plane)
+{
+    if (m_pPlaneBox->isEnabled())
+        m_pPlaneBox->setCurrentIndex(qBound(0, plane, 2));
+}
+
+int DimensionsDialog::getPlane() const { return m_pPlaneBox->currentIndex(); }
+
+void DimensionsDialog::setFileSize(qint64 bytes)
+{
+    m_fileSize = bytes;
+    m_pFileInfo->setVisible(bytes >= 0);
+    updateFileInfo();
+}
+
+void DimensionsDialog::onFormatChanged()
+{
+    const PixelFormat &format = getFormat();
+    // The check box follows without answering back.
+    const QSignalBlocker blocker(m_pYUVCheckBox);
+    m_pYUVCheckBox->setChecked(format.getName() == QLatin1String("yuv420p"));
+    if (format.getPlaneCount() == 1)
+        m_pPlaneBox->setCurrentIndex(0);
+    m_pPlaneBox->setEnabled(format.getPlaneCount() > 1);
+    updateFileInfo();
+}
+
+void DimensionsDialog::onYUVToggled(bool checked)
+{
+    m_pFormatBox->setCurrentText(checked ? QStringLiteral("yuv420p") : QStringLiteral("gray"));
+}
+
+void DimensionsDialog::updateFileInfo()
+{
+    if (m_fileSize < 0)
+        return;
+    int width = 0, height = 0;
+    getFrameSize(width, height);
+    const qint64 frameBytes = getFormat().getFrameBytes(width, height);
+    if (frameBytes <= 0) {
+        m_pFileInfo->setText(
+                QStringLiteral("%1 bytes: enter a width and a height").arg(m_fileSize));
+        return;
+    }
+    const qint64 frames = m_fileSize / frameBytes;
+    const qint64 left = m_fileSize % frameBytes;
+    const QString whole
+            = frames == 1 ? QStringLiteral("1 frame") : QStringLiteral("%1 frames").arg(frames);
+    m_pFileInfo->setText(left ? QStringLiteral("%1 and %2 bytes left over").arg(whole).arg(left)
+                              : whole);
+}

@@ -4,8 +4,12 @@
 
 #include "ui_dimensionsdialog.h"
 
-// Asks the frame width and height (pixels) of a raw movie, YUV 4:2:0 or gray only, and
-// whether the answers hold for the further raw files of the same selection.
+class PixelFormat;
+
+// Asks the frame width and height (pixels) of a raw movie, its pixel format and the plane to
+// view, and whether the answers hold for the further raw files of the same selection. The YUV
+// check box stays in step with the format: checked means yuv420p, unchecked gray. Given the
+// file's size, it shows what the file holds under the current answers.
 class DimensionsDialog : public QDialog, public Ui::DimensionsDialog
 {
 public:
@@ -18,4 +22,19 @@ public:
     void setYUV(bool isYUV);
     bool isYUV() const;
     bool applyToOthers() const;
+
+    void setFormat(const PixelFormat &format);
+    const PixelFormat &getFormat() const;
+    // 0 = Y, 1 = U, 2 = V; a format without chroma always gives 0.
+    void setPlane(int plane);
+    int getPlane() const;
+    // Bytes in the file asked about; negative: not known, nothing is shown.
+    void setFileSize(qint64 bytes);
+
+private:
+    void onFormatChanged();
+    void onYUVToggled(bool checked);
+    void updateFileInfo();
+
+    qint64 m_fileSize = -1;
 };

@@ -4,12 +4,16 @@
 #include <vector>
 
 #include <QDir>
+#include <QFileInfo>
 
 #include "dialogprovider.h"
 #include "dimensionsdialog.h"
+#include "filenameguess.h"
 #include "image2d.h"
 #include "image3d.h"
 #include "loadedpiece.h"
+#include "pixelformat.h"
+#include "rawfile.h"
 
 namespace {
 
@@ -33,15 +37,24 @@ private:
 
 } // namespace
 
-MovieLoader::MovieLoader(QWidget *pParent, DialogProvider &dialogs, int &frameWidth,
-                         int &frameHeight, bool &isYUV, std::string &lastDirectory)
-    : m_pParent(pParent)
-    , m_dialogs(dialogs)
-    , m_frameWidth(frameWidth)
-    , m_frameHeight(frameHeight)
-    , m_isYUV(isYUV)
-    , m_lastDirectory(lastDirectory)
+MovieLoader::MovieLoader(QWidget *pParent, DialogProvider &dialogs, LoadSettings &settings)
+    : m_pParent(pParent), m_dialogs(dialogs), m_settings(settings)
 { }
+
+QStringList MovieLoader::takeNotes()
+{
+    QStringList notes;
+    notes.swap(m_notes);
+    return notes;
+}
+
+const PixelFormat &MovieLoader::formatOf(const LoadSettings &settings)
+{
+    if (const PixelFormat *pFormat = PixelFormat::byName(settings.pixelFormat))
+        return *pFormat;
+    return *PixelFormat::byName(settings.isYUV ? QStringLiteral("yuv420p")
+                                               : QStringLiteral("gray"));
+}
 
 QString MovieLoader::fileFilter()
 {
@@ -50,16 +63,16 @@ QString MovieLoader::fileFilter()
 
 bool MovieLoader::loadMovie(std::unique_ptr<Image3D> &slot)
 {
-    if (m_lastDirectory.empty())
-        m_lastDirectory = QDir::currentPath().toStdString();
+    if (m_settings.lastDirectory.empty())
+        m_settings.lastDirectory = QDir::currentPath().toStdString();
 
     const DialogProvider::OpenFilesAnswer answer = m_dialogs.getOpenFileNames(
-            m_pParent, QString::fromStdString(m_lastDirectory), fileFilter());
+            m_pParent, QString::fromStdString(m_settings.lastDirectory), fileFilter());
     if (!answer.accepted)
         return false;
 
     // Remembered before any file is read, so a failed load still opens there next time.
-    m_lastDirectory = answer.directory.toStdString();
+    m_settings.lastDirectory = answer.directory.toStdString();
     return loadFiles(slot, answer.files);
 }
 
@@ -80,7 +93,7 @@ bool MovieLoader::loadSingleFile(std::unique_ptr<Image3D> &slot, const std::stri
     if (image.loadImage(fileName)) {
         auto movie = std::make_unique<Image3D>(image.getWidth(), image.getHeight(), 1);
         if (movie->getSampleCount() != image.getSampleCount()) {
-            showWarning("Loading not successful:\n" + movie->getErrorString());
+            showWarning("Loading not successful:\n", movie.get());
             return false;
         }
         // An image row and a frame row share one layout: sample (x, y) sits at x + y * width
@@ -99,24 +112,26 @@ bool MovieLoader::loadSingleFile(std::unique_ptr<Image3D> &slot, const std::stri
     }
 
     bool applyToOthers = false;
-    if (askDimensions && !askFrameDimensions(applyToOthers))
-        return false;
-
     auto movie = std::make_unique<Image3D>();
-    if (movie->loadRaw(fileName, m_frameWidth, m_frameHeight, m_isYUV)) {
+    switch (readRaw(fileName, askDimensions, applyToOthers, *movie)) {
+    case RawRead::Cancelled:
+        return false;
+    case RawRead::Complete:
         slot = std::move(movie);
         return true;
-    }
-    if (movie->getNumFrames() >= 1) {
-        showWarning("Loading not entirely successful, but continuing with partially loaded "
-                    "data\n"
-                    + movie->getErrorString());
+    case RawRead::Partial:
+        showWarning("Loading not entirely successful, but continuing with partially loaded data\n",
+                    movie.get());
         slot = std::move(movie);
         return true;
+    case RawRead::Failed:
+        break;
     }
+    // The warning runs while the old movie is still in the slot; the failed one goes first.
     const std::string text = "Loading not successful:\n" + movie->getErrorString();
+    const std::string detail = movie->getErrorDetail();
     movie.reset();
-    showWarning(text);
+    showWarning(detail.empty() ? text : text + "\n" + detail);
     return false;
 }
 
@@ -125,7 +140,7 @@ bool MovieLoader::loadSeveralFiles(std::unique_ptr<Image3D> &slot, const QString
 {
     const int count = int(fileNames.size());
     PieceList pieces(count);
-    bool applyToAll = !askDimensions;
+    bool applyToAll = false;
 
     for (int i = 0; i < count; ++i) {
         const std::string fileName = fileNames.at(i).toStdString();
@@ -145,15 +160,16 @@ bool MovieLoader::loadSeveralFiles(std::unique_ptr<Image3D> &slot, const QString
         }
         image.reset();
 
-        if (!applyToAll && !askFrameDimensions(applyToAll))
-            return false;
-
         auto volume = std::make_unique<Image3D>();
+        const RawRead read = readRaw(fileName, askDimensions, applyToAll, *volume);
+        if (read == RawRead::Cancelled)
+            return false;
         // A partial read is accepted silently on this road.
-        if (!volume->loadRaw(fileName, m_frameWidth, m_frameHeight, m_isYUV)
-            && volume->getNumFrames() <= 0) {
-            const std::string text
+        if (read == RawRead::Failed) {
+            std::string text
                     = "Loading " + fileName + " not successful:\n" + volume->getErrorString();
+            if (!volume->getErrorDetail().empty())
+                text += "\n" + volume->getErrorDetail();
             volume.reset();
             pieces.clear();
             showWarning(text);
@@ -175,22 +191,98 @@ bool MovieLoader::loadSeveralFiles(std::unique_ptr<Image3D> &slot, const QString
     return true;
 }
 
-bool MovieLoader::askFrameDimensions(bool &applyToOthers)
+MovieLoader::RawRead MovieLoader::readRaw(const std::string &fileName, bool askDimensions,
+                                          bool &applyToAll, Image3D &movie)
 {
-    DimensionsDialog dialog;
-    dialog.setFrameSize(m_frameWidth, m_frameHeight);
-    dialog.setYUV(m_isYUV);
-    dialog.setWindowTitle(QStringLiteral("Enter frame dimensions"));
+    auto outcome = [&movie](bool complete) {
+        if (complete)
+            return RawRead::Complete;
+        return movie.getNumFrames() >= 1 ? RawRead::Partial : RawRead::Failed;
+    };
+
+    // A y4m file answers the dimensions question itself.
+    if (RawFile::hasY4mMagic(fileName)) {
+        auto pFile = std::make_unique<RawFile>();
+        if (!pFile->openY4m(fileName)) {
+            movie.setErrorString(pFile->getErrorString(), pFile->getErrorDetail());
+            return RawRead::Failed;
+        }
+        const int plane
+                = m_settings.plane < pFile->getFormat().getPlaneCount() ? m_settings.plane : 0;
+        return outcome(movie.openRaw(std::move(pFile), plane, m_settings.firstFrame,
+                                     m_settings.frameCount));
+    }
+
+    const QString name = QString::fromStdString(fileName);
+    const FileNameGuess guess = FileNameGuess::fromName(name, QFileInfo(name).size());
+    int width = m_settings.frameWidth;
+    int height = m_settings.frameHeight;
+    const PixelFormat *pFormat = &formatOf(m_settings);
+    int plane = m_settings.plane;
+    if (m_sizeFromNames && guess.hasSize()) {
+        width = guess.getWidth();
+        height = guess.getHeight();
+        if (guess.getFormat() && !m_settings.formatGiven)
+            pFormat = guess.getFormat();
+        m_notes << QStringLiteral("%1: %2x%3 %4, from the file name")
+                           .arg(QFileInfo(name).fileName())
+                           .arg(width)
+                           .arg(height)
+                           .arg(pFormat->getName());
+    } else if (askDimensions && !applyToAll) {
+        if (!askFrameDimensions(fileName, guess, applyToAll))
+            return RawRead::Cancelled;
+        width = m_settings.frameWidth;
+        height = m_settings.frameHeight;
+        pFormat = &formatOf(m_settings);
+        plane = m_settings.plane;
+    }
+    if (plane >= pFormat->getPlaneCount())
+        plane = 0;
+    // 8-bit gray and yuv420p keep the reader's rule that both sides are even.
+    const QString formatName = pFormat->getName();
+    if (plane == 0
+        && (formatName == QLatin1String("yuv420p") || formatName == QLatin1String("gray")))
+        return outcome(movie.openRaw(fileName, width, height, formatName != QLatin1String("gray"),
+                                     m_settings.firstFrame, m_settings.frameCount));
+    return outcome(movie.openRaw(fileName, *pFormat, width, height, plane, m_settings.firstFrame,
+                                 m_settings.frameCount));
+}
+
+bool MovieLoader::askFrameDimensions(const std::string &fileName, const FileNameGuess &guess,
+                                     bool &applyToOthers)
+{
+    // Over the main window; the name's guess comes before the remembered answers.
+    DimensionsDialog dialog(m_pParent);
+    const QString name = QString::fromStdString(fileName);
+    if (guess.hasSize())
+        dialog.setFrameSize(guess.getWidth(), guess.getHeight());
+    else
+        dialog.setFrameSize(m_settings.frameWidth, m_settings.frameHeight);
+    dialog.setFormat(guess.getFormat() ? *guess.getFormat() : formatOf(m_settings));
+    dialog.setPlane(m_settings.plane);
+    const QFileInfo info(name);
+    if (info.isFile())
+        dialog.setFileSize(info.size());
+    dialog.setWindowTitle(QStringLiteral("Enter frame dimensions: ") + info.fileName());
     if (m_dialogs.execDimensionsDialog(dialog) != QDialog::Accepted)
         return false;
 
-    dialog.getFrameSize(m_frameWidth, m_frameHeight);
-    m_isYUV = dialog.isYUV();
+    dialog.getFrameSize(m_settings.frameWidth, m_settings.frameHeight);
+    m_settings.isYUV = dialog.isYUV();
+    m_settings.pixelFormat = dialog.getFormat().getName();
+    m_settings.plane = dialog.getPlane();
     applyToOthers = dialog.applyToOthers();
     return true;
 }
 
-void MovieLoader::showWarning(const std::string &text)
+void MovieLoader::showWarning(const std::string &text, const Image3D *pMovie)
 {
-    m_dialogs.warning(m_pParent, QStringLiteral("Warning"), QString::fromStdString(text));
+    std::string message = text;
+    if (pMovie) {
+        message += pMovie->getErrorString();
+        if (!pMovie->getErrorDetail().empty())
+            message += "\n" + pMovie->getErrorDetail();
+    }
+    m_dialogs.warning(m_pParent, QStringLiteral("Warning"), QString::fromStdString(message));
 }

@@ -12,8 +12,12 @@ class TestCommandLine : public QObject
 private slots:
     void filesAndOptions_data();
     void filesAndOptions();
+    void formatAndPlane_data();
+    void formatAndPlane();
     void errorsExitWithStatus2_data();
     void errorsExitWithStatus2();
+    void metricsOptions_data();
+    void metricsOptions();
     void helpAndVersion_data();
     void helpAndVersion();
     void programPrintsAndExits_data();
@@ -87,6 +91,48 @@ void TestCommandLine::filesAndOptions()
     QCOMPARE(commandLine.getReference2Files(), ref2);
 }
 
+void TestCommandLine::formatAndPlane_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("result"); // "format plane" or the error's first line
+
+    QTest::newRow("nothing given: empty format, plane y") << QStringList {"a.yuv"} << " y";
+    QTest::newRow("--pix-fmt and --plane")
+            << QStringList {"--pix-fmt", "yuv422p10le", "--plane=u", "a.yuv"} << "yuv422p10le u";
+    QTest::newRow("--plane in capitals") << QStringList {"--plane", "V"} << " v";
+    QTest::newRow("--gray is --pix-fmt gray") << QStringList {"--gray"} << "gray y";
+    QTest::newRow("--gray with --pix-fmt gray")
+            << QStringList {"--gray", "--pix-fmt=gray"} << "gray y";
+    QTest::newRow("--gray against another format")
+            << QStringList {"--gray", "--pix-fmt", "nv12"}
+            << "rawcompare: --gray and --pix-fmt nv12 disagree.";
+    QTest::newRow("unknown format") << QStringList {"--pix-fmt", "rgb24"}
+                                    << "rawcompare: Unknown pixel format 'rgb24': expected one of "
+                                       "gray, gray10le, gray12le, gray16le, yuv420p, yuv422p, "
+                                       "yuv444p, nv12, nv21, yuv420p10le, yuv422p10le, "
+                                       "yuv444p10le, yuv420p12le, yuv420p16le.";
+    QTest::newRow("format twice") << QStringList {"--pix-fmt", "nv12", "--pix-fmt", "nv12"}
+                                  << "rawcompare: --pix-fmt given more than once.";
+    QTest::newRow("plane w") << QStringList {"--plane", "w"}
+                             << "rawcompare: Invalid plane 'w': expected y, u or v, once.";
+}
+
+void TestCommandLine::formatAndPlane()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, result);
+    CommandLine commandLine;
+    if (commandLine.parse(QStringList {"rawcompare"} + arguments) == Action::Run) {
+        QCOMPARE(commandLine.getPixelFormat() + " " + QString("yuv").at(commandLine.getPlane()),
+                 result);
+        QCOMPARE(commandLine.hasPlane(), arguments.join(' ').contains("--plane"));
+        QCOMPARE(commandLine.isGray(), result.startsWith("gray"));
+    } else {
+        QCOMPARE(commandLine.getExitStatus(), 2);
+        QCOMPARE(commandLine.getText().section('\n', 0, 0), result);
+    }
+}
+
 void TestCommandLine::errorsExitWithStatus2_data()
 {
     QTest::addColumn<QStringList>("arguments");
@@ -112,6 +158,70 @@ void TestCommandLine::errorsExitWithStatus2_data()
     QTest::newRow("size twice") << QStringList {"--size", "2x2", "--size", "4x4"}
                                 << "--size given more than once.";
     QTest::newRow("empty file name") << QStringList {"--ref1", ""} << "Empty file name.";
+    const QString oneEach = QStringLiteral("--metrics compares one MAIN file with --ref1 REF "
+                                           "and/or --ref2 REF, one file each.");
+    QTest::newRow("metrics without a reference") << QStringList {"--metrics", "a.yuv"} << oneEach;
+    QTest::newRow("metrics with two main files")
+            << QStringList {"--metrics", "a.yuv", "b.yuv", "--ref1", "c.yuv"} << oneEach;
+    QTest::newRow("metrics with two references 1")
+            << QStringList {"--metrics", "a.yuv", "--ref1", "b.yuv", "--ref1", "c.yuv"} << oneEach;
+    QTest::newRow("csv without metrics")
+            << QStringList {"--csv", "a.yuv"} << "--csv needs --metrics.";
+    QTest::newRow("csv and json") << QStringList {"--metrics", "--csv",  "--json",
+                                                  "a",         "--ref1", "b"}
+                                  << "--csv and --json exclude each other.";
+    const QString range = QStringLiteral("Invalid frame range '%1': expected FIRST or FIRST:COUNT, "
+                                         "frames counted from 0 and COUNT at least 1, for example "
+                                         "10:50.");
+    QTest::newRow("frames: count 0") << QStringList {"--frames", "3:0"} << range.arg("3:0");
+    QTest::newRow("frames: negative") << QStringList {"--frames=-1"} << range.arg("-1");
+    QTest::newRow("frames: no count after colon")
+            << QStringList {"--frames", "3:"} << range.arg("3:");
+    QTest::newRow("frames twice") << QStringList {"--frames", "1", "--frames", "2"}
+                                  << "--frames given more than once.";
+}
+
+void TestCommandLine::metricsOptions_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("json");
+    QTest::addColumn<QString>("pixelFormat");
+    QTest::addColumn<int>("first");
+    QTest::addColumn<int>("count");
+
+    QTest::newRow("plain: CSV, whole files")
+            << QStringList {"--metrics", "a.yuv", "--ref1", "b.yuv"} << false << "" << 0 << -1;
+    QTest::newRow("json, reference 2 only")
+            << QStringList {"--metrics", "--json", "a.yuv", "--ref2", "b.yuv"} << true << "" << 0
+            << -1;
+    QTest::newRow("gray is the gray format")
+            << QStringList {"--metrics", "--csv", "--gray", "a", "--ref1", "b"} << false << "gray"
+            << 0 << -1;
+    QTest::newRow("pixel format and a range") << QStringList {"--metrics", "--pix-fmt=yuv420p10le",
+                                                              "--frames",  "10:50",
+                                                              "a",         "--ref1",
+                                                              "b"}
+                                              << false << "yuv420p10le" << 10 << 50;
+    QTest::newRow("first frame only") << QStringList {"--metrics", "--frames=7", "a", "--ref1", "b"}
+                                      << false << "" << 7 << -1;
+}
+
+void TestCommandLine::metricsOptions()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, json);
+    QFETCH(QString, pixelFormat);
+    QFETCH(int, first);
+    QFETCH(int, count);
+
+    CommandLine commandLine;
+    QCOMPARE(commandLine.parse(QStringList {"rawcompare"} + arguments), Action::Metrics);
+    QCOMPARE(commandLine.getExitStatus(), 0);
+    QCOMPARE(commandLine.isJson(), json);
+    QCOMPARE(commandLine.getPixelFormat(), pixelFormat);
+    QCOMPARE(commandLine.getFirstFrame(), first);
+    QCOMPARE(commandLine.getFrameCount(), count);
+    QCOMPARE(commandLine.getMainFiles().size(), 1);
 }
 
 void TestCommandLine::errorsExitWithStatus2()
@@ -122,10 +232,8 @@ void TestCommandLine::errorsExitWithStatus2()
     CommandLine commandLine;
     QCOMPARE(commandLine.parse(QStringList {"rawcompare"} + arguments), Action::Fail);
     QCOMPARE(commandLine.getExitStatus(), 2);
-    const QStringList lines = commandLine.getText().split(QLatin1Char('\n'));
-    QCOMPARE(lines.value(0), QStringLiteral("rawcompare: ") + error);
-    QCOMPARE(lines.value(1) + QLatin1Char('\n'), CommandLine::usage());
-    QCOMPARE(lines.size(), 3);
+    QCOMPARE(commandLine.getText(),
+             QStringLiteral("rawcompare: ") + error + QLatin1Char('\n') + CommandLine::usage());
     QVERIFY(commandLine.getMainFiles().isEmpty());
     QVERIFY(!commandLine.hasSize());
 }
@@ -136,7 +244,7 @@ void TestCommandLine::helpAndVersion_data()
     QTest::addColumn<Action>("action");
     QTest::addColumn<QString>("firstLine");
 
-    const QString usage = CommandLine::usage().trimmed();
+    const QString usage = CommandLine::usage().section(QLatin1Char('\n'), 0, 0);
     QTest::newRow("--help") << QStringList {"--help"} << Action::ShowHelp << usage;
     QTest::newRow("-h among files") << QStringList {"a.yuv", "-h"} << Action::ShowHelp << usage;
     QTest::newRow("help wins over a bad size")

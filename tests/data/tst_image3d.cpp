@@ -1,11 +1,15 @@
 #include "image3d.h"
+#include "pixelformat.h"
+#include "rawfile.h"
 
 #include <QByteArray>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <climits>
+#include <memory>
 #include <cmath>
 
 #include <sys/stat.h>
@@ -58,8 +62,15 @@ private slots:
     void frameCountBeyondIntIsRefused();
     void reusableAfterFailure();
     void sizeThatReadsAsZero();
+    void framesFromMemoryAndOnDemandAgree();
     void productBeyond64BitsRefused_data();
     void productBeyond64BitsRefused();
+
+    void loadPlaneOfFormat_data();
+    void loadPlaneOfFormat();
+    void openedFileChangesUnderneath();
+    void messagesNameTheFile_data();
+    void messagesNameTheFile();
 };
 
 void tst_Image3D::constructionSizesAndZeroes_data()
@@ -407,6 +418,162 @@ void tst_Image3D::productBeyond64BitsRefused()
     QCOMPARE(resized.getSampleCount(), qint64(0));
     QCOMPARE(resized.getHeight(), 0);
     QCOMPARE(QString::fromStdString(resized.getErrorString()), message);
+}
+
+void tst_Image3D::framesFromMemoryAndOnDemandAgree()
+{
+    // 2 x 2 x 3 of a gray file, once loaded whole and once read frame by frame.
+    Image3D loaded;
+    QVERIFY(loaded.loadRaw(writeFile(QStringLiteral("ondemand.gray"), counting(12)).toStdString(),
+                           2, 2, false));
+    Image3D onDemand;
+    int reads = 0;
+    QVERIFY(onDemand.setFrameSource(
+            2, 2, 3,
+            [&loaded, &reads](int frame, float *pSamples, std::string &) {
+                ++reads;
+                std::copy_n(loaded.getData() + 4 * frame, 4, pSamples);
+                return true;
+            },
+            1 << 20));
+    QVERIFY(onDemand.isReadOnDemand());
+    QCOMPARE(onDemand.getData(), nullptr);
+    for (int frame = 0; frame < 3; ++frame) {
+        const FrameCache::Frame a = loaded.getFrame(frame);
+        const FrameCache::Frame b = onDemand.getFrame(frame);
+        QVERIFY(a && b);
+        QCOMPARE(a.get(), loaded.getData() + 4 * frame); // borrowed, not copied
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(b.get()[i], a.get()[i]);
+    }
+    QCOMPARE(reads, 3);
+    QVERIFY(!loaded.getFrame(3) && !loaded.getFrame(-1) && !onDemand.getFrame(3));
+    QVERIFY(!onDemand.setFrameSource(0, 2, 3, nullptr, 0)); // refused, nothing changed
+    QVERIFY(onDemand.isReadOnDemand());
+    // Giving the movie an array of its own ends reading on demand.
+    QVERIFY(onDemand.setDimensions(2, 2, 1));
+    QVERIFY(!onDemand.isReadOnDemand());
+    QVERIFY(onDemand.getFrame(0) && onDemand.getFrame(0).get()[3] == 0.0f);
+}
+
+void tst_Image3D::loadPlaneOfFormat_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<int>("plane");
+    QTest::addColumn<int>("planeWidth");
+    QTest::addColumn<int>("planeHeight");
+    QTest::addColumn<int>("depth");
+    QTest::addColumn<float>("topLeft"); // the plane's first sample in the file of frame 1
+    // 6x4 frames, two of them, of the counting bytes below.
+    QTest::newRow("yuv420p U: 3x2 at byte 24")
+            << "yuv420p" << 1 << 3 << 2 << 8 << float(((36 + 24) * 7 + 3) & 0xff);
+    QTest::newRow("yuv422p V: 3x4 at byte 36")
+            << "yuv422p" << 2 << 3 << 4 << 8 << float(((48 + 36) * 7 + 3) & 0xff);
+    QTest::newRow("nv21 U: the second byte of each pair")
+            << "nv21" << 1 << 3 << 2 << 8 << float(((36 + 25) * 7 + 3) & 0xff);
+    QTest::newRow("yuv420p10le Y: two bytes, little-endian")
+            << "yuv420p10le" << 0 << 6 << 4 << 10
+            << float(((72 * 7 + 3) & 0xff) | ((73 * 7 + 3) & 0xff) << 8);
+    QTest::newRow("gray16le Y") << "gray16le" << 0 << 6 << 4 << 16
+                                << float(((48 * 7 + 3) & 0xff) | ((49 * 7 + 3) & 0xff) << 8);
+}
+
+void tst_Image3D::loadPlaneOfFormat()
+{
+    QFETCH(QString, format);
+    QFETCH(int, plane);
+    QFETCH(int, planeWidth);
+    QFETCH(int, planeHeight);
+    QFETCH(int, depth);
+    QFETCH(float, topLeft);
+    const PixelFormat &pixelFormat = *PixelFormat::byName(format);
+    const QString path = writeFile("plane.raw", counting(int(pixelFormat.getFrameBytes(6, 4)) * 2));
+    Image3D volume;
+    QVERIFY(volume.loadRaw(path.toStdString(), pixelFormat, 6, 4, plane));
+    QCOMPARE(volume.getWidth(), planeWidth);
+    QCOMPARE(volume.getHeight(), planeHeight);
+    QCOMPARE(volume.getNumFrames(), 2);
+    QCOMPARE(volume.getDepth(), depth);
+    // The file's top-left sample is in the top row, which is stored last.
+    QCOMPARE(volume.getData()[qint64(planeWidth) * (planeHeight + planeHeight - 1)], topLeft);
+
+    // Opened to be read on demand: the same frames, and nothing read before they are asked for.
+    auto pFile = std::make_unique<RawFile>();
+    QVERIFY(pFile->open(path.toStdString(), pixelFormat, 6, 4));
+    Image3D onDemand;
+    QVERIFY(onDemand.openRaw(std::move(pFile), plane));
+    QCOMPARE(onDemand.getFrameCache()->getHeldBytes(), qint64(0));
+    QCOMPARE(onDemand.getWidth(), planeWidth);
+    QCOMPARE(onDemand.getHeight(), planeHeight);
+    QCOMPARE(onDemand.getNumFrames(), 2);
+    QCOMPARE(onDemand.getDepth(), depth);
+    for (int f = 0; f < 2; ++f)
+        QVERIFY(std::equal(volume.getFrame(f).get(),
+                           volume.getFrame(f).get() + planeWidth * planeHeight,
+                           onDemand.getFrame(f).get()));
+}
+
+void tst_Image3D::openedFileChangesUnderneath()
+{
+    // 4x2 gray, five frames; frames 2 .. 3 are opened.
+    const QString path = writeFile("shrinking.gray", counting(40));
+    auto pFile = std::make_unique<RawFile>();
+    QVERIFY(pFile->open(path.toStdString(), *PixelFormat::byName(QStringLiteral("gray")), 4, 2));
+    Image3D movie;
+    QVERIFY(movie.openRaw(std::move(pFile), 0, 2, 2, 1024));
+    QCOMPARE(movie.getNumFrames(), 2);
+    QCOMPARE(movie.getFrame(0).get()[4], float((16 * 7 + 3) & 0xff)); // file row 0 of frame 2
+    QVERIFY(QFile::resize(path, 28)); // frame 3 is now cut short
+    QVERIFY(movie.getFrame(0)); // read before: still shown
+    QVERIFY(!movie.getFrame(1));
+    QCOMPARE(QString::fromStdString(movie.getFrameError()),
+             QStringLiteral("Unable to read a frame\nshrinking.gray: frame 2 of 2 can't be read "
+                            "any more"));
+    QVERIFY(QFile::remove(path));
+    QVERIFY(!movie.getFrame(1));
+
+    Image3D none;
+    auto pOther = std::make_unique<RawFile>();
+    QVERIFY(pOther->open(writeFile("five.gray", counting(40)).toStdString(),
+                         *PixelFormat::byName(QStringLiteral("gray")), 4, 2));
+    QVERIFY(!none.openRaw(std::move(pOther), 0, 5));
+    QCOMPARE(none.getNumFrames(), 0);
+    QCOMPARE(QString::fromStdString(none.getErrorString()),
+             QStringLiteral("No such frames in the file"));
+}
+
+void tst_Image3D::messagesNameTheFile_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<int>("plane");
+    QTest::addColumn<int>("fileBytes");
+    QTest::addColumn<int>("frames");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<QString>("detail");
+    QTest::newRow("short") << "yuv420p" << 0 << 1000 << 0 << "Not enough data in file for one frame"
+                           << "clip.yuv: 1000 bytes; one 352×288 yuv420p frame needs 152064";
+    QTest::newRow("left over") << "yuv420p10le" << 0 << 304128 * 2 + 1234 << 2
+                               << "WARNING: 1234 bytes unused"
+                               << "clip.yuv: 609490 bytes = 2 frames of 304128 (352×288 "
+                                  "yuv420p10le) and 1234 bytes left over";
+    QTest::newRow("no chroma in gray") << "gray" << 1 << 101376 << 0 << "The file has no plane U"
+                                       << "clip.yuv: gray holds only Y";
+}
+
+void tst_Image3D::messagesNameTheFile()
+{
+    QFETCH(QString, format);
+    QFETCH(int, plane);
+    QFETCH(int, fileBytes);
+    QFETCH(int, frames);
+    QFETCH(QString, error);
+    QFETCH(QString, detail);
+    Image3D volume;
+    QVERIFY(!volume.loadRaw(writeFile("clip.yuv", counting(fileBytes)).toStdString(),
+                            *PixelFormat::byName(format), 352, 288, plane));
+    QCOMPARE(volume.getNumFrames(), frames);
+    QCOMPARE(QString::fromStdString(volume.getErrorString()), error);
+    QCOMPARE(QString::fromStdString(volume.getErrorDetail()), detail);
 }
 
 QTEST_APPLESS_MAIN(tst_Image3D)

@@ -73,9 +73,11 @@ void tst_LoadedPiece::emptyList()
 void tst_LoadedPiece::imageThenLargerMovie()
 {
     std::vector<LoadedPiece> pieces {{false, makeImage(4, 2, 1)}, {true, makeMovie(2, 4, 3, 50)}};
+    static_cast<Image3D *>(pieces[1].piece)->setDepth(10);
     const std::unique_ptr<Image3D> result = stackPieces(pieces);
     deletePieces(pieces);
     QVERIFY(pieces.empty());
+    QCOMPARE(result->getDepth(), 10); // the deepest piece's
 
     QCOMPARE(result->getWidth(), 4);
     QCOMPARE(result->getHeight(), 4);

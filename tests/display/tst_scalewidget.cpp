@@ -69,8 +69,8 @@ void TestScaleWidget::layoutAndFields()
 
     for (QDoubleSpinBox *pField : {widget.getMinimumField(), widget.getMaximumField()}) {
         QCOMPARE(pField->parentWidget(), pGroupBox);
-        QCOMPARE(pField->minimum(), -1024.0);
-        QCOMPARE(pField->maximum(), 1024.0);
+        QCOMPARE(pField->minimum(), -65536.0);
+        QCOMPARE(pField->maximum(), 65536.0);
         QCOMPARE(pField->decimals(), 2);
         QCOMPARE(pField->singleStep(), 1.0);
         QCOMPARE(pField->value(), 0.0);
@@ -95,9 +95,9 @@ void TestScaleWidget::setValuesEmits_data()
             << -128.0 << 128.0;
     QTest::newRow("new widget, (0, 0): nothing")
             << 0.0 << 0.0 << 0.0f << 0.0f << Ranges {} << 0.0 << 0.0;
-    QTest::newRow("(-2000, 2000) clamps to -1024 and 1024")
-            << 0.0 << 0.0 << -2000.0f << 2000.0f << Ranges {{-1024.0f, 0.0f}, {-1024.0f, 1024.0f}}
-            << -1024.0 << 1024.0;
+    QTest::newRow("(-70000, 70000) clamps to -65536 and 65536")
+            << 0.0 << 0.0 << -70000.0f << 70000.0f
+            << Ranges {{-65536.0f, 0.0f}, {-65536.0f, 65536.0f}} << -65536.0 << 65536.0;
     QTest::newRow("(0.126, 10.5): minimum shown and reported as 0.13")
             << 0.0 << 0.0 << 0.126f << 10.5f << Ranges {{0.13f, 0.0f}, {0.13f, 10.5f}} << 0.13
             << 10.5;
@@ -164,9 +164,9 @@ void TestScaleWidget::typingDigitByDigit_data()
     QTest::newRow("maximum 100: a trailing 0 after 10 is a change")
             << true << QStringLiteral("100")
             << Ranges {{0.0f, 1.0f}, {0.0f, 10.0f}, {0.0f, 100.0f}};
-    QTest::newRow("maximum 2000: the 4th digit is refused (above 1024)")
-            << true << QStringLiteral("2000")
-            << Ranges {{0.0f, 2.0f}, {0.0f, 20.0f}, {0.0f, 200.0f}};
+    QTest::newRow("maximum 70000: the 5th digit is refused (above 65536)")
+            << true << QStringLiteral("70000")
+            << Ranges {{0.0f, 7.0f}, {0.0f, 70.0f}, {0.0f, 700.0f}, {0.0f, 7000.0f}};
     QTest::newRow("minimum -16: the minus sign alone changes nothing")
             << false << QStringLiteral("-16") << Ranges {{-1.0f, 0.0f}, {-16.0f, 0.0f}};
 }

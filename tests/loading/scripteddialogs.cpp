@@ -1,6 +1,8 @@
 #include "scripteddialogs.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 
 #include "dimensionsdialog.h"
@@ -26,6 +28,10 @@ int ScriptedDialogs::execDimensionsDialog(DimensionsDialog &dialog)
     shown.isYUV = dialog.m_pYUVCheckBox->isChecked();
     shown.applyToOthers = dialog.m_pApplyOtherBox->isChecked();
     shown.hasParent = dialog.parentWidget() != nullptr;
+    shown.format = dialog.m_pFormatBox->currentText();
+    shown.plane = dialog.getPlane();
+    shown.fileInfo
+            = dialog.m_pFileInfo->isVisibleTo(&dialog) ? dialog.m_pFileInfo->text() : QString();
     dimensionsShown.append(shown);
     if (dimensionsAnswers.isEmpty()) {
         log.append(QStringLiteral("unexpected dimensions"));
@@ -37,11 +43,15 @@ int ScriptedDialogs::execDimensionsDialog(DimensionsDialog &dialog)
     dialog.m_pHeight->setText(answer.height);
     dialog.m_pYUVCheckBox->setChecked(answer.isYUV);
     dialog.m_pApplyOtherBox->setChecked(answer.applyToOthers);
+    if (!answer.format.isEmpty())
+        dialog.m_pFormatBox->setCurrentText(answer.format);
+    dialog.m_pPlaneBox->setCurrentIndex(answer.plane);
     return answer.result;
 }
 
 QString ScriptedDialogs::getSaveFileName(QWidget *parent, const QString &caption,
-                                         const QString &directory, const QString &filter)
+                                         const QString &directory, const QString &filter,
+                                         QString *pSelectedFilter)
 {
     saveCalls.append({parent, caption, directory, filter});
     if (saveAnswers.isEmpty()) {
@@ -49,6 +59,8 @@ QString ScriptedDialogs::getSaveFileName(QWidget *parent, const QString &caption
         return QString();
     }
     log.append(QStringLiteral("save"));
+    if (pSelectedFilter && !saveFilterAnswers.isEmpty())
+        *pSelectedFilter = saveFilterAnswers.takeFirst();
     return saveAnswers.takeFirst();
 }
 
@@ -72,4 +84,15 @@ QMessageBox::StandardButton ScriptedDialogs::question(QWidget *parent, const QSt
     }
     log.append(QStringLiteral("question"));
     return questionAnswers.takeFirst();
+}
+
+ProgressCallback ScriptedDialogs::progress(QWidget *, const QString &label)
+{
+    progressLabels.append(label);
+    progressReports.append({0, 0});
+    const int index = int(progressReports.size()) - 1;
+    return [this, index](int done, int total) {
+        progressReports[index] = {done, total};
+        return cancelProgressAt < 0 || done < cancelProgressAt;
+    };
 }

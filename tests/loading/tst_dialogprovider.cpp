@@ -4,6 +4,7 @@
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -19,6 +20,7 @@ class TestDialogProvider : public QObject
     Q_OBJECT
 
 private slots:
+    void progressShowsLateAndCancels();
     void warningBox();
     void quitQuestion_data();
     void quitQuestion();
@@ -237,6 +239,28 @@ void TestDialogProvider::dimensionsDialogResult()
     QCOMPARE(DialogProvider().execDimensionsDialog(dialog), result);
     QVERIFY(wasModal);
     QCOMPARE(dialog.m_pWidth->text(), QStringLiteral("500"));
+}
+
+void TestDialogProvider::progressShowsLateAndCancels()
+{
+    QWidget window;
+    DialogProvider dialogs;
+    ProgressCallback progress = dialogs.progress(&window, QStringLiteral("Scanning"));
+    // Quick work never sees a dialog.
+    QVERIFY(progress(1, 10));
+    QCOMPARE(window.findChild<QProgressDialog *>(), nullptr);
+    // Work that goes on past half a second does.
+    QTRY_VERIFY(progress(2, 10) && window.findChild<QProgressDialog *>());
+    auto *pDialog = window.findChild<QProgressDialog *>();
+    QCOMPARE(pDialog->labelText(), QStringLiteral("Scanning"));
+    QCOMPARE(pDialog->maximum(), 10);
+    QVERIFY(progress(3, 10));
+    QCOMPARE(pDialog->value(), 3);
+    pDialog->cancel();
+    QVERIFY(!progress(4, 10));
+    QVERIFY(!progress(5, 10)); // stays cancelled
+    progress = nullptr;
+    QCOMPARE(window.findChild<QProgressDialog *>(), nullptr);
 }
 
 QTEST_MAIN(TestDialogProvider)

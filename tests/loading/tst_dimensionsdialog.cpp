@@ -1,4 +1,5 @@
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QIntValidator>
@@ -10,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "dimensionsdialog.h"
+#include "pixelformat.h"
 
 class TestDimensionsDialog : public QObject
 {
@@ -27,7 +29,74 @@ private slots:
     void yuvAndApplyBoxes();
     void closingDecidesTheResult_data();
     void closingDecidesTheResult();
+    void fileInfoFollowsTheAnswers_data();
+    void fileInfoFollowsTheAnswers();
+    void yuvBoxInStepWithFormat();
 };
+
+void TestDimensionsDialog::fileInfoFollowsTheAnswers_data()
+{
+    QTest::addColumn<qint64>("fileSize");
+    QTest::addColumn<QString>("width");
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QString>("info");
+    // 352x288: yuv420p frames of 152064 bytes.
+    QTest::newRow("200 whole frames") << qint64(152064) * 200 << "352"
+                                      << "yuv420p"
+                                      << "200 frames";
+    QTest::newRow("bytes left over") << qint64(152064) * 199 + 1234 << "352"
+                                     << "yuv420p"
+                                     << "199 frames and 1234 bytes left over";
+    QTest::newRow("one frame") << qint64(152064) << "352"
+                               << "yuv420p"
+                               << "1 frame";
+    QTest::newRow("the same file as 10-bit: half the frames") << qint64(152064) * 200 << "352"
+                                                              << "yuv420p10le"
+                                                              << "100 frames";
+    QTest::newRow("a wrong width shows at once") << qint64(152064) * 200 << "350"
+                                                 << "yuv420p"
+                                                 << "201 frames and 21600 bytes left over";
+    QTest::newRow("empty width") << qint64(1000) << ""
+                                 << "gray"
+                                 << "1000 bytes: enter a width and a height";
+}
+
+void TestDimensionsDialog::fileInfoFollowsTheAnswers()
+{
+    QFETCH(qint64, fileSize);
+    QFETCH(QString, width);
+    QFETCH(QString, format);
+    QFETCH(QString, info);
+    DimensionsDialog dialog;
+    QVERIFY(!dialog.m_pFileInfo->isVisibleTo(&dialog));
+    dialog.setFileSize(fileSize);
+    QVERIFY(dialog.m_pFileInfo->isVisibleTo(&dialog));
+    dialog.m_pHeight->setText(QStringLiteral("288"));
+    dialog.m_pWidth->setText(width);
+    dialog.m_pFormatBox->setCurrentText(format);
+    QCOMPARE(dialog.m_pFileInfo->text(), info);
+}
+
+void TestDimensionsDialog::yuvBoxInStepWithFormat()
+{
+    DimensionsDialog dialog;
+    QCOMPARE(dialog.getFormat().getName(), QStringLiteral("yuv420p"));
+    dialog.m_pYUVCheckBox->setChecked(false);
+    QCOMPARE(dialog.getFormat().getName(), QStringLiteral("gray"));
+    QVERIFY(!dialog.m_pPlaneBox->isEnabled());
+    dialog.m_pFormatBox->setCurrentText(QStringLiteral("nv12"));
+    QVERIFY(!dialog.isYUV());
+    QVERIFY(dialog.m_pPlaneBox->isEnabled());
+    dialog.setPlane(2);
+    QCOMPARE(dialog.getPlane(), 2);
+    dialog.m_pYUVCheckBox->setChecked(true);
+    QCOMPARE(dialog.getFormat().getName(), QStringLiteral("yuv420p"));
+    QCOMPARE(dialog.getPlane(), 2);
+    // A format without chroma goes back to Y.
+    dialog.setFormat(*PixelFormat::byName(QStringLiteral("gray10le")));
+    QCOMPARE(dialog.getPlane(), 0);
+    QVERIFY(!dialog.isYUV());
+}
 
 void TestDimensionsDialog::startsEmptyWithYUVChecked()
 {
@@ -43,7 +112,7 @@ void TestDimensionsDialog::startsEmptyWithYUVChecked()
     QCOMPARE(height, 0);
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Dialog"));
     QCOMPARE(dialog.objectName(), QStringLiteral("Dialog"));
-    QCOMPARE(dialog.size(), QSize(465, 173));
+    QCOMPARE(dialog.size(), QSize(465, 240));
     QVERIFY(!dialog.parentWidget());
     for (QLineEdit *pEdit : {dialog.m_pWidth, dialog.m_pHeight}) {
         const auto *pValidator = qobject_cast<const QIntValidator *>(pEdit->validator());

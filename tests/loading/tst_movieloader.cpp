@@ -76,7 +76,7 @@ public:
 
 float sampleAt(const Image3D &movie, int x, int y, int f)
 {
-    return movie.getData()[x + qint64(movie.getWidth()) * (y + qint64(movie.getHeight()) * f)];
+    return movie.getFrame(f).get()[x + qint64(movie.getWidth()) * y];
 }
 
 } // namespace
@@ -103,6 +103,9 @@ private slots:
     void filesGivenWithDimensionsAnswered();
     void fileChangesAfterItWasChosen_data();
     void fileChangesAfterItWasChosen();
+    void formatsAndPlanes_data();
+    void formatsAndPlanes();
+    void sizeFromNamesWithoutDialog();
 
 private:
     QString path(const QString &name) const
@@ -111,18 +114,12 @@ private:
     }
     void writeBytes(const QString &name, const QByteArray &bytes);
     void writeGrayImage(const QString &name, int width, int height, int first);
-    MovieLoader loader()
-    {
-        return MovieLoader(&m_parent, *m_pDialogs, m_width, m_height, m_isYUV, m_lastDirectory);
-    }
+    MovieLoader loader() { return MovieLoader(&m_parent, *m_pDialogs, m_settings); }
 
     QTemporaryDir m_dir;
     QWidget m_parent;
     std::unique_ptr<ScriptedDialogs> m_pDialogs;
-    int m_width = 352;
-    int m_height = 288;
-    bool m_isYUV = true;
-    std::string m_lastDirectory;
+    LoadSettings m_settings;
 };
 
 void TestMovieLoader::writeBytes(const QString &name, const QByteArray &bytes)
@@ -187,7 +184,7 @@ void TestMovieLoader::initTestCase()
     QCOMPARE(mkfifo(QFile::encodeName(path(QStringLiteral("pipe.yuv"))).constData(), 0600), 0);
     QVERIFY(QFile::copy(path(QStringLiteral("image4x2.png")), path(QStringLiteral("picture.yuv"))));
     writeBytes(QStringLiteral("it's \"q\" 1.yuv"), nonAscii); // bottom-left 74
-    writeBytes(QStringLiteral("huge.png"), blackPng(20000, 20000, false));
+    writeBytes(QStringLiteral("huge.png"), blackPng(500000, 500000, false, true));
     // A noisy picture whose file is cut after 100 bytes, inside its image data. Read as raw
     // gray 4x2: 12 frames and 4 bytes left; the bottom-left sample of frame 0 is byte 4 of the
     // PNG signature, 13.
@@ -209,10 +206,7 @@ void TestMovieLoader::initTestCase()
 void TestMovieLoader::init()
 {
     m_pDialogs = std::make_unique<ScriptedDialogs>();
-    m_width = 352;
-    m_height = 288;
-    m_isYUV = true;
-    m_lastDirectory.clear();
+    m_settings = LoadSettings();
 }
 
 void TestMovieLoader::singleFile_data()
@@ -307,10 +301,10 @@ void TestMovieLoader::singleFile_data()
             << "Loading not entirely successful, but continuing with partially loaded data\n"
                "WARNING: 4 bytes unused"
             << QSize(4, 2) << 12 << 13.0f << "4 2 gray";
-    QTest::newRow("png of 20000x20000: too large, no dimensions asked")
+    QTest::newRow("png of 500000x500000: too large, no dimensions asked")
             << "huge.png"
             << "" << false
-            << QStringLiteral("Loading not successful:\nImage of 20000x20000 pixels is too large "
+            << QStringLiteral("Loading not successful:\nImage of 500000x500000 pixels is too large "
                               "to load (the limit is %2 MB)")
                        .arg(QImageReader::allocationLimit())
             << QSize() << 0 << 0.0f << "352 288 yuv";
@@ -348,12 +342,18 @@ void TestMovieLoader::singleFile()
         QCOMPARE(m_pDialogs->warnings.size(), 1);
         QCOMPARE(m_pDialogs->warnings.first().title, QStringLiteral("Warning"));
         // Rows whose text names the file hold %1 for the fixture folder.
-        QCOMPARE(m_pDialogs->warnings.first().text,
+        QCOMPARE(ScriptedDialogs::describedLines(m_pDialogs->warnings.first().text,
+                                                 warning.contains(QLatin1String("%1"))
+                                                         ? warning.arg(m_dir.path())
+                                                         : warning),
                  warning.contains(QLatin1String("%1")) ? warning.arg(m_dir.path()) : warning);
         QCOMPARE(m_pDialogs->warnings.first().parent, &m_parent);
         QVERIFY(oldAliveDuringWarning);
     }
-    QCOMPARE(QStringLiteral("%1 %2 %3").arg(m_width).arg(m_height).arg(m_isYUV ? "yuv" : "gray"),
+    QCOMPARE(QStringLiteral("%1 %2 %3")
+                     .arg(m_settings.frameWidth)
+                     .arg(m_settings.frameHeight)
+                     .arg(m_settings.isYUV ? "yuv" : "gray"),
              remembered);
 
     if (result) {
@@ -408,7 +408,7 @@ void TestMovieLoader::severalFiles_data()
     QTest::newRow("picture too large among several: named, later files not read")
             << QStringList {"gray4x2x3.raw", "huge.png", "yuv4x2.yuv"} << QStringList {"4 2 gray"}
             << false
-            << "Loading %1/huge.png not successful:\nImage of 20000x20000 pixels is too large "
+            << "Loading %1/huge.png not successful:\nImage of 500000x500000 pixels is too large "
                "to load (the limit is "
                     + QString::number(QImageReader::allocationLimit()) + " MB)"
             << QSize() << QList<float> {} << "4 2 gray";
@@ -446,9 +446,14 @@ void TestMovieLoader::severalFiles()
     } else {
         QCOMPARE(m_pDialogs->warnings.size(), 1);
         QCOMPARE(m_pDialogs->warnings.first().title, QStringLiteral("Warning"));
-        QCOMPARE(m_pDialogs->warnings.first().text, warning.arg(m_dir.path()));
+        QCOMPARE(ScriptedDialogs::describedLines(m_pDialogs->warnings.first().text,
+                                                 warning.arg(m_dir.path())),
+                 warning.arg(m_dir.path()));
     }
-    QCOMPARE(QStringLiteral("%1 %2 %3").arg(m_width).arg(m_height).arg(m_isYUV ? "yuv" : "gray"),
+    QCOMPARE(QStringLiteral("%1 %2 %3")
+                     .arg(m_settings.frameWidth)
+                     .arg(m_settings.frameHeight)
+                     .arg(m_settings.isYUV ? "yuv" : "gray"),
              remembered);
 
     if (!result) {
@@ -468,17 +473,19 @@ void TestMovieLoader::dimensionsDialogStartsFromRememberedValues()
     m_pDialogs->dimensionsAnswers
             = {dimensionsAnswer("4 2 gray apply"), dimensionsAnswer("4 2 gray")};
     std::unique_ptr<Image3D> slot;
-    QVERIFY(loader().loadFiles(slot, {path("gray4x2x3.raw")}));
+    // A name that gives no size, so the remembered values show.
+    QVERIFY(QFile::copy(path("gray4x2x3.raw"), path("plain.raw")));
+    QVERIFY(loader().loadFiles(slot, {path("plain.raw")}));
     QVERIFY(loader().loadFiles(slot, {path("raw_named.png")}));
 
     QCOMPARE(m_pDialogs->dimensionsShown.size(), 2);
     const ScriptedDialogs::DimensionsShown first = m_pDialogs->dimensionsShown.at(0);
-    QCOMPARE(first.title, QStringLiteral("Enter frame dimensions"));
+    QCOMPARE(first.title, QStringLiteral("Enter frame dimensions: plain.raw"));
     QCOMPARE(first.width, QStringLiteral("352"));
     QCOMPARE(first.height, QStringLiteral("288"));
     QVERIFY(first.isYUV);
     QVERIFY(!first.applyToOthers);
-    QVERIFY(!first.hasParent);
+    QVERIFY(first.hasParent); // over the main window
     // A new dialog for every question: the apply box starts unchecked again.
     const ScriptedDialogs::DimensionsShown second = m_pDialogs->dimensionsShown.at(1);
     QCOMPARE(second.width, QStringLiteral("4"));
@@ -492,17 +499,20 @@ void TestMovieLoader::emptyWidthIsStoredAndShownNextTime()
     m_pDialogs->dimensionsAnswers = {dimensionsAnswer(" 288 yuv"), dimensionsAnswer("cancel")};
     bool oldDeleted = false;
     std::unique_ptr<Image3D> slot = std::make_unique<TrackedMovie>(&oldDeleted);
+    // A name that gives no size, so the remembered values show.
+    QVERIFY(QFile::copy(path("gray4x2x3.raw"), path("plain0.raw")));
 
-    QVERIFY(!loader().loadFiles(slot, {path("gray4x2x3.raw")}));
-    QCOMPARE(m_width, 0);
-    QCOMPARE(m_height, 288);
+    QVERIFY(!loader().loadFiles(slot, {path("plain0.raw")}));
+    QCOMPARE(m_settings.frameWidth, 0);
+    QCOMPARE(m_settings.frameHeight, 288);
     Image3D reader;
-    QVERIFY(!reader.loadRaw(path("gray4x2x3.raw").toStdString(), 0, 288, true));
+    QVERIFY(!reader.loadRaw(path("plain0.raw").toStdString(), 0, 288, true));
     QCOMPARE(m_pDialogs->warnings.size(), 1);
     QCOMPARE(m_pDialogs->warnings.first().text,
-             "Loading not successful:\n" + QString::fromStdString(reader.getErrorString()));
+             "Loading not successful:\n" + QString::fromStdString(reader.getErrorString()) + "\n"
+                     + QString::fromStdString(reader.getErrorDetail()));
 
-    QVERIFY(!loader().loadFiles(slot, {path("gray4x2x3.raw")}));
+    QVERIFY(!loader().loadFiles(slot, {path("plain0.raw")}));
     QCOMPARE(m_pDialogs->dimensionsShown.at(1).width, QStringLiteral("0"));
     QVERIFY(!oldDeleted);
 }
@@ -523,7 +533,7 @@ void TestMovieLoader::fileDialogCancelled()
     QFETCH(QString, remembered);
     QFETCH(QString, opensIn);
 
-    m_lastDirectory = remembered.toStdString();
+    m_settings.lastDirectory = remembered.toStdString();
     DialogProvider::OpenFilesAnswer cancel;
     cancel.directory = m_dir.path();
     m_pDialogs->openAnswers.append(cancel);
@@ -535,7 +545,7 @@ void TestMovieLoader::fileDialogCancelled()
     QCOMPARE(m_pDialogs->openCalls.first().filter,
              QStringLiteral("YUV files, raw file, image files (*.yuv *.raw *.png *.bmp)"));
     QCOMPARE(m_pDialogs->openCalls.first().parent, &m_parent);
-    QCOMPARE(QString::fromStdString(m_lastDirectory), opensIn);
+    QCOMPARE(QString::fromStdString(m_settings.lastDirectory), opensIn);
     QVERIFY(!slot);
 }
 
@@ -544,7 +554,7 @@ void TestMovieLoader::fileDialogAcceptedWithoutFiles()
     m_pDialogs->openAnswers.append({true, m_dir.path(), {}});
     std::unique_ptr<Image3D> slot;
     QVERIFY(!loader().loadMovie(slot));
-    QCOMPARE(QString::fromStdString(m_lastDirectory), m_dir.path());
+    QCOMPARE(QString::fromStdString(m_settings.lastDirectory), m_dir.path());
     QCOMPARE(m_pDialogs->log, QStringList {"open"});
     QVERIFY(!slot);
 }
@@ -559,7 +569,7 @@ void TestMovieLoader::directoryRememberedEvenWhenLoadFails()
     std::unique_ptr<Image3D> slot;
 
     QVERIFY(!loader().loadMovie(slot));
-    QCOMPARE(QString::fromStdString(m_lastDirectory), folder);
+    QCOMPARE(QString::fromStdString(m_settings.lastDirectory), folder);
     QVERIFY(loader().loadMovie(slot));
 
     QCOMPARE(m_pDialogs->log,
@@ -583,9 +593,9 @@ void TestMovieLoader::filesGivenWithDimensionsAnswered()
     QFETCH(QStringList, files);
     QFETCH(int, frames);
 
-    m_width = 4;
-    m_height = 2;
-    m_isYUV = false;
+    m_settings.frameWidth = 4;
+    m_settings.frameHeight = 2;
+    m_settings.isYUV = false;
     QStringList paths;
     for (const QString &file : files)
         paths.append(path(file));
@@ -652,7 +662,9 @@ void TestMovieLoader::fileChangesAfterItWasChosen()
     QCOMPARE(loader().loadMovie(slot), result);
 
     QCOMPARE(m_pDialogs->log, (QStringList {"open", "dimensions", "warning"}));
-    QCOMPARE(m_pDialogs->warnings.first().text, warning.arg(m_dir.path()));
+    QCOMPARE(ScriptedDialogs::describedLines(m_pDialogs->warnings.first().text,
+                                             warning.arg(m_dir.path())),
+             warning.arg(m_dir.path()));
     if (result) {
         QVERIFY(oldDeleted);
         QCOMPARE(slot->getNumFrames(), frames);
@@ -661,6 +673,107 @@ void TestMovieLoader::fileChangesAfterItWasChosen()
         QVERIFY(!oldDeleted);
         QCOMPARE(slot.get(), pOld);
     }
+}
+
+void TestMovieLoader::formatsAndPlanes_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("answer"); // "format plane" for the dialog; empty: no dialog
+    QTest::addColumn<QString>("shown"); // what the dialog showed: "W H format | info"
+    QTest::addColumn<QString>("movie"); // "WxHxF depth, first sample"
+
+    // Frames of 4x2 yuv420p: 8 luma and 2 + 2 chroma bytes.
+    QByteArray frames;
+    for (int i = 0; i < 24; ++i)
+        frames.append(char(10 + i));
+    QTest::newRow("y4m: no dialog, its own size and format")
+            << "clip.y4m" << QByteArray("YUV4MPEG2 W4 H2 F25:1 C420jpeg\nFRAME\n") + frames.left(12)
+            << ""
+            << ""
+            << "4x2x1 8, 10";
+    QTest::newRow("the name prefills size and format; plane U chosen")
+            << "cam_4x2_yuv420p.raw" << frames << "yuv420p 1"
+            << "4 2 yuv420p | 2 frames"
+            << "2x1x2 8, 18";
+    QTest::newRow("nv21 V chosen: the first byte of each pair")
+            << "cam_4x2_nv21.raw" << frames << "nv21 2"
+            << "4 2 nv21 | 2 frames"
+            << "2x1x2 8, 18";
+    QTest::newRow("10-bit gray: samples of two bytes, depth 10")
+            << "depth_4x2.raw" << QByteArray::fromHex("ff0300000000000001000000000000ff")
+            << "gray10le 0"
+            << "4 2 yuv420p | 1 frame and 4 bytes left over"
+            << "4x2x1 10, 1023";
+}
+
+void TestMovieLoader::formatsAndPlanes()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, answer);
+    QFETCH(QString, shown);
+    QFETCH(QString, movie);
+    writeBytes(name, bytes);
+    if (!answer.isEmpty()) {
+        ScriptedDialogs::DimensionsAnswer scripted = dimensionsAnswer("4 2 yuv");
+        scripted.format = answer.section(' ', 0, 0);
+        scripted.plane = answer.section(' ', 1, 1).toInt();
+        m_pDialogs->dimensionsAnswers = {scripted};
+    }
+    std::unique_ptr<Image3D> slot;
+    QVERIFY(loader().loadFiles(slot, {path(name)}));
+    QVERIFY2(m_pDialogs->warnings.isEmpty(), qPrintable(m_pDialogs->warnings.value(0).text));
+    if (answer.isEmpty()) {
+        QVERIFY(m_pDialogs->dimensionsShown.isEmpty());
+    } else {
+        QCOMPARE(m_pDialogs->dimensionsShown.size(), 1);
+        const ScriptedDialogs::DimensionsShown dialog = m_pDialogs->dimensionsShown.first();
+        QCOMPARE(QStringLiteral("%1 %2 %3 | %4")
+                         .arg(dialog.width, dialog.height, dialog.format, dialog.fileInfo),
+                 shown);
+        QCOMPARE(m_settings.pixelFormat, answer.section(' ', 0, 0));
+    }
+    // The top-left sample of the file's first frame is stored in the movie's top row.
+    const float first = slot->getFrame(0).get()[qint64(slot->getWidth()) * (slot->getHeight() - 1)];
+    QCOMPARE(QStringLiteral("%1x%2x%3 %4, %5")
+                     .arg(slot->getWidth())
+                     .arg(slot->getHeight())
+                     .arg(slot->getNumFrames())
+                     .arg(slot->getDepth())
+                     .arg(first),
+             movie);
+}
+
+void TestMovieLoader::sizeFromNamesWithoutDialog()
+{
+    QByteArray frame(4 * 2 * 2 * 2, '\0'); // 4x2 yuv422p10le: 16 luma + 16 chroma bytes
+    frame[12] = char(0xff);
+    frame[13] = char(0x03);
+    writeBytes("x_4x2_yuv422p10le.yuv", frame);
+    writeBytes("nothing_in_this_name.yuv", QByteArray(12, '\x20'));
+    MovieLoader named = loader();
+    named.setSizeFromNames(true);
+    std::unique_ptr<Image3D> slot;
+    QVERIFY(named.loadFiles(slot, {path("x_4x2_yuv422p10le.yuv")}, true));
+    QVERIFY(m_pDialogs->log.isEmpty());
+    QCOMPARE(slot->getNumFrames(), 1);
+    QCOMPARE(slot->getDepth(), 10);
+    QCOMPARE(slot->getFrame(0).get()[2], 1023.0f); // file row 1 is stored row 0
+    QCOMPARE(named.takeNotes(),
+             QStringList {"x_4x2_yuv422p10le.yuv: 4x2 yuv422p10le, from the file name"});
+    QVERIFY(named.takeNotes().isEmpty());
+
+    // A format given on the command line wins over the name's; a name without a size asks.
+    m_settings.pixelFormat = QStringLiteral("gray");
+    m_settings.formatGiven = true;
+    m_pDialogs->dimensionsAnswers = {dimensionsAnswer("4 2 yuv")};
+    QVERIFY(named.loadFiles(slot, {path("x_4x2_yuv422p10le.yuv"), path("nothing_in_this_name.yuv")},
+                            true));
+    QCOMPARE(m_pDialogs->log, QStringList {"dimensions"});
+    QCOMPARE(named.takeNotes(),
+             QStringList {"x_4x2_yuv422p10le.yuv: 4x2 gray, from the file name"});
+    QCOMPARE(slot->getNumFrames(), 4 + 1); // 32 bytes of 4x2 gray, then one yuv420p frame
 }
 
 QTEST_MAIN(TestMovieLoader)

@@ -98,7 +98,7 @@ QByteArray zlibZeros(qint64 count)
 
 } // namespace
 
-QByteArray blackPng(quint32 width, quint32 height, bool rgb)
+QByteArray blackPng(quint32 width, quint32 height, bool rgb, bool headerOnly)
 {
     QByteArray header = bigEndian(width) + bigEndian(height);
     header.append(char(8)); // bits per channel
@@ -107,5 +107,6 @@ QByteArray blackPng(quint32 width, quint32 height, bool rgb)
     // Every row is a filter byte 0 and black samples.
     const qint64 rowBytes = 1 + qint64(width) * (rgb ? 3 : 1);
     return QByteArray("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", header)
-            + chunk("IDAT", zlibZeros(rowBytes * height)) + chunk("IEND", QByteArray());
+            + chunk("IDAT", zlibZeros(headerOnly ? 0 : rowBytes * height))
+            + chunk("IEND", QByteArray());
 }

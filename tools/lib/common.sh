@@ -11,6 +11,7 @@ RAWCOMPARE_PACKAGES=(
 # What only the tests need besides (tools/test, tools/bench).
 RAWCOMPARE_TEST_PACKAGES=(
     xvfb xauth xdotool libxcb1-dev
+    ffmpeg
 )
 
 # What only tools/package needs besides: CPack's dependency computation, the checks of the

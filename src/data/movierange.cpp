@@ -1,0 +1,133 @@
+#include "movierange.h"
+
+#include <algorithm>
+
+#include "image3d.h"
+
+namespace {
+
+// Tells the callback about every frame done; false once it cancels.
+bool report(const ProgressCallback &progress, int done, int total)
+{
+    return !progress || progress(done, total);
+}
+
+} // namespace
+
+namespace MovieRange {
+
+bool valueRange(const Image3D *pMovie, float &minValue, float &maxValue,
+                const ProgressCallback &progress)
+{
+    float low = 0;
+    float high = 255;
+    bool found = false;
+    const int frames = pMovie ? pMovie->getNumFrames() : 0;
+    const qint64 frameSamples = pMovie ? qint64(pMovie->getWidth()) * pMovie->getHeight() : 0;
+    for (int f = 0; f < frames && frameSamples > 0; ++f) {
+        pMovie->readAhead(f, 1);
+        const FrameCache::Frame frame = pMovie->getFrame(f);
+        if (frame) {
+            const float *pData = frame.get();
+            qint64 i = 0;
+            if (!found) {
+                low = high = pData[0];
+                found = true;
+                i = 1;
+            }
+            for (; i < frameSamples; ++i) {
+                const float v = pData[i];
+                if (low > v)
+                    low = v;
+                if (high < v)
+                    high = v;
+            }
+        }
+        if (!report(progress, f + 1, frames))
+            return false;
+    }
+    minValue = low;
+    maxValue = high;
+    return true;
+}
+
+bool differenceRange(const Image3D *pFirst, const Image3D *pSecond, float &minValue,
+                     float &maxValue, const ProgressCallback &progress)
+{
+    struct Extent
+    {
+        const Image3D *pMovie = nullptr;
+        int width = 0;
+        int height = 0;
+        int frames = 0;
+    };
+    auto extentOf = [](const Image3D *pMovie) {
+        Extent extent;
+        if (pMovie)
+            extent = {pMovie, std::max(pMovie->getWidth(), 0), std::max(pMovie->getHeight(), 0),
+                      std::max(pMovie->getNumFrames(), 0)};
+        return extent;
+    };
+    const Extent a = extentOf(pFirst);
+    const Extent b = extentOf(pSecond);
+    const int width = std::max(a.width, b.width);
+    const int height = std::max(a.height, b.height);
+    const int frames = std::max(a.frames, b.frames);
+    if (width <= 0 || height <= 0 || frames <= 0) {
+        minValue = -128;
+        maxValue = 128;
+        return true;
+    }
+
+    float low = 0;
+    float high = 0;
+    bool started = false;
+    auto visit = [&low, &high](float d) {
+        if (low > d)
+            low = d;
+        if (high < d)
+            high = d;
+    };
+    for (int f = 0; f < frames; ++f) {
+        auto frameOf = [f](const Extent &e) {
+            if (f >= e.frames || e.width <= 0 || e.height <= 0)
+                return FrameCache::Frame();
+            e.pMovie->readAhead(f, 1);
+            return e.pMovie->getFrame(f);
+        };
+        const FrameCache::Frame frameA = frameOf(a);
+        const FrameCache::Frame frameB = frameOf(b);
+        for (int y = 0; y < height; ++y) {
+            const float *pRowA
+                    = frameA && y < a.height ? frameA.get() + qint64(y) * a.width : nullptr;
+            const float *pRowB
+                    = frameB && y < b.height ? frameB.get() + qint64(y) * b.width : nullptr;
+            const int widthA = pRowA ? a.width : 0;
+            const int widthB = pRowB ? b.width : 0;
+            if (!started) {
+                // Both bounds start from the first difference; meeting it again changes nothing.
+                low = high = (widthA > 0 ? pRowA[0] : 0.0f) - (widthB > 0 ? pRowB[0] : 0.0f);
+                started = true;
+            }
+            // Stretches of the row, in x order: both movies, one of them, neither. The
+            // differences are the same expressions as a sample-by-sample scan would form.
+            const int both = std::min(widthA, widthB);
+            int x = 0;
+            for (; x < both; ++x)
+                visit(pRowA[x] - pRowB[x]);
+            for (; x < widthA; ++x)
+                visit(pRowA[x] - 0.0f);
+            for (; x < widthB; ++x)
+                visit(0.0f - pRowB[x]);
+            if (x < width)
+                visit(0.0f - 0.0f);
+        }
+        if (!report(progress, f + 1, frames))
+            return false;
+    }
+    minValue = low;
+    maxValue = high;
+    return true;
+}
+
+} // namespace MovieRange

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QtGlobal>
+
+#include <string>
+#include <vector>
+
+#include "errorbase.h"
+
+class PixelFormat;
+
+// A raw (headerless) or y4m movie file, opened; reads any plane of any frame on request.
+// Opening looks at the file's size (and a y4m's headers) only. Thread-safe for concurrent
+// readPlane calls (pread on one descriptor, no shared buffer), never throws.
+class RawFile : public ErrorBase
+{
+public:
+    RawFile();
+    ~RawFile() override;
+
+    // Headerless raw file of that format and frame size (pixels, > 0). y4m files (magic
+    // "YUV4MPEG2 ") take format and size from their header instead. True when the file holds
+    // at least one whole frame; bytes after the last whole frame are counted by
+    // getUnusedBytes. On false the error text says why and nothing is open.
+    bool open(const std::string &fileName, const PixelFormat &format, int width, int height);
+    bool openY4m(const std::string &fileName);
+    void close();
+
+    bool isOpen() const { return m_fd >= 0; }
+    bool isY4m() const { return m_isY4m; }
+    const std::string &getFileName() const { return m_fileName; }
+    int getWidth() const { return m_width; }
+    int getHeight() const { return m_height; }
+    int getNumFrames() const { return m_frames; } // whole frames
+    const PixelFormat &getFormat() const { return *m_pFormat; }
+    int getPlaneWidth(int plane) const;
+    int getPlaneHeight(int plane) const;
+    qint64 getFileSize() const { return m_fileSize; }
+    qint64 getFrameBytes() const { return m_frameBytes; } // samples only, no FRAME header
+    qint64 getUnusedBytes() const { return m_unusedBytes; } // after the last whole frame
+    // Why there are unused bytes ("clip.yuv: 1000 bytes = ..."); empty when there are none.
+    std::string describeUnusedBytes() const;
+
+    // Tells the system that the frames will be read front to back (it reads ahead further).
+    void adviseSequential() const;
+
+    // Frame `frame`, plane 0 = Y (or gray), 1 = U, 2 = V, as floats holding the integer sample
+    // values, ROW 0 = BOTTOM ROW of the picture (as Image3D stores frames): the file's top row
+    // lands in row planeHeight - 1. pSamples holds planeWidth * planeHeight floats. False when
+    // the frame can't be read completely (the file shrank, a read error, no memory for the
+    // read buffer); pSamples may then be partly written.
+    bool readPlane(int frame, int plane, float *pSamples) const;
+
+    // True when the file can be read and starts with the y4m magic "YUV4MPEG2 ".
+    static bool hasY4mMagic(const std::string &fileName);
+    // The name without its folder, as messages show it.
+    static std::string baseName(const std::string &fileName);
+
+private:
+    bool openFile(const std::string &fileName);
+    bool fail(const std::string &text, const std::string &detail);
+    bool indexY4mFrames(qint64 offset);
+    qint64 frameOffset(int frame) const;
+    bool readBytes(unsigned char *pBuffer, qint64 count, qint64 offset) const;
+
+    int m_fd = -1;
+    bool m_isY4m = false;
+    std::string m_fileName;
+    const PixelFormat *m_pFormat;
+    int m_width = 0;
+    int m_height = 0;
+    int m_frames = 0;
+    qint64 m_fileSize = 0;
+    qint64 m_frameBytes = 0;
+    qint64 m_unusedBytes = 0;
+    std::string m_unusedReason;
+    // y4m: where the samples of each frame start (after its FRAME header).
+    std::vector<qint64> m_frameOffsets;
+};

@@ -1,0 +1,126 @@
+#include "y4mheader.h"
+
+#include <cstring>
+
+#include "pixelformat.h"
+
+namespace {
+
+constexpr char Magic[] = "YUV4MPEG2 ";
+constexpr qint64 MagicBytes = sizeof Magic - 1;
+// Larger frames than this are refused as a malformed size: far beyond any video, and it keeps
+// every product of width and height well inside 64 bits.
+constexpr int MaxSide = 65536;
+
+// The y4m colour space tags ffmpeg writes and reads, and the formats they stand for.
+struct ColourSpace
+{
+    const char *tag;
+    const char *format;
+};
+constexpr ColourSpace ColourSpaces[] = {
+        {"420jpeg", "yuv420p"},    {"420mpeg2", "yuv420p"},   {"420paldv", "yuv420p"},
+        {"420", "yuv420p"},        {"422", "yuv422p"},        {"444", "yuv444p"},
+        {"mono", "gray"},          {"mono10", "gray10le"},    {"mono12", "gray12le"},
+        {"mono16", "gray16le"},    {"420p10", "yuv420p10le"}, {"422p10", "yuv422p10le"},
+        {"444p10", "yuv444p10le"}, {"420p12", "yuv420p12le"}, {"420p16", "yuv420p16le"},
+};
+
+// A decimal number 1 .. MaxSide, nothing else; 0 otherwise.
+int parseSide(const std::string &text)
+{
+    if (text.empty() || text.size() > 6)
+        return 0;
+    int value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return 0;
+        value = value * 10 + (c - '0');
+    }
+    return value <= MaxSide ? value : 0;
+}
+
+} // namespace
+
+bool Y4mHeader::hasMagic(const char *pBytes, qint64 size)
+{
+    return size >= MagicBytes && std::memcmp(pBytes, Magic, size_t(MagicBytes)) == 0;
+}
+
+bool Y4mHeader::fail(const std::string &reason)
+{
+    m_width = m_height = 0;
+    m_pFormat = nullptr;
+    m_headerBytes = 0;
+    setErrorString("Malformed y4m header: " + reason);
+    return false;
+}
+
+bool Y4mHeader::parse(const char *pBytes, qint64 size)
+{
+    if (!hasMagic(pBytes, size))
+        return fail("the file does not start with YUV4MPEG2");
+    const qint64 limit = qMin(size, MaxHeaderBytes);
+    const auto *pEnd = static_cast<const char *>(std::memchr(pBytes, '\n', size_t(limit)));
+    if (!pEnd) {
+        return fail(size < MaxHeaderBytes ? "the file ends inside the header"
+                                          : "no end of line in the first 65536 bytes");
+    }
+
+    int width = 0, height = 0;
+    std::string colourSpace = "420jpeg"; // what a header without C means
+    const char *p = pBytes + MagicBytes;
+    while (p < pEnd) {
+        const char *pTokenEnd = p;
+        while (pTokenEnd < pEnd && *pTokenEnd != ' ')
+            ++pTokenEnd;
+        const std::string token(p, size_t(pTokenEnd - p));
+        p = pTokenEnd + 1;
+        if (token.empty())
+            continue;
+        const std::string value = token.substr(1);
+        switch (token[0]) {
+        case 'W':
+            if (!(width = parseSide(value)))
+                return fail("bad width \"" + token + "\"");
+            break;
+        case 'H':
+            if (!(height = parseSide(value)))
+                return fail("bad height \"" + token + "\"");
+            break;
+        case 'C':
+            colourSpace = value;
+            break;
+        default:
+            // F (rate), I (interlacing), A (aspect), X (comments) and tags of later versions
+            // say nothing about the samples.
+            break;
+        }
+    }
+    if (!width)
+        return fail("no width (W)");
+    if (!height)
+        return fail("no height (H)");
+    const PixelFormat *pFormat = nullptr;
+    for (const ColourSpace &known : ColourSpaces) {
+        if (colourSpace == known.tag)
+            pFormat = PixelFormat::byName(QLatin1String(known.format));
+    }
+    if (!pFormat)
+        return fail("colour space C" + colourSpace + " is not one that can be read");
+
+    m_width = width;
+    m_height = height;
+    m_pFormat = pFormat;
+    m_headerBytes = pEnd - pBytes + 1;
+    return true;
+}
+
+qint64 Y4mHeader::frameHeaderBytes(const char *pBytes, qint64 size)
+{
+    if (size < 6 || std::memcmp(pBytes, "FRAME", 5) != 0 || (pBytes[5] != '\n' && pBytes[5] != ' '))
+        return -1;
+    const qint64 limit = qMin(size, MaxFrameHeaderBytes);
+    const auto *pEnd = static_cast<const char *>(std::memchr(pBytes, '\n', size_t(limit)));
+    return pEnd ? pEnd - pBytes + 1 : -1;
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QtGlobal>
+
+#include <string>
+
+#include "errorbase.h"
+
+class PixelFormat;
+
+// The stream header of a y4m file, "YUV4MPEG2 W352 H288 F25:1 Ip A1:1 C420jpeg\n": frame size
+// (pixels) and pixel format; frame rate, interlacing, aspect and X comments are skipped.
+class Y4mHeader : public ErrorBase
+{
+public:
+    // The header must end within this many bytes, newline included.
+    static constexpr qint64 MaxHeaderBytes = 65536;
+    // The same for each frame's "FRAME[ params]\n".
+    static constexpr qint64 MaxFrameHeaderBytes = 4096;
+
+    // True when the bytes begin with the y4m magic "YUV4MPEG2 ".
+    static bool hasMagic(const char *pBytes, qint64 size);
+    // Parses the header at the start of the bytes; false, with the error text set, when it is
+    // malformed, incomplete or names a format that can't be read.
+    bool parse(const char *pBytes, qint64 size);
+    // The length of the frame header at the start of the bytes ("FRAME\n" gives 6); -1 when the
+    // bytes don't start with one that ends within them.
+    static qint64 frameHeaderBytes(const char *pBytes, qint64 size);
+
+    int getWidth() const { return m_width; }
+    int getHeight() const { return m_height; }
+    const PixelFormat *getFormat() const { return m_pFormat; } // nullptr until parsed
+    qint64 getHeaderBytes() const { return m_headerBytes; } // newline included
+
+private:
+    bool fail(const std::string &reason);
+
+    int m_width = 0;
+    int m_height = 0;
+    const PixelFormat *m_pFormat = nullptr;
+    qint64 m_headerBytes = 0;
+};

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+struct FrameMetrics;
+class MetricsSummary;
+
+// The text forms of `rawcompare --metrics`: CSV rows, JSON objects and the summary lines.
+// Numbers have 8 significant digits; PSNR of identical planes is inf ("inf" in JSON), SSIM of
+// a plane too small for one 8x8 window nan (null in JSON).
+class MetricsFormatter
+{
+public:
+    // "frame,ref,mse_y,mse_u,mse_v,psnr_y,psnr_u,psnr_v,ssim_y,ssim_u,ssim_v\n"
+    static QByteArray csvHeader();
+    // One line; the columns of planes not compared are empty.
+    static QByteArray csvRow(const FrameMetrics &metrics);
+    // {"frame":0,"ref":1,"mse":{"y":..,"u":..,"v":..},"psnr":{..},"ssim":{..}} without a newline.
+    static QByteArray jsonRow(const FrameMetrics &metrics);
+    // The summary of one reference's planes as JSON objects separated by commas, one per plane:
+    // {"ref":1,"plane":"y","frames":..,"mean_psnr":..,"psnr_of_mean_mse":..,"mean_ssim":..,
+    // "worst_frame":..,"worst_psnr":..}
+    static QByteArray jsonSummary(const MetricsSummary &summary, int reference, int planes);
+    // One line per plane for stderr: "ref 1 y: 200 frames, mean PSNR ... dB, ...".
+    static QByteArray textSummary(const MetricsSummary &summary, int reference, int planes);
+
+    static QByteArray number(double value); // 8 significant digits, "inf", "-inf", "nan"
+    static QByteArray jsonNumber(double value); // as number(), but "inf" quoted and nan null
+};

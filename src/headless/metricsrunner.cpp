@@ -1,0 +1,238 @@
+#include "metricsrunner.h"
+
+#include "filenameguess.h"
+#include "image2d.h"
+#include "metricsformatter.h"
+#include "metricssummary.h"
+#include "pixelformat.h"
+#include "rawfile.h"
+#include "rawfilesource.h"
+#include "sequencecomparison.h"
+#include "stillsource.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace {
+
+QString sizeText(int width, int height) { return QStringLiteral("%1x%2").arg(width).arg(height); }
+
+QString describe(const FrameSource &movie)
+{
+    return sizeText(movie.getPlaneWidth(0), movie.getPlaneHeight(0));
+}
+
+// "Unable to open ...: clip.yuv: No such file or directory" on one line.
+QString errorLine(const ErrorBase &object)
+{
+    QString text = QString::fromStdString(object.getErrorString());
+    const QString detail = QString::fromStdString(object.getErrorDetail());
+    if (!detail.isEmpty())
+        text += QStringLiteral(" (") + detail + QLatin1Char(')');
+    return text;
+}
+
+} // namespace
+
+void MetricsRunner::note(const QString &text)
+{
+    std::fputs(("rawcompare: " + text + '\n').toLocal8Bit().constData(), m_pErr);
+}
+
+int MetricsRunner::fail(int status, const QString &text)
+{
+    note(text);
+    m_status = status;
+    return status;
+}
+
+void MetricsRunner::write(const QByteArray &bytes)
+{
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), m_pOut);
+}
+
+std::unique_ptr<FrameSource> MetricsRunner::openMovie(const QString &fileName,
+                                                      const MetricsOptions &options)
+{
+    const std::string name = fileName.toStdString();
+    const QFileInfo info(fileName);
+    if (!info.exists() || !info.isReadable() || info.isDir()) {
+        fail(1,
+             QStringLiteral("%1: %2").arg(fileName,
+                                          info.exists() ? QStringLiteral("not a readable file")
+                                                        : QStringLiteral("no such file")));
+        return nullptr;
+    }
+    int first = options.firstFrame;
+    auto frameRange = [&](int frames) {
+        if (first >= frames) {
+            fail(1,
+                 QStringLiteral("%1 holds %2 frames: --frames starts at frame %3")
+                         .arg(fileName)
+                         .arg(frames)
+                         .arg(first));
+            return -1;
+        }
+        return options.frameCount < 0 ? frames - first
+                                      : std::min(options.frameCount, frames - first);
+    };
+
+    // Files are tried as still pictures first, as the window does; a y4m never is one.
+    QFile probe(fileName);
+    const bool isY4m = probe.open(QIODevice::ReadOnly) && probe.read(10) == "YUV4MPEG2 ";
+    probe.close();
+    if (!isY4m) {
+        auto pImage = std::make_unique<Image2D>();
+        if (pImage->loadImage(name)) {
+            const int count = frameRange(1);
+            if (count < 0)
+                return nullptr;
+            return std::make_unique<StillSource>(std::move(pImage));
+        }
+        if (pImage->isTooLarge()) {
+            fail(1, errorLine(*pImage));
+            return nullptr;
+        }
+    }
+
+    auto pFile = std::make_unique<RawFile>();
+    if (isY4m) {
+        if (!pFile->openY4m(name)) {
+            fail(1, errorLine(*pFile));
+            return nullptr;
+        }
+    } else {
+        const FileNameGuess guess = FileNameGuess::fromName(fileName, info.size());
+        int width = options.frameWidth;
+        int height = options.frameHeight;
+        const PixelFormat *pFormat = PixelFormat::byName(options.pixelFormat);
+        QStringList guessed;
+        if (width <= 0 && guess.hasSize()) {
+            width = guess.getWidth();
+            height = guess.getHeight();
+            guessed << sizeText(width, height);
+        }
+        if (!pFormat && guess.getFormat()) {
+            pFormat = guess.getFormat();
+            guessed << pFormat->getName();
+        }
+        if (width <= 0) {
+            fail(2,
+                 QStringLiteral("%1: frame size unknown: give --size WxH, or name the file "
+                                "like clip_1920x1080.yuv")
+                         .arg(fileName));
+            return nullptr;
+        }
+        if (!pFormat)
+            pFormat = PixelFormat::byName(QStringLiteral("yuv420p"));
+        if (!guessed.isEmpty())
+            note(QStringLiteral("note: %1: %2 taken from the file name")
+                         .arg(fileName, guessed.join(QLatin1Char(' '))));
+        if (!pFile->open(name, *pFormat, width, height)) {
+            fail(1, errorLine(*pFile));
+            return nullptr;
+        }
+    }
+    if (pFile->getUnusedBytes() > 0)
+        note(QStringLiteral("note: %1: they are not compared")
+                     .arg(QString::fromStdString(pFile->describeUnusedBytes())));
+    const int count = frameRange(pFile->getNumFrames());
+    if (count < 0)
+        return nullptr;
+    return std::make_unique<RawFileSource>(std::move(pFile), first, count);
+}
+
+int MetricsRunner::run(const MetricsOptions &options)
+{
+    m_status = 0;
+    const std::unique_ptr<FrameSource> pMain = openMovie(options.mainFile, options);
+    if (!pMain)
+        return m_status;
+    std::unique_ptr<FrameSource> pReferences[2];
+    const QString referenceFiles[2] = {options.reference1File, options.reference2File};
+    for (int r = 0; r < 2; ++r) {
+        if (referenceFiles[r].isEmpty())
+            continue;
+        pReferences[r] = openMovie(referenceFiles[r], options);
+        if (!pReferences[r])
+            return m_status;
+        const FrameSource &reference = *pReferences[r];
+        const QString which = QStringLiteral("reference %1 (%2)").arg(r + 1).arg(referenceFiles[r]);
+        if (reference.getDepth() != pMain->getDepth()) {
+            return fail(1,
+                        QStringLiteral("%1 has %2-bit samples, the main movie %3-bit: they can't "
+                                       "be compared")
+                                .arg(which)
+                                .arg(reference.getDepth())
+                                .arg(pMain->getDepth()));
+        }
+        if (describe(reference) != describe(*pMain)) {
+            note(QStringLiteral("note: main %1, %2 %3: compared over the top-left %4x%5")
+                         .arg(describe(*pMain), which, describe(reference))
+                         .arg(std::min(pMain->getPlaneWidth(0), reference.getPlaneWidth(0)))
+                         .arg(std::min(pMain->getPlaneHeight(0), reference.getPlaneHeight(0))));
+        }
+        if (pMain->getPlaneCount() != reference.getPlaneCount()) {
+            note(QStringLiteral("note: %1 is %2 and the main movie %3: only Y is compared")
+                         .arg(which,
+                              reference.getPlaneCount() > 1 ? QStringLiteral("YUV")
+                                                            : QStringLiteral("gray"),
+                              pMain->getPlaneCount() > 1 ? QStringLiteral("YUV")
+                                                         : QStringLiteral("gray")));
+        }
+        if (reference.getNumFrames() != pMain->getNumFrames()) {
+            const int compared = std::min(reference.getNumFrames(), pMain->getNumFrames());
+            note(QStringLiteral("note: main %1 frames, %2 %3: frames %4 to %5 are not compared "
+                                "with reference %6")
+                         .arg(pMain->getNumFrames())
+                         .arg(which)
+                         .arg(reference.getNumFrames())
+                         .arg(options.firstFrame + compared)
+                         .arg(options.firstFrame
+                              + std::max(reference.getNumFrames(), pMain->getNumFrames()) - 1)
+                         .arg(r + 1));
+        }
+    }
+
+    SequenceComparison comparison(pMain.get(), pReferences[0].get(), pReferences[1].get());
+    comparison.setThreadCount(options.threads);
+    MetricsSummary summary(pMain->getDepth());
+    bool firstRow = true;
+    write(options.isJson ? QByteArray("{\"frames\": [") : MetricsFormatter::csvHeader());
+    const bool ok = comparison.run([&](const FrameMetrics &metrics) {
+        FrameMetrics numbered = metrics;
+        numbered.frame += options.firstFrame;
+        summary.add(numbered);
+        if (options.isJson) {
+            write((firstRow ? "\n" : ",\n") + MetricsFormatter::jsonRow(numbered));
+            firstRow = false;
+        } else {
+            write(MetricsFormatter::csvRow(numbered));
+        }
+        return true;
+    });
+    if (!ok) {
+        std::fflush(m_pOut);
+        return fail(1, QString::fromStdString(comparison.getErrorString()));
+    }
+
+    QByteArray summaryText;
+    for (int r = 1; r <= 2; ++r) {
+        const int planes = comparison.getComparedPlaneCount(r);
+        if (planes == 0)
+            continue;
+        if (options.isJson)
+            summaryText += (summaryText.isEmpty() ? "\n" : ",\n")
+                    + MetricsFormatter::jsonSummary(summary, r, planes);
+        else
+            summaryText += MetricsFormatter::textSummary(summary, r, planes);
+    }
+    if (options.isJson)
+        write("\n], \"summary\": [" + summaryText + "\n]}\n");
+    else
+        std::fputs(summaryText.constData(), m_pErr);
+    if (std::fflush(m_pOut) != 0 || std::ferror(m_pOut))
+        return fail(1, QStringLiteral("the results could not be written"));
+    return 0;
+}

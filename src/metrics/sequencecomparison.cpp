@@ -1,0 +1,193 @@
+#include "sequencecomparison.h"
+
+#include "framesource.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include <QThread>
+
+namespace {
+
+// What a worker made of one frame: the rows for its references, or the reason it failed.
+struct FrameOutcome
+{
+    std::vector<FrameMetrics> rows;
+    bool ok = true;
+    std::string error;
+};
+
+// Room for a plane of samples that grows but never shrinks nor clears, so that nothing is
+// allocated or zeroed per frame (a vector's resize would clear the luma after the chroma).
+class SampleBuffer
+{
+public:
+    float *reserve(qint64 count)
+    {
+        if (count > m_capacity) {
+            m_pSamples.reset(new float[size_t(count)]);
+            m_capacity = count;
+        }
+        return m_pSamples.get();
+    }
+
+private:
+    std::unique_ptr<float[]> m_pSamples;
+    qint64 m_capacity = 0;
+};
+
+// A worker's planes, kept between frames.
+struct PlaneBuffers
+{
+    SampleBuffer main;
+    SampleBuffer reference;
+};
+
+} // namespace
+
+SequenceComparison::SequenceComparison(const FrameSource *pMain, const FrameSource *pReference1,
+                                       const FrameSource *pReference2)
+    : m_pMain(pMain), m_references {pReference1, pReference2}
+{ }
+
+int SequenceComparison::getComparedFrameCount(int reference) const
+{
+    if (!m_pMain || reference < 1 || reference > 2 || !m_references[size_t(reference - 1)])
+        return 0;
+    return std::max(
+            0,
+            std::min(m_pMain->getNumFrames(), m_references[size_t(reference - 1)]->getNumFrames()));
+}
+
+int SequenceComparison::getComparedPlaneCount(int reference) const
+{
+    if (!m_pMain || reference < 1 || reference > 2 || !m_references[size_t(reference - 1)])
+        return 0;
+    const FrameSource *pReference = m_references[size_t(reference - 1)];
+    return m_pMain->getPlaneCount() >= 3 && pReference->getPlaneCount() >= 3 ? 3 : 1;
+}
+
+bool SequenceComparison::run(const std::function<bool(const FrameMetrics &)> &deliver)
+{
+    m_errorString.clear();
+    const int total = std::max(getComparedFrameCount(1), getComparedFrameCount(2));
+    if (total == 0)
+        return true;
+    const int threads
+            = std::clamp(m_threadCount > 0 ? m_threadCount : QThread::idealThreadCount(), 1, 64);
+    // Frames a worker may run ahead of the one delivered: enough to keep every worker busy
+    // while the caller writes, few enough that memory does not grow with the movie.
+    const int inFlight = 2 * threads;
+    const int depth = m_pMain->getDepth();
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    int nextFrame = 0;
+    int delivered = 0;
+    bool stop = false;
+    std::map<int, FrameOutcome> done;
+
+    auto compareFrame = [&](int frame, PlaneBuffers &buffers) {
+        FrameOutcome outcome;
+        for (int r = 1; r <= 2; ++r) {
+            if (frame < getComparedFrameCount(r)) {
+                FrameMetrics row;
+                row.frame = frame;
+                row.reference = r;
+                row.planeCount = getComparedPlaneCount(r);
+                outcome.rows.push_back(row);
+            }
+        }
+        const int planes = outcome.rows.size() > 1
+                ? std::max(outcome.rows[0].planeCount, outcome.rows[1].planeCount)
+                : outcome.rows[0].planeCount;
+        for (int plane = 0; plane < planes && outcome.ok; ++plane) {
+            const int width = m_pMain->getPlaneWidth(plane);
+            const int height = m_pMain->getPlaneHeight(plane);
+            float *pMainSamples = buffers.main.reserve(qint64(width) * height);
+            if (!m_pMain->readPlane(frame, plane, pMainSamples, outcome.error)) {
+                outcome.ok = false;
+                break;
+            }
+            const PlaneRef mainPlane = PlaneRef::bottomUp(pMainSamples, width, height);
+            for (FrameMetrics &row : outcome.rows) {
+                if (plane >= row.planeCount)
+                    continue;
+                const FrameSource *pReference = m_references[size_t(row.reference - 1)];
+                const int refWidth = pReference->getPlaneWidth(plane);
+                const int refHeight = pReference->getPlaneHeight(plane);
+                float *pReferenceSamples = buffers.reference.reserve(qint64(refWidth) * refHeight);
+                if (!pReference->readPlane(frame, plane, pReferenceSamples, outcome.error)) {
+                    outcome.ok = false;
+                    break;
+                }
+                row.planes[size_t(plane)] = PlaneMetrics::compare(
+                        mainPlane, PlaneRef::bottomUp(pReferenceSamples, refWidth, refHeight),
+                        depth);
+            }
+        }
+        return outcome;
+    };
+
+    auto work = [&]() {
+        PlaneBuffers buffers;
+        for (;;) {
+            int frame = 0;
+            {
+                std::unique_lock<std::mutex> lock(mutex);
+                changed.wait(lock, [&] {
+                    return stop || nextFrame >= total || nextFrame < delivered + inFlight;
+                });
+                if (stop || nextFrame >= total)
+                    return;
+                frame = nextFrame++;
+            }
+            FrameOutcome outcome = compareFrame(frame, buffers);
+            std::lock_guard<std::mutex> lock(mutex);
+            done.emplace(frame, std::move(outcome));
+            changed.notify_all();
+        }
+    };
+
+    std::vector<std::thread> workers;
+    for (int i = 0; i < std::min(threads, total); ++i)
+        workers.emplace_back(work);
+
+    bool ok = true;
+    while (delivered < total) {
+        FrameOutcome outcome;
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            changed.wait(lock, [&] { return done.count(delivered) > 0; });
+            auto found = done.find(delivered);
+            outcome = std::move(found->second);
+            done.erase(found);
+            ++delivered;
+        }
+        changed.notify_all();
+        if (!outcome.ok) {
+            m_errorString = outcome.error;
+            ok = false;
+            break;
+        }
+        bool carryOn = true;
+        for (const FrameMetrics &row : outcome.rows)
+            carryOn = carryOn && deliver(row);
+        if (!carryOn) {
+            ok = false;
+            break;
+        }
+    }
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        stop = true;
+    }
+    changed.notify_all();
+    for (std::thread &worker : workers)
+        worker.join();
+    return ok;
+}

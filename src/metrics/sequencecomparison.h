@@ -1,0 +1,41 @@
+#pragma once
+
+#include "framemetrics.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+class FrameSource;
+
+// Compares a main movie with one or two references frame by frame, several frames at once on
+// worker threads, and hands the results over in frame order. Planes both movies have are
+// compared (Y, U and V when both have three, else Y); frames beyond the shorter of a pair are
+// not compared. Only a few frames are in flight, so memory stays flat however long the movies.
+class SequenceComparison
+{
+public:
+    // The sources are borrowed for the life of the object; a null reference is left out.
+    SequenceComparison(const FrameSource *pMain, const FrameSource *pReference1,
+                       const FrameSource *pReference2);
+
+    void setThreadCount(int threads) { m_threadCount = threads; } // default: the machine's cores
+
+    // Frames compared with reference 1 or 2 (0 when that reference is absent).
+    int getComparedFrameCount(int reference) const;
+    // Planes compared with reference 1 or 2: 1 or 3 (0 when absent).
+    int getComparedPlaneCount(int reference) const;
+
+    // Calls `deliver` on the calling thread for every frame in order (reference 1 before 2 for
+    // the same frame). False when a plane could not be read (getErrorString says which) or
+    // when `deliver` returned false to stop; the frames before were delivered.
+    bool run(const std::function<bool(const FrameMetrics &)> &deliver);
+
+    std::string getErrorString() const { return m_errorString; }
+
+private:
+    const FrameSource *m_pMain = nullptr;
+    std::vector<const FrameSource *> m_references; // index 0: reference 1
+    int m_threadCount = 0;
+    std::string m_errorString;
+};

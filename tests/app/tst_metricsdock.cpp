@@ -1,0 +1,168 @@
+#include "image3d.h"
+#include "metricsdock.h"
+#include "metricsplot.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cmath>
+
+namespace {
+
+// Gray 8-bit frames: sample i of frame f is (i * 7 + f * 13 + offset * (i % 3)) % 256.
+QByteArray grayFrames(int width, int height, int frames, int offset)
+{
+    QByteArray bytes;
+    for (int f = 0; f < frames; ++f)
+        for (int i = 0; i < width * height; ++i)
+            bytes += char((i * 7 + f * 13 + offset * (i % 3)) % 256);
+    return bytes;
+}
+
+std::unique_ptr<Image3D> loadGray(const QString &fileName, int width, int height)
+{
+    auto pMovie = std::make_unique<Image3D>();
+    if (!pMovie->loadRaw(fileName.toStdString(), width, height, false))
+        return nullptr;
+    return pMovie;
+}
+
+double cell(const QTableWidget *pTable, int row, int column)
+{
+    const QTableWidgetItem *pItem = pTable->item(row, column);
+    return pItem ? pItem->data(Qt::DisplayRole).toDouble() : std::nan("");
+}
+
+} // namespace
+
+class TestMetricsDock : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void sameNumbersAsTheCommandLine();
+    void hiddenComputesNothingAndNewMoviesReplaceTheRows();
+    void choosingAFrame();
+
+private:
+    QTemporaryDir m_folder;
+    std::unique_ptr<Image3D> m_pMain, m_pReference1, m_pReference2, m_pShort;
+};
+
+void TestMetricsDock::initTestCase()
+{
+    QVERIFY(m_folder.isValid());
+    const struct
+    {
+        const char *name;
+        int frames;
+        int offset;
+    } files[] = {
+            {"main.gray", 5, 0}, {"ref1.gray", 5, 9}, {"ref2.gray", 4, 40}, {"short.gray", 2, 3}};
+    for (const auto &file : files) {
+        QFile out(m_folder.filePath(file.name));
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(grayFrames(24, 16, file.frames, file.offset));
+    }
+    m_pMain = loadGray(m_folder.filePath("main.gray"), 24, 16);
+    m_pReference1 = loadGray(m_folder.filePath("ref1.gray"), 24, 16);
+    m_pReference2 = loadGray(m_folder.filePath("ref2.gray"), 24, 16);
+    m_pShort = loadGray(m_folder.filePath("short.gray"), 24, 16);
+    QVERIFY(m_pMain && m_pReference1 && m_pReference2 && m_pShort);
+}
+
+void TestMetricsDock::sameNumbersAsTheCommandLine()
+{
+    MetricsDock dock;
+    dock.setMovies(m_pMain.get(), m_pReference1.get(), m_pReference2.get());
+    dock.show();
+    QTRY_VERIFY(!dock.isComputing());
+    const QTableWidget *pTable = dock.getTable();
+    QCOMPARE(pTable->rowCount(), 5);
+
+    QProcess rawcompare;
+    rawcompare.start(QStringLiteral(RAWCOMPARE_PATH),
+                     {"--metrics", "--size", "24x16", "--gray", m_folder.filePath("main.gray"),
+                      "--ref1", m_folder.filePath("ref1.gray"), "--ref2",
+                      m_folder.filePath("ref2.gray")});
+    QVERIFY(rawcompare.waitForFinished(30000));
+    QCOMPARE(rawcompare.exitCode(), 0);
+    QList<QByteArray> lines = rawcompare.readAllStandardOutput().trimmed().split('\n');
+    lines.removeFirst();
+    QCOMPARE(lines.size(), 5 + 4); // reference 2 has 4 frames
+    for (const QByteArray &line : lines) {
+        const QList<QByteArray> cells = line.split(',');
+        const int frame = cells[0].toInt();
+        const int first = cells[1].toInt() == 1 ? 1 : 4; // PSNR 1 or PSNR 2 column
+        QCOMPARE(cell(pTable, frame, 0), double(frame));
+        // The CLI prints 8 significant digits.
+        for (int i = 0; i < 3; ++i) {
+            const double ours = cell(pTable, frame, first + i);
+            const double theirs = cells[i == 0 ? 5 : i == 1 ? 2 : 8].toDouble();
+            QVERIFY2(std::abs(ours - theirs) <= 1e-7 * std::abs(theirs), line.constData());
+        }
+    }
+    // Frame 4 has no reference 2: those cells stay empty.
+    QVERIFY(!pTable->item(4, 4));
+    QVERIFY(dock.getSummaryText().contains("Reference 1: worst frame"));
+    QVERIFY(dock.getSummaryText().contains("over 4 frames"));
+    QCOMPARE(dock.getPlot()->getFrameCount(), 5);
+}
+
+void TestMetricsDock::hiddenComputesNothingAndNewMoviesReplaceTheRows()
+{
+    MetricsDock dock;
+    dock.setMovies(m_pMain.get(), m_pReference1.get(), nullptr);
+    QVERIFY(!dock.isComputing());
+    QCOMPARE(dock.getTable()->rowCount(), 0);
+    dock.show();
+    QTRY_VERIFY(!dock.isComputing());
+    QCOMPARE(dock.getTable()->rowCount(), 5);
+
+    // A shorter reference replaces the rows; the run before is cancelled, none of its rows
+    // come back afterwards.
+    dock.setMovies(m_pMain.get(), m_pShort.get(), nullptr);
+    QTRY_VERIFY(!dock.isComputing());
+    QCOMPARE(dock.getTable()->rowCount(), 2);
+    QTest::qWait(0);
+    QCOMPARE(dock.getTable()->rowCount(), 2);
+
+    // Without a reference there is nothing to compare, and the dock says so.
+    dock.setMovies(m_pMain.get(), nullptr, nullptr);
+    QVERIFY(!dock.isComputing());
+    QCOMPARE(dock.getTable()->rowCount(), 0);
+    QVERIFY(dock.getSummaryText().startsWith("Load a main movie and a reference movie"));
+}
+
+void TestMetricsDock::choosingAFrame()
+{
+    MetricsDock dock;
+    dock.resize(400, 500);
+    dock.setMovies(m_pMain.get(), m_pReference1.get(), nullptr);
+    dock.show();
+    QTRY_VERIFY(!dock.isComputing());
+    QSignalSpy chosen(&dock, &MetricsDock::frameChosen);
+
+    // Sorted by PSNR, the first row is the worst frame; selecting it asks for that frame.
+    QTableWidget *pTable = dock.getTable();
+    pTable->sortItems(1, Qt::AscendingOrder);
+    const int worst = int(cell(pTable, 0, 0));
+    pTable->selectRow(0);
+    QCOMPARE(chosen.size(), 1);
+    QCOMPARE(chosen.takeFirst().at(0).toInt(), worst);
+    QVERIFY(dock.getSummaryText().contains(QStringLiteral("worst frame %1 ").arg(worst)));
+
+    // Clicking the plot at its right end picks the last frame.
+    MetricsPlot *pPlot = dock.getPlot();
+    QTest::mouseClick(pPlot, Qt::LeftButton, {}, QPoint(pPlot->width() - 9, pPlot->height() / 2));
+    QCOMPARE(chosen.size(), 1);
+    QCOMPARE(chosen.takeFirst().at(0).toInt(), 4);
+}
+
+QTEST_MAIN(TestMetricsDock)
+#include "tst_metricsdock.moc"

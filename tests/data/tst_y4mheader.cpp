@@ -1,0 +1,115 @@
+#include "y4mheader.h"
+
+#include <QTest>
+
+#include "pixelformat.h"
+
+class tst_Y4mHeader : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void parse_data();
+    void parse();
+    void frameHeader_data();
+    void frameHeader();
+};
+
+void tst_Y4mHeader::parse_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("result"); // "WxH format" or the error text
+
+    const QByteArray ffmpeg
+            = "YUV4MPEG2 W1920 H1080 F25:1 Ip A1:1 C420jpeg XYSCSS=420JPEG\nFRAME\n";
+    QTest::newRow("ffmpeg's 4:2:0") << ffmpeg << "1920x1080 yuv420p";
+    QTest::newRow("no C: 4:2:0") << QByteArray("YUV4MPEG2 W4 H2\n") << "4x2 yuv420p";
+    QTest::newRow("interlace, aspect, comments, unknown tag, double blanks")
+            << QByteArray("YUV4MPEG2 Xfirst  It A128:117 W6 F30000:1001 H4 Zlater C422 X\n")
+            << "6x4 yuv422p";
+    QTest::newRow("C420mpeg2") << QByteArray("YUV4MPEG2 W2 H2 C420mpeg2\n") << "2x2 yuv420p";
+    QTest::newRow("C420paldv") << QByteArray("YUV4MPEG2 W2 H2 C420paldv\n") << "2x2 yuv420p";
+    QTest::newRow("C420") << QByteArray("YUV4MPEG2 W2 H2 C420\n") << "2x2 yuv420p";
+    QTest::newRow("C444") << QByteArray("YUV4MPEG2 W2 H2 C444\n") << "2x2 yuv444p";
+    QTest::newRow("Cmono") << QByteArray("YUV4MPEG2 W2 H2 Cmono\n") << "2x2 gray";
+    QTest::newRow("Cmono10") << QByteArray("YUV4MPEG2 W2 H2 Cmono10\n") << "2x2 gray10le";
+    QTest::newRow("Cmono12") << QByteArray("YUV4MPEG2 W2 H2 Cmono12\n") << "2x2 gray12le";
+    QTest::newRow("Cmono16") << QByteArray("YUV4MPEG2 W2 H2 Cmono16\n") << "2x2 gray16le";
+    QTest::newRow("C420p10") << QByteArray("YUV4MPEG2 W2 H2 C420p10 XYSCSS=420P10\n")
+                             << "2x2 yuv420p10le";
+    QTest::newRow("C422p10") << QByteArray("YUV4MPEG2 W2 H2 C422p10\n") << "2x2 yuv422p10le";
+    QTest::newRow("C444p10") << QByteArray("YUV4MPEG2 W2 H2 C444p10\n") << "2x2 yuv444p10le";
+    QTest::newRow("C420p12") << QByteArray("YUV4MPEG2 W2 H2 C420p12\n") << "2x2 yuv420p12le";
+    QTest::newRow("C420p16") << QByteArray("YUV4MPEG2 W2 H2 C420p16\n") << "2x2 yuv420p16le";
+    QTest::newRow("odd size") << QByteArray("YUV4MPEG2 W5 H3\n") << "5x3 yuv420p";
+
+    const QString bad = "Malformed y4m header: ";
+    QTest::newRow("wrong magic") << QByteArray("YUV4MPEG W2 H2\n")
+                                 << bad + "the file does not start with YUV4MPEG2";
+    QTest::newRow("no newline") << QByteArray("YUV4MPEG2 W2 H2")
+                                << bad + "the file ends inside the header";
+    QTest::newRow("no width") << QByteArray("YUV4MPEG2 H2\n") << bad + "no width (W)";
+    QTest::newRow("width 0") << QByteArray("YUV4MPEG2 W0 H2\n") << bad + "bad width \"W0\"";
+    QTest::newRow("negative height")
+            << QByteArray("YUV4MPEG2 W2 H-2\n") << bad + "bad height \"H-2\"";
+    QTest::newRow("width with letters")
+            << QByteArray("YUV4MPEG2 W2x H2\n") << bad + "bad width \"W2x\"";
+    QTest::newRow("width past 65536")
+            << QByteArray("YUV4MPEG2 W65537 H2\n") << bad + "bad width \"W65537\"";
+    QTest::newRow("width of 20 digits: no overflow")
+            << QByteArray("YUV4MPEG2 W18446744073709551617 H2\n")
+            << bad + "bad width \"W18446744073709551617\"";
+    QTest::newRow("C411: not readable") << QByteArray("YUV4MPEG2 W2 H2 C411\n")
+                                        << bad + "colour space C411 is not one that can be read";
+    QTest::newRow("empty C") << QByteArray("YUV4MPEG2 W2 H2 C\n")
+                             << bad + "colour space C is not one that can be read";
+    QByteArray endless = "YUV4MPEG2 W2 H2 X";
+    endless.append(QByteArray(70000, 'x'));
+    endless.append('\n');
+    QTest::newRow("header past 64 KiB")
+            << endless << bad + "no end of line in the first 65536 bytes";
+    QTest::newRow("NUL inside a comment")
+            << QByteArray("YUV4MPEG2 W2 H2 X\0y Cmono\n", 26) << "2x2 gray";
+}
+
+void tst_Y4mHeader::parse()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, result);
+    Y4mHeader header;
+    if (header.parse(bytes.constData(), bytes.size())) {
+        QCOMPARE(QString("%1x%2 %3")
+                         .arg(header.getWidth())
+                         .arg(header.getHeight())
+                         .arg(header.getFormat()->getName()),
+                 result);
+        QCOMPARE(bytes.at(header.getHeaderBytes() - 1), '\n');
+        QVERIFY(!bytes.left(header.getHeaderBytes() - 1).contains('\n'));
+    } else {
+        QCOMPARE(QString::fromStdString(header.getErrorString()), result);
+        QVERIFY(!header.getFormat());
+        QCOMPARE(header.getHeaderBytes(), qint64(0));
+    }
+}
+
+void tst_Y4mHeader::frameHeader_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<qint64>("length");
+    QTest::newRow("plain") << QByteArray("FRAME\nabc") << qint64(6);
+    QTest::newRow("with parameters") << QByteArray("FRAME Ib XFOO=1\n\n") << qint64(16);
+    QTest::newRow("FRAMES is not one") << QByteArray("FRAMES\n") << qint64(-1);
+    QTest::newRow("no newline") << QByteArray("FRAME Ip") << qint64(-1);
+    QTest::newRow("cut short") << QByteArray("FRAM") << qint64(-1);
+    QTest::newRow("samples instead") << QByteArray("\x10\x80\x80\x80\x80\x80\n") << qint64(-1);
+}
+
+void tst_Y4mHeader::frameHeader()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(qint64, length);
+    QCOMPARE(Y4mHeader::frameHeaderBytes(bytes.constData(), bytes.size()), length);
+}
+
+QTEST_APPLESS_MAIN(tst_Y4mHeader)
+#include "tst_y4mheader.moc"

@@ -1,0 +1,279 @@
+#include <QFile>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cmath>
+
+namespace {
+
+struct Outcome
+{
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+// The program as users run it, with no display of any kind.
+Outcome runRawcompare(const QStringList &arguments, const QString &folder)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QString::fromLatin1(name));
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(folder);
+    process.start(QStringLiteral(RAWCOMPARE_PATH), QStringList {"--metrics"} + arguments);
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+        return {};
+    return Outcome {process.exitCode(), process.readAllStandardOutput(),
+                    process.readAllStandardError()};
+}
+
+// Gray frames: frame f of `frames` holds value(f) everywhere, plus `extra` on sample 0.
+QByteArray grayFrames(int width, int height, int frames, int base, int extra = 0)
+{
+    QByteArray bytes;
+    for (int f = 0; f < frames; ++f) {
+        QByteArray frame(width * height, char(base + 10 * f));
+        frame[0] = char(base + 10 * f + extra);
+        bytes += frame;
+    }
+    return bytes;
+}
+
+bool writeFile(const QString &fileName, const QByteArray &bytes)
+{
+    QFile file(fileName);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QList<QByteArray> csvLines(const QByteArray &out) { return out.trimmed().split('\n'); }
+
+const QByteArray header = "frame,ref,mse_y,mse_u,mse_v,psnr_y,psnr_u,psnr_v,ssim_y,ssim_u,ssim_v";
+
+} // namespace
+
+class TestMetricsRunner : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void failures_data();
+    void failures();
+    void grayPairsByHand_data();
+    void grayPairsByHand();
+    void yuvAgainstGrayComparesY();
+    void jsonShape();
+    void stillPictures();
+
+private:
+    QTemporaryDir m_folder;
+};
+
+void TestMetricsRunner::initTestCase()
+{
+    QVERIFY(m_folder.isValid());
+    const QString f = m_folder.path() + QLatin1Char('/');
+    QVERIFY(writeFile(f + "a.gray", grayFrames(8, 8, 3, 100)));
+    QVERIFY(writeFile(f + "b.gray", grayFrames(8, 8, 3, 100, 4)));
+    QVERIFY(writeFile(f + "short.gray", grayFrames(8, 8, 2, 100, 4)));
+    QVERIFY(writeFile(f + "wide_16x8.gray", grayFrames(16, 8, 3, 100, 4)));
+    QVERIFY(writeFile(f + "b_8x8.gray", grayFrames(8, 8, 3, 100, 4)));
+    QVERIFY(writeFile(f + "noname.yuv", QByteArray(96, '\0')));
+    QVERIFY(writeFile(f + "tiny.gray", QByteArray(10, '\0')));
+    // 8x8 4:2:0 frames: 64 luma, 16 + 16 chroma bytes.
+    QVERIFY(writeFile(f + "a_8x8.yuv", QByteArray(96 * 2, char(50))));
+    QVERIFY(writeFile(f + "mono8.y4m",
+                      "YUV4MPEG2 W8 H8 F25:1 Cmono\nFRAME\n" + QByteArray(64, char(50))));
+    QVERIFY(writeFile(f + "mono16.y4m",
+                      "YUV4MPEG2 W8 H8 F25:1 Cmono16\nFRAME\n" + QByteArray(128, '\1')));
+}
+
+void TestMetricsRunner::failures_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("error"); // the start of stderr
+
+    const QStringList gray {"--size", "8x8", "--gray"};
+    QTest::newRow("main file missing: 1") << (gray + QStringList {"none.gray", "--ref1", "b.gray"})
+                                          << 1 << "rawcompare: none.gray: no such file\n";
+    QTest::newRow("reference missing: 1") << (gray + QStringList {"a.gray", "--ref2", "none.gray"})
+                                          << 1 << "rawcompare: none.gray: no such file\n";
+    QTest::newRow("raw file of unknown size: 2")
+            << QStringList {"noname.yuv", "--ref1", "noname.yuv"} << 2
+            << "rawcompare: noname.yuv: frame size unknown: give --size WxH, or name the file "
+               "like clip_1920x1080.yuv\n";
+    QTest::newRow("shorter than one frame: 1")
+            << (gray + QStringList {"tiny.gray", "--ref1", "b.gray"}) << 1
+            << "rawcompare: Not enough data in file for one frame (tiny.gray: 10 bytes; one 8×8 "
+               "gray frame needs 64)\n";
+    QTest::newRow("depths differ: 1")
+            << (gray + QStringList {"a.gray", "--ref1", "mono16.y4m"}) << 1
+            << "rawcompare: reference 1 (mono16.y4m) has 16-bit samples, the main movie 8-bit: "
+               "they can't be compared\n";
+    QTest::newRow("first frame beyond the end: 1")
+            << (gray + QStringList {"--frames", "3", "a.gray", "--ref1", "b.gray"}) << 1
+            << "rawcompare: a.gray holds 3 frames: --frames starts at frame 3\n";
+    QTest::newRow("bad arguments: 2")
+            << QStringList {"--json", "--csv", "a.gray", "--ref1", "b.gray"} << 2
+            << "rawcompare: --csv and --json exclude each other.\n";
+}
+
+void TestMetricsRunner::failures()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QString, error);
+
+    const Outcome outcome = runRawcompare(arguments, m_folder.path());
+    QCOMPARE(outcome.status, status);
+    QVERIFY2(outcome.err.startsWith(error.toUtf8()), outcome.err.constData());
+    QVERIFY2(outcome.out.isEmpty(), outcome.out.constData());
+}
+
+// SSIM of an 8x8 plane of value v against the same with one sample v + 4, by hand from the
+// sums over the window: s1 = 64v, s2 = 64v + 4, variances 64 ss - s1^2 - s2^2 = 1008,
+// covariance 0; C1 = 416 and C2 = 235963 for 8 bits.
+double oneSampleOffSsim(double v)
+{
+    const double s1 = 64 * v, s2 = 64 * v + 4, c1 = 416, c2 = 235963;
+    return (2 * s1 * s2 + c1) * c2 / ((s1 * s1 + s2 * s2 + c1) * (1008 + c2));
+}
+
+void TestMetricsRunner::grayPairsByHand_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QList<QByteArray>>("lines"); // without the three SSIM columns
+    QTest::addColumn<QVector<double>>("ssim"); // SSIM Y of each line
+    QTest::addColumn<QString>("note"); // expected somewhere on stderr
+
+    // One sample of 64 off by 4: MSE 16/64 = 0.25, PSNR 10 log10(255^2 / 0.25) = 54.15140352.
+    const QByteArray row = ",1,0.25,,,54.151404,,";
+    const QVector<double> off {oneSampleOffSsim(100), oneSampleOffSsim(110), oneSampleOffSsim(120)};
+    const QStringList gray {"--size", "8x8", "--gray"};
+    QTest::newRow("same length: every frame")
+            << (gray + QStringList {"a.gray", "--ref1", "b.gray"})
+            << QList<QByteArray> {"0" + row, "1" + row, "2" + row} << off << "";
+    QTest::newRow("identical: inf and SSIM 1")
+            << (gray + QStringList {"a.gray", "--ref2", "a.gray"})
+            << QList<QByteArray> {"0,2,0,,,inf,,", "1,2,0,,,inf,,", "2,2,0,,,inf,,"}
+            << QVector<double> {1, 1, 1} << "";
+    QTest::newRow("reference shorter: its frames only, and said so")
+            << (gray + QStringList {"a.gray", "--ref1", "short.gray"})
+            << QList<QByteArray> {"0" + row, "1" + row} << off.mid(0, 2)
+            << "rawcompare: note: main 3 frames, reference 1 (short.gray) 2: frames 2 to 2 are "
+               "not compared with reference 1\n";
+    QTest::newRow("frame range keeps the file's frame numbers")
+            << (gray + QStringList {"--frames", "1:5", "a.gray", "--ref1", "b.gray"})
+            << QList<QByteArray> {"1" + row, "2" + row} << off.mid(1) << "";
+    QTest::newRow("different sizes from the names: the common area, and said so")
+            << QStringList {"wide_16x8.gray", "--ref1", "b_8x8.gray"}
+            << QList<QByteArray> {"0,1,0,,,inf,,", "1,1,0,,,inf,,", "2,1,0,,,inf,,"}
+            << QVector<double> {1, 1, 1}
+            << "rawcompare: note: main 16x8, reference 1 (b_8x8.gray) 8x8: compared over the "
+               "top-left 8x8\n";
+}
+
+void TestMetricsRunner::grayPairsByHand()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QList<QByteArray>, lines);
+    QFETCH(QVector<double>, ssim);
+    QFETCH(QString, note);
+
+    const Outcome outcome = runRawcompare(arguments, m_folder.path());
+    QCOMPARE(outcome.status, 0);
+    QList<QByteArray> got = csvLines(outcome.out);
+    QCOMPARE(got.value(0), header);
+    QCOMPARE(got.size(), lines.size() + 1);
+    for (int i = 0; i < lines.size(); ++i) {
+        const QByteArray &line = got[i + 1];
+        QVERIFY2(line.startsWith(lines[i] + ','), line.constData());
+        const QList<QByteArray> cells = line.split(',');
+        QCOMPARE(cells.size(), 11);
+        QVERIFY2(std::abs(cells[8].toDouble() - ssim[i]) < 1e-6, line.constData());
+        QVERIFY(cells[9].isEmpty() && cells[10].isEmpty());
+    }
+    QVERIFY2(outcome.err.contains(note.toUtf8()), outcome.err.constData());
+    QVERIFY(outcome.err.contains("mean PSNR"));
+}
+
+void TestMetricsRunner::yuvAgainstGrayComparesY()
+{
+    // Two 8x8 4:2:0 frames of 50 (size from the name) against one y4m gray frame of 50.
+    const Outcome outcome = runRawcompare({"a_8x8.yuv", "--ref1", "mono8.y4m"}, m_folder.path());
+    QCOMPARE(outcome.status, 0);
+    QCOMPARE(outcome.out, header + "\n0,1,0,,,inf,,,1,,\n");
+    for (const char *note : {"rawcompare: note: a_8x8.yuv: 8x8 taken from the file name\n",
+                             "rawcompare: note: reference 1 (mono8.y4m) is gray and the main "
+                             "movie YUV: only Y is compared\n",
+                             "rawcompare: note: main 2 frames, reference 1 (mono8.y4m) 1: frames 1 "
+                             "to 1 are not compared with reference 1\n"})
+        QVERIFY2(outcome.err.contains(note), outcome.err.constData());
+}
+
+void TestMetricsRunner::jsonShape()
+{
+    const Outcome outcome = runRawcompare(
+            {"--json", "--size", "8x8", "--gray", "a.gray", "--ref1", "b.gray", "--ref2", "a.gray"},
+            m_folder.path());
+    QCOMPARE(outcome.status, 0);
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(outcome.out, &error);
+    QVERIFY2(error.error == QJsonParseError::NoError, qPrintable(error.errorString()));
+    const QJsonArray frames = document.object().value("frames").toArray();
+    QCOMPARE(frames.size(), 6);
+    const QJsonObject first = frames[0].toObject();
+    QCOMPARE(first.value("frame").toInt(-1), 0);
+    QCOMPARE(first.value("ref").toInt(), 1);
+    QCOMPARE(first.value("mse").toObject().value("y").toDouble(), 0.25);
+    QVERIFY(!first.value("mse").toObject().contains("u"));
+    const QJsonObject identical = frames[1].toObject();
+    QCOMPARE(identical.value("ref").toInt(), 2);
+    QCOMPARE(identical.value("psnr").toObject().value("y").toString(), QString("inf"));
+    QCOMPARE(identical.value("ssim").toObject().value("y").toDouble(), 1.0);
+
+    const QJsonArray summary = document.object().value("summary").toArray();
+    QCOMPARE(summary.size(), 2);
+    const QJsonObject ref1 = summary[0].toObject();
+    QCOMPARE(ref1.value("ref").toInt(), 1);
+    QCOMPARE(ref1.value("plane").toString(), QString("y"));
+    QCOMPARE(ref1.value("frames").toInt(), 3);
+    QVERIFY(std::abs(ref1.value("psnr_of_mean_mse").toDouble() - 54.151404) < 1e-5);
+    QCOMPARE(ref1.value("worst_frame").toInt(-1), 0);
+    QVERIFY(!outcome.err.contains("mean PSNR")); // the summary is in the object
+}
+
+void TestMetricsRunner::stillPictures()
+{
+    // Gray pictures: 100 everywhere, one 12x10 picture with 4 samples at 108 in its top rows.
+    QImage main(12, 10, QImage::Format_Grayscale8);
+    main.fill(100);
+    QImage changed = main;
+    for (int x = 0; x < 4; ++x)
+        changed.setPixel(x, 0, qRgb(108, 108, 108));
+    QVERIFY(main.save(m_folder.filePath("main.png")));
+    QVERIFY(changed.save(m_folder.filePath("changed.png")));
+
+    const Outcome outcome = runRawcompare({"main.png", "--ref1", "changed.png"}, m_folder.path());
+    QCOMPARE(outcome.status, 0);
+    const QList<QByteArray> lines = csvLines(outcome.out);
+    QCOMPARE(lines.size(), 2);
+    const QList<QByteArray> cells = lines[1].split(',');
+    QCOMPARE(cells.size(), 11);
+    // MSE 4 * 64 / 120; the changed samples lie in the top window row, so SSIM < 1.
+    QVERIFY(std::abs(cells[2].toDouble() - 4 * 64 / 120.0) < 1e-6);
+    QVERIFY(cells[3].isEmpty() && cells[4].isEmpty());
+    const double ssim = cells[8].toDouble();
+    QVERIFY2(ssim > 0.5 && ssim < 1.0 && !std::isnan(ssim), cells[8].constData());
+}
+
+QTEST_GUILESS_MAIN(TestMetricsRunner)
+#include "tst_metricsrunner.moc"

@@ -1,8 +1,8 @@
 # Turns the text of `rawcompare --help` into a manual page (roff, man macros).
 #   awk -v version=0.1.0 -f help2man.awk help.txt
 # The help's layout is read as follows:
-#   - the lines up to the first blank one are the usage ("Usage: rawcompare ...", further
-#     lines for other forms): the SYNOPSIS;
+#   - the lines up to the first blank one are the usage ("Usage: rawcompare ...", a further
+#     "rawcompare ..." for each other form, indented lines continuing a form): the SYNOPSIS;
 #   - paragraphs before the first option: the DESCRIPTION;
 #   - "  -x, --long ARG   text" with deeper-indented lines continuing the text: one option each
 #     under OPTIONS; a line at the left margin ending in ":" among them starts a subsection,
@@ -120,7 +120,8 @@ state == "usage" {
     }
     line = $0
     sub(/^[ \t]*([Uu]sage:|or:)?[ \t]*/, "", line)
-    if (usage_lines++ > 0)
+    # Each form starts on a line of its own; a form's further lines continue it.
+    if (usage_lines++ > 0 && line ~ ("^" prog "( |$)"))
         print ".br"
     print tokens(line)
     next

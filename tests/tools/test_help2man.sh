@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# packaging/help2man.awk on a help text with every shape it reads: two usage lines, paragraphs
-# (one starting with a dot, one with a backslash and a dash word), options with placeholders,
-# "=" values and continued descriptions, a heading among the options and an example.
+# packaging/help2man.awk on a help text with every shape it reads: two usage forms, one of two
+# lines; paragraphs (one starting with a dot, one with a backslash and a dash word); options with
+# placeholders, "=" values and continued descriptions; a heading among the options; an example.
 #   test_help2man.sh PATH/TO/help2man.awk
 set -uo pipefail
 script=$1
@@ -9,7 +9,8 @@ scratch=$(mktemp -d "${TMPDIR:-/tmp}/help2man.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
 
 cat >"$scratch/help" <<'EOF'
-Usage: rawcompare [--size WxH] [MAIN_FILE...] [--ref1 FILE]...
+Usage: rawcompare [--size WxH] [MAIN_FILE...]
+                  [--ref1 FILE]...
        rawcompare --metrics [--csv | --json] MAIN --ref1 REF
 
 Compare a main movie with up to two references;
@@ -34,7 +35,8 @@ cat >"$scratch/expected" <<'EOF'
 .SH NAME
 rawcompare \- viewer that compares raw video sequences
 .SH SYNOPSIS
-\fBrawcompare\fR [\fB\-\-size\fR \fIWxH\fR] [\fIMAIN_FILE\fR...] [\fB\-\-ref1\fR \fIFILE\fR]...
+\fBrawcompare\fR [\fB\-\-size\fR \fIWxH\fR] [\fIMAIN_FILE\fR...]
+[\fB\-\-ref1\fR \fIFILE\fR]...
 .br
 \fBrawcompare\fR \fB\-\-metrics\fR [\fB\-\-csv\fR | \fB\-\-json\fR] \fIMAIN\fR \fB\-\-ref1\fR \fIREF\fR
 .SH DESCRIPTION

@@ -109,3 +109,17 @@ void DimensionsDialog::updateFileInfo()
     m_pFileInfo->setText(left ? QStringLiteral("%1 and %2 bytes left over").arg(whole).arg(left)
                               : whole);
 }
+
+void DimensionsDialog::setFrameRange(int first, int count)
+{
+    m_pFirstFrame->setValue(first);
+    // 0 shows as "all".
+    m_pFrameCount->setValue(count < 0 ? 0 : count);
+}
+
+int DimensionsDialog::getFirstFrame() const { return m_pFirstFrame->value(); }
+
+int DimensionsDialog::getFrameCount() const
+{
+    return m_pFrameCount->value() == 0 ? -1 : m_pFrameCount->value();
+}

@@ -28,6 +28,10 @@ public:
     // 0 = Y, 1 = U, 2 = V; a format without chroma always gives 0.
     void setPlane(int plane);
     int getPlane() const;
+    // The frames to take: from `first` (counted from 0), `count` of them, -1 for all the rest.
+    void setFrameRange(int first, int count);
+    int getFirstFrame() const;
+    int getFrameCount() const;
     // Bytes in the file asked about; negative: not known, nothing is shown.
     void setFileSize(qint64 bytes);
 

@@ -300,6 +300,7 @@ bool MovieLoader::askFrameDimensions(const std::string &fileName, const FileName
         dialog.setFrameSize(m_settings.frameWidth, m_settings.frameHeight);
     dialog.setFormat(guess.getFormat() ? *guess.getFormat() : formatOf(m_settings));
     dialog.setPlane(m_settings.plane);
+    dialog.setFrameRange(m_settings.firstFrame, m_settings.frameCount);
     const QFileInfo info(name);
     if (info.isFile())
         dialog.setFileSize(info.size());
@@ -311,6 +312,8 @@ bool MovieLoader::askFrameDimensions(const std::string &fileName, const FileName
     m_settings.isYUV = dialog.isYUV();
     m_settings.pixelFormat = dialog.getFormat().getName();
     m_settings.plane = dialog.getPlane();
+    m_settings.firstFrame = dialog.getFirstFrame();
+    m_settings.frameCount = dialog.getFrameCount();
     applyToOthers = dialog.applyToOthers();
     return true;
 }

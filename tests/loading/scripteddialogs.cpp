@@ -46,6 +46,10 @@ int ScriptedDialogs::execDimensionsDialog(DimensionsDialog &dialog)
     if (!answer.format.isEmpty())
         dialog.m_pFormatBox->setCurrentText(answer.format);
     dialog.m_pPlaneBox->setCurrentIndex(answer.plane);
+    if (!answer.firstFrame.isEmpty())
+        dialog.m_pFirstFrame->setValue(answer.firstFrame.toInt());
+    if (!answer.frameCount.isEmpty())
+        dialog.m_pFrameCount->setValue(answer.frameCount.toInt());
     return answer.result;
 }
 

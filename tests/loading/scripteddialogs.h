@@ -41,6 +41,9 @@ public:
         bool applyToOthers = false;
         QString format; // chosen after the YUV box; empty: left as the box set it
         int plane = 0;
+        // Typed into the frame-range boxes; empty: left as the dialog showed them.
+        QString firstFrame;
+        QString frameCount;
     };
     // What the dimensions dialog showed when it opened.
     struct DimensionsShown

@@ -109,6 +109,8 @@ private slots:
     void formatsAndPlanes_data();
     void formatsAndPlanes();
     void sizeFromNamesWithoutDialog();
+    void frameRangeFromTheDialog_data();
+    void frameRangeFromTheDialog();
     void stackLargerThanMemory_data();
     void stackLargerThanMemory();
 
@@ -779,6 +781,59 @@ void TestMovieLoader::sizeFromNamesWithoutDialog()
     QCOMPARE(named.takeNotes(),
              QStringList {"x_4x2_yuv422p10le.yuv: 4x2 gray, from the file name"});
     QCOMPARE(slot->getNumFrames(), 4 + 1); // 32 bytes of 4x2 gray, then one yuv420p frame
+}
+
+void TestMovieLoader::frameRangeFromTheDialog_data()
+{
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("count"); // "0" is the dialog's "all"
+    QTest::addColumn<int>("frames");
+    QTest::addColumn<float>("firstValue"); // top-left sample of the first frame taken
+    QTest::addColumn<QString>("error");
+    // Five 4x2 gray frames whose samples are 10 f + (their index in the file frame).
+    QTest::newRow("all of them") << "0"
+                                 << "0" << 5 << 0.0f << "";
+    QTest::newRow("from the third to the end") << "2"
+                                               << "0" << 3 << 20.0f << "";
+    QTest::newRow("two from the second") << "1"
+                                         << "2" << 2 << 10.0f << "";
+    QTest::newRow("more than are left: the rest") << "3"
+                                                  << "9" << 2 << 30.0f << "";
+    QTest::newRow("first beyond the end") << "5"
+                                          << "0" << 0 << 0.0f << "No such frames in the file";
+}
+
+void TestMovieLoader::frameRangeFromTheDialog()
+{
+    QFETCH(QString, first);
+    QFETCH(QString, count);
+    QFETCH(int, frames);
+    QFETCH(float, firstValue);
+    QFETCH(QString, error);
+    QByteArray bytes;
+    for (int f = 0; f < 5; ++f)
+        for (int i = 0; i < 8; ++i)
+            bytes.append(char(10 * f + i));
+    writeBytes("range.raw", bytes);
+    ScriptedDialogs::DimensionsAnswer answer(1, "4", "2", false, false);
+    answer.firstFrame = first;
+    answer.frameCount = count;
+    m_pDialogs->dimensionsAnswers = {answer};
+    std::unique_ptr<Image3D> slot;
+    QCOMPARE(loader().loadFiles(slot, {path("range.raw")}), frames > 0);
+    QCOMPARE(m_settings.firstFrame, first.toInt());
+    QCOMPARE(m_settings.frameCount, count == "0" ? -1 : count.toInt());
+    if (frames > 0) {
+        QCOMPARE(slot->getNumFrames(), frames);
+        QCOMPARE(slot->getFrame(0).get()[4], firstValue); // the file's top row is stored row 1
+    } else {
+        QVERIFY(!slot);
+        QCOMPARE(m_pDialogs->warnings.value(0).text.section(QLatin1Char('\n'), 1, 1), error);
+    }
+    // The next question starts from the answers given.
+    m_pDialogs->dimensionsAnswers = {ScriptedDialogs::DimensionsAnswer(0, "", "", false, false)};
+    loader().loadFiles(slot, {path("range.raw")});
+    QCOMPARE(m_pDialogs->dimensionsShown.size(), 2);
 }
 
 void TestMovieLoader::stackLargerThanMemory_data()

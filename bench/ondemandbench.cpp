@@ -217,9 +217,10 @@ int hold(const std::string &file, int width, int height)
             return 1;
         }
     }
-    std::printf("longest=%.9f\nmedian=%.9f\nsteps=%d\n",
+    const auto slow = std::count_if(steps.begin(), steps.end(), [](double t) { return t > 0.080; });
+    std::printf("longest=%.9f\nmedian=%.9f\nslow=%d\nsteps=%d\n",
                 *std::max_element(steps.begin(), steps.end()), InterleavedRuns::median(steps),
-                int(steps.size()));
+                int(slow), int(steps.size()));
     return 0;
 }
 

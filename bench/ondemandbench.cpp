@@ -218,6 +218,11 @@ int hold(const std::string &file, int width, int height)
         }
     }
     const auto slow = std::count_if(steps.begin(), steps.end(), [](double t) { return t > 0.080; });
+    for (size_t k = 0; k < steps.size(); ++k) {
+        if (steps[k] > 0.080)
+            std::fprintf(stderr, "hold: the step to frame %d took %.1f ms\n", frames - 2 - int(k),
+                         steps[k] * 1e3);
+    }
     std::printf("longest=%.9f\nmedian=%.9f\nslow=%d\nsteps=%d\n",
                 *std::max_element(steps.begin(), steps.end()), InterleavedRuns::median(steps),
                 int(slow), int(steps.size()));

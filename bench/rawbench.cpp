@@ -1,7 +1,8 @@
 // rawbench: measures rawcompare against floors and peers; see tools/bench.
 //
 //   rawbench --dir DIR [--frames N] [--rounds N] [--ffmpeg PATH] [--display :N] [--only GROUP]
-//       runs every figure (or one group: load, display, app, startup, metrics) on the inputs
+//       runs every figure (or one group: load, display, app, startup, metrics, ondemand) on the
+//       inputs
 //       tools/bench generated in DIR and prints the table.
 //   rawbench --child MODE ARGS...
 //       one measured operation, in a process of its own (used by the above).
@@ -21,6 +22,7 @@
 #include "displaybench.h"
 #include "interleavedruns.h"
 #include "loadbench.h"
+#include "ondemandbench.h"
 #include "panelbench.h"
 
 namespace {
@@ -33,7 +35,7 @@ struct Options
     std::string display; // an X display for the start-up figure, or empty
     int frames = 200;
     int rounds = 5;
-    std::string only; // one group of figures: load, display, app, startup or metrics
+    std::string only; // one group of figures: load, display, app, startup, metrics or ondemand
 };
 
 std::string selfPath()
@@ -71,6 +73,20 @@ int runChild(const std::vector<std::string> &args)
     if (mode == "save" && args.size() == 6) {
         return AppBench::save(args[1], std::atoi(args[2].c_str()), std::atoi(args[3].c_str()),
                               args[4], std::atoi(args[5].c_str()));
+    }
+    if (mode == "ondemand-memory" && args.size() == 6) {
+        return OnDemandBench::memory(args[1], args[2], std::atoi(args[3].c_str()),
+                                     std::atoi(args[4].c_str()), std::atoll(args[5].c_str()));
+    }
+    if (mode == "ondemand-step" && args.size() == 5) {
+        return OnDemandBench::step(args[1], std::atoi(args[2].c_str()), std::atoi(args[3].c_str()),
+                                   std::atoi(args[4].c_str()));
+    }
+    if (mode == "ondemand-hold" && args.size() == 4)
+        return OnDemandBench::hold(args[1], std::atoi(args[2].c_str()), std::atoi(args[3].c_str()));
+    if (mode == "ondemand-range" && args.size() == 5) {
+        return OnDemandBench::range(args[1], std::atoi(args[2].c_str()), std::atoi(args[3].c_str()),
+                                    std::atoi(args[4].c_str()));
     }
     if (mode == "panel" && args.size() == 5) {
         return PanelBench::fill(args[1], args[2], std::atoi(args[3].c_str()),
@@ -344,6 +360,143 @@ bool displayFigures(const Options &options, BenchTable &table)
     return true;
 }
 
+// Figures 10 to 13: movies read on demand.
+// 10: from process start to the first frame of a 1080p pair on screen (Xvfb when given), against
+//     the minimal program that reads, converts and renders one frame, then shows it.
+// 11: peak memory after stepping through every frame of that pair, and of a sparse file of ten
+//     times as many frames, each movie with a frame cache of 256 MiB.
+// 12: a step to a frame not read yet against reading, converting and rendering it; holding Page
+//     Down through every frame at 25 steps a second.
+// 13: auto scale of the 1080p movie from its file against a streaming min/max over the file.
+bool onDemandFigures(const Options &options, BenchTable &table)
+{
+    const std::string movie = options.dir + "/movie1080.yuv";
+    const std::string reference = options.dir + "/encoded1080.yuv";
+    const std::string frames = std::to_string(options.frames);
+    const std::string runtime = options.dir + "/runtime";
+    std::vector<std::string> display = {"QT_QPA_PLATFORM=offscreen", "XDG_RUNTIME_DIR=" + runtime};
+    std::string platform = "offscreen";
+    if (!options.display.empty()) {
+        display = {"QT_QPA_PLATFORM=xcb", "DISPLAY=" + options.display,
+                   "XDG_RUNTIME_DIR=" + runtime};
+        platform = "Xvfb";
+    }
+    const std::vector<std::string> offscreen
+            = {"QT_QPA_PLATFORM=offscreen", "XDG_RUNTIME_DIR=" + runtime};
+
+    InterleavedRuns startup;
+    const int ours = startup.add("rawcompare first frame",
+                                 {siblingPath(options, "startup_rawcompare"), "--size", "1920x1080",
+                                  movie, "--ref1", reference},
+                                 display);
+    const int peer = startup.add("minimal window with one frame",
+                                 {siblingPath(options, "startup_minimal"), movie, "1920", "1080"},
+                                 display);
+    if (!startup.run(options.rounds))
+        return false;
+    const double oursStart = startup.median(ours, "seconds");
+    const double peerStart = startup.median(peer, "seconds");
+    table.addRow("10",
+                 "start to first frame on screen (" + platform + "), 1920×1080×" + frames
+                         + " pair from the command line, vs empty window + read and render a frame",
+                 BenchTable::seconds(oursStart), "minimal " + BenchTable::seconds(peerStart),
+                 oursStart / peerStart, 1.5);
+
+    // Memory: the pair, then one sparse file of ten times the frames (it reads as zeros).
+    const long long frameBudget = 256ll << 20;
+    const std::string sparse = options.dir + "/sparse1080.yuv";
+    const int sparseFrames = 10 * options.frames;
+    {
+        FILE *pFile = std::fopen(sparse.c_str(), "wb");
+        const bool made = pFile
+                && ftruncate(fileno(pFile), off_t(1920ll * 1080 * 3 / 2 * sparseFrames)) == 0;
+        if (pFile)
+            std::fclose(pFile);
+        if (!made) {
+            std::fprintf(stderr, "bench: cannot make the sparse file\n");
+            return false;
+        }
+    }
+    for (const auto &[what, main, ref, movies] :
+         {std::tuple<std::string, std::string, std::string, int>(
+                  "1920×1080×" + frames + " pair, difference view", movie, reference, 2),
+          std::tuple<std::string, std::string, std::string, int>(
+                  "sparse 1920×1080×" + std::to_string(sparseFrames) + " file", sparse, "-", 1)}) {
+        const ChildRun::Result result
+                = ChildRun::run({options.self, "--child", "ondemand-memory", main, ref, "1920",
+                                 "1080", std::to_string(frameBudget)},
+                                offscreen);
+        if (!result.ok) {
+            std::fprintf(stderr, "bench: the memory figure failed\n%s", result.errors.c_str());
+            unlink(sparse.c_str());
+            return false;
+        }
+        const double boundKiB = (ChildRun::value(result.output, "frame_budget")
+                                 + ChildRun::value(result.output, "slice_budget"))
+                        / 1024
+                + 64 * 1024;
+        const double rss = double(result.maxRssKiB);
+        table.addRow("11",
+                     "peak memory stepping through every frame of a " + what + " ("
+                             + std::to_string(movies)
+                             + " × 256 MiB frames + 256 MiB slices + 64 MiB)",
+                     BenchTable::mebibytes(rss), "bound " + BenchTable::mebibytes(boundKiB),
+                     rss / boundKiB, 1.0);
+    }
+    unlink(sparse.c_str());
+
+    ChildRun::Result result = ChildRun::run({options.self, "--child", "ondemand-step", movie,
+                                             "1920", "1080", std::to_string(3 * options.rounds)},
+                                            offscreen);
+    if (!result.ok) {
+        std::fprintf(stderr, "bench: the step figure failed\n%s", result.errors.c_str());
+        return false;
+    }
+    const double step = ChildRun::value(result.output, "step");
+    const double floorStep = ChildRun::value(result.output, "floor_step");
+    table.addRow("12", "step 1920×1080 to a frame not read yet vs read + convert + render it",
+                 BenchTable::seconds(step), "floor " + BenchTable::seconds(floorStep),
+                 step / floorStep, 1.5);
+    const double freshStep = ChildRun::value(result.output, "fresh_step");
+    table.addInfo("12", "that floor into freshly allocated memory (a float frame and an image)",
+                  BenchTable::seconds(freshStep), "floor " + BenchTable::seconds(floorStep),
+                  freshStep / floorStep);
+
+    result = ChildRun::run({options.self, "--child", "ondemand-hold", movie, "1920", "1080"},
+                           offscreen);
+    if (!result.ok) {
+        std::fprintf(stderr, "bench: the Page Down figure failed\n%s", result.errors.c_str());
+        return false;
+    }
+    const double longest = ChildRun::value(result.output, "longest");
+    const double medianStep = ChildRun::value(result.output, "median");
+    table.addRow("12",
+                 "Page Down held through " + frames + " frames 1920×1080, slowest step (median "
+                         + BenchTable::seconds(medianStep) + ", "
+                         + std::to_string(int(ChildRun::value(result.output, "slow")))
+                         + " steps over 80 ms) vs 2 frames at 25 fps",
+                 BenchTable::seconds(longest), "80 ms", longest / 0.080, 1.0);
+
+    result = ChildRun::run({options.self, "--child", "ondemand-range", movie, "1920", "1080",
+                            std::to_string(options.rounds)});
+    if (!result.ok) {
+        std::fprintf(stderr, "bench: the auto scale figure failed\n%s", result.errors.c_str());
+        return false;
+    }
+    const double range = ChildRun::value(result.output, "range");
+    const double floorRange = ChildRun::value(result.output, "floor_range");
+    table.addRow("13",
+                 "auto scale (valueRange) of 1920×1080×" + frames
+                         + " from its file vs a streaming min/max over the file",
+                 BenchTable::seconds(range), "floor " + BenchTable::seconds(floorRange),
+                 range / floorRange, 1.3);
+    const double cached = ChildRun::value(result.output, "range_cached");
+    table.addInfo("13", "the same again with every frame in the frame cache (the scan alone)",
+                  BenchTable::seconds(cached), "floor " + BenchTable::seconds(floorRange),
+                  cached / floorRange);
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -383,12 +536,9 @@ int main(int argc, char *argv[])
     mkdir((options.dir + "/runtime").c_str(), 0700);
 
     BenchTable table;
-    const std::vector<std::pair<std::string, bool (*)(const Options &, BenchTable &)>> groups
-            = {{"load", loadFigures},
-               {"display", displayFigures},
-               {"app", appFigures},
-               {"startup", startupFigure},
-               {"metrics", metricsFigure}};
+    const std::vector<std::pair<std::string, bool (*)(const Options &, BenchTable &)>> groups = {
+            {"load", loadFigures},      {"display", displayFigures}, {"app", appFigures},
+            {"startup", startupFigure}, {"metrics", metricsFigure},  {"ondemand", onDemandFigures}};
     for (const auto &[name, figures] : groups) {
         if ((options.only.empty() || options.only == name) && !figures(options, table))
             return 1;

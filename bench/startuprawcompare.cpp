@@ -1,12 +1,16 @@
 // rawcompare's start-up as src/app/main.cpp does it (command line, application, main window),
-// with the probe that reports when the main window is shown.
+// with the probe that reports when the main window is shown; with movies on the command line,
+// when the first frame of the main movie is on screen.
 
 #include <QApplication>
 #include <QStringList>
 
 #include "commandline.h"
+#include "imagenode.h"
 #include "mainwidget.h"
 #include "shownprobe.h"
+#include "slicescene.h"
+#include "slicewidget.h"
 
 int main(int argc, char *argv[])
 {
@@ -20,8 +24,14 @@ int main(int argc, char *argv[])
     int qtArgc = 1;
     char *qtArgv[] = {argv[0], nullptr};
     QApplication app(qtArgc, qtArgv);
-    ShownProbe probe;
     MainWidget window;
+    const bool movies = !commandLine.getMainFiles().isEmpty();
+    ShownProbe probe([&window, movies] {
+        if (!movies)
+            return true;
+        const auto *pSlices = window.findChild<SliceWidget *>();
+        return pSlices && pSlices->getScene()->getNode()->getPixmap() != nullptr;
+    });
     window.openFromCommandLine(commandLine);
     return app.exec();
 }

@@ -104,10 +104,10 @@ void TestMovieRange::differenceRange()
     QFETCH(QList<int>, first);
     QFETCH(QList<int>, second);
     QFETCH(Pair, expected);
-    auto make = [](const QList<int> &spec) -> std::unique_ptr<Image3D> {
-        if (spec.isEmpty())
+    auto make = [](const QList<int> &shape) -> std::unique_ptr<Image3D> {
+        if (shape.isEmpty())
             return nullptr;
-        return filled(spec[0], spec[1], spec[2], {float(spec[3])});
+        return filled(shape[0], shape[1], shape[2], {float(shape[3])});
     };
     const std::unique_ptr<Image3D> pA = make(first);
     const std::unique_ptr<Image3D> pB = make(second);

@@ -17,6 +17,7 @@ int runMetrics(const CommandLine &commandLine, char *program)
     int qtArgc = 1;
     char *qtArgv[] = {program, nullptr};
     QCoreApplication app(qtArgc, qtArgv);
+    Image2D::raiseImageAllocationLimit();
     MetricsOptions options;
     options.mainFile = commandLine.getMainFiles().value(0);
     options.reference1File = commandLine.getReference1Files().value(0);

@@ -12,6 +12,54 @@ bool report(const ProgressCallback &progress, int done, int total)
     return !progress || progress(done, total);
 }
 
+// Widens [low, high] by the n values at pValues; strict comparisons, so a NaN never becomes a
+// bound. Kept out of line: inlined into the frame loop, whose calls the bounds outlive, GCC kept
+// them in memory, a store and a load per sample (1080p x 100 in memory: 0.65-0.71 s inlined,
+// 0.28-0.29 s out of line; differences 0.67-0.69 s against 0.36-0.37 s).
+Q_NEVER_INLINE void scanValues(const float *pValues, qint64 n, float &lowBound, float &highBound)
+{
+    float low = lowBound;
+    float high = highBound;
+    for (qint64 i = 0; i < n; ++i) {
+        const float v = pValues[i];
+        if (low > v)
+            low = v;
+        if (high < v)
+            high = v;
+    }
+    lowBound = low;
+    highBound = high;
+}
+
+// Widens [low, high] by the differences of one row of `width` samples, pRowA (widthA samples)
+// minus pRowB (widthB samples), a missing sample counting as 0. Stretches in x order: both
+// movies, one of them, neither; the differences are the expressions a sample-by-sample scan
+// forms. Out of line for the same reason as scanValues.
+Q_NEVER_INLINE void scanDifferenceRow(const float *pRowA, int widthA, const float *pRowB,
+                                      int widthB, int width, float &lowBound, float &highBound)
+{
+    float low = lowBound;
+    float high = highBound;
+    auto visit = [&low, &high](float d) {
+        if (low > d)
+            low = d;
+        if (high < d)
+            high = d;
+    };
+    const int both = std::min(widthA, widthB);
+    int x = 0;
+    for (; x < both; ++x)
+        visit(pRowA[x] - pRowB[x]);
+    for (; x < widthA; ++x)
+        visit(pRowA[x] - 0.0f);
+    for (; x < widthB; ++x)
+        visit(0.0f - pRowB[x]);
+    if (x < width)
+        visit(0.0f - 0.0f);
+    lowBound = low;
+    highBound = high;
+}
+
 } // namespace
 
 namespace MovieRange {
@@ -35,13 +83,7 @@ bool valueRange(const Image3D *pMovie, float &minValue, float &maxValue,
                 found = true;
                 i = 1;
             }
-            for (; i < frameSamples; ++i) {
-                const float v = pData[i];
-                if (low > v)
-                    low = v;
-                if (high < v)
-                    high = v;
-            }
+            scanValues(pData + i, frameSamples - i, low, high);
         }
         if (!report(progress, f + 1, frames))
             return false;
@@ -82,12 +124,6 @@ bool differenceRange(const Image3D *pFirst, const Image3D *pSecond, float &minVa
     float low = 0;
     float high = 0;
     bool started = false;
-    auto visit = [&low, &high](float d) {
-        if (low > d)
-            low = d;
-        if (high < d)
-            high = d;
-    };
     for (int f = 0; f < frames; ++f) {
         auto frameOf = [f](const Extent &e) {
             if (f >= e.frames || e.width <= 0 || e.height <= 0)
@@ -109,18 +145,7 @@ bool differenceRange(const Image3D *pFirst, const Image3D *pSecond, float &minVa
                 low = high = (widthA > 0 ? pRowA[0] : 0.0f) - (widthB > 0 ? pRowB[0] : 0.0f);
                 started = true;
             }
-            // Stretches of the row, in x order: both movies, one of them, neither. The
-            // differences are the same expressions as a sample-by-sample scan would form.
-            const int both = std::min(widthA, widthB);
-            int x = 0;
-            for (; x < both; ++x)
-                visit(pRowA[x] - pRowB[x]);
-            for (; x < widthA; ++x)
-                visit(pRowA[x] - 0.0f);
-            for (; x < widthB; ++x)
-                visit(0.0f - pRowB[x]);
-            if (x < width)
-                visit(0.0f - 0.0f);
+            scanDifferenceRow(pRowA, widthA, pRowB, widthB, width, low, high);
         }
         if (!report(progress, f + 1, frames))
             return false;

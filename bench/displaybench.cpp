@@ -9,6 +9,7 @@
 #include <QSlider>
 #include <QWheelEvent>
 
+#include "benchapplication.h"
 #include "benchclock.h"
 #include "benchfloors.h"
 #include "interleavedruns.h"
@@ -24,19 +25,6 @@
 namespace DisplayBench {
 
 namespace {
-
-// The widgets need an application object; the platform comes from QT_QPA_PLATFORM.
-class Application
-{
-public:
-    Application() : m_app(m_argc, m_argv) { }
-
-private:
-    int m_argc = 1;
-    char m_name[9] = "rawbench";
-    char *m_argv[2] = {m_name, nullptr};
-    QApplication m_app;
-};
 
 // Sends one wheel notch to the view, as the window system would deliver it.
 void wheel(SliceView *pView, int delta)
@@ -63,7 +51,7 @@ qint64 shownKey(const SliceWidget &widget)
 int render(const std::string &mainFile, const std::string &refFile, int width, int height,
            int rounds)
 {
-    Application application;
+    BenchApplication application;
     Image3D mainMovie;
     Image3D refMovie;
     if (!LoadBench::loadInput(&mainMovie, mainFile, width, height)
@@ -126,7 +114,7 @@ int render(const std::string &mainFile, const std::string &refFile, int width, i
 
 int step(const std::string &mainFile, int width, int height, int rounds)
 {
-    Application application;
+    BenchApplication application;
     Image3D mainMovie;
     if (!LoadBench::loadInput(&mainMovie, mainFile, width, height))
         return 1;

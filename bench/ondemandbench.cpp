@@ -13,6 +13,7 @@
 #include <QKeyEvent>
 #include <QSlider>
 
+#include "benchapplication.h"
 #include "benchclock.h"
 #include "benchfloors.h"
 #include "framecache.h"
@@ -29,19 +30,6 @@
 namespace OnDemandBench {
 
 namespace {
-
-// The widgets need an application object; the platform comes from QT_QPA_PLATFORM.
-class Application
-{
-public:
-    Application() : m_app(m_argc, m_argv) { }
-
-private:
-    int m_argc = 1;
-    char m_name[9] = "rawbench";
-    char *m_argv[2] = {m_name, nullptr};
-    QApplication m_app;
-};
 
 std::unique_ptr<Image3D> open(const std::string &file, int width, int height)
 {
@@ -77,7 +65,7 @@ bool readLuma(int fd, int frame, int width, int height, unsigned char *pBytes)
 int memory(const std::string &mainFile, const std::string &refFile, int width, int height,
            qint64 frameBudget)
 {
-    Application application;
+    BenchApplication application;
     std::unique_ptr<Image3D> pMain = open(mainFile, width, height);
     std::unique_ptr<Image3D> pRef = refFile == "-" ? nullptr : open(refFile, width, height);
     if (!pMain || (refFile != "-" && !pRef))
@@ -114,7 +102,7 @@ int memory(const std::string &mainFile, const std::string &refFile, int width, i
 
 int step(const std::string &file, int width, int height, int rounds)
 {
-    Application application;
+    BenchApplication application;
     SliceWidget widget;
     widget.resize(1280, 800);
     widget.show();
@@ -187,7 +175,7 @@ int step(const std::string &file, int width, int height, int rounds)
 
 int hold(const std::string &file, int width, int height)
 {
-    Application application;
+    BenchApplication application;
     std::unique_ptr<Image3D> pMovie = open(file, width, height);
     if (!pMovie || pMovie->getNumFrames() < 2)
         return 1;

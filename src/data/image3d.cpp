@@ -92,8 +92,7 @@ bool Image3D::setDimensions(int width, int height, int frames)
         count = negative ? -1 : std::numeric_limits<qint64>::max();
     }
     if (!m_samples.resize(count)) {
-        m_samples.clear();
-        m_width = m_height = m_frames = 0;
+        makeEmpty();
         setErrorString("Not enough memory for a movie of " + std::to_string(width) + "x"
                        + std::to_string(height) + "x" + std::to_string(frames));
         return false;
@@ -106,9 +105,7 @@ bool Image3D::setDimensions(int width, int height, int frames)
 
 bool Image3D::loadRaw(const std::string &fileName, int width, int height, bool isYUV)
 {
-    m_pCache.reset();
-    m_samples.clear();
-    m_width = m_height = m_frames = 0;
+    makeEmpty();
     if (width % 2 != 0 || height % 2 != 0) {
         setErrorString("Both width and height must be a multiple of two");
         return false;
@@ -120,8 +117,7 @@ bool Image3D::loadRaw(const std::string &fileName, int width, int height, bool i
 bool Image3D::loadRaw(const std::string &fileName, const PixelFormat &format, int width, int height,
                       int plane)
 {
-    m_samples.clear();
-    m_width = m_height = m_frames = 0;
+    makeEmpty();
     RawFile file;
     if (!file.open(fileName, format, width, height)) {
         setErrorString(file.getErrorString(), file.getErrorDetail());
@@ -132,16 +128,11 @@ bool Image3D::loadRaw(const std::string &fileName, const PixelFormat &format, in
 
 bool Image3D::loadRaw(const RawFile &file, int plane)
 {
-    m_samples.clear();
-    m_width = m_height = m_frames = 0;
+    makeEmpty();
+    if (!hasPlane(file, plane))
+        return false;
     const PixelFormat &format = file.getFormat();
     const std::string name = RawFile::baseName(file.getFileName());
-    if (plane < 0 || plane >= format.getPlaneCount()) {
-        setErrorString("The file has no plane " + std::string(1, "YUV?"[qBound(0, plane, 3)]),
-                       name + ": " + format.getName().toStdString() + " holds "
-                               + (format.getPlaneCount() == 1 ? "only Y" : "Y, U and V"));
-        return false;
-    }
     const int width = file.getPlaneWidth(plane);
     const int height = file.getPlaneHeight(plane);
     const int frames = file.getNumFrames();
@@ -215,17 +206,11 @@ bool Image3D::setFrameSource(int width, int height, int frames, FrameCache::Load
 bool Image3D::openRaw(std::unique_ptr<RawFile> pFile, int plane, int firstFrame, int frameCount,
                       qint64 budgetBytes)
 {
-    m_pCache.reset();
-    m_samples.clear();
-    m_width = m_height = m_frames = 0;
+    makeEmpty();
+    if (!hasPlane(*pFile, plane))
+        return false;
     const PixelFormat &format = pFile->getFormat();
     const std::string name = RawFile::baseName(pFile->getFileName());
-    if (plane < 0 || plane >= format.getPlaneCount()) {
-        setErrorString("The file has no plane " + std::string(1, "YUV?"[qBound(0, plane, 3)]),
-                       name + ": " + format.getName().toStdString() + " holds "
-                               + (format.getPlaneCount() == 1 ? "only Y" : "Y, U and V"));
-        return false;
-    }
     const int fileFrames = pFile->getNumFrames();
     if (firstFrame < 0 || firstFrame >= fileFrames || frameCount == 0) {
         setErrorString("No such frames in the file",
@@ -274,9 +259,7 @@ bool Image3D::openRaw(const std::string &fileName, int width, int height, bool i
                       int firstFrame, int frameCount)
 {
     if (width % 2 != 0 || height % 2 != 0) {
-        m_pCache.reset();
-        m_samples.clear();
-        m_width = m_height = m_frames = 0;
+        makeEmpty();
         setErrorString("Both width and height must be a multiple of two");
         return false;
     }
@@ -290,12 +273,28 @@ bool Image3D::openRaw(const std::string &fileName, const PixelFormat &format, in
     std::unique_ptr<RawFile> pFile(new (std::nothrow) RawFile);
     if (pFile && pFile->open(fileName, format, width, height))
         return openRaw(std::move(pFile), plane, firstFrame, frameCount);
-    m_pCache.reset();
-    m_samples.clear();
-    m_width = m_height = m_frames = 0;
+    makeEmpty();
     if (pFile)
         setErrorString(pFile->getErrorString(), pFile->getErrorDetail());
     else
         setErrorString(notEnoughMemoryToLoad(0, width, height));
+    return false;
+}
+
+void Image3D::makeEmpty()
+{
+    m_pCache.reset();
+    m_samples.clear();
+    m_width = m_height = m_frames = 0;
+}
+
+bool Image3D::hasPlane(const RawFile &file, int plane)
+{
+    const PixelFormat &format = file.getFormat();
+    if (plane >= 0 && plane < format.getPlaneCount())
+        return true;
+    setErrorString("The file has no plane " + std::string(1, "YUV?"[qBound(0, plane, 3)]),
+                   RawFile::baseName(file.getFileName()) + ": " + format.getName().toStdString()
+                           + " holds " + (format.getPlaneCount() == 1 ? "only Y" : "Y, U and V"));
     return false;
 }

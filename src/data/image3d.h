@@ -87,6 +87,11 @@ public:
                  int plane = 0, int firstFrame = 0, int frameCount = -1);
 
 private:
+    // 0 x 0 x 0, nothing held, nothing read on demand.
+    void makeEmpty();
+    // True when the file's format has that plane; otherwise false with the error text set.
+    bool hasPlane(const RawFile &file, int plane);
+
     SampleArray m_samples;
     std::unique_ptr<FrameCache> m_pCache;
     int m_width = 0;

@@ -56,9 +56,12 @@ SliceWidget::~SliceWidget() { clearCache(); }
 
 void SliceWidget::setMovies(const Image3D *pMain, const Image3D *pRef1, const Image3D *pRef2)
 {
-    m_pMain = pMain;
-    m_pRef1 = pRef1;
-    m_pRef2 = pRef2;
+    setMovies(MovieSet(pMain, pRef1, pRef2));
+}
+
+void SliceWidget::setMovies(const MovieSet &movies)
+{
+    m_movies = movies;
     updateMissingNote();
     clearCache();
     emit redrawNeeded();
@@ -104,30 +107,16 @@ void SliceWidget::setRange(int viewType, float minValue, float maxValue)
     emit redrawNeeded();
 }
 
-SliceWidget::Sources SliceWidget::currentSources() const
+MovieSet::ViewSources SliceWidget::currentSources(int frame) const
 {
-    switch (m_viewType) {
-    case ViewType::Ref1:
-        return {m_pRef1, nullptr, false};
-    case ViewType::Ref2:
-        return {m_pRef2, nullptr, false};
-    case ViewType::Diff1:
-        return {m_pMain, m_pRef1, true};
-    case ViewType::Diff2:
-        return {m_pMain, m_pRef2, true};
-    default:
-        return {m_pMain, nullptr, false};
-    }
+    return m_movies.sources(m_viewType, frame);
 }
 
 int SliceWidget::grayAt(int x, int y, int frame) const
 {
     const float minValue = m_minValue[m_viewType];
     const float maxValue = m_maxValue[m_viewType];
-    const Sources sources = currentSources();
-    return grayLevel(sources.difference ? grayDifference(sources.pA, sources.pB, minValue, maxValue,
-                                                         x, y, frame)
-                                        : grayValue(sources.pA, minValue, maxValue, x, y, frame));
+    return grayLevel(grayOfView(currentSources(frame), minValue, maxValue, x, y));
 }
 
 QPixmap *SliceWidget::buildSlicePixmap() const
@@ -135,12 +124,8 @@ QPixmap *SliceWidget::buildSlicePixmap() const
     // The formula is chosen once per slice; the renderers work row by row.
     const float minValue = m_minValue[m_viewType];
     const float maxValue = m_maxValue[m_viewType];
-    const Sources sources = currentSources();
-    QImage image = sources.difference
-            ? renderDifferenceSlice(sources.pA, sources.pB, minValue, maxValue, m_fixedCoordinate,
-                                    m_imageWidth, m_imageHeight)
-            : renderValueSlice(sources.pA, minValue, maxValue, m_fixedCoordinate, m_imageWidth,
-                               m_imageHeight);
+    QImage image = renderView(currentSources(m_fixedCoordinate), minValue, maxValue, m_imageWidth,
+                              m_imageHeight);
     if (image.isNull())
         return nullptr;
     auto *pPixmap = new (std::nothrow) QPixmap(QPixmap::fromImage(std::move(image)));
@@ -155,18 +140,9 @@ void SliceWidget::onRedrawNeeded()
 {
     QVector<CacheEntry> &list = m_sliceCache[m_viewType];
     if (list.isEmpty()) {
-        int slices = 0;
-        int width = 0;
-        int height = 0;
-        for (const Image3D *pVolume : {m_pMain, m_pRef1, m_pRef2}) {
-            if (!pVolume)
-                continue;
-            slices = std::max(slices, pVolume->getNumFrames());
-            width = std::max(width, pVolume->getWidth());
-            height = std::max(height, pVolume->getHeight());
-        }
-        m_imageWidth = width;
-        m_imageHeight = height;
+        const int slices = m_movies.getNumFrames();
+        m_imageWidth = m_movies.getWidth();
+        m_imageHeight = m_movies.getHeight();
         if (slices > 0)
             list.resize(slices);
         onRecalcSlider();
@@ -198,11 +174,12 @@ QPixmap *SliceWidget::slicePixmap()
         return entry.pPixmap;
     }
     // The frames are fetched (and so read, for a movie read on demand) before the render.
-    const Sources sources = currentSources();
+    const MovieSet::ViewSources sources = currentSources(m_fixedCoordinate);
     QString unreadable;
-    for (const Image3D *pMovie : {sources.pA, sources.pB}) {
-        if (pMovie && m_fixedCoordinate < pMovie->getNumFrames()
-            && !pMovie->getFrame(m_fixedCoordinate) && unreadable.isEmpty())
+    for (const auto &[pMovie, frame] :
+         {std::pair(sources.pA, sources.frameA), std::pair(sources.pB, sources.frameB)}) {
+        if (pMovie && frame >= 0 && frame < pMovie->getNumFrames() && !pMovie->getFrame(frame)
+            && unreadable.isEmpty())
             unreadable = QString::fromStdString(pMovie->getFrameError());
     }
     if (unreadable.isEmpty()) {
@@ -283,9 +260,11 @@ void SliceWidget::onSliceChanged(int dir)
         m_fixedCoordinate = 0;
     if (m_fixedCoordinate != old) {
         // Movies read on demand read on in the direction of travel while this frame shows.
-        for (const Image3D *pMovie : {m_pMain, m_pRef1, m_pRef2}) {
-            if (pMovie)
-                pMovie->readAhead(m_fixedCoordinate, dir);
+        if (m_movies.getMain())
+            m_movies.getMain()->readAhead(m_fixedCoordinate, dir);
+        for (int ref : {1, 2}) {
+            if (const Image3D *pRef = m_movies.getReference(ref))
+                pRef->readAhead(m_movies.referenceFrame(ref, m_fixedCoordinate), dir);
         }
         emit fixedCoordinateChanged(m_fixedCoordinate);
         emit redrawNeeded();
@@ -342,7 +321,7 @@ QString SliceWidget::getMissingNote() const
 void SliceWidget::updateMissingNote()
 {
     QStringList missing;
-    const Sources sources = currentSources();
+    const MovieSet::ViewSources sources = currentSources(m_fixedCoordinate);
     const bool reference = m_viewType != ViewType::Main;
     if (!sources.pA)
         missing << QString::fromLatin1(reference && !sources.difference ? "Reference %1"

@@ -7,6 +7,7 @@
 #include <memory>
 #include <utility>
 
+#include "movieset.h"
 #include "viewtype.h"
 
 class Image3D;
@@ -30,6 +31,9 @@ public:
 
     // The volumes stay the caller's; call again whenever a pointer or a volume's samples change.
     void setMovies(const Image3D *pMain, const Image3D *pRef1, const Image3D *pRef2);
+    // The same with references shifted by their offsets.
+    void setMovies(const MovieSet &movies);
+    const MovieSet &getMovies() const { return m_movies; }
     // Clamped to 0..4.
     void setViewType(int viewType);
     // Display ranges, stored unchanged (min may equal or exceed max).
@@ -98,15 +102,7 @@ private:
         std::list<CacheKey>::iterator lruPosition;
     };
 
-    // The volumes the current view reads: the movie (B null, not a difference), or A and B of
-    // the difference A - B.
-    struct Sources
-    {
-        const Image3D *pA = nullptr;
-        const Image3D *pB = nullptr;
-        bool difference = false;
-    };
-    Sources currentSources() const;
+    MovieSet::ViewSources currentSources(int frame) const;
     void setRange(int viewType, float minValue, float maxValue);
     void clearCache();
     // nullptr when memory runs out.
@@ -122,9 +118,7 @@ private:
 
     float m_minValue[5] = {0, 0, 0, -128, -128};
     float m_maxValue[5] = {255, 255, 255, 128, 128};
-    const Image3D *m_pMain = nullptr;
-    const Image3D *m_pRef1 = nullptr;
-    const Image3D *m_pRef2 = nullptr;
+    MovieSet m_movies;
     // Axis held fixed: always 2 (frame), so a slice is one movie frame, image column j is
     // sample x and image row i is sample y.
     static constexpr int m_fixedAxis = 2;

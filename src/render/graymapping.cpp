@@ -254,8 +254,15 @@ float grayValue(const Image3D *pVolume, float minValue, float maxValue, int x, i
 float grayDifference(const Image3D *pVolumeA, const Image3D *pVolumeB, float minValue,
                      float maxValue, int x, int y, int frame)
 {
-    const float *pA = FrameSamples(pVolumeA, frame).at(x, y);
-    const float *pB = FrameSamples(pVolumeB, frame).at(x, y);
+    return grayOfView({pVolumeA, frame, pVolumeB, frame, true}, minValue, maxValue, x, y);
+}
+
+float grayOfView(const MovieSet::ViewSources &sources, float minValue, float maxValue, int x, int y)
+{
+    if (!sources.difference)
+        return grayValue(sources.pA, minValue, maxValue, x, y, sources.frameA);
+    const float *pA = FrameSamples(sources.pA, sources.frameA).at(x, y);
+    const float *pB = FrameSamples(sources.pB, sources.frameB).at(x, y);
     const float sampleA = pA ? *pA : 0.0f;
     const float sampleB = pB ? *pB : 0.0f;
     return grayOfValue(sampleA - sampleB, minValue, maxValue);
@@ -295,6 +302,14 @@ QImage renderValueSlice(const Image3D *pVolume, float minValue, float maxValue, 
 QImage renderDifferenceSlice(const Image3D *pVolumeA, const Image3D *pVolumeB, float minValue,
                              float maxValue, int frame, int width, int height)
 {
+    return renderView({pVolumeA, frame, pVolumeB, frame, true}, minValue, maxValue, width, height);
+}
+
+QImage renderView(const MovieSet::ViewSources &sources, float minValue, float maxValue, int width,
+                  int height)
+{
+    if (!sources.difference)
+        return renderValueSlice(sources.pA, minValue, maxValue, sources.frameA, width, height);
     // Every pixel is written below.
     QImage image(width, height, QImage::Format_RGB32);
     if (image.isNull())
@@ -302,8 +317,8 @@ QImage renderDifferenceSlice(const Image3D *pVolumeA, const Image3D *pVolumeB, f
     const PixelMap map(minValue, maxValue);
     // Where neither volume has a sample the difference is 0.0 - 0.0.
     const quint32 neither = map.pixel(0.0f - 0.0f);
-    const FrameSamples samplesA(pVolumeA, frame);
-    const FrameSamples samplesB(pVolumeB, frame);
+    const FrameSamples samplesA(sources.pA, sources.frameA);
+    const FrameSamples samplesB(sources.pB, sources.frameB);
     uchar *pBits = image.bits();
     const qsizetype bytesPerLine = image.bytesPerLine();
     for (int i = 0; i < height; ++i) {

@@ -2,6 +2,8 @@
 
 #include <QImage>
 
+#include "movieset.h"
+
 class Image3D;
 
 // Value-to-gray mapping of a display range (minValue maps to black, maxValue to white).
@@ -30,3 +32,10 @@ QImage renderValueSlice(const Image3D *pVolume, float minValue, float maxValue, 
                         int width, int height);
 QImage renderDifferenceSlice(const Image3D *pVolumeA, const Image3D *pVolumeB, float minValue,
                              float maxValue, int frame, int width, int height);
+
+// The same for what one view reads at one main frame (MovieSet::sources): reference frames
+// shifted by their offsets, a frame outside its movie absent.
+float grayOfView(const MovieSet::ViewSources &sources, float minValue, float maxValue, int x,
+                 int y);
+QImage renderView(const MovieSet::ViewSources &sources, float minValue, float maxValue, int width,
+                  int height);

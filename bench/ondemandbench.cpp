@@ -229,7 +229,7 @@ int range(const std::string &file, int width, int height, int rounds)
         failed = failed || !pMovie || !MovieRange::valueRange(pMovie.get(), minValue, maxValue);
         const double seconds = benchSeconds() - start;
         check += minValue + maxValue;
-        // The same again, every frame now in the cache: the scan alone.
+        // The same again on the same movie.
         const double again = benchSeconds();
         failed = failed || !pMovie || !MovieRange::valueRange(pMovie.get(), minValue, maxValue);
         cached.push_back(benchSeconds() - again);

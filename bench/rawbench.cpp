@@ -491,7 +491,7 @@ bool onDemandFigures(const Options &options, BenchTable &table)
                  BenchTable::seconds(range), "floor " + BenchTable::seconds(floorRange),
                  range / floorRange, 1.3);
     const double cached = ChildRun::value(result.output, "range_cached");
-    table.addInfo("13", "the same again with every frame in the frame cache (the scan alone)",
+    table.addInfo("13", "the same again (the file in the page cache, the frame cache untouched)",
                   BenchTable::seconds(cached), "floor " + BenchTable::seconds(floorRange),
                   cached / floorRange);
     return true;

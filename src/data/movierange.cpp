@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "image3d.h"
+#include "rawfile.h"
 
 namespace {
 
@@ -72,7 +73,27 @@ bool valueRange(const Image3D *pMovie, float &minValue, float &maxValue,
     bool found = false;
     const int frames = pMovie ? pMovie->getNumFrames() : 0;
     const qint64 frameSamples = pMovie ? qint64(pMovie->getWidth()) * pMovie->getHeight() : 0;
+    // A movie read from a raw file asks the file: its samples are the file's integers, so their
+    // range is the range of the floats, found over bytes instead of floats and without filling
+    // the frame cache (1080p x 200 from the page cache: 0.11-0.12 s against 2.5-2.7 s through
+    // the frames; a streaming byte scan of the same file takes 0.12-0.13 s).
+    const RawFile *pFile = pMovie ? pMovie->getSourceFile() : nullptr;
+    if (pFile)
+        pFile->adviseSequential();
     for (int f = 0; f < frames && frameSamples > 0; ++f) {
+        int fileLow = 0;
+        int fileHigh = 0;
+        if (pFile) {
+            if (pFile->sampleRange(pMovie->getSourceFirstFrame() + f, pMovie->getSourcePlane(),
+                                   fileLow, fileHigh)) {
+                low = found ? std::min(low, float(fileLow)) : float(fileLow);
+                high = found ? std::max(high, float(fileHigh)) : float(fileHigh);
+                found = true;
+            }
+            if (!report(progress, f + 1, frames))
+                return false;
+            continue;
+        }
         pMovie->readAhead(f, 1);
         const FrameCache::Frame frame = pMovie->getFrame(f);
         if (frame) {

@@ -1,5 +1,6 @@
 #include "rawfile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -44,6 +45,46 @@ void convert16(const unsigned char *__restrict pBytes, float *__restrict pRow, i
 {
     for (int x = 0; x < width; ++x)
         pRow[x] = float(unsigned(pBytes[2 * x]) | unsigned(pBytes[2 * x + 1]) << 8);
+}
+
+// Widen [low, high] by the samples of one row, in the same layouts; integer minimum and
+// maximum, which the compiler turns into vector code.
+void range8(const unsigned char *__restrict pBytes, int width, unsigned &low, unsigned &high)
+{
+    unsigned char rowLow = 0xff;
+    unsigned char rowHigh = 0;
+    for (int x = 0; x < width; ++x) {
+        rowLow = std::min(rowLow, pBytes[x]);
+        rowHigh = std::max(rowHigh, pBytes[x]);
+    }
+    low = std::min<unsigned>(low, rowLow);
+    high = std::max<unsigned>(high, rowHigh);
+}
+
+void range8Interleaved(const unsigned char *__restrict pBytes, int width, unsigned &low,
+                       unsigned &high)
+{
+    unsigned char rowLow = 0xff;
+    unsigned char rowHigh = 0;
+    for (int x = 0; x < width; ++x) {
+        rowLow = std::min(rowLow, pBytes[2 * x]);
+        rowHigh = std::max(rowHigh, pBytes[2 * x]);
+    }
+    low = std::min<unsigned>(low, rowLow);
+    high = std::max<unsigned>(high, rowHigh);
+}
+
+void range16(const unsigned char *__restrict pBytes, int width, unsigned &low, unsigned &high)
+{
+    quint16 rowLow = 0xffff;
+    quint16 rowHigh = 0;
+    for (int x = 0; x < width; ++x) {
+        const quint16 v = quint16(unsigned(pBytes[2 * x]) | unsigned(pBytes[2 * x + 1]) << 8);
+        rowLow = std::min(rowLow, v);
+        rowHigh = std::max(rowHigh, v);
+    }
+    low = std::min<unsigned>(low, rowLow);
+    high = std::max<unsigned>(high, rowHigh);
 }
 
 } // namespace
@@ -262,7 +303,7 @@ bool RawFile::readBytes(unsigned char *pBuffer, qint64 count, qint64 offset) con
     return true;
 }
 
-bool RawFile::readPlane(int frame, int plane, float *pSamples) const
+bool RawFile::walkPlane(int frame, int plane, const RowVisitor &visit) const
 {
     const PixelFormat &format = *m_pFormat;
     if (m_fd < 0 || frame < 0 || frame >= m_frames || plane < 0 || plane >= format.getPlaneCount())
@@ -278,15 +319,14 @@ bool RawFile::readPlane(int frame, int plane, float *pSamples) const
     const int height = getPlaneHeight(plane);
     qint64 planeStart = frameStart;
     qint64 rowBytes = qint64(width) * format.getBytesPerSample();
-    void (*convert)(const unsigned char *, float *, int)
-            = format.getBytesPerSample() == 2 ? convert16 : convert8;
+    RowLayout layout = format.getBytesPerSample() == 2 ? RowLayout::Words : RowLayout::Bytes;
     if (format.isSemiPlanar() && plane > 0) {
         // One plane of U and V pairs after the luma; V comes first in nv21.
         planeStart += format.getPlaneBytes(0, m_width, m_height);
         rowBytes = 2 * qint64(width);
         if ((plane == 2) != format.isVFirst())
             planeStart += 1;
-        convert = convert8Interleaved;
+        layout = RowLayout::EveryOtherByte;
     } else {
         for (int p = 0; p < plane; ++p)
             planeStart += format.getPlaneBytes(p, m_width, m_height);
@@ -299,14 +339,48 @@ bool RawFile::readPlane(int frame, int plane, float *pSamples) const
         return false;
     for (qint64 row = 0; row < height; row += bandRows) {
         const qint64 rows = qMin(bandRows, height - row);
-        const qint64 bytes = rows * rowBytes - ((convert == convert8Interleaved) ? 1 : 0);
+        const qint64 bytes = rows * rowBytes - (layout == RowLayout::EveryOtherByte ? 1 : 0);
         if (!readBytes(band.get(), bytes, planeStart + row * rowBytes))
             return false;
-        for (qint64 r = 0; r < rows; ++r) {
-            // The file's top row goes to the bottom of the picture's storage.
-            float *pRow = pSamples + (height - 1 - (row + r)) * qint64(width);
-            convert(band.get() + r * rowBytes, pRow, width);
-        }
+        for (qint64 r = 0; r < rows; ++r)
+            visit(band.get() + r * rowBytes, int(row + r), layout);
     }
+    return true;
+}
+
+bool RawFile::readPlane(int frame, int plane, float *pSamples) const
+{
+    const int width = getPlaneWidth(plane);
+    const int height = getPlaneHeight(plane);
+    return walkPlane(frame, plane, [=](const unsigned char *pBytes, int row, RowLayout layout) {
+        // The file's top row goes to the bottom of the picture's storage.
+        float *pRow = pSamples + (height - 1 - row) * qint64(width);
+        if (layout == RowLayout::Words)
+            convert16(pBytes, pRow, width);
+        else if (layout == RowLayout::EveryOtherByte)
+            convert8Interleaved(pBytes, pRow, width);
+        else
+            convert8(pBytes, pRow, width);
+    });
+}
+
+bool RawFile::sampleRange(int frame, int plane, int &minValue, int &maxValue) const
+{
+    const int width = getPlaneWidth(plane);
+    unsigned low = 0xffff;
+    unsigned high = 0;
+    const bool read
+            = walkPlane(frame, plane, [&](const unsigned char *pBytes, int, RowLayout layout) {
+                  if (layout == RowLayout::Words)
+                      range16(pBytes, width, low, high);
+                  else if (layout == RowLayout::EveryOtherByte)
+                      range8Interleaved(pBytes, width, low, high);
+                  else
+                      range8(pBytes, width, low, high);
+              });
+    if (!read || width <= 0 || low > high)
+        return false;
+    minValue = int(low);
+    maxValue = int(high);
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include <QtGlobal>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,9 @@ public:
     // the frame can't be read completely (the file shrank, a read error, no memory for the
     // read buffer); pSamples may then be partly written.
     bool readPlane(int frame, int plane, float *pSamples) const;
+    // The smallest and largest sample of that plane of that frame, read as readPlane reads it
+    // (the same integers that readPlane turns into floats). False as for readPlane.
+    bool sampleRange(int frame, int plane, int &minValue, int &maxValue) const;
 
     // True when the file can be read and starts with the y4m magic "YUV4MPEG2 ".
     static bool hasY4mMagic(const std::string &fileName);
@@ -57,6 +61,12 @@ public:
     static std::string baseName(const std::string &fileName);
 
 private:
+    // How one row of a plane lies in the file: one byte per sample, every other byte (a plane
+    // of U and V pairs), or 16-bit little-endian words.
+    enum class RowLayout { Bytes, EveryOtherByte, Words };
+    using RowVisitor = std::function<void(const unsigned char *pBytes, int row, RowLayout layout)>;
+    // Reads the plane band by band and hands each row to `visit`, top row (row 0) first.
+    bool walkPlane(int frame, int plane, const RowVisitor &visit) const;
     bool openFile(const std::string &fileName);
     bool fail(const std::string &text, const std::string &detail);
     bool indexY4mFrames(qint64 offset);

@@ -1,6 +1,9 @@
 #include "image3d.h"
 #include "movierange.h"
+#include "pixelformat.h"
 
+#include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
@@ -54,6 +57,8 @@ private slots:
     void differenceRange_data();
     void differenceRange();
     void cancelLeavesBoundsAlone();
+    void fromFileAsFromFrames_data();
+    void fromFileAsFromFrames();
 };
 
 void TestMovieRange::valueRange_data()
@@ -140,6 +145,75 @@ void TestMovieRange::cancelLeavesBoundsAlone()
     QCOMPARE(told, (QList<int> {1, 2, 3, 1, 2, 3}));
     QVERIFY(MovieRange::valueRange(pMovie.get(), low, high, [](int, int) { return true; }));
     QCOMPARE(Pair(low, high), Pair(1, 3));
+}
+
+void TestMovieRange::fromFileAsFromFrames_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<int>("plane");
+    QTest::addColumn<int>("firstFrame");
+    QTest::addColumn<int>("cutBytes"); // taken off the end of the file once it is open
+    QTest::newRow("gray") << "gray" << 0 << 0 << 0;
+    QTest::newRow("yuv420p V, from frame 2") << "yuv420p" << 2 << 2 << 0;
+    QTest::newRow("nv12 U") << "nv12" << 1 << 0 << 0;
+    QTest::newRow("nv21 U") << "nv21" << 1 << 0 << 0;
+    QTest::newRow("yuv420p10le Y") << "yuv420p10le" << 0 << 0 << 0;
+    QTest::newRow("gray16le, the last frame cut short") << "gray16le" << 0 << 1 << 1;
+}
+
+void TestMovieRange::fromFileAsFromFrames()
+{
+    QFETCH(QString, format);
+    QFETCH(int, plane);
+    QFETCH(int, firstFrame);
+    QFETCH(int, cutBytes);
+    const PixelFormat *pFormat = PixelFormat::byName(format);
+    QVERIFY(pFormat);
+    // Odd sizes, and values that differ from frame to frame so that every frame counts.
+    const int width = 7;
+    const int height = 5;
+    const int frames = 5;
+    QByteArray bytes(int(pFormat->getFrameBytes(width, height) * frames), Qt::Uninitialized);
+    QRandomGenerator random(42);
+    for (int i = 0; i < bytes.size(); ++i)
+        bytes[i] = char(random.bounded(20 + 40 * (i * frames / bytes.size()), 230));
+    if (pFormat->getBytesPerSample() == 2) {
+        for (int i = 1; i < bytes.size(); i += 2)
+            bytes[i] = char(bytes[i] & 0x03);
+    }
+    QTemporaryDir dir;
+    const std::string fileName = dir.filePath("movie.raw").toStdString();
+    QFile file(QString::fromStdString(fileName));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    file.close();
+
+    Image3D fromFile;
+    QVERIFY(fromFile.openRaw(fileName, *pFormat, width, height, plane, firstFrame));
+    QVERIFY(fromFile.getSourceFile());
+    QVERIFY(file.resize(bytes.size() - cutBytes));
+    // The same frames through the frame cache of a movie that knows no file.
+    Image3D throughFrames;
+    const Image3D *pFromFile = &fromFile;
+    QVERIFY(throughFrames.setFrameSource(
+            fromFile.getWidth(), fromFile.getHeight(), fromFile.getNumFrames(),
+            [pFromFile](int f, float *pSamples, std::string &error) {
+                const FrameCache::Frame frame = pFromFile->getFrame(f);
+                if (!frame) {
+                    error = "gone";
+                    return false;
+                }
+                std::copy_n(frame.get(), qint64(pFromFile->getWidth()) * pFromFile->getHeight(),
+                            pSamples);
+                return true;
+            },
+            1 << 20));
+    QVERIFY(!throughFrames.getSourceFile());
+    float fileMin = -1, fileMax = -1, framesMin = -2, framesMax = -2;
+    QVERIFY(MovieRange::valueRange(&fromFile, fileMin, fileMax));
+    QVERIFY(MovieRange::valueRange(&throughFrames, framesMin, framesMax));
+    QCOMPARE(fileMin, framesMin);
+    QCOMPARE(fileMax, framesMax);
+    QVERIFY(fileMin < fileMax);
 }
 
 QTEST_GUILESS_MAIN(TestMovieRange)

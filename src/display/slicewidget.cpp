@@ -324,9 +324,10 @@ void SliceWidget::updateMissingNote()
     const MovieSet::ViewSources sources = currentSources(m_fixedCoordinate);
     const bool reference = m_viewType != ViewType::Main;
     if (!sources.pA)
-        missing << QString::fromLatin1(reference && !sources.difference ? "Reference %1"
-                                                                        : "Main movie")
-                           .arg(m_viewType == ViewType::Ref2 ? 2 : 1);
+        missing << (reference && !sources.difference
+                            ? QStringLiteral("Reference %1")
+                                      .arg(m_viewType == ViewType::Ref2 ? 2 : 1)
+                            : QStringLiteral("Main movie"));
     if (sources.difference && !sources.pB)
         missing << QStringLiteral("reference %1").arg(m_viewType == ViewType::Diff2 ? 2 : 1);
     QString text = missing.join(QStringLiteral(" and "));

@@ -55,8 +55,10 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
     const QCommandLineOption json(QStringLiteral("json"));
     const QCommandLineOption frames(QStringLiteral("frames"), QString(),
                                     QStringLiteral("FIRST[:COUNT]"));
+    const QCommandLineOption frameCache(QStringLiteral("frame-cache"), QString(),
+                                        QStringLiteral("MIB"));
     parser.addOptions({help, version, size, gray, pixelFormat, plane, ref1, ref2, metrics, csv,
-                       json, frames});
+                       json, frames, frameCache});
 
     QStringList withProgram = arguments;
     if (withProgram.isEmpty())
@@ -105,6 +107,12 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
                          "                  their own size\n"
                          "  --ref1 FILE     load FILE into reference movie 1 (repeat to stack)\n"
                          "  --ref2 FILE     load FILE into reference movie 2 (repeat to stack)\n"
+                         "  --frame-cache MIB\n"
+                         "                  memory for the frames read from raw and y4m files, "
+                         "in MiB,\n"
+                         "                  shared by the movies (default a quarter of the "
+                         "memory,\n"
+                         "                  at most 4096; also View > Frame cache size)\n"
                          "\n"
                          "  --metrics       no window: print MSE, PSNR and SSIM of MAIN against "
                          "each\n"
@@ -170,6 +178,21 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
         }
         m_hasPlane = true;
         m_plane = index;
+    }
+    if (parser.isSet(frameCache)) {
+        const QStringList values = parser.values(frameCache);
+        bool ok = false;
+        const int mebibytes = values.first().toInt(&ok);
+        if (values.size() > 1 || !ok || mebibytes < minFrameCacheMiB
+            || mebibytes > maxFrameCacheMiB) {
+            fail(QStringLiteral("Invalid frame cache size '%1': expected a whole number of MiB "
+                                "from %2 to %3, once.")
+                         .arg(values.join(QLatin1Char(' ')))
+                         .arg(minFrameCacheMiB)
+                         .arg(maxFrameCacheMiB));
+            return m_action;
+        }
+        m_frameCacheMiB = mebibytes;
     }
     m_mainFiles = parser.positionalArguments();
     m_reference1Files = parser.values(ref1);
@@ -239,6 +262,7 @@ void CommandLine::fail(const QString &error)
     m_firstFrame = 0;
     m_frameCount = -1;
     m_isJson = false;
+    m_frameCacheMiB = -1;
     m_mainFiles.clear();
     m_reference1Files.clear();
     m_reference2Files.clear();

@@ -42,6 +42,10 @@ public:
     int getFirstFrame() const { return m_firstFrame; } // --frames: counted from 0
     int getFrameCount() const { return m_frameCount; } // -1: to the end
     bool isJson() const { return m_isJson; } // --metrics output: JSON instead of CSV
+    // --frame-cache in MiB, minFrameCacheMiB..maxFrameCacheMiB; -1 when not given.
+    int getFrameCacheMiB() const { return m_frameCacheMiB; }
+    static constexpr int minFrameCacheMiB = 16;
+    static constexpr int maxFrameCacheMiB = 1 << 20;
 
     QStringList getMainFiles() const { return m_mainFiles; }
     QStringList getReference1Files() const { return m_reference1Files; }
@@ -65,6 +69,7 @@ private:
     int m_firstFrame = 0;
     int m_frameCount = -1;
     bool m_isJson = false;
+    int m_frameCacheMiB = -1;
     QStringList m_mainFiles;
     QStringList m_reference1Files;
     QStringList m_reference2Files;

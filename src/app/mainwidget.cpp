@@ -6,6 +6,7 @@
 #include <cstring>
 #include <functional>
 #include <utility>
+#include <vector>
 
 #include <QAction>
 #include <QAbstractSpinBox>
@@ -42,7 +43,10 @@
 #include "statustexts.h"
 #include "viewtype.h"
 
-MainWidget::MainWidget() : QMainWindow(nullptr), m_pDialogs(std::make_unique<DialogProvider>())
+MainWidget::MainWidget()
+    : QMainWindow(nullptr)
+    , m_pDialogs(std::make_unique<DialogProvider>())
+    , m_frameCacheBudget(FrameCache::defaultBudget())
 {
     auto *pCentral = new QWidget(this);
     auto *pRowLayout = new QHBoxLayout(pCentral);
@@ -157,6 +161,7 @@ void MainWidget::createMenus()
     connect(pGroup, &QActionGroup::triggered, this, &MainWidget::onViewChanged);
     pViewMenu->addSeparator();
     pViewMenu->addAction(m_pMetricsDock->toggleViewAction());
+    pViewMenu->addAction(QStringLiteral("Frame cache size…"), this, &MainWidget::onFrameCacheSize);
     // Showing the dock widens the window by the dock's width, as far as the screen allows, so
     // that the slice view keeps its room.
     connect(m_pMetricsDock->toggleViewAction(), &QAction::triggered, this, [this](bool shown) {
@@ -196,6 +201,8 @@ QStringList MainWidget::openFromCommandLine(const CommandLine &commandLine)
     }
     if (commandLine.hasPlane())
         m_loadSettings.plane = commandLine.getPlane();
+    if (commandLine.getFrameCacheMiB() > 0)
+        setFrameCacheBudget(qint64(commandLine.getFrameCacheMiB()) << 20);
     m_loadSettings.firstFrame = commandLine.getFirstFrame();
     m_loadSettings.frameCount = commandLine.getFrameCount();
     // A size answers the dimensions question; without one, a file's name may.
@@ -276,8 +283,38 @@ void MainWidget::onClearReference2() { clearSlot(m_pReference2); }
 
 void MainWidget::showMovies()
 {
+    shareFrameCacheBudget();
     m_pSliceWidget->setMovies(m_pMainMovie.get(), m_pReference1.get(), m_pReference2.get());
     m_pMetricsDock->setMovies(m_pMainMovie.get(), m_pReference1.get(), m_pReference2.get());
+}
+
+void MainWidget::setFrameCacheBudget(qint64 bytes)
+{
+    m_frameCacheBudget = std::max<qint64>(bytes, 0);
+    shareFrameCacheBudget();
+}
+
+void MainWidget::shareFrameCacheBudget()
+{
+    std::vector<FrameCache *> caches;
+    for (const auto *pSlot : {&m_pMainMovie, &m_pReference1, &m_pReference2}) {
+        if (*pSlot && (*pSlot)->getFrameCache())
+            caches.push_back((*pSlot)->getFrameCache());
+    }
+    for (FrameCache *pCache : caches)
+        pCache->setBudget(m_frameCacheBudget / qint64(caches.size()));
+}
+
+void MainWidget::onFrameCacheSize()
+{
+    int mebibytes = 0;
+    if (m_pDialogs->getInteger(
+                this, QStringLiteral("Frame cache size"),
+                QStringLiteral("Memory for the frames read from files, shared by "
+                               "the movies (MiB):"),
+                int(std::min<qint64>(m_frameCacheBudget >> 20, CommandLine::maxFrameCacheMiB)),
+                CommandLine::minFrameCacheMiB, CommandLine::maxFrameCacheMiB, mebibytes))
+        setFrameCacheBudget(qint64(mebibytes) << 20);
 }
 
 void MainWidget::onSaveMainMovie()

@@ -47,6 +47,10 @@ public:
     static void computeDifferenceRange(const Image3D *pFirst, const Image3D *pSecond,
                                        float &minValue, float &maxValue);
 
+    // Memory for the frames of the movies read from files, shared equally by those movies.
+    void setFrameCacheBudget(qint64 bytes);
+    qint64 getFrameCacheBudget() const { return m_frameCacheBudget; }
+
     const Image3D *getMainMovie() const { return m_pMainMovie.get(); }
     const Image3D *getReference1() const { return m_pReference1.get(); }
     const Image3D *getReference2() const { return m_pReference2.get(); }
@@ -60,6 +64,8 @@ public slots:
     void onClearReference1();
     void onClearReference2();
     void onSaveMainMovie();
+    // Asks for the frame cache size in MiB.
+    void onFrameCacheSize();
     void onViewChanged(QAction *pAction);
     void onMainRange(float minValue, float maxValue);
     void onMainAuto();
@@ -98,6 +104,8 @@ private:
     void widenStartingRanges();
     // Hands the three current slots to the slice widget; due after every change of a slot.
     void showMovies();
+    // Splits the frame cache budget among the movies read from files.
+    void shareFrameCacheBudget();
     // The status bar's labels, left to right; named so they can be found.
     void createStatusBar();
     // Quit, menu mnemonics, the view keys Ctrl+1..Ctrl+5 and their tooltips.
@@ -117,6 +125,7 @@ private:
     // Remembered answers of the loading flow for this run.
     LoadSettings m_loadSettings;
     std::unique_ptr<DialogProvider> m_pDialogs;
+    qint64 m_frameCacheBudget = 0;
     QLabel *m_pReadoutLabel = nullptr;
     QLabel *m_pMismatchLabel = nullptr;
     QLabel *m_pViewLabel = nullptr;

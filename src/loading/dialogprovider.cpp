@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QPointer>
 #include <QProgressDialog>
 
@@ -82,4 +83,14 @@ ProgressCallback DialogProvider::progress(QWidget *parent, const QString &label)
         }
         return !pState->cancelled;
     };
+}
+
+bool DialogProvider::getInteger(QWidget *parent, const QString &title, const QString &label,
+                                int value, int minimum, int maximum, int &answer)
+{
+    bool ok = false;
+    const int chosen = QInputDialog::getInt(parent, title, label, value, minimum, maximum, 1, &ok);
+    if (ok)
+        answer = chosen;
+    return ok;
 }

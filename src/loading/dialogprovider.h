@@ -46,6 +46,9 @@ public:
     // Cancel appears, and from the moment the user cancels the callback returns false. The
     // dialog goes when the last copy of the callback does.
     virtual ProgressCallback progress(QWidget *parent, const QString &label);
+    // A whole number between minimum and maximum, starting at value; false when cancelled.
+    virtual bool getInteger(QWidget *parent, const QString &title, const QString &label, int value,
+                            int minimum, int maximum, int &answer);
     virtual QMessageBox::StandardButton question(QWidget *parent, const QString &title,
                                                  const QString &text,
                                                  QMessageBox::StandardButtons buttons,

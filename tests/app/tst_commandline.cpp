@@ -179,6 +179,14 @@ void TestCommandLine::errorsExitWithStatus2_data()
             << QStringList {"--frames", "3:"} << range.arg("3:");
     QTest::newRow("frames twice") << QStringList {"--frames", "1", "--frames", "2"}
                                   << "--frames given more than once.";
+    const QString cache = QStringLiteral("Invalid frame cache size '%1': expected a whole number "
+                                         "of MiB from 16 to 1048576, once.");
+    QTest::newRow("frame cache below 16 MiB")
+            << QStringList {"--frame-cache", "15"} << cache.arg("15");
+    QTest::newRow("frame cache with a unit")
+            << QStringList {"--frame-cache", "2G"} << cache.arg("2G");
+    QTest::newRow("frame cache twice")
+            << QStringList {"--frame-cache", "64", "--frame-cache", "64"} << cache.arg("64 64");
 }
 
 void TestCommandLine::metricsOptions_data()

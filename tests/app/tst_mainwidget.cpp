@@ -107,6 +107,7 @@ private slots:
     void windowFitsTheFirstMainMovie();
     void zoomKeys_data();
     void zoomKeys();
+    void frameCacheSharedByTheMovies();
 
 private:
     QString path(const QString &name) const { return m_pDir->filePath(name); }
@@ -403,11 +404,11 @@ void TestMainWidget::menusAndToolbar()
     QCOMPARE(m_pWindow->toolBarArea(toolBars.first()), Qt::TopToolBarArea);
 
     // The five views, then the entry that shows or hides the metrics dock (hidden at first),
-    // then the zoom entries.
+    // and the frame cache size, then the zoom entries.
     QList<QAction *> viewEntries = menus.at(1)->menu()->actions();
     QCOMPARE(actionTexts(viewEntries.mid(5)),
-             (QStringList {"-", "Metrics", "-", "Fit to window", "Actual size (100 %)", "Zoom in",
-                           "Zoom out"}));
+             (QStringList {"-", "Metrics", "Frame cache size…", "-", "Fit to window",
+                           "Actual size (100 %)", "Zoom in", "Zoom out"}));
     QVERIFY(viewEntries.at(6)->isCheckable() && !viewEntries.at(6)->isChecked());
     viewEntries = viewEntries.mid(0, 5);
     QCOMPARE(toolBars.first()->actions(), viewEntries);
@@ -1267,6 +1268,39 @@ void TestMainWidget::commandLine()
     QCOMPARE(
             QStringLiteral("%1 %2 %3").arg(shown.width, shown.height, shown.isYUV ? "yuv" : "gray"),
             nextDialog);
+}
+
+void TestMainWidget::frameCacheSharedByTheMovies()
+{
+    const QString main = writeMovie(QStringLiteral("16x16x3=10"));
+    const QString ref = writeMovie(QStringLiteral("16x16x3=12"));
+    CommandLine commandLine;
+    QCOMPARE(commandLine.parse({"rawcompare", "--size", "16x16", "--gray", "--frame-cache", "48",
+                                main, "--ref1", ref}),
+             CommandLine::Action::Run);
+    m_pWindow->openFromCommandLine(commandLine);
+    const FrameCache *pMainCache = m_pWindow->getMainMovie()->getFrameCache();
+    QVERIFY(pMainCache && m_pWindow->getReference1()->getFrameCache());
+    QCOMPARE(m_pWindow->getFrameCacheBudget(), qint64(48) << 20);
+    QCOMPARE(pMainCache->getBudget(), qint64(24) << 20);
+    QCOMPARE(m_pWindow->getReference1()->getFrameCache()->getBudget(), qint64(24) << 20);
+    // The movie left alone has it all.
+    fileAction(QStringLiteral("Clear reference movie 1"))->trigger();
+    QCOMPARE(pMainCache->getBudget(), qint64(48) << 20);
+
+    QAction *pSize = nullptr;
+    for (QAction *pAction : m_pWindow->menuBar()->actions().at(1)->menu()->actions()) {
+        if (pAction->text() == QStringLiteral("Frame cache size…"))
+            pSize = pAction;
+    }
+    QVERIFY(pSize);
+    pSize->trigger(); // cancelled: nothing changes
+    QCOMPARE(m_pDialogs->integersShown.value(0), (QList<int> {48, 16, 1 << 20}));
+    QCOMPARE(pMainCache->getBudget(), qint64(48) << 20);
+    m_pDialogs->integerAnswers = {100};
+    pSize->trigger();
+    QCOMPARE(m_pWindow->getFrameCacheBudget(), qint64(100) << 20);
+    QCOMPARE(pMainCache->getBudget(), qint64(100) << 20);
 }
 
 QTEST_MAIN(TestMainWidget)

@@ -100,3 +100,16 @@ ProgressCallback ScriptedDialogs::progress(QWidget *, const QString &label)
         return cancelProgressAt < 0 || done < cancelProgressAt;
     };
 }
+
+bool ScriptedDialogs::getInteger(QWidget *, const QString &, const QString &, int value,
+                                 int minimum, int maximum, int &answer)
+{
+    integersShown.append({value, minimum, maximum});
+    if (integerAnswers.isEmpty()) {
+        log.append(QStringLiteral("unexpected integer"));
+        return false;
+    }
+    log.append(QStringLiteral("integer"));
+    answer = integerAnswers.takeFirst();
+    return true;
+}

@@ -81,6 +81,8 @@ public:
                             const QString &filter, QString *pSelectedFilter = nullptr) override;
     void warning(QWidget *parent, const QString &title, const QString &text) override;
     ProgressCallback progress(QWidget *parent, const QString &label) override;
+    bool getInteger(QWidget *parent, const QString &title, const QString &label, int value,
+                    int minimum, int maximum, int &answer) override;
     QMessageBox::StandardButton question(QWidget *parent, const QString &title, const QString &text,
                                          QMessageBox::StandardButtons buttons,
                                          QMessageBox::StandardButton defaultButton) override;
@@ -92,6 +94,8 @@ public:
     // The filter the user picks in each save dialog; without one the offered filter stays.
     QList<QString> saveFilterAnswers;
     QList<QMessageBox::StandardButton> questionAnswers;
+    // Typed into number dialogs; none left: cancelled.
+    QList<int> integerAnswers;
 
     // Records, in call order.
     QStringList log; // "open", "dimensions", "save", "warning", "question", "unexpected ..."
@@ -100,6 +104,8 @@ public:
     QList<SaveCall> saveCalls;
     QList<Message> warnings;
     QList<Message> questions;
+    // (value shown, minimum, maximum) of every number dialog.
+    QList<QList<int>> integersShown;
 
     // The lines of a message that the expected text has, for comparing the described texts of
     // messages that may carry one more line naming the file and the numbers. A message with

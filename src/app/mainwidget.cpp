@@ -13,7 +13,6 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QCollator>
 #include <QDragEnterEvent>
 #include <QDoubleSpinBox>
 #include <QFileInfo>
@@ -659,8 +658,51 @@ void MainWidget::computeDifferenceRange(const Image3D *pFirst, const Image3D *pS
 
 namespace {
 
-// The files a drag carries, in name order (numbers in names by value: frame2 before frame10);
-// empty when it carries anything but local files.
+// Name order with the numbers in names taken by value ("frame2" before "frame10"), then the
+// characters; negative, 0 or positive.
+int compareNames(const QString &a, const QString &b)
+{
+    qsizetype i = 0;
+    qsizetype j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (a.at(i).isDigit() && b.at(j).isDigit()) {
+            qsizetype endA = i;
+            qsizetype endB = j;
+            while (endA < a.size() && a.at(endA).isDigit())
+                ++endA;
+            while (endB < b.size() && b.at(endB).isDigit())
+                ++endB;
+            // Without leading zeros the longer run is the larger number.
+            const QStringView digitsA = QStringView(a).mid(i, endA - i);
+            const QStringView digitsB = QStringView(b).mid(j, endB - j);
+            qsizetype zerosA = 0;
+            qsizetype zerosB = 0;
+            while (zerosA + 1 < digitsA.size() && digitsA.at(zerosA) == QLatin1Char('0'))
+                ++zerosA;
+            while (zerosB + 1 < digitsB.size() && digitsB.at(zerosB) == QLatin1Char('0'))
+                ++zerosB;
+            const qsizetype lengthA = digitsA.size() - zerosA;
+            const qsizetype lengthB = digitsB.size() - zerosB;
+            if (lengthA != lengthB)
+                return lengthA < lengthB ? -1 : 1;
+            if (const int byValue = digitsA.mid(zerosA).compare(digitsB.mid(zerosB)))
+                return byValue;
+            i = endA;
+            j = endB;
+            continue;
+        }
+        if (a.at(i) != b.at(j))
+            return a.at(i) < b.at(j) ? -1 : 1;
+        ++i;
+        ++j;
+    }
+    if (i < a.size() || j < b.size())
+        return i < a.size() ? 1 : -1;
+    return a.compare(b);
+}
+
+// The files a drag carries, in the name order of their file names; empty when it carries
+// anything but local files.
 QStringList droppedFiles(const QMimeData *pData)
 {
     if (!pData || !pData->hasUrls())
@@ -672,10 +714,8 @@ QStringList droppedFiles(const QMimeData *pData)
             return {};
         files.append(file);
     }
-    QCollator collator(QLocale::c());
-    collator.setNumericMode(true);
-    std::sort(files.begin(), files.end(), [&collator](const QString &a, const QString &b) {
-        const int byName = collator.compare(QFileInfo(a).fileName(), QFileInfo(b).fileName());
+    std::sort(files.begin(), files.end(), [](const QString &a, const QString &b) {
+        const int byName = compareNames(QFileInfo(a).fileName(), QFileInfo(b).fileName());
         return byName != 0 ? byName < 0 : a < b;
     });
     return files;

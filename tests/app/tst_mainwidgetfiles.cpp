@@ -15,6 +15,7 @@
 
 #include "image3d.h"
 #include "mainwidget.h"
+#include "metricsdock.h"
 #include "scripteddialogs.h"
 #include "slicewidget.h"
 #include "sliceview.h"
@@ -391,6 +392,9 @@ void TestMainWidgetFiles::settingsOutliveTheWindow()
     const QSize fitted = m_pWindow->size();
     QCOMPARE(m_pWindow->findChild<SliceWidget *>()->getView()->getZoom(), 1.0);
 
+    // The metrics dock shown, and the window wider.
+    m_pWindow->getMetricsDock()->toggleViewAction()->trigger();
+    QVERIFY(m_pWindow->getMetricsDock()->isVisible());
     m_pWindow->resize(fitted + QSize(123, 45));
     const QSize chosen = m_pWindow->size();
     QVERIFY(chosen != fitted);
@@ -400,6 +404,7 @@ void TestMainWidgetFiles::settingsOutliveTheWindow()
     // The next run: the same size, list, folder and dimensions answers.
     m_pWindow = makeWindow();
     QCOMPARE(m_pWindow->size(), chosen);
+    QVERIFY(m_pWindow->getMetricsDock()->isVisible());
     QCOMPARE(recentEntries().size(), 1);
     QCOMPARE(recentEntries().at(0)->text(), QStringLiteral("main: first.gray"));
     const QString other = writeGray(QStringLiteral("other.gray"), 50, 6, 4);

@@ -839,6 +839,7 @@ void MainWidget::createRecentMenu()
 {
     QMenu *pFileMenu = menuBar()->actions().value(0)->menu();
     m_pRecentMenu = new QMenu(QStringLiteral("Recent files"), pFileMenu);
+    m_pRecentMenu->setObjectName(QStringLiteral("recentFiles"));
     m_pRecentMenu->setToolTipsVisible(true);
     // Under the three load entries.
     pFileMenu->insertMenu(pFileMenu->actions().value(3), m_pRecentMenu);

@@ -45,7 +45,7 @@ private:
     // The visible entries of File > Recent files, and its "Clear" last.
     QList<QAction *> recentEntries() const;
     QAction *clearEntry() const { return recentMenu()->actions().last(); }
-    QMenu *recentMenu() const;
+    QMenu *recentMenu() const { return m_pWindow->findChild<QMenu *>("recentFiles"); }
     QStringList recentTexts() const;
     const Image3D *slot(int index) const;
 
@@ -96,28 +96,19 @@ void TestMainWidgetFiles::loadByMenu(int slot, const QString &name, int width, i
     m_pDialogs->openAnswers.append({true, m_pDir->path(), {writeGray(name, 9, width, height)}});
     m_pDialogs->dimensionsAnswers.append(
             {1, QString::number(width), QString::number(height), false, false, "gray"});
-    (m_pWindow.get()
-             ->*(slot == 0           ? &MainWidget::onLoadMainMovie
-                         : slot == 1 ? &MainWidget::onLoadReference1
-                                     : &MainWidget::onLoadReference2))();
-}
-
-QMenu *TestMainWidgetFiles::recentMenu() const
-{
-    for (QAction *pAction : m_pWindow->menuBar()->actions().value(0)->menu()->actions()) {
-        if (pAction->text() == QLatin1String("Recent files"))
-            return pAction->menu();
-    }
-    return nullptr;
+    const char *entries[3] = {"onLoadMainMovie", "onLoadReference1", "onLoadReference2"};
+    QVERIFY(QMetaObject::invokeMethod(m_pWindow.get(), entries[slot]));
 }
 
 QList<QAction *> TestMainWidgetFiles::recentEntries() const
 {
-    QList<QAction *> entries;
-    for (QAction *pAction : recentMenu()->actions()) {
-        if (pAction->isVisible() && !pAction->isSeparator() && pAction != clearEntry())
-            entries.append(pAction);
-    }
+    QList<QAction *> entries = recentMenu()->actions();
+    entries.erase(std::remove_if(entries.begin(), entries.end(),
+                                 [](QAction *pAction) {
+                                     return !pAction->isVisible() || pAction->isSeparator()
+                                             || pAction->text() == QLatin1String("Clear");
+                                 }),
+                  entries.end());
     return entries;
 }
 

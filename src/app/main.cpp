@@ -64,6 +64,9 @@ int main(int argc, char *argv[])
     int qtArgc = 1;
     char *qtArgv[] = {argv[0], nullptr};
     QApplication app(qtArgc, qtArgv);
+    // Where QSettings keeps the window's remembered settings: ~/.config/rawcompare/.
+    QCoreApplication::setOrganizationName(QStringLiteral("rawcompare"));
+    QCoreApplication::setApplicationName(QStringLiteral("rawcompare"));
     MainWidget window;
     for (const QString &note : window.openFromCommandLine(commandLine))
         std::fputs((QStringLiteral("rawcompare: ") + note + QLatin1Char('\n'))

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <utility>
@@ -13,6 +14,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
 #include <QDoubleSpinBox>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -21,12 +23,16 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QScreen>
+#include <QSettings>
 #include <QPlainTextEdit>
 #include <QSlider>
 #include <QStatusBar>
 #include <QTextEdit>
+#include <QTimer>
 #include <QToolBar>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include "commandline.h"
@@ -36,6 +42,7 @@
 #include "metricsdock.h"
 #include "movieloader.h"
 #include "movierange.h"
+#include "pixelformat.h"
 #include "moviewriter.h"
 #include "scalewidget.h"
 #include "slicewidget.h"
@@ -75,6 +82,10 @@ MainWidget::MainWidget()
     createMenus();
     createStatusBar();
     createKeys();
+    createRecentMenu();
+    setAcceptDrops(true);
+    m_reportStatus = qEnvironmentVariableIsSet("RAWCOMPARE_STATUS_TO_STDERR");
+    restoreSettings();
     show();
 
     connect(m_pScaleWidgets[ViewType::Main], &ScaleWidget::range, this, &MainWidget::onMainRange);
@@ -147,6 +158,7 @@ void MainWidget::createMenus()
 
     QMenu *pViewMenu = menuBar()->addMenu(QStringLiteral("View"));
     QToolBar *pToolBar = addToolBar(QStringLiteral("View"));
+    pToolBar->setObjectName(QStringLiteral("viewToolBar")); // named for saveState()
     auto *pGroup = new QActionGroup(this);
     const char *texts[5] = {"Main movie", "Reference movie 1", "Reference movie 2",
                             "Difference: main-ref1", "Difference: main-ref2"};
@@ -217,6 +229,7 @@ QStringList MainWidget::openFromCommandLine(const CommandLine &commandLine)
                {&m_pReference2, commandLine.getReference2Files()}};
     for (const auto &load : loads) {
         if (!load.second.isEmpty() && loader.loadFiles(*load.first, load.second, askDimensions)) {
+            rememberLoad(int(&load - loads), load.second, !commandLine.hasSize());
             showMovies();
             widenStartingRanges();
         }
@@ -230,7 +243,12 @@ void MainWidget::loadInto(std::unique_ptr<Image3D> &slot)
 {
     // The dock's worker reads the movies: it stops before one is replaced.
     m_pMetricsDock->stopComputing();
-    if (loadMovie(slot)) {
+    MovieLoader loader(this, *m_pDialogs, m_loadSettings);
+    const bool loaded = loader.loadMovie(slot);
+    saveLoadSettings();
+    if (loaded) {
+        const int slotIndex = &slot == &m_pMainMovie ? 0 : (&slot == &m_pReference1 ? 1 : 2);
+        rememberLoad(slotIndex, loader.getFileNames(), false);
         showMovies();
         widenStartingRanges();
     } else {
@@ -501,6 +519,18 @@ void MainWidget::createKeys()
 
 bool MainWidget::eventFilter(QObject *pWatched, QEvent *pEvent)
 {
+    switch (pEvent->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::DragLeave:
+    case QEvent::Drop:
+        // Files dropped anywhere in the window, on the picture and on text fields too.
+        if (pWatched->isWidgetType() && static_cast<QWidget *>(pWatched)->window() == this)
+            return handleDrag(pEvent);
+        break;
+    default:
+        break;
+    }
     if (pEvent->type() == QEvent::KeyPress && pWatched->isWidgetType()) {
         auto *pWidget = static_cast<QWidget *>(pWatched);
         if (pWidget->window() == this && handleKey(pWidget, *static_cast<QKeyEvent *>(pEvent)))
@@ -599,7 +629,9 @@ void MainWidget::fitWindowToMovie()
     const QSize around = size() - pView->viewport()->size() + QSize(4, 4);
     const QSize room = screen()->availableGeometry().size() * 0.9;
     const QSize wanted = around + picture;
-    resize(wanted.boundedTo(room).expandedTo(minimumSizeHint()));
+    // A window the user sized before keeps that size; the zoom below still suits the movie.
+    if (!m_geometryRestored)
+        resize(wanted.boundedTo(room).expandedTo(minimumSizeHint()));
     // The viewport takes its new size before the picture is measured against it.
     layout()->activate();
     const QSize viewport = pView->viewport()->size();
@@ -622,12 +654,14 @@ void MainWidget::updateReadout()
                                                   m_pReference2.get(),
                                                   m_pSliceWidget->getFixedCoordinate(), m_hoverX,
                                                   m_hoverY, m_pSliceWidget->getImageHeight()));
+    reportStatus();
 }
 
 void MainWidget::onZoomChanged()
 {
     m_pZoomLabel->setText(
             QStringLiteral("%1 %").arg(qRound(m_pSliceWidget->getView()->getZoom() * 100)));
+    reportStatus();
 }
 
 void MainWidget::onRenderFailed()
@@ -641,9 +675,10 @@ void MainWidget::closeEvent(QCloseEvent *pEvent)
     const QMessageBox::StandardButton answer = m_pDialogs->question(
             this, QStringLiteral("Confirm"), QStringLiteral("Are you sure you want to quit?"),
             QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
-    if (answer == QMessageBox::Yes)
+    if (answer == QMessageBox::Yes) {
+        saveWindowSettings();
         pEvent->accept();
-    else
+    } else
         pEvent->ignore();
 }
 
@@ -656,4 +691,294 @@ void MainWidget::computeDifferenceRange(const Image3D *pFirst, const Image3D *pS
                                         float &minValue, float &maxValue)
 {
     MovieRange::differenceRange(pFirst, pSecond, minValue, maxValue);
+}
+
+namespace {
+
+// Name order with the numbers in names taken by value ("frame2" before "frame10"), then the
+// characters; negative, 0 or positive.
+int compareNames(const QString &a, const QString &b)
+{
+    qsizetype i = 0;
+    qsizetype j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (a.at(i).isDigit() && b.at(j).isDigit()) {
+            qsizetype endA = i;
+            qsizetype endB = j;
+            while (endA < a.size() && a.at(endA).isDigit())
+                ++endA;
+            while (endB < b.size() && b.at(endB).isDigit())
+                ++endB;
+            // Without leading zeros the longer run is the larger number.
+            const QStringView digitsA = QStringView(a).mid(i, endA - i);
+            const QStringView digitsB = QStringView(b).mid(j, endB - j);
+            qsizetype zerosA = 0;
+            qsizetype zerosB = 0;
+            while (zerosA + 1 < digitsA.size() && digitsA.at(zerosA) == QLatin1Char('0'))
+                ++zerosA;
+            while (zerosB + 1 < digitsB.size() && digitsB.at(zerosB) == QLatin1Char('0'))
+                ++zerosB;
+            const qsizetype lengthA = digitsA.size() - zerosA;
+            const qsizetype lengthB = digitsB.size() - zerosB;
+            if (lengthA != lengthB)
+                return lengthA < lengthB ? -1 : 1;
+            if (const int byValue = digitsA.mid(zerosA).compare(digitsB.mid(zerosB)))
+                return byValue;
+            i = endA;
+            j = endB;
+            continue;
+        }
+        if (a.at(i) != b.at(j))
+            return a.at(i) < b.at(j) ? -1 : 1;
+        ++i;
+        ++j;
+    }
+    if (i < a.size() || j < b.size())
+        return i < a.size() ? 1 : -1;
+    return a.compare(b);
+}
+
+// The files a drag carries, in the name order of their file names; empty when it carries
+// anything but local files.
+QStringList droppedFiles(const QMimeData *pData)
+{
+    if (!pData || !pData->hasUrls())
+        return {};
+    QStringList files;
+    for (const QUrl &url : pData->urls()) {
+        const QString file = url.isLocalFile() ? url.toLocalFile() : QString();
+        if (file.isEmpty() || QFileInfo(file).isDir())
+            return {};
+        files.append(file);
+    }
+    std::sort(files.begin(), files.end(), [](const QString &a, const QString &b) {
+        const int byName = compareNames(QFileInfo(a).fileName(), QFileInfo(b).fileName());
+        return byName != 0 ? byName < 0 : a < b;
+    });
+    return files;
+}
+
+} // namespace
+
+bool MainWidget::handleDrag(QEvent *pEvent)
+{
+    if (pEvent->type() == QEvent::DragLeave) {
+        statusBar()->clearMessage();
+        return true;
+    }
+    // Drag enter and drag move events are drop events too.
+    auto *pDrop = static_cast<QDropEvent *>(pEvent);
+    const QStringList files = droppedFiles(pDrop->mimeData());
+    if (files.isEmpty()) {
+        statusBar()->clearMessage();
+        pDrop->ignore();
+        return true;
+    }
+    const Qt::KeyboardModifiers modifiers = pDrop->modifiers();
+    const int slotIndex = modifiers & Qt::ControlModifier ? 2
+            : modifiers & Qt::ShiftModifier               ? 1
+                                                          : 0;
+    pDrop->setDropAction(Qt::CopyAction);
+    pDrop->accept();
+    if (pEvent->type() != QEvent::Drop) {
+        const char *texts[3] = {"Drop to load as the main movie", "Drop to load as reference 1",
+                                "Drop to load as reference 2"};
+        statusBar()->showMessage(QString::fromUtf8(texts[slotIndex]));
+        return true;
+    }
+    statusBar()->clearMessage();
+    // Read once the drop has returned: the dimensions question must not keep the program the
+    // files came from waiting for the end of the drag.
+    QTimer::singleShot(
+            0, this, [this, slotIndex, files]() { loadFilesInto(slotIndex, files, true, false); });
+    return true;
+}
+
+std::unique_ptr<Image3D> &MainWidget::slotAt(int slotIndex)
+{
+    return slotIndex == 2 ? m_pReference2 : slotIndex == 1 ? m_pReference1 : m_pMainMovie;
+}
+
+bool MainWidget::loadFilesInto(int slotIndex, const QStringList &files, bool askDimensions,
+                               bool sizeFromNames)
+{
+    m_pMetricsDock->stopComputing();
+    MovieLoader loader(this, *m_pDialogs, m_loadSettings);
+    loader.setSizeFromNames(sizeFromNames);
+    const bool loaded = loader.loadFiles(slotAt(slotIndex), files, askDimensions);
+    saveLoadSettings();
+    if (!loaded) {
+        m_pMetricsDock->resumeComputing();
+        return false;
+    }
+    rememberLoad(slotIndex, files, sizeFromNames);
+    showMovies();
+    widenStartingRanges();
+    return true;
+}
+
+void MainWidget::rememberLoad(int slotIndex, const QStringList &files, bool sizeFromNames)
+{
+    RecentFiles::Entry entry;
+    entry.slot = slotIndex;
+    for (const QString &file : files)
+        entry.files.append(QFileInfo(file).absoluteFilePath());
+    entry.frameWidth = m_loadSettings.frameWidth;
+    entry.frameHeight = m_loadSettings.frameHeight;
+    entry.pixelFormat = MovieLoader::formatOf(m_loadSettings).getName();
+    entry.plane = m_loadSettings.plane;
+    entry.firstFrame = m_loadSettings.firstFrame;
+    entry.frameCount = m_loadSettings.frameCount;
+    entry.sizeFromName = sizeFromNames;
+    m_recentFiles.add(entry);
+    saveRecentFiles();
+    updateRecentMenu();
+}
+
+void MainWidget::openRecentFile(int index)
+{
+    if (index < 0 || index >= m_recentFiles.getEntries().size())
+        return;
+    const RecentFiles::Entry entry = m_recentFiles.getEntries().at(index);
+    m_loadSettings.frameWidth = entry.frameWidth;
+    m_loadSettings.frameHeight = entry.frameHeight;
+    m_loadSettings.pixelFormat = entry.pixelFormat;
+    m_loadSettings.isYUV = entry.pixelFormat != QLatin1String("gray");
+    m_loadSettings.plane = entry.plane;
+    m_loadSettings.firstFrame = entry.firstFrame;
+    m_loadSettings.frameCount = entry.frameCount;
+    if (loadFilesInto(entry.slot, entry.files, false, entry.sizeFromName))
+        return;
+    const bool gone = std::any_of(entry.files.begin(), entry.files.end(),
+                                  [](const QString &file) { return !QFileInfo::exists(file); });
+    if (!gone)
+        return;
+    // The loader has said why; the list no longer offers what cannot be read.
+    const QList<RecentFiles::Entry> &entries = m_recentFiles.getEntries();
+    for (int i = 0; i < entries.size(); ++i) {
+        if (entries.at(i).slot == entry.slot && entries.at(i).files == entry.files) {
+            m_recentFiles.remove(i);
+            break;
+        }
+    }
+    saveRecentFiles();
+    updateRecentMenu();
+}
+
+void MainWidget::clearRecentFiles()
+{
+    m_recentFiles.clear();
+    saveRecentFiles();
+    updateRecentMenu();
+}
+
+void MainWidget::createRecentMenu()
+{
+    QMenu *pFileMenu = menuBar()->actions().value(0)->menu();
+    m_pRecentMenu = new QMenu(QStringLiteral("Recent files"), pFileMenu);
+    m_pRecentMenu->setObjectName(QStringLiteral("recentFiles"));
+    m_pRecentMenu->setToolTipsVisible(true);
+    // Under the three load entries.
+    pFileMenu->insertMenu(pFileMenu->actions().value(3), m_pRecentMenu);
+    // The entries are made once and only relabelled: one may be the action being triggered
+    // when the list changes.
+    for (int i = 0; i < RecentFiles::maxCount; ++i) {
+        m_pRecentActions[i] = m_pRecentMenu->addAction(QString());
+        connect(m_pRecentActions[i], &QAction::triggered, this, [this, i]() { openRecentFile(i); });
+    }
+    m_pRecentMenu->addSeparator();
+    m_pClearRecentAction = m_pRecentMenu->addAction(QStringLiteral("Clear"));
+    connect(m_pClearRecentAction, &QAction::triggered, this, &MainWidget::clearRecentFiles);
+    updateRecentMenu();
+}
+
+void MainWidget::updateRecentMenu()
+{
+    const QList<RecentFiles::Entry> &entries = m_recentFiles.getEntries();
+    for (int i = 0; i < RecentFiles::maxCount; ++i) {
+        QAction *pAction = m_pRecentActions[i];
+        pAction->setVisible(i < entries.size());
+        if (i >= entries.size())
+            continue;
+        // A '&' of a file name is shown, not taken for a mnemonic.
+        QString text = RecentFiles::describe(entries.at(i));
+        pAction->setText(text.replace(QLatin1Char('&'), QStringLiteral("&&")));
+        pAction->setToolTip(entries.at(i).files.join(QLatin1Char('\n')));
+    }
+    m_pClearRecentAction->setEnabled(!entries.isEmpty());
+}
+
+void MainWidget::restoreSettings()
+{
+    QSettings settings;
+    if (settings.status() != QSettings::NoError)
+        return;
+    settings.beginGroup(QStringLiteral("loading"));
+    const QString directory = settings.value(QStringLiteral("lastDirectory")).toString();
+    if (!directory.isEmpty())
+        m_loadSettings.lastDirectory = directory.toStdString();
+    const int width = settings.value(QStringLiteral("frameWidth")).toInt();
+    const int height = settings.value(QStringLiteral("frameHeight")).toInt();
+    if (width > 0 && height > 0) {
+        m_loadSettings.frameWidth = width;
+        m_loadSettings.frameHeight = height;
+    }
+    const QString format = settings.value(QStringLiteral("pixelFormat")).toString();
+    if (PixelFormat::byName(format)) {
+        m_loadSettings.pixelFormat = format;
+        m_loadSettings.isYUV = format != QLatin1String("gray");
+    }
+    settings.endGroup();
+
+    m_recentFiles.read(settings);
+    updateRecentMenu();
+    m_geometryRestored
+            = restoreGeometry(settings.value(QStringLiteral("window/geometry")).toByteArray());
+    restoreState(settings.value(QStringLiteral("window/state")).toByteArray());
+}
+
+void MainWidget::saveLoadSettings()
+{
+    QSettings settings;
+    if (settings.status() != QSettings::NoError)
+        return;
+    settings.beginGroup(QStringLiteral("loading"));
+    settings.setValue(QStringLiteral("lastDirectory"),
+                      QString::fromStdString(m_loadSettings.lastDirectory));
+    settings.setValue(QStringLiteral("frameWidth"), m_loadSettings.frameWidth);
+    settings.setValue(QStringLiteral("frameHeight"), m_loadSettings.frameHeight);
+    settings.setValue(QStringLiteral("pixelFormat"),
+                      MovieLoader::formatOf(m_loadSettings).getName());
+    settings.endGroup();
+}
+
+void MainWidget::saveRecentFiles()
+{
+    QSettings settings;
+    if (settings.status() == QSettings::NoError)
+        m_recentFiles.write(settings);
+}
+
+void MainWidget::saveWindowSettings()
+{
+    QSettings settings;
+    if (settings.status() != QSettings::NoError)
+        return;
+    settings.setValue(QStringLiteral("window/geometry"), saveGeometry());
+    settings.setValue(QStringLiteral("window/state"), saveState());
+}
+
+void MainWidget::reportStatus()
+{
+    if (!m_reportStatus || !m_pZoomLabel)
+        return;
+    const QString line
+            = QStringList {m_pReadoutLabel->text(), m_pMismatchLabel->text(), m_pViewLabel->text(),
+                           m_pFrameLabel->text(), m_pZoomLabel->text()}
+                      .join(QStringLiteral(" | "));
+    if (line == m_reportedStatus)
+        return;
+    m_reportedStatus = line;
+    std::fprintf(stderr, "status: %s\n", line.toUtf8().constData());
+    std::fflush(stderr);
 }

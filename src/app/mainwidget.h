@@ -6,6 +6,7 @@
 #include <QMainWindow>
 
 #include "loadsettings.h"
+#include "recentfiles.h"
 
 class CommandLine;
 class DialogProvider;
@@ -14,6 +15,7 @@ class MetricsDock;
 class QAction;
 class QKeyEvent;
 class QLabel;
+class QMenu;
 class ScaleWidget;
 class SliceWidget;
 
@@ -55,6 +57,7 @@ public:
     const Image3D *getReference1() const { return m_pReference1.get(); }
     const Image3D *getReference2() const { return m_pReference2.get(); }
     MetricsDock *getMetricsDock() const { return m_pMetricsDock; }
+    const RecentFiles &getRecentFiles() const { return m_recentFiles; }
 
 public slots:
     void onLoadMainMovie();
@@ -87,6 +90,10 @@ public slots:
     // The first main movie sizes the window: at 100 % when that fits within 90 % of the
     // screen, else the largest picture that fits there.
     void fitWindowToMovie();
+    // Loads entry `index` of File > "Recent files" into its slot again, with the answers it was
+    // read with; an entry whose files are gone leaves the list after the loader's message.
+    void openRecentFile(int index);
+    void clearRecentFiles();
 
 protected:
     void closeEvent(QCloseEvent *pEvent) override;
@@ -113,6 +120,28 @@ private:
     // A key pressed on pWidget of this window: true when it was used here.
     bool handleKey(QWidget *pWidget, const QKeyEvent &event);
     void updateReadout();
+    // Drag and drop of files onto any part of the window: plain to the main movie, Shift to
+    // reference 1, Ctrl to reference 2; only local files. True when the event was handled.
+    bool handleDrag(QEvent *pEvent);
+    // Reads files into slot slotIndex (0 main, 1 and 2 references) as File > Load does once the
+    // files are chosen; a loaded movie enters the recent files. True when the slot holds it.
+    bool loadFilesInto(int slotIndex, const QStringList &files, bool askDimensions,
+                       bool sizeFromNames);
+    std::unique_ptr<Image3D> &slotAt(int slotIndex);
+    void rememberLoad(int slotIndex, const QStringList &files, bool sizeFromNames);
+    // File > "Recent files": a fixed set of entries, shown as the list fills.
+    void createRecentMenu();
+    void updateRecentMenu();
+    // The settings of the application (QSettings): read once at start; the loading answers and
+    // the recent files written as they change, the window's geometry and docks when it closes.
+    // Nothing is read or written when the settings cannot be used (no organisation name set).
+    void restoreSettings();
+    void saveLoadSettings();
+    void saveRecentFiles();
+    void saveWindowSettings();
+    // With RAWCOMPARE_STATUS_TO_STDERR set, each new status bar text goes to stderr as one
+    // line "status: readout | mismatch | view | frame | zoom", for checks of the real window.
+    void reportStatus();
 
     SliceWidget *m_pSliceWidget = nullptr;
     MetricsDock *m_pMetricsDock = nullptr;
@@ -135,4 +164,11 @@ private:
     int m_hoverX = -1;
     int m_hoverY = -1;
     bool m_sizedToMovie = false; // the window has been sized to the first main movie
+    bool m_geometryRestored = false; // a stored geometry sized the window instead
+    RecentFiles m_recentFiles;
+    QMenu *m_pRecentMenu = nullptr;
+    QAction *m_pRecentActions[RecentFiles::maxCount] = {};
+    QAction *m_pClearRecentAction = nullptr;
+    bool m_reportStatus = false;
+    QString m_reportedStatus;
 };

@@ -81,6 +81,7 @@ bool MovieLoader::loadMovie(std::unique_ptr<Image3D> &slot)
 bool MovieLoader::loadFiles(std::unique_ptr<Image3D> &slot, const QStringList &fileNames,
                             bool askDimensions)
 {
+    m_fileNames = fileNames;
     if (fileNames.isEmpty())
         return false;
     const bool loaded = fileNames.size() == 1

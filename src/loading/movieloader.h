@@ -38,6 +38,9 @@ public:
     // with that size and the format the name gives (unless LoadSettings::formatGiven), without
     // the dimensions dialog; each such guess leaves a note.
     void setSizeFromNames(bool on) { m_sizeFromNames = on; }
+    // The files the last loadMovie or loadFiles was given, in their order; kept whether or not
+    // they loaded.
+    const QStringList &getFileNames() const { return m_fileNames; }
     // "clip_1920x1080.yuv: 1920x1080 yuv420p, from the file name", one per guess taken.
     QStringList takeNotes();
 
@@ -70,4 +73,5 @@ private:
     LoadSettings &m_settings;
     bool m_sizeFromNames = false;
     QStringList m_notes;
+    QStringList m_fileNames;
 };

@@ -388,7 +388,7 @@ void TestMainWidget::menusAndToolbar()
     const QList<QAction *> fileEntries = menus.at(0)->menu()->actions();
     QCOMPARE(actionTexts(fileEntries),
              (QStringList {"Load main movie", "Load reference movie 1", "Load reference movie 2",
-                           "-", "Clear main movie", "Clear reference movie 1",
+                           "Recent files", "-", "Clear main movie", "Clear reference movie 1",
                            "Clear reference movie 2", "-", "Save main movie", "-", "Quit"}));
     for (const QAction *pAction : fileEntries) {
         QVERIFY(!pAction->isCheckable());

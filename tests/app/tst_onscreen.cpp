@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -19,6 +20,7 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void showsTheFrameUprightAndQuitsOnYes();
+    void readoutOfThePixelUnderThePointer();
 
 private:
     struct GrayPatch
@@ -34,6 +36,11 @@ private:
     bool runXdotool(const QStringList &arguments, QByteArray *pOutput = nullptr);
     void sendDeleteWindow(const QString &windowId);
     QString programOutput();
+    // The environment the program runs in: the private X server, and settings of its own so
+    // that the user's are neither read nor changed.
+    QProcessEnvironment programEnvironment() const;
+    // The gray of screen pixel (x, y); -1 when it is not gray or the grab fails.
+    int screenGray(int x, int y);
 
     QProcess m_xvfb;
     QProcess m_program;
@@ -41,6 +48,7 @@ private:
     QString m_xdotool;
     xcb_connection_t *m_pConnection = nullptr;
     xcb_screen_t *m_pScreen = nullptr;
+    QTemporaryDir m_configDir;
 };
 
 namespace {
@@ -203,6 +211,31 @@ bool TestOnScreen::grab(GrayPatch patches[3])
     return true;
 }
 
+QProcessEnvironment TestOnScreen::programEnvironment() const
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), m_display);
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_configDir.path());
+    return environment;
+}
+
+int TestOnScreen::screenGray(int x, int y)
+{
+    xcb_get_image_reply_t *pReply
+            = xcb_get_image_reply(m_pConnection,
+                                  xcb_get_image(m_pConnection, XCB_IMAGE_FORMAT_Z_PIXMAP,
+                                                m_pScreen->root, int16_t(x), int16_t(y), 1, 1, ~0u),
+                                  nullptr);
+    if (!pReply)
+        return -1;
+    std::unique_ptr<xcb_get_image_reply_t, decltype(&free)> reply(pReply, &free);
+    if (xcb_get_image_data_length(pReply) != 4)
+        return -1;
+    const uint8_t *p = xcb_get_image_data(pReply);
+    return p[0] == p[1] && p[1] == p[2] ? int(p[0]) : -1;
+}
+
 QString TestOnScreen::programOutput()
 {
     return QString::fromLocal8Bit(m_program.readAllStandardError());
@@ -218,10 +251,7 @@ void TestOnScreen::showsTheFrameUprightAndQuitsOnYes()
     QCOMPARE(file.write(testFrame()), qint64(frameWidth * frameHeight));
     file.close();
 
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DISPLAY"), m_display);
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    m_program.setProcessEnvironment(environment);
+    m_program.setProcessEnvironment(programEnvironment());
     m_program.start(QStringLiteral(RAWCOMPARE_PATH), {"--size", "96x64", "--gray", movie});
     QVERIFY2(m_program.waitForStarted(10000), qPrintable(m_program.errorString()));
 
@@ -274,6 +304,76 @@ void TestOnScreen::showsTheFrameUprightAndQuitsOnYes()
                               qPrintable(programOutput()), 20000);
     QCOMPARE(m_program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(m_program.exitCode(), 0);
+}
+
+void TestOnScreen::readoutOfThePixelUnderThePointer()
+{
+    // 640 x 480 gray, file rows top-down: sample (x, y), y from the top row, is (x + 3 y) mod 256.
+    auto sample = [](int x, int y) { return (x + 3 * y) % 256; };
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("ramp.gray")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    for (int y = 0; y < 480; ++y) {
+        for (int x = 0; x < 640; ++x)
+            QVERIFY(file.putChar(char(sample(x, y))));
+    }
+    file.close();
+
+    // The program writes each new status bar text to stderr; settings of this run only.
+    QProcess program;
+    QProcessEnvironment environment = programEnvironment();
+    environment.insert(QStringLiteral("RAWCOMPARE_STATUS_TO_STDERR"), QStringLiteral("1"));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(RAWCOMPARE_PATH),
+                  {"--size", "640x480", "--gray", file.fileName()});
+    QString output;
+    auto lastStatus = [&program, &output]() {
+        output += QString::fromLocal8Bit(program.readAllStandardError());
+        const qsizetype at = output.lastIndexOf(QLatin1String("status: "));
+        return at < 0 ? QString() : output.mid(at + 8).section(QLatin1Char('\n'), 0, 0);
+    };
+    QStringList windows;
+    QTRY_VERIFY2_WITH_TIMEOUT(!(windows = findWindows({"--classname", "rawcompare"})).isEmpty(),
+                              qPrintable(output), 30000);
+    QTRY_VERIFY2_WITH_TIMEOUT(lastStatus().endsWith(" | Main movie | frame 1/1 | 100 %"),
+                              qPrintable(output), 30000);
+    QByteArray geometry;
+    QVERIFY(runXdotool({"getwindowgeometry", "--shell", windows.first()}, &geometry));
+    const QRegularExpressionMatch corner = QRegularExpression(QStringLiteral("X=(\\d+)\\nY=(\\d+)"))
+                                                   .match(QString::fromLatin1(geometry));
+    QVERIFY(corner.hasMatch());
+
+    // At 100 % the picture fills the view: 150 pixels right of the window's corner and 200 down
+    // is on it. That pixel's readout places the picture on the screen.
+    const QRegularExpression readout(QStringLiteral("^x (\\d+)  y (\\d+)  main "));
+    QPoint pointer(corner.captured(1).toInt() + 150, corner.captured(2).toInt() + 200);
+    QVERIFY(runXdotool(
+            {"mousemove", "--sync", QString::number(pointer.x()), QString::number(pointer.y())}));
+    QRegularExpressionMatch match;
+    QTRY_VERIFY2_WITH_TIMEOUT((match = readout.match(lastStatus())).hasMatch(),
+                              qPrintable(lastStatus()), 20000);
+    const QPoint origin = pointer - QPoint(match.captured(1).toInt(), match.captured(2).toInt());
+
+    // Known pixels and their neighbours: the file's values, and the screen shows that very
+    // sample under the pointer.
+    for (const QPoint &pixel : {QPoint(37, 211), QPoint(38, 211), QPoint(37, 212)}) {
+        pointer = origin + pixel;
+        QVERIFY(runXdotool({"mousemove", "--sync", QString::number(pointer.x()),
+                            QString::number(pointer.y())}));
+        const int value = sample(pixel.x(), pixel.y());
+        QTRY_COMPARE_WITH_TIMEOUT(
+                lastStatus(),
+                QStringLiteral("x %1  y %2  main %3  ref1   ref2   diff1   diff2  "
+                               "|  | Main movie | frame 1/1 | 100 %")
+                        .arg(pixel.x())
+                        .arg(pixel.y())
+                        .arg(value),
+                20000);
+        QCOMPARE(screenGray(pointer.x(), pointer.y()), value);
+    }
+    program.kill();
+    program.waitForFinished(5000);
 }
 
 QTEST_GUILESS_MAIN(TestOnScreen)

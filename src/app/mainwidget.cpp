@@ -331,8 +331,12 @@ void MainWidget::onFrameCacheSize()
                 QStringLiteral("Memory for the frames read from files, shared by "
                                "the movies (MiB):"),
                 int(std::min<qint64>(m_frameCacheBudget >> 20, CommandLine::maxFrameCacheMiB)),
-                CommandLine::minFrameCacheMiB, CommandLine::maxFrameCacheMiB, mebibytes))
+                CommandLine::minFrameCacheMiB, CommandLine::maxFrameCacheMiB, mebibytes)) {
         setFrameCacheBudget(qint64(mebibytes) << 20);
+        QSettings settings;
+        if (settings.status() == QSettings::NoError)
+            settings.setValue(QStringLiteral("frameCache/mebibytes"), mebibytes);
+    }
 }
 
 void MainWidget::onSaveMainMovie()
@@ -929,6 +933,9 @@ void MainWidget::restoreSettings()
         m_loadSettings.isYUV = format != QLatin1String("gray");
     }
     settings.endGroup();
+    const int cacheMiB = settings.value(QStringLiteral("frameCache/mebibytes")).toInt();
+    if (cacheMiB >= CommandLine::minFrameCacheMiB && cacheMiB <= CommandLine::maxFrameCacheMiB)
+        m_frameCacheBudget = qint64(cacheMiB) << 20;
 
     m_recentFiles.read(settings);
     updateRecentMenu();

@@ -300,6 +300,12 @@ void TestMainWidgetFiles::settingsOutliveTheWindow()
     m_pWindow->resize(fitted + QSize(123, 45));
     const QSize chosen = m_pWindow->size();
     QVERIFY(chosen != fitted);
+    m_pDialogs->integerAnswers.append(321);
+    for (QAction *pAction : m_pWindow->menuBar()->actions().at(1)->menu()->actions()) {
+        if (pAction->text() == QStringLiteral("Frame cache size…"))
+            pAction->trigger();
+    }
+    QCOMPARE(m_pWindow->getFrameCacheBudget(), qint64(321) << 20);
     m_pDialogs->questionAnswers.append(QMessageBox::Yes);
     QVERIFY(m_pWindow->close());
 
@@ -307,6 +313,7 @@ void TestMainWidgetFiles::settingsOutliveTheWindow()
     m_pWindow = makeWindow();
     QCOMPARE(m_pWindow->size(), chosen);
     QVERIFY(m_pWindow->getMetricsDock()->isVisible());
+    QCOMPARE(m_pWindow->getFrameCacheBudget(), qint64(321) << 20);
     QCOMPARE(recentTexts(), (QStringList {"reference 1: ref.gray", "main: first.gray"}));
     m_pDialogs->openAnswers.append({true, QDir::tempPath(), {writeGray("other.gray", 1, 4, 2)}});
     m_pDialogs->dimensionsAnswers.append({1, "4", "2", false, false, "gray"});

@@ -7,9 +7,10 @@ class QCommandLineParser;
 
 // The command line of rawcompare:
 //   rawcompare [--size WxH] [--pix-fmt NAME | --gray] [--plane y|u|v] [MAIN_FILE...]
-//              [--ref1 FILE]... [--ref2 FILE]...
+//              [--ref1 FILE]... [--ref2 FILE]... [--ref1-offset N] [--ref2-offset N]
 //   rawcompare --metrics [--csv | --json] [--size WxH] [--pix-fmt NAME | --gray]
-//              [--frames FIRST[:COUNT]] MAIN --ref1 REF [--ref2 REF]
+//              [--frames FIRST[:COUNT]] [--ref1-offset N] [--ref2-offset N]
+//              MAIN --ref1 REF [--ref2 REF]
 // Parsing needs no application object, so --help, --version and errors work without a display.
 class CommandLine
 {
@@ -42,6 +43,11 @@ public:
     int getFirstFrame() const { return m_firstFrame; } // --frames: counted from 0
     int getFrameCount() const { return m_frameCount; } // -1: to the end
     bool isJson() const { return m_isJson; } // --metrics output: JSON instead of CSV
+    // --ref1-offset / --ref2-offset (ref 1 or 2): the main frame the reference's first frame
+    // is compared with, so reference frame f - offset meets main frame f; 0 when not given.
+    int getReferenceOffset(int ref) const { return ref == 2 ? m_ref2Offset : m_ref1Offset; }
+    // The largest offset either way, on the command line and in the window.
+    static constexpr int maxReferenceOffset = 9999999;
 
     QStringList getMainFiles() const { return m_mainFiles; }
     QStringList getReference1Files() const { return m_reference1Files; }
@@ -53,6 +59,7 @@ public:
 private:
     void fail(const QString &error);
     bool parseMetricsOptions(const QCommandLineParser &parser);
+    bool parseReferenceOffsets(const QCommandLineParser &parser);
 
     Action m_action = Action::Run;
     QString m_text;
@@ -65,6 +72,8 @@ private:
     int m_firstFrame = 0;
     int m_frameCount = -1;
     bool m_isJson = false;
+    int m_ref1Offset = 0;
+    int m_ref2Offset = 0;
     QStringList m_mainFiles;
     QStringList m_reference1Files;
     QStringList m_reference2Files;

@@ -6,6 +6,7 @@
 #include <QMainWindow>
 
 #include "loadsettings.h"
+#include "movieset.h"
 
 class CommandLine;
 class DialogProvider;
@@ -14,6 +15,7 @@ class MetricsDock;
 class QAction;
 class QKeyEvent;
 class QLabel;
+class QSpinBox;
 class ScaleWidget;
 class SliceWidget;
 
@@ -51,6 +53,14 @@ public:
     const Image3D *getReference1() const { return m_pReference1.get(); }
     const Image3D *getReference2() const { return m_pReference2.get(); }
     MetricsDock *getMetricsDock() const { return m_pMetricsDock; }
+    // The movies and where each reference starts on the main movie's frames, as the views, the
+    // readout and the metrics pair them.
+    MovieSet getMovieSet() const;
+    // The spin box of reference ref's offset (1 or 2), in its range editor.
+    QSpinBox *getOffsetBox(int ref) const { return m_pOffsetBoxes[ref == 2 ? 1 : 0]; }
+    // Reference ref (1 or 2) starts at main frame offset: its frame f - offset is shown and
+    // compared with main frame f.
+    void setReferenceOffset(int ref, int offset);
 
 public slots:
     void onLoadMainMovie();
@@ -106,6 +116,9 @@ private:
     bool handleKey(QWidget *pWidget, const QKeyEvent &event);
     void updateReadout();
 
+    // The spin boxes of the reference offsets, in the references' range editors.
+    void createOffsetBoxes();
+
     SliceWidget *m_pSliceWidget = nullptr;
     MetricsDock *m_pMetricsDock = nullptr;
     std::unique_ptr<Image3D> m_pMainMovie;
@@ -126,4 +139,6 @@ private:
     int m_hoverX = -1;
     int m_hoverY = -1;
     bool m_sizedToMovie = false; // the window has been sized to the first main movie
+    int m_referenceOffsets[2] = {0, 0}; // main frame of each reference's frame 0
+    QSpinBox *m_pOffsetBoxes[2] = {};
 };

@@ -54,6 +54,12 @@ public:
     bool isReadOnDemand() const { return m_pCache != nullptr; }
     // The frame cache of a movie read on demand, or null.
     FrameCache *getFrameCache() const { return m_pCache.get(); }
+    // The open file a movie read on demand from a raw or y4m file reads (null otherwise), for
+    // readers of its other planes: the movie is plane getFilePlane() of the file's frames
+    // getFileFirstFrame() .. getFileFirstFrame() + getNumFrames() - 1.
+    std::shared_ptr<const RawFile> getRawFile() const { return m_pFile; }
+    int getFilePlane() const { return m_filePlane; }
+    int getFileFirstFrame() const { return m_fileFirstFrame; }
     // Bits per sample of what was loaded (8 for pictures and 8-bit files): samples lie in
     // 0 .. 2^depth - 1.
     int getDepth() const { return m_depth; }
@@ -94,6 +100,9 @@ private:
 
     SampleArray m_samples;
     std::unique_ptr<FrameCache> m_pCache;
+    std::shared_ptr<const RawFile> m_pFile; // set with m_pCache by openRaw
+    int m_filePlane = 0;
+    int m_fileFirstFrame = 0;
     int m_width = 0;
     int m_height = 0;
     int m_frames = 0;

@@ -94,7 +94,7 @@ bool valueRange(const Image3D *pMovie, float &minValue, float &maxValue,
 }
 
 bool differenceRange(const Image3D *pFirst, const Image3D *pSecond, float &minValue,
-                     float &maxValue, const ProgressCallback &progress)
+                     float &maxValue, const ProgressCallback &progress, int secondOffset)
 {
     struct Extent
     {
@@ -114,7 +114,10 @@ bool differenceRange(const Image3D *pFirst, const Image3D *pSecond, float &minVa
     const Extent b = extentOf(pSecond);
     const int width = std::max(a.width, b.width);
     const int height = std::max(a.height, b.height);
-    const int frames = std::max(a.frames, b.frames);
+    // 64-bit, so that no offset wraps; frames before the first are never shown.
+    const int frames = int(std::clamp<qint64>(
+            std::max<qint64>(a.frames, b.frames > 0 ? qint64(b.frames) + secondOffset : 0), 0,
+            qint64(1) << 30));
     if (width <= 0 || height <= 0 || frames <= 0) {
         minValue = -128;
         maxValue = 128;
@@ -125,14 +128,15 @@ bool differenceRange(const Image3D *pFirst, const Image3D *pSecond, float &minVa
     float high = 0;
     bool started = false;
     for (int f = 0; f < frames; ++f) {
-        auto frameOf = [f](const Extent &e) {
-            if (f >= e.frames || e.width <= 0 || e.height <= 0)
+        auto frameOf = [](const Extent &e, int frame) {
+            if (frame < 0 || frame >= e.frames || e.width <= 0 || e.height <= 0)
                 return FrameCache::Frame();
-            e.pMovie->readAhead(f, 1);
-            return e.pMovie->getFrame(f);
+            e.pMovie->readAhead(frame, 1);
+            return e.pMovie->getFrame(frame);
         };
-        const FrameCache::Frame frameA = frameOf(a);
-        const FrameCache::Frame frameB = frameOf(b);
+        const FrameCache::Frame frameA = frameOf(a, f);
+        const FrameCache::Frame frameB
+                = frameOf(b, int(std::clamp<qint64>(qint64(f) - secondOffset, -1, b.frames)));
         for (int y = 0; y < height; ++y) {
             const float *pRowA
                     = frameA && y < a.height ? frameA.get() + qint64(y) * a.width : nullptr;

@@ -18,6 +18,8 @@ private slots:
     void errorsExitWithStatus2();
     void metricsOptions_data();
     void metricsOptions();
+    void referenceOffsets_data();
+    void referenceOffsets();
     void helpAndVersion_data();
     void helpAndVersion();
     void programPrintsAndExits_data();
@@ -179,6 +181,55 @@ void TestCommandLine::errorsExitWithStatus2_data()
             << QStringList {"--frames", "3:"} << range.arg("3:");
     QTest::newRow("frames twice") << QStringList {"--frames", "1", "--frames", "2"}
                                   << "--frames given more than once.";
+    const QString offset = QStringLiteral("Invalid offset '%1' for --%2: expected a whole number "
+                                          "of frames from -9999999 to 9999999, for example 5 or "
+                                          "-2.");
+    QTest::newRow("offset not a number")
+            << QStringList {"--ref1-offset", "two"} << offset.arg("two", "ref1-offset");
+    QTest::newRow("offset with a fraction")
+            << QStringList {"--ref2-offset=1.5"} << offset.arg("1.5", "ref2-offset");
+    QTest::newRow("offset too large")
+            << QStringList {"--ref1-offset", "12345678"} << offset.arg("12345678", "ref1-offset");
+    QTest::newRow("offset empty") << QStringList {"--ref1-offset="}
+                                  << offset.arg("", "ref1-offset");
+    QTest::newRow("offset twice") << QStringList {"--ref2-offset", "1", "--ref2-offset", "1"}
+                                  << "--ref2-offset given more than once.";
+    QTest::newRow("offset without value")
+            << QStringList {"a.yuv", "--ref1-offset"} << "Missing value after '--ref1-offset'.";
+}
+
+void TestCommandLine::referenceOffsets_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<Action>("action");
+    QTest::addColumn<int>("offset1");
+    QTest::addColumn<int>("offset2");
+
+    QTest::newRow("none given: 0 and 0")
+            << QStringList {"a.yuv", "--ref1", "b.yuv"} << Action::Run << 0 << 0;
+    QTest::newRow("reference 1 later, window")
+            << QStringList {"a.yuv", "--ref1", "b.yuv", "--ref1-offset", "3"} << Action::Run << 3
+            << 0;
+    QTest::newRow("negative as the next argument")
+            << QStringList {"a.yuv", "--ref2-offset", "-2", "--ref2", "b.yuv"} << Action::Run << 0
+            << -2;
+    QTest::newRow("both with =, metrics") << QStringList {
+            "--metrics", "--ref1-offset=+4", "--ref2-offset=-9999999", "a", "--ref1", "b", "--ref2",
+            "c"} << Action::Metrics << 4 << -9999999;
+}
+
+void TestCommandLine::referenceOffsets()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(Action, action);
+    QFETCH(int, offset1);
+    QFETCH(int, offset2);
+
+    CommandLine commandLine;
+    QCOMPARE(commandLine.parse(QStringList {"rawcompare"} + arguments), action);
+    QCOMPARE(commandLine.getReferenceOffset(1), offset1);
+    QCOMPARE(commandLine.getReferenceOffset(2), offset2);
+    QCOMPARE(commandLine.getMainFiles().size(), 1);
 }
 
 void TestCommandLine::metricsOptions_data()

@@ -54,6 +54,8 @@ private slots:
     void choosingAFrame();
     void yuvFilesAllPlanesAndOffsets_data();
     void yuvFilesAllPlanesAndOffsets();
+    void movieInMemoryComparesTheViewedPlane_data();
+    void movieInMemoryComparesTheViewedPlane();
 
 private:
     QTemporaryDir m_folder;
@@ -270,6 +272,48 @@ void TestMetricsDock::yuvFilesAllPlanesAndOffsets()
         }
         QVERIFY(dock.getSummaryText().contains(
                 QStringLiteral("Reference 1 (%1): worst frame").arg(QLatin1Char("YUV"[p]))));
+    }
+}
+
+void TestMetricsDock::movieInMemoryComparesTheViewedPlane_data()
+{
+    QTest::addColumn<int>("plane");
+    QTest::newRow("Y viewed") << 0;
+    QTest::newRow("U viewed") << 1;
+}
+
+void TestMetricsDock::movieInMemoryComparesTheViewedPlane()
+{
+    QFETCH(int, plane);
+    // The main movie read from its file on demand, the reference loaded whole: only the plane
+    // the window holds of each is compared, as the views compare them.
+    const PixelFormat &format = *PixelFormat::byName("yuv420p");
+    Image3D main;
+    QVERIFY(main.openRaw(m_folder.filePath("main.yuv").toStdString(), format, 16, 16, plane));
+    Image3D reference;
+    QVERIFY(reference.loadRaw(m_folder.filePath("ref1.yuv").toStdString(), format, 16, 16, plane));
+    QVERIFY(main.getRawFile() && !reference.getRawFile());
+    MetricsDock dock;
+    dock.setMovies(&main, &reference, nullptr);
+    dock.show();
+    QTRY_VERIFY(!dock.isComputing());
+    QVERIFY(!dock.getPlaneBox()->isVisibleTo(&dock));
+    QVERIFY(dock.getSummaryText().startsWith("Reference 1: worst frame"));
+
+    QProcess rawcompare;
+    rawcompare.start(QStringLiteral(RAWCOMPARE_PATH),
+                     {"--metrics", "--size", "16x16", m_folder.filePath("main.yuv"), "--ref1",
+                      m_folder.filePath("ref1.yuv")});
+    QVERIFY(rawcompare.waitForFinished(30000));
+    QList<QByteArray> lines = rawcompare.readAllStandardOutput().trimmed().split('\n');
+    lines.removeFirst();
+    QCOMPARE(dock.getTable()->rowCount(), lines.size());
+    for (const QByteArray &line : lines) {
+        const QList<QByteArray> cells = line.split(',');
+        const int frame = cells[0].toInt();
+        const double theirs = cells[5 + plane].toDouble();
+        QVERIFY2(std::abs(cell(dock.getTable(), frame, 1) - theirs) <= 1e-7 * theirs,
+                 line.constData());
     }
 }
 

@@ -260,8 +260,10 @@ void MetricsDock::addTableRow(const FrameMetrics &metrics)
         m_pTable->setRowCount(row + 1);
         m_pTable->setItem(row, FrameColumn, numberItem(metrics.frame));
     }
-    const PlaneMetrics &plane
-            = metrics.planes[size_t(std::min(m_tablePlane, metrics.planeCount - 1))];
+    // A reference compared on Y only leaves its U and V cells empty.
+    if (m_tablePlane >= metrics.planeCount)
+        return;
+    const PlaneMetrics &plane = metrics.planes[size_t(m_tablePlane)];
     const int first = metrics.reference == 1 ? Psnr1 : Psnr2;
     m_pTable->setItem(row, first, numberItem(plane.psnr));
     m_pTable->setItem(row, first + 1, numberItem(plane.mse));

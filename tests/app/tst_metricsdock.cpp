@@ -56,6 +56,7 @@ private slots:
     void yuvFilesAllPlanesAndOffsets();
     void movieInMemoryComparesTheViewedPlane_data();
     void movieInMemoryComparesTheViewedPlane();
+    void referenceOfYOnlyLeavesItsChromaCellsEmpty();
 
 private:
     QTemporaryDir m_folder;
@@ -315,6 +316,34 @@ void TestMetricsDock::movieInMemoryComparesTheViewedPlane()
         QVERIFY2(std::abs(cell(dock.getTable(), frame, 1) - theirs) <= 1e-7 * theirs,
                  line.constData());
     }
+}
+
+void TestMetricsDock::referenceOfYOnlyLeavesItsChromaCellsEmpty()
+{
+    // Main and reference 1 read from their files, reference 2 the same file as reference 1
+    // held in memory (Y only): Y, U and V for reference 1, Y for reference 2.
+    const PixelFormat &format = *PixelFormat::byName("yuv420p");
+    const std::string ref1 = m_folder.filePath("ref1.yuv").toStdString();
+    Image3D main, reference1, reference2;
+    QVERIFY(main.openRaw(m_folder.filePath("main.yuv").toStdString(), format, 16, 16));
+    QVERIFY(reference1.openRaw(ref1, format, 16, 16));
+    QVERIFY(reference2.loadRaw(ref1, format, 16, 16));
+    MetricsDock dock;
+    dock.setMovies(&main, &reference1, &reference2);
+    dock.show();
+    QTRY_VERIFY(!dock.isComputing());
+    QVERIFY(dock.getPlaneBox()->isVisibleTo(&dock));
+    const QTableWidget *pTable = dock.getTable();
+    QCOMPARE(pTable->rowCount(), 5);
+    for (int row = 0; row < 5; ++row) {
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(cell(pTable, row, 4 + i), cell(pTable, row, 1 + i));
+    }
+    dock.getPlaneBox()->setCurrentIndex(1);
+    for (int row = 0; row < 5; ++row)
+        QVERIFY(pTable->item(row, 1) && !pTable->item(row, 4));
+    QVERIFY(dock.getSummaryText().startsWith("Reference 1 (U): worst frame"));
+    QVERIFY(!dock.getSummaryText().contains("Reference 2"));
 }
 
 QTEST_MAIN(TestMetricsDock)

@@ -60,8 +60,6 @@ private slots:
     void windowTitle();
     void mismatch_data();
     void mismatch();
-    void withOffsets_data();
-    void withOffsets();
 };
 
 void TestStatusTexts::readout_data()
@@ -225,48 +223,6 @@ void TestStatusTexts::mismatch()
     const auto pRef1 = movie(ref1, 0);
     const auto pRef2 = movie(ref2, 0);
     QCOMPARE(StatusTexts::mismatch(MovieSet(pMain.get(), pRef1.get(), pRef2.get())), expected);
-}
-
-void TestStatusTexts::withOffsets_data()
-{
-    // Main 2x2x4 50 above the pattern, reference 1 2x2x3 on it, reference 2 2x2x3 7.5 above.
-    QTest::addColumn<int>("offset1");
-    QTest::addColumn<int>("offset2");
-    QTest::addColumn<int>("frame");
-    QTest::addColumn<QString>("readout"); // of pixel (1, row 0)
-    QTest::addColumn<QString>("mismatch");
-
-    QTest::newRow("reference 1 two frames later: main frame 3 meets its frame 1")
-            << 2 << 0 << 3 << "x 1  y 1  main 351  ref1 101  ref2   diff1 250  diff2 "
-            << "Reference 1 shorter (offset 2: main frames 3 to 4 of 4 have a partner); "
-               "Reference 2 shorter (3 of 4 frames)";
-    QTest::newRow("reference 1 two frames later: main frame 1 has no partner")
-            << 2 << 0 << 1 << "x 1  y 1  main 151  ref1   ref2 108.5  diff1   diff2 42.5"
-            << "Reference 1 shorter (offset 2: main frames 3 to 4 of 4 have a partner); "
-               "Reference 2 shorter (3 of 4 frames)";
-    QTest::newRow("reference 2 one frame earlier: main frame 0 meets its frame 1")
-            << 0 << -1 << 0 << "x 1  y 1  main 51  ref1 1  ref2 108.5  diff1 50  diff2 -57.5"
-            << "Reference 1 shorter (3 of 4 frames); "
-               "Reference 2 shorter (offset -1: main frames 1 to 2 of 4 have a partner)";
-    QTest::newRow("offset past the main movie: no partner anywhere")
-            << 4 << 1 << 3 << "x 1  y 1  main 351  ref1   ref2 208.5  diff1   diff2 142.5"
-            << "Reference 1 shorter (offset 4: no main frame has a partner); "
-               "Reference 2 shorter (offset 1: main frames 2 to 4 of 4 have a partner)";
-}
-
-void TestStatusTexts::withOffsets()
-{
-    QFETCH(int, offset1);
-    QFETCH(int, offset2);
-    QFETCH(int, frame);
-    QFETCH(QString, readout);
-    QFETCH(QString, mismatch);
-    const auto pMain = movie("2x2x4", 50);
-    const auto pRef1 = movie("2x2x3", 0);
-    const auto pRef2 = movie("2x2x3", 7.5f);
-    const MovieSet movies(pMain.get(), pRef1.get(), pRef2.get(), offset1, offset2);
-    QCOMPARE(StatusTexts::readout(movies, frame, 1, 0, 2), readout);
-    QCOMPARE(StatusTexts::mismatch(movies), mismatch);
 }
 
 QTEST_GUILESS_MAIN(TestStatusTexts)

@@ -19,9 +19,11 @@ int fill(const std::string &mainFile, const std::string &referenceFile, int widt
     char name[] = "rawbench";
     char *argv[] = {name, nullptr};
     QApplication app(argc, argv);
+    // Opened as the window opens files: read on demand, so the dock compares Y, U and V
+    // through the open files, as --metrics does.
     Image3D main, reference;
-    if (!main.loadRaw(mainFile, width, height, true)
-        || !reference.loadRaw(referenceFile, width, height, true)) {
+    if (!main.openRaw(mainFile, width, height, true)
+        || !reference.openRaw(referenceFile, width, height, true)) {
         std::fprintf(stderr, "panel: the movies could not be read\n");
         return 1;
     }

@@ -30,8 +30,10 @@ QString CommandLine::usage()
             "Usage: rawcompare [--size WxH] [--pix-fmt NAME | --gray] [--plane y|u|v] "
             "[--frames FIRST[:COUNT]]\n"
             "                  [MAIN_FILE...] [--ref1 FILE]... [--ref2 FILE]...\n"
+            "                  [--ref1-offset N] [--ref2-offset N]\n"
             "       rawcompare --metrics [--csv | --json] [--size WxH] [--pix-fmt NAME | --gray]\n"
-            "                  [--frames FIRST[:COUNT]] MAIN --ref1 REF [--ref2 REF]\n");
+            "                  [--frames FIRST[:COUNT]] [--ref1-offset N] [--ref2-offset N]\n"
+            "                  MAIN --ref1 REF [--ref2 REF]\n");
 }
 
 QString CommandLine::versionText() { return QStringLiteral("rawcompare " RAWCOMPARE_VERSION "\n"); }
@@ -57,8 +59,12 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
                                     QStringLiteral("FIRST[:COUNT]"));
     const QCommandLineOption frameCache(QStringLiteral("frame-cache"), QString(),
                                         QStringLiteral("MIB"));
+    const QCommandLineOption ref1Offset(QStringLiteral("ref1-offset"), QString(),
+                                        QStringLiteral("N"));
+    const QCommandLineOption ref2Offset(QStringLiteral("ref2-offset"), QString(),
+                                        QStringLiteral("N"));
     parser.addOptions({help, version, size, gray, pixelFormat, plane, ref1, ref2, metrics, csv,
-                       json, frames, frameCache});
+                       json, frames, frameCache, ref1Offset, ref2Offset});
 
     QStringList withProgram = arguments;
     if (withProgram.isEmpty())
@@ -113,6 +119,10 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
                          "                  shared by the movies (default a quarter of the "
                          "memory,\n"
                          "                  at most 4096; also View > Frame cache size)\n"
+                         "  --ref1-offset N, --ref2-offset N\n"
+                         "                  the reference starts at main frame N: its frame f - N\n"
+                         "                  is compared with main frame f (N may be negative;\n"
+                         "                  frames without a partner are not compared)\n"
                          "\n"
                          "  --metrics       no window: print MSE, PSNR and SSIM of MAIN against "
                          "each\n"
@@ -203,7 +213,7 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
             return m_action;
         }
     }
-    if (!parseMetricsOptions(parser))
+    if (!parseMetricsOptions(parser) || !parseReferenceOffsets(parser))
         return m_action;
     m_action = parser.isSet(metrics) ? Action::Metrics : Action::Run;
     return m_action;
@@ -250,6 +260,30 @@ bool CommandLine::parseMetricsOptions(const QCommandLineParser &parser)
     return true;
 }
 
+bool CommandLine::parseReferenceOffsets(const QCommandLineParser &parser)
+{
+    static const QRegularExpression pattern(QStringLiteral("^[+-]?[0-9]{1,7}$"));
+    for (int ref = 1; ref <= 2; ++ref) {
+        const QString name = QStringLiteral("ref%1-offset").arg(ref);
+        const QStringList values = parser.values(name);
+        if (values.isEmpty())
+            continue;
+        if (values.size() > 1) {
+            fail(QStringLiteral("--%1 given more than once.").arg(name));
+            return false;
+        }
+        if (!pattern.match(values.first()).hasMatch()) {
+            fail(QStringLiteral("Invalid offset '%1' for --%2: expected a whole number of frames "
+                                "from -%3 to %3, for example 5 or -2.")
+                         .arg(values.first(), name)
+                         .arg(maxReferenceOffset));
+            return false;
+        }
+        (ref == 1 ? m_ref1Offset : m_ref2Offset) = values.first().toInt();
+    }
+    return true;
+}
+
 void CommandLine::fail(const QString &error)
 {
     m_action = Action::Fail;
@@ -263,6 +297,7 @@ void CommandLine::fail(const QString &error)
     m_frameCount = -1;
     m_isJson = false;
     m_frameCacheMiB = -1;
+    m_ref1Offset = m_ref2Offset = 0;
     m_mainFiles.clear();
     m_reference1Files.clear();
     m_reference2Files.clear();

@@ -7,9 +7,10 @@ class QCommandLineParser;
 
 // The command line of rawcompare:
 //   rawcompare [--size WxH] [--pix-fmt NAME | --gray] [--plane y|u|v] [MAIN_FILE...]
-//              [--ref1 FILE]... [--ref2 FILE]...
+//              [--ref1 FILE]... [--ref2 FILE]... [--ref1-offset N] [--ref2-offset N]
 //   rawcompare --metrics [--csv | --json] [--size WxH] [--pix-fmt NAME | --gray]
-//              [--frames FIRST[:COUNT]] MAIN --ref1 REF [--ref2 REF]
+//              [--frames FIRST[:COUNT]] [--ref1-offset N] [--ref2-offset N]
+//              MAIN --ref1 REF [--ref2 REF]
 // Parsing needs no application object, so --help, --version and errors work without a display.
 class CommandLine
 {
@@ -46,6 +47,11 @@ public:
     int getFrameCacheMiB() const { return m_frameCacheMiB; }
     static constexpr int minFrameCacheMiB = 16;
     static constexpr int maxFrameCacheMiB = 1 << 20;
+    // --ref1-offset / --ref2-offset (ref 1 or 2): the main frame the reference's first frame
+    // is compared with, so reference frame f - offset meets main frame f; 0 when not given.
+    int getReferenceOffset(int ref) const { return ref == 2 ? m_ref2Offset : m_ref1Offset; }
+    // The largest offset either way, on the command line and in the window.
+    static constexpr int maxReferenceOffset = 9999999;
 
     QStringList getMainFiles() const { return m_mainFiles; }
     QStringList getReference1Files() const { return m_reference1Files; }
@@ -57,6 +63,7 @@ public:
 private:
     void fail(const QString &error);
     bool parseMetricsOptions(const QCommandLineParser &parser);
+    bool parseReferenceOffsets(const QCommandLineParser &parser);
 
     Action m_action = Action::Run;
     QString m_text;
@@ -70,6 +77,8 @@ private:
     int m_frameCount = -1;
     bool m_isJson = false;
     int m_frameCacheMiB = -1;
+    int m_ref1Offset = 0;
+    int m_ref2Offset = 0;
     QStringList m_mainFiles;
     QStringList m_reference1Files;
     QStringList m_reference2Files;

@@ -30,6 +30,8 @@ int runMetrics(const CommandLine &commandLine, char *program)
     options.pixelFormat = commandLine.getPixelFormat();
     options.firstFrame = commandLine.getFirstFrame();
     options.frameCount = commandLine.getFrameCount();
+    options.reference1Offset = commandLine.getReferenceOffset(1);
+    options.reference2Offset = commandLine.getReferenceOffset(2);
     return MetricsRunner(stdout, stderr).run(options);
 }
 

@@ -27,7 +27,9 @@
 #include <QScreen>
 #include <QSettings>
 #include <QPlainTextEdit>
+#include <QSignalBlocker>
 #include <QSlider>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QTextEdit>
 #include <QTimer>
@@ -73,6 +75,7 @@ MainWidget::MainWidget()
     }
     m_pPositionLabel = new QLabel(pColumn);
     pColumnLayout->addWidget(m_pPositionLabel);
+    createOffsetBoxes();
     setCentralWidget(pCentral);
     m_pMetricsDock = new MetricsDock(this);
     addDockWidget(Qt::RightDockWidgetArea, m_pMetricsDock);
@@ -217,6 +220,8 @@ QStringList MainWidget::openFromCommandLine(const CommandLine &commandLine)
         setFrameCacheBudget(qint64(commandLine.getFrameCacheMiB()) << 20);
     m_loadSettings.firstFrame = commandLine.getFirstFrame();
     m_loadSettings.frameCount = commandLine.getFrameCount();
+    for (int ref = 1; ref <= 2; ++ref)
+        setReferenceOffset(ref, commandLine.getReferenceOffset(ref));
     // A size answers the dimensions question; without one, a file's name may.
     const bool askDimensions = !commandLine.hasSize();
 
@@ -302,8 +307,52 @@ void MainWidget::onClearReference2() { clearSlot(m_pReference2); }
 void MainWidget::showMovies()
 {
     shareFrameCacheBudget();
-    m_pSliceWidget->setMovies(m_pMainMovie.get(), m_pReference1.get(), m_pReference2.get());
-    m_pMetricsDock->setMovies(m_pMainMovie.get(), m_pReference1.get(), m_pReference2.get());
+    const MovieSet movies = getMovieSet();
+    m_pSliceWidget->setMovies(movies);
+    m_pMetricsDock->setMovies(movies);
+}
+
+MovieSet MainWidget::getMovieSet() const
+{
+    return MovieSet(m_pMainMovie.get(), m_pReference1.get(), m_pReference2.get(),
+                    m_referenceOffsets[0], m_referenceOffsets[1]);
+}
+
+void MainWidget::createOffsetBoxes()
+{
+    for (int ref = 1; ref <= 2; ++ref) {
+        ScaleWidget *pEditor = m_pScaleWidgets[ref == 1 ? ViewType::Ref1 : ViewType::Ref2];
+        auto *pBox = new QSpinBox(pEditor);
+        pBox->setObjectName(QStringLiteral("ref%1Offset").arg(ref));
+        pBox->setRange(-CommandLine::maxReferenceOffset, CommandLine::maxReferenceOffset);
+        // Applied on Enter, the arrows or leaving the field, not at every digit typed.
+        pBox->setKeyboardTracking(false);
+        pBox->setToolTip(QStringLiteral("The main frame this reference's first frame is shown "
+                                        "with: its frame f - offset is compared with main frame "
+                                        "f (--ref%1-offset)")
+                                 .arg(ref));
+        // In the reference's own box, below its range.
+        pEditor->addField(QStringLiteral("Offset"), pBox);
+        m_pOffsetBoxes[ref - 1] = pBox;
+        connect(pBox, &QSpinBox::valueChanged, this,
+                [this, ref](int offset) { setReferenceOffset(ref, offset); });
+    }
+}
+
+void MainWidget::setReferenceOffset(int ref, int offset)
+{
+    const int index = ref == 2 ? 1 : 0;
+    offset = std::clamp(offset, -CommandLine::maxReferenceOffset, CommandLine::maxReferenceOffset);
+    {
+        const QSignalBlocker blocker(m_pOffsetBoxes[index]);
+        m_pOffsetBoxes[index]->setValue(offset);
+    }
+    if (offset == m_referenceOffsets[index])
+        return;
+    // The dock's worker reads the movies with the old pairing: it stops first.
+    m_pMetricsDock->stopComputing();
+    m_referenceOffsets[index] = offset;
+    showMovies();
 }
 
 void MainWidget::setFrameCacheBudget(qint64 bytes)
@@ -457,14 +506,15 @@ void MainWidget::setAutomaticRange(int viewType)
     float minValue = 0;
     float maxValue = 0;
     const Image3D *pMovies[3] = {m_pMainMovie.get(), m_pReference1.get(), m_pReference2.get()};
+    const int reference = viewType == ViewType::Diff1 ? 1 : 2;
     // Movies read from files are scanned frame by frame; long scans show progress, and a
     // cancelled one changes nothing.
     const ProgressCallback progress
             = m_pDialogs->progress(this, QStringLiteral("Computing the range of the movie..."));
     const bool done = viewType <= ViewType::Ref2
             ? MovieRange::valueRange(pMovies[viewType], minValue, maxValue, progress)
-            : MovieRange::differenceRange(pMovies[0], pMovies[viewType == ViewType::Diff1 ? 1 : 2],
-                                          minValue, maxValue, progress);
+            : MovieRange::differenceRange(pMovies[0], pMovies[reference], minValue, maxValue,
+                                          progress, m_referenceOffsets[reference - 1]);
     if (done)
         m_pScaleWidgets[viewType]->setValues(minValue, maxValue);
 }
@@ -614,8 +664,7 @@ void MainWidget::onStatusPosition(int pos, int numSlices)
                                          : QStringLiteral("frame 0/0"));
     setWindowTitle(
             StatusTexts::windowTitle(m_pMainMovie.get(), m_pReference1.get(), m_pReference2.get()));
-    m_pMismatchLabel->setText(
-            StatusTexts::mismatch(m_pMainMovie.get(), m_pReference1.get(), m_pReference2.get()));
+    m_pMismatchLabel->setText(StatusTexts::mismatch(getMovieSet()));
     updateReadout();
     if (!m_sizedToMovie && m_pMainMovie)
         fitWindowToMovie();
@@ -654,8 +703,7 @@ void MainWidget::onPixelHovered(int x, int y)
 
 void MainWidget::updateReadout()
 {
-    m_pReadoutLabel->setText(StatusTexts::readout(m_pMainMovie.get(), m_pReference1.get(),
-                                                  m_pReference2.get(),
+    m_pReadoutLabel->setText(StatusTexts::readout(getMovieSet(),
                                                   m_pSliceWidget->getFixedCoordinate(), m_hoverX,
                                                   m_hoverY, m_pSliceWidget->getImageHeight()));
     reportStatus();

@@ -7,6 +7,7 @@
 
 #include "loadsettings.h"
 #include "recentfiles.h"
+#include "movieset.h"
 
 class CommandLine;
 class DialogProvider;
@@ -16,6 +17,7 @@ class QAction;
 class QKeyEvent;
 class QLabel;
 class QMenu;
+class QSpinBox;
 class ScaleWidget;
 class SliceWidget;
 
@@ -58,6 +60,14 @@ public:
     const Image3D *getReference2() const { return m_pReference2.get(); }
     MetricsDock *getMetricsDock() const { return m_pMetricsDock; }
     const RecentFiles &getRecentFiles() const { return m_recentFiles; }
+    // The movies and where each reference starts on the main movie's frames, as the views, the
+    // readout and the metrics pair them.
+    MovieSet getMovieSet() const;
+    // The spin box of reference ref's offset (1 or 2), in its range editor.
+    QSpinBox *getOffsetBox(int ref) const { return m_pOffsetBoxes[ref == 2 ? 1 : 0]; }
+    // Reference ref (1 or 2) starts at main frame offset: its frame f - offset is shown and
+    // compared with main frame f.
+    void setReferenceOffset(int ref, int offset);
 
 public slots:
     void onLoadMainMovie();
@@ -143,6 +153,9 @@ private:
     // line "status: readout | mismatch | view | frame | zoom", for checks of the real window.
     void reportStatus();
 
+    // The spin boxes of the reference offsets, in the references' range editors.
+    void createOffsetBoxes();
+
     SliceWidget *m_pSliceWidget = nullptr;
     MetricsDock *m_pMetricsDock = nullptr;
     std::unique_ptr<Image3D> m_pMainMovie;
@@ -171,4 +184,6 @@ private:
     QAction *m_pClearRecentAction = nullptr;
     bool m_reportStatus = false;
     QString m_reportedStatus;
+    int m_referenceOffsets[2] = {0, 0}; // main frame of each reference's frame 0
+    QSpinBox *m_pOffsetBoxes[2] = {};
 };

@@ -4,8 +4,13 @@
 #include "metricsformatter.h"
 #include "metricsjob.h"
 #include "metricsplot.h"
+#include "pixelformat.h"
+#include "rawfile.h"
+#include "rawfilesource.h"
 #include "volumesource.h"
 
+#include <QComboBox>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QProgressBar>
@@ -18,6 +23,21 @@
 namespace {
 
 enum Column { FrameColumn, Psnr1, Mse1, Ssim1, Psnr2, Mse2, Ssim2, ColumnCount };
+
+const char *const planeNames[3] = {"Y", "U", "V"};
+
+// The file of a movie read on demand from a YUV file, whose every plane can be read; else null.
+std::shared_ptr<const RawFile> yuvFileOf(const Image3D *pMovie)
+{
+    std::shared_ptr<const RawFile> pFile = pMovie ? pMovie->getRawFile() : nullptr;
+    return pFile && pFile->getFormat().getPlaneCount() >= 3 ? pFile : nullptr;
+}
+
+double cellValue(const QTableWidget *pTable, int row, int column)
+{
+    const QTableWidgetItem *pItem = pTable->item(row, column);
+    return pItem ? pItem->data(Qt::DisplayRole).toDouble() : -1.0;
+}
 
 QTableWidgetItem *numberItem(double value)
 {
@@ -43,6 +63,19 @@ MetricsDock::MetricsDock(QWidget *pParent)
     m_pSummary = new QLabel(pContent);
     m_pSummary->setWordWrap(true);
     m_pSummary->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto *pPlaneRow = new QWidget(pContent);
+    auto *pPlaneLayout = new QHBoxLayout(pPlaneRow);
+    pPlaneLayout->setContentsMargins(0, 0, 0, 0);
+    auto *pPlaneLabel = new QLabel(QStringLiteral("Plane:"), pPlaneRow);
+    m_pPlaneBox = new QComboBox(pPlaneRow);
+    m_pPlaneBox->addItems({planeNames[0], planeNames[1], planeNames[2]});
+    m_pPlaneBox->setToolTip(QStringLiteral("The plane the table and the summary show"));
+    pPlaneLabel->setBuddy(m_pPlaneBox);
+    pPlaneLayout->addWidget(pPlaneLabel);
+    pPlaneLayout->addWidget(m_pPlaneBox);
+    pPlaneLayout->addStretch(1);
+    // One plane compared: nothing to choose.
+    pPlaneRow->setVisible(false);
     m_pTable = new QTableWidget(0, ColumnCount, pContent);
     m_pTable->setHorizontalHeaderLabels(
             {"Frame", "PSNR 1", "MSE 1", "SSIM 1", "PSNR 2", "MSE 2", "SSIM 2"});
@@ -57,6 +90,7 @@ MetricsDock::MetricsDock(QWidget *pParent)
     m_pTable->setMinimumHeight(240);
     pLayout->addWidget(m_pPlot, 2);
     pLayout->addWidget(m_pProgress);
+    pLayout->addWidget(pPlaneRow);
     pLayout->addWidget(m_pSummary);
     pLayout->addWidget(m_pTable, 3);
     setWidget(pContent);
@@ -65,6 +99,14 @@ MetricsDock::MetricsDock(QWidget *pParent)
     connect(m_pJob, &MetricsJob::progress, this, &MetricsDock::onProgress);
     connect(m_pJob, &MetricsJob::finished, this, &MetricsDock::onFinished);
     connect(m_pPlot, &MetricsPlot::frameClicked, this, &MetricsDock::frameChosen);
+    connect(m_pPlaneBox, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index < 0 || index == m_tablePlane)
+            return;
+        m_tablePlane = index;
+        fillTable();
+        if (!m_pJob->isRunning())
+            showSummary();
+    });
     connect(m_pTable, &QTableWidget::itemSelectionChanged, this, [this]() {
         const QList<QTableWidgetItem *> items = m_pTable->selectedItems();
         for (QTableWidgetItem *pItem : items) {
@@ -81,10 +123,13 @@ MetricsDock::~MetricsDock() { m_pJob->stop(); }
 void MetricsDock::setMovies(const Image3D *pMain, const Image3D *pReference1,
                             const Image3D *pReference2)
 {
+    setMovies(MovieSet(pMain, pReference1, pReference2));
+}
+
+void MetricsDock::setMovies(const MovieSet &movies)
+{
     stopComputing();
-    m_pMovies[0] = pMain;
-    m_pMovies[1] = pReference1;
-    m_pMovies[2] = pReference2;
+    m_movies = movies;
     m_stale = true;
     if (isVisible())
         restart();
@@ -113,10 +158,38 @@ void MetricsDock::showEvent(QShowEvent *pEvent)
         restart();
 }
 
+void MetricsDock::makeSources(std::unique_ptr<FrameSource> (&sources)[3])
+{
+    const Image3D *movies[3]
+            = {m_movies.getMain(), m_movies.getReference(1), m_movies.getReference(2)};
+    // Planes are paired by number, so every movie's Y, U and V are read from its file only
+    // when every movie has them, or when the single planes of the others are Y as well.
+    bool everyFileYuv = true;
+    bool everyFileShowsY = true;
+    for (const Image3D *pMovie : movies) {
+        if (!pMovie)
+            continue;
+        if (yuvFileOf(pMovie))
+            everyFileShowsY = everyFileShowsY && pMovie->getFilePlane() == 0;
+        else
+            everyFileYuv = false;
+    }
+    for (int i = 0; i < 3; ++i) {
+        const Image3D *pMovie = movies[i];
+        const std::shared_ptr<const RawFile> pFile = yuvFileOf(pMovie);
+        if (pFile && (everyFileYuv || everyFileShowsY))
+            sources[i] = std::make_unique<RawFileSource>(pFile, pMovie->getFileFirstFrame(),
+                                                         pMovie->getNumFrames());
+        else if (pMovie)
+            sources[i] = std::make_unique<VolumeSource>(pMovie);
+    }
+}
+
 void MetricsDock::restart()
 {
     m_pJob->stop();
     m_stale = false;
+    m_results.clear();
     {
         const QSignalBlocker blocker(m_pTable);
         m_pTable->setSortingEnabled(false);
@@ -124,44 +197,89 @@ void MetricsDock::restart()
     }
     m_pPlot->clear();
     m_pSummary->clear();
-    m_summary = MetricsSummary(m_pMovies[0] ? m_pMovies[0]->getDepth() : 8);
-    if (!m_pMovies[0] || (!m_pMovies[1] && !m_pMovies[2])) {
+    const Image3D *pMain = m_movies.getMain();
+    m_summary = MetricsSummary(pMain ? pMain->getDepth() : 8);
+    if (!pMain || (!m_movies.getReference(1) && !m_movies.getReference(2))) {
+        m_pPlaneBox->parentWidget()->setVisible(false);
         m_pSummary->setText(QStringLiteral("Load a main movie and a reference movie to compare "
                                            "them."));
         return;
     }
     for (int r = 1; r <= 2; ++r) {
-        if (m_pMovies[r] && m_pMovies[r]->getDepth() != m_pMovies[0]->getDepth()) {
+        const Image3D *pReference = m_movies.getReference(r);
+        if (pReference && pReference->getDepth() != pMain->getDepth()) {
+            m_pPlaneBox->parentWidget()->setVisible(false);
             m_pSummary->setText(QStringLiteral("Reference %1 has %2-bit samples, the main movie "
                                                "%3-bit: they can't be compared.")
                                         .arg(r)
-                                        .arg(m_pMovies[r]->getDepth())
-                                        .arg(m_pMovies[0]->getDepth()));
+                                        .arg(pReference->getDepth())
+                                        .arg(pMain->getDepth()));
             return;
         }
     }
-    auto source = [this](int index) -> std::unique_ptr<FrameSource> {
-        return m_pMovies[index] ? std::make_unique<VolumeSource>(m_pMovies[index]) : nullptr;
-    };
+    std::unique_ptr<FrameSource> sources[3];
+    makeSources(sources);
+    // Three planes are compared where main and reference both read their files' Y, U and V.
+    int planes = 1;
+    for (int r = 1; r <= 2; ++r) {
+        if (sources[r] && sources[0]->getPlaneCount() >= 3 && sources[r]->getPlaneCount() >= 3)
+            planes = 3;
+    }
+    // The plot follows the views: the main movie's plane of its file when its planes are
+    // compared, else the one plane there is.
+    m_plotPlane = planes == 3 ? pMain->getFilePlane() : 0;
+    {
+        const QSignalBlocker blocker(m_pPlaneBox);
+        m_tablePlane = m_plotPlane;
+        m_pPlaneBox->setCurrentIndex(m_tablePlane);
+    }
+    m_pPlaneBox->parentWidget()->setVisible(planes == 3);
     m_pProgress->setValue(0);
     m_pProgress->setVisible(true);
-    m_pJob->start(source(0), source(1), source(2));
+    m_pJob->start(std::move(sources[0]), std::move(sources[1]), std::move(sources[2]),
+                  m_movies.getOffset(1), m_movies.getOffset(2));
 }
 
 void MetricsDock::onFrameCompared(const FrameMetrics &metrics)
 {
-    const PlaneMetrics &plane = metrics.planes[0];
+    m_results.push_back(metrics);
     m_summary.add(metrics);
-    m_pPlot->setValue(metrics.reference, metrics.frame, plane.psnr);
-    // Rows arrive in frame order while sorting is off: row f is frame f.
-    if (m_pTable->rowCount() <= metrics.frame) {
-        m_pTable->setRowCount(metrics.frame + 1);
-        m_pTable->setItem(metrics.frame, FrameColumn, numberItem(metrics.frame));
+    m_pPlot->setValue(metrics.reference, metrics.frame,
+                      metrics.planes[size_t(std::min(m_plotPlane, metrics.planeCount - 1))].psnr);
+    addTableRow(metrics);
+}
+
+void MetricsDock::addTableRow(const FrameMetrics &metrics)
+{
+    // Rows arrive in frame order while sorting is off, reference 1 before 2: a frame's row is
+    // the last one, or a new one.
+    const int lastRow = m_pTable->rowCount() - 1;
+    int row = lastRow;
+    if (lastRow < 0 || int(cellValue(m_pTable, lastRow, FrameColumn)) != metrics.frame) {
+        row = lastRow + 1;
+        m_pTable->setRowCount(row + 1);
+        m_pTable->setItem(row, FrameColumn, numberItem(metrics.frame));
     }
+    // A reference compared on Y only leaves its U and V cells empty.
+    if (m_tablePlane >= metrics.planeCount)
+        return;
+    const PlaneMetrics &plane = metrics.planes[size_t(m_tablePlane)];
     const int first = metrics.reference == 1 ? Psnr1 : Psnr2;
-    m_pTable->setItem(metrics.frame, first, numberItem(plane.psnr));
-    m_pTable->setItem(metrics.frame, first + 1, numberItem(plane.mse));
-    m_pTable->setItem(metrics.frame, first + 2, numberItem(plane.ssim));
+    m_pTable->setItem(row, first, numberItem(plane.psnr));
+    m_pTable->setItem(row, first + 1, numberItem(plane.mse));
+    m_pTable->setItem(row, first + 2, numberItem(plane.ssim));
+}
+
+void MetricsDock::fillTable()
+{
+    const bool sorted = m_pTable->isSortingEnabled();
+    const QSignalBlocker blocker(m_pTable);
+    m_pTable->setSortingEnabled(false);
+    m_pTable->setRowCount(0);
+    for (const FrameMetrics &metrics : m_results)
+        addTableRow(metrics);
+    // Sorted again as the user had it.
+    m_pTable->setSortingEnabled(sorted);
 }
 
 void MetricsDock::onProgress(int done, int frames)
@@ -182,22 +300,28 @@ void MetricsDock::onFinished(bool ok, const QString &error)
 void MetricsDock::showSummary()
 {
     QStringList lines;
+    const int p = m_tablePlane;
+    // With one plane the plane goes without saying.
+    const QString plane = m_pPlaneBox->parentWidget()->isHidden()
+            ? QString()
+            : QStringLiteral(" (%1)").arg(QLatin1String(planeNames[p]));
     for (int r = 1; r <= 2; ++r) {
-        if (m_summary.getFrameCount(r, 0) == 0)
+        if (m_summary.getFrameCount(r, p) == 0)
             continue;
-        lines << QStringLiteral("Reference %1: worst frame %2 (PSNR %3 dB); mean PSNR %4 dB, "
-                                "PSNR of mean MSE %5 dB, mean SSIM %6 over %7 frames")
+        lines << QStringLiteral("Reference %1%2: worst frame %3 (PSNR %4 dB); mean PSNR %5 dB, "
+                                "PSNR of mean MSE %6 dB, mean SSIM %7 over %8 frames")
                          .arg(r)
-                         .arg(m_summary.getWorstFrame(r, 0))
+                         .arg(plane)
+                         .arg(m_summary.getWorstFrame(r, p))
                          .arg(QString::fromLatin1(
-                                 MetricsFormatter::number(m_summary.getWorstPsnr(r, 0))))
+                                 MetricsFormatter::number(m_summary.getWorstPsnr(r, p))))
                          .arg(QString::fromLatin1(
-                                 MetricsFormatter::number(m_summary.getMeanPsnr(r, 0))))
+                                 MetricsFormatter::number(m_summary.getMeanPsnr(r, p))))
                          .arg(QString::fromLatin1(
-                                 MetricsFormatter::number(m_summary.getPsnrOfMeanMse(r, 0))))
+                                 MetricsFormatter::number(m_summary.getPsnrOfMeanMse(r, p))))
                          .arg(QString::fromLatin1(
-                                 MetricsFormatter::number(m_summary.getMeanSsim(r, 0))))
-                         .arg(m_summary.getFrameCount(r, 0));
+                                 MetricsFormatter::number(m_summary.getMeanSsim(r, p))))
+                         .arg(m_summary.getFrameCount(r, p));
     }
     m_pSummary->setText(lines.join(QLatin1Char('\n')));
 }

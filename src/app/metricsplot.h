@@ -18,6 +18,8 @@ public:
     void setCurrentFrame(int frame);
     void clear();
     int getFrameCount() const;
+    // The PSNR plotted for that reference and frame; NaN where there is none.
+    double getValue(int reference, int frame) const;
     QSize sizeHint() const override { return QSize(320, 160); }
 
     // The frame under x (widget pixels); -1 when there are no frames.

@@ -1,8 +1,11 @@
 #include "statustexts.h"
 
+#include <algorithm>
+
 #include <QStringList>
 
 #include "image3d.h"
+#include "movieset.h"
 
 namespace StatusTexts {
 
@@ -30,16 +33,16 @@ bool sampleAt(const Image3D *pMovie, int frame, int x, int row, float &value)
     return true;
 }
 
-QString readout(const Image3D *pMain, const Image3D *pRef1, const Image3D *pRef2, int frame, int x,
-                int row, int canvasHeight)
+QString readout(const MovieSet &movies, int frame, int x, int row, int canvasHeight)
 {
     if (x < 0 || row < 0)
         return QString();
     float values[3] = {};
     bool present[3] = {};
-    const Image3D *movies[3] = {pMain, pRef1, pRef2};
-    for (int i = 0; i < 3; ++i)
-        present[i] = sampleAt(movies[i], frame, x, row, values[i]);
+    present[0] = sampleAt(movies.getMain(), frame, x, row, values[0]);
+    for (int i = 1; i < 3; ++i)
+        present[i] = sampleAt(movies.getReference(i), movies.referenceFrame(i, frame), x, row,
+                              values[i]);
 
     QStringList parts;
     parts << QStringLiteral("x %1").arg(x) << QStringLiteral("y %1").arg(canvasHeight - 1 - row);
@@ -55,20 +58,34 @@ QString readout(const Image3D *pMain, const Image3D *pRef1, const Image3D *pRef2
     return parts.join(QStringLiteral("  "));
 }
 
-QString mismatch(const Image3D *pMain, const Image3D *pRef1, const Image3D *pRef2)
+QString mismatch(const MovieSet &movies)
 {
+    const Image3D *pMain = movies.getMain();
     if (!pMain)
         return QString();
     QStringList notes;
-    const Image3D *references[2] = {pRef1, pRef2};
     for (int i = 0; i < 2; ++i) {
-        const Image3D *pRef = references[i];
+        const Image3D *pRef = movies.getReference(i + 1);
         if (!pRef)
             continue;
         QStringList ways;
-        if (pRef->getNumFrames() < pMain->getNumFrames())
+        const int offset = movies.getOffset(i + 1);
+        // The main frames with a partner: first .. end - 1, 64-bit so that no offset wraps.
+        const qint64 first = std::max<qint64>(0, offset);
+        const qint64 end
+                = std::min<qint64>(pMain->getNumFrames(), qint64(pRef->getNumFrames()) + offset);
+        if (offset == 0 && pRef->getNumFrames() < pMain->getNumFrames())
             ways << QStringLiteral("shorter (%1 of %2 frames)")
                             .arg(pRef->getNumFrames())
+                            .arg(pMain->getNumFrames());
+        else if (offset != 0 && end <= first)
+            ways << QStringLiteral("shorter (offset %1: no main frame has a partner)").arg(offset);
+        else if (offset != 0 && end - first < pMain->getNumFrames())
+            ways << QStringLiteral("shorter (offset %1: main frames %2 to %3 of %4 have a "
+                                   "partner)")
+                            .arg(offset)
+                            .arg(first + 1)
+                            .arg(end)
                             .arg(pMain->getNumFrames());
         if (pRef->getWidth() < pMain->getWidth() || pRef->getHeight() < pMain->getHeight())
             ways << QStringLiteral("smaller (%1x%2 of %3x%4)")

@@ -3,23 +3,27 @@
 #include <QString>
 
 class Image3D;
+class MovieSet;
 
-// The texts of the window's title and status bar, from the three movies (any may be null).
+// The texts of the window's title and status bar, from the three movies (any may be null) and
+// where each reference starts on the main movie's frames.
 namespace StatusTexts {
 
 // The sample of movie at (x, row) of frame (row 0 at the bottom), read through getFrame; false
 // where the movie is absent, smaller or shorter, or the frame can't be read.
 bool sampleAt(const Image3D *pMovie, int frame, int x, int row, float &value);
 
-// "x 3  y 0  main 10  ref1 7  ref2   diff1 3  diff2 " for pixel (x, row) of frame: y counts
-// down from the top row of a canvas of canvasHeight rows; a value is blank where its movie (or
-// either movie of a difference) has no sample there. Empty when x or row is negative.
-QString readout(const Image3D *pMain, const Image3D *pRef1, const Image3D *pRef2, int frame, int x,
-                int row, int canvasHeight);
+// "x 3  y 0  main 10  ref1 7  ref2   diff1 3  diff2 " for pixel (x, row) of main frame `frame`
+// (a reference's frame frame - offset): y counts down from the top row of a canvas of
+// canvasHeight rows; a value is blank where its movie (or either movie of a difference) has no
+// sample there. Empty when x or row is negative.
+QString readout(const MovieSet &movies, int frame, int x, int row, int canvasHeight);
 
 // Each reference shorter or smaller than the main movie: "Reference 1 shorter (10 of 20 frames)
 // and smaller (176x144 of 352x288)", references joined by "; "; empty without a main movie.
-QString mismatch(const Image3D *pMain, const Image3D *pRef1, const Image3D *pRef2);
+// With an offset, shorter means that main frames have no partner: "Reference 1 shorter (offset
+// 3: main frames 4 to 13 of 20 have a partner)".
+QString mismatch(const MovieSet &movies);
 
 // "rawcompare — main.yuv vs ref1.yuv vs ref2.yuv"; "(no main movie)" in place of the main name.
 QString windowTitle(const Image3D *pMain, const Image3D *pRef1, const Image3D *pRef2);

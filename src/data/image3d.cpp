@@ -84,7 +84,7 @@ Image3D::~Image3D() = default;
 bool Image3D::setDimensions(int width, int height, int frames)
 {
     m_pCache.reset();
-    m_pSourceFile.reset();
+    m_pFile.reset();
     // width * height fits in 64 bits; the third factor may not. A product too large for 64 bits
     // is far beyond any memory, and one below -2^63 is simply negative (an empty array).
     qint64 count = 0;
@@ -197,8 +197,8 @@ bool Image3D::setFrameSource(int width, int height, int frames, FrameCache::Load
     if (!pCache)
         return false;
     m_samples.clear();
-    m_pSourceFile.reset();
     m_pCache = std::move(pCache);
+    m_pFile.reset();
     m_width = width;
     m_height = height;
     m_frames = frames;
@@ -250,9 +250,9 @@ bool Image3D::openRaw(std::unique_ptr<RawFile> pFile, int plane, int firstFrame,
         return false;
     }
     m_depth = format.getDepth();
-    m_pSourceFile = pShared;
-    m_sourcePlane = plane;
-    m_sourceFirstFrame = firstFrame;
+    m_pFile = pShared;
+    m_filePlane = plane;
+    m_fileFirstFrame = firstFrame;
     if (pShared->getUnusedBytes() != 0) {
         setErrorString(unusedBytesText(pShared->getUnusedBytes()), pShared->describeUnusedBytes());
         return false;
@@ -289,7 +289,7 @@ bool Image3D::openRaw(const std::string &fileName, const PixelFormat &format, in
 void Image3D::makeEmpty()
 {
     m_pCache.reset();
-    m_pSourceFile.reset();
+    m_pFile.reset();
     m_samples.clear();
     m_width = m_height = m_frames = 0;
 }

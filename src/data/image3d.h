@@ -54,12 +54,12 @@ public:
     bool isReadOnDemand() const { return m_pCache != nullptr; }
     // The frame cache of a movie read on demand, or null.
     FrameCache *getFrameCache() const { return m_pCache.get(); }
-    // For a movie read on demand from a raw or y4m file: that file (any plane of it may be read),
-    // the plane the movie holds and the file's frame that is the movie's frame 0. Null, 0, 0
-    // for any other movie.
-    const RawFile *getSourceFile() const { return m_pSourceFile.get(); }
-    int getSourcePlane() const { return m_pSourceFile ? m_sourcePlane : 0; }
-    int getSourceFirstFrame() const { return m_pSourceFile ? m_sourceFirstFrame : 0; }
+    // The open file a movie read on demand from a raw or y4m file reads (null otherwise), for
+    // readers of its other planes: the movie is plane getFilePlane() of the file's frames
+    // getFileFirstFrame() .. getFileFirstFrame() + getNumFrames() - 1.
+    std::shared_ptr<const RawFile> getRawFile() const { return m_pFile; }
+    int getFilePlane() const { return m_filePlane; }
+    int getFileFirstFrame() const { return m_fileFirstFrame; }
     // Bits per sample of what was loaded (8 for pictures and 8-bit files): samples lie in
     // 0 .. 2^depth - 1.
     int getDepth() const { return m_depth; }
@@ -100,9 +100,9 @@ private:
 
     SampleArray m_samples;
     std::unique_ptr<FrameCache> m_pCache;
-    std::shared_ptr<const RawFile> m_pSourceFile;
-    int m_sourcePlane = 0;
-    int m_sourceFirstFrame = 0;
+    std::shared_ptr<const RawFile> m_pFile; // set with m_pCache by openRaw
+    int m_filePlane = 0;
+    int m_fileFirstFrame = 0;
     int m_width = 0;
     int m_height = 0;
     int m_frames = 0;

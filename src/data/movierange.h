@@ -17,8 +17,9 @@ bool valueRange(const Image3D *pMovie, float &minValue, float &maxValue,
 
 // Of first - second over the larger width, height and frame count of the two, a sample outside
 // a movie, of a missing movie or of a frame that can't be read counting as 0; (-128, 128) when
-// that extent is empty. False when cancelled, with the bounds untouched.
+// that extent is empty. Frame f of first meets frame f - secondOffset of second (frames f from
+// 0). False when cancelled, with the bounds untouched.
 bool differenceRange(const Image3D *pFirst, const Image3D *pSecond, float &minValue,
-                     float &maxValue, const ProgressCallback &progress = {});
+                     float &maxValue, const ProgressCallback &progress = {}, int secondOffset = 0);
 
 } // namespace MovieRange

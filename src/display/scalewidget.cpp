@@ -40,6 +40,17 @@ void ScaleWidget::setValues(float minValue, float maxValue)
     m_pMaximum->setValue(double(maxValue));
 }
 
+void ScaleWidget::addField(const QString &text, QWidget *pField)
+{
+    auto *pGroupBox = findChild<QGroupBox *>();
+    auto *pGrid = static_cast<QGridLayout *>(pGroupBox->layout());
+    auto *pLabel = new QLabel(text, pGroupBox);
+    pLabel->setBuddy(pField);
+    const int row = pGrid->rowCount();
+    pGrid->addWidget(pLabel, row, 0);
+    pGrid->addWidget(pField, row, 1);
+}
+
 void ScaleWidget::onButton() { emit automatic(); }
 
 void ScaleWidget::onMinMaxChanged(double)

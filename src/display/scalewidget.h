@@ -19,6 +19,10 @@ public:
     QDoubleSpinBox *getMinimumField() const { return m_pMinimum; }
     QDoubleSpinBox *getMaximumField() const { return m_pMaximum; }
 
+    // Another labelled field of the view below the range's own, in the same box; the editor
+    // takes pField as its child.
+    void addField(const QString &text, QWidget *pField);
+
 signals:
     // Both fields as they now read, after either changed.
     void range(float minValue, float maxValue);

@@ -27,7 +27,8 @@ void MetricsJob::stop()
 }
 
 void MetricsJob::start(std::unique_ptr<FrameSource> pMain, std::unique_ptr<FrameSource> pReference1,
-                       std::unique_ptr<FrameSource> pReference2)
+                       std::unique_ptr<FrameSource> pReference2, int reference1Offset,
+                       int reference2Offset)
 {
     stop();
     m_pSources[0] = std::move(pMain);
@@ -37,21 +38,23 @@ void MetricsJob::start(std::unique_ptr<FrameSource> pMain, std::unique_ptr<Frame
     m_finished = false;
     m_depth = m_pSources[0] ? m_pSources[0]->getDepth() : 8;
     const int generation = m_generation;
-    m_thread = std::thread([this, generation]() {
+    m_thread = std::thread([this, generation, reference1Offset, reference2Offset]() {
         SequenceComparison comparison(m_pSources[0].get(), m_pSources[1].get(),
                                       m_pSources[2].get());
-        const int frames = std::max(comparison.getComparedFrameCount(1),
-                                    comparison.getComparedFrameCount(2));
+        comparison.setReferenceOffset(1, reference1Offset);
+        comparison.setReferenceOffset(2, reference2Offset);
+        const int first = comparison.getFirstFrame();
+        const int frames = comparison.getEndFrame() - first;
         const bool ok = comparison.run([&](const FrameMetrics &metrics) {
             if (m_cancel)
                 return false;
             QMetaObject::invokeMethod(
                     this,
-                    [this, generation, metrics, frames]() {
+                    [this, generation, metrics, first, frames]() {
                         if (generation != m_generation)
                             return;
                         emit frameCompared(metrics);
-                        emit progress(metrics.frame + 1, frames);
+                        emit progress(metrics.frame - first + 1, frames);
                     },
                     Qt::QueuedConnection);
             return true;

@@ -21,9 +21,11 @@ public:
     explicit MetricsJob(QObject *pParent = nullptr);
     ~MetricsJob() override;
 
-    // The sources are borrowed until stop() returns or the job ends (finished()).
+    // The sources are held until stop() returns or the job ends (finished()). Main frame f is
+    // compared with frame f - offset of each reference.
     void start(std::unique_ptr<FrameSource> pMain, std::unique_ptr<FrameSource> pReference1,
-               std::unique_ptr<FrameSource> pReference2);
+               std::unique_ptr<FrameSource> pReference2, int reference1Offset = 0,
+               int reference2Offset = 0);
     // Cancels a run and waits for its thread (a frame's work at most).
     void stop();
     bool isRunning() const { return m_thread.joinable() && !m_finished; }

@@ -15,4 +15,8 @@ struct MetricsOptions
     int firstFrame = 0; // counted from 0, in every file
     int frameCount = -1; // -1: to the end
     int threads = 0; // 0: the machine's cores
+    // Where each reference starts on the main movie's frames: main frame f is compared with
+    // reference frame f - offset (frames counted after --frames).
+    int reference1Offset = 0;
+    int reference2Offset = 0;
 };

@@ -181,7 +181,8 @@ int MetricsRunner::run(const MetricsOptions &options)
                               pMain->getPlaneCount() > 1 ? QStringLiteral("YUV")
                                                          : QStringLiteral("gray")));
         }
-        if (reference.getNumFrames() != pMain->getNumFrames()) {
+        const int offset = r == 0 ? options.reference1Offset : options.reference2Offset;
+        if (offset == 0 && reference.getNumFrames() != pMain->getNumFrames()) {
             const int compared = std::min(reference.getNumFrames(), pMain->getNumFrames());
             note(QStringLiteral("note: main %1 frames, %2 %3: frames %4 to %5 are not compared "
                                 "with reference %6")
@@ -197,6 +198,32 @@ int MetricsRunner::run(const MetricsOptions &options)
 
     SequenceComparison comparison(pMain.get(), pReferences[0].get(), pReferences[1].get());
     comparison.setThreadCount(options.threads);
+    comparison.setReferenceOffset(1, options.reference1Offset);
+    comparison.setReferenceOffset(2, options.reference2Offset);
+    for (int r = 1; r <= 2; ++r) {
+        const int offset = comparison.getReferenceOffset(r);
+        if (!pReferences[r - 1] || offset == 0)
+            continue;
+        const int first = comparison.getFirstComparedFrame(r);
+        const int end = comparison.getEndComparedFrame(r);
+        const QString which = QStringLiteral("reference %1 (%2)").arg(r).arg(referenceFiles[r - 1]);
+        if (first >= end) {
+            note(QStringLiteral("note: %1 starts at main frame %2: no frame of it meets a frame of "
+                                "the main movie, it is not compared")
+                         .arg(which)
+                         .arg(qint64(options.firstFrame) + offset));
+            continue;
+        }
+        // Frame numbers as the rows print them: the files' own.
+        note(QStringLiteral("note: %1 starts at main frame %2: main frames %3 to %4 are compared "
+                            "with its frames %5 to %6; frames without a partner are not compared")
+                     .arg(which)
+                     .arg(qint64(options.firstFrame) + offset)
+                     .arg(options.firstFrame + first)
+                     .arg(options.firstFrame + end - 1)
+                     .arg(qint64(options.firstFrame) + first - offset)
+                     .arg(qint64(options.firstFrame) + end - 1 - offset));
+    }
     MetricsSummary summary(pMain->getDepth());
     bool firstRow = true;
     write(options.isJson ? QByteArray("{\"frames\": [") : MetricsFormatter::csvHeader());
@@ -220,7 +247,7 @@ int MetricsRunner::run(const MetricsOptions &options)
     QByteArray summaryText;
     for (int r = 1; r <= 2; ++r) {
         const int planes = comparison.getComparedPlaneCount(r);
-        if (planes == 0)
+        if (planes == 0 || comparison.getComparedFrameCount(r) == 0)
             continue;
         if (options.isJson)
             summaryText += (summaryText.isEmpty() ? "\n" : ",\n")

@@ -3,7 +3,7 @@
 #include "pixelformat.h"
 #include "rawfile.h"
 
-RawFileSource::RawFileSource(std::unique_ptr<RawFile> pFile, int first, int count)
+RawFileSource::RawFileSource(std::shared_ptr<const RawFile> pFile, int first, int count)
     : m_pFile(std::move(pFile)), m_first(first), m_count(count)
 { }
 

@@ -7,11 +7,12 @@
 class RawFile;
 
 // Frames first .. first + count - 1 of an open raw or y4m file, as a FrameSource: frame 0 of
-// the source is frame `first` of the file.
+// the source is frame `first` of the file. The file may be shared with a movie that reads it
+// (Image3D::getRawFile).
 class RawFileSource : public FrameSource
 {
 public:
-    RawFileSource(std::unique_ptr<RawFile> pFile, int first, int count);
+    RawFileSource(std::shared_ptr<const RawFile> pFile, int first, int count);
     ~RawFileSource() override;
 
     int getNumFrames() const override { return m_count; }
@@ -24,7 +25,7 @@ public:
     const RawFile &getFile() const { return *m_pFile; }
 
 private:
-    std::unique_ptr<RawFile> m_pFile;
+    std::shared_ptr<const RawFile> m_pFile;
     int m_first = 0;
     int m_count = 0;
 };

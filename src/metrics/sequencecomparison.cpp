@@ -54,13 +54,59 @@ SequenceComparison::SequenceComparison(const FrameSource *pMain, const FrameSour
     : m_pMain(pMain), m_references {pReference1, pReference2}
 { }
 
-int SequenceComparison::getComparedFrameCount(int reference) const
+void SequenceComparison::setReferenceOffset(int reference, int offset)
+{
+    if (reference == 1 || reference == 2)
+        m_offsets[reference - 1] = offset;
+}
+
+int SequenceComparison::getReferenceOffset(int reference) const
+{
+    return reference == 1 || reference == 2 ? m_offsets[reference - 1] : 0;
+}
+
+int SequenceComparison::getFirstComparedFrame(int reference) const
 {
     if (!m_pMain || reference < 1 || reference > 2 || !m_references[size_t(reference - 1)])
         return 0;
-    return std::max(
-            0,
-            std::min(m_pMain->getNumFrames(), m_references[size_t(reference - 1)]->getNumFrames()));
+    // Main frame f meets reference frame f - offset; 64-bit, so that no offset wraps.
+    const qint64 first = std::max<qint64>(0, m_offsets[reference - 1]);
+    return int(std::min<qint64>(first, getEndComparedFrame(reference)));
+}
+
+int SequenceComparison::getEndComparedFrame(int reference) const
+{
+    if (!m_pMain || reference < 1 || reference > 2 || !m_references[size_t(reference - 1)])
+        return 0;
+    const qint64 end = std::min<qint64>(m_pMain->getNumFrames(),
+                                        qint64(m_references[size_t(reference - 1)]->getNumFrames())
+                                                + m_offsets[reference - 1]);
+    return int(std::max<qint64>(end, 0));
+}
+
+int SequenceComparison::getComparedFrameCount(int reference) const
+{
+    return getEndComparedFrame(reference) - getFirstComparedFrame(reference);
+}
+
+int SequenceComparison::getFirstFrame() const
+{
+    int first = getEndFrame();
+    for (int r = 1; r <= 2; ++r) {
+        if (getComparedFrameCount(r) > 0)
+            first = std::min(first, getFirstComparedFrame(r));
+    }
+    return first;
+}
+
+int SequenceComparison::getEndFrame() const
+{
+    int end = 0;
+    for (int r = 1; r <= 2; ++r) {
+        if (getComparedFrameCount(r) > 0)
+            end = std::max(end, getEndComparedFrame(r));
+    }
+    return end;
 }
 
 int SequenceComparison::getComparedPlaneCount(int reference) const
@@ -74,8 +120,10 @@ int SequenceComparison::getComparedPlaneCount(int reference) const
 bool SequenceComparison::run(const std::function<bool(const FrameMetrics &)> &deliver)
 {
     m_errorString.clear();
-    const int total = std::max(getComparedFrameCount(1), getComparedFrameCount(2));
-    if (total == 0)
+    // Frames are counted from firstFrame: frame index i is main frame firstFrame + i.
+    const int firstFrame = getFirstFrame();
+    const int total = getEndFrame() - firstFrame;
+    if (total <= 0)
         return true;
     const int threads
             = std::clamp(m_threadCount > 0 ? m_threadCount : QThread::idealThreadCount(), 1, 64);
@@ -94,7 +142,7 @@ bool SequenceComparison::run(const std::function<bool(const FrameMetrics &)> &de
     auto compareFrame = [&](int frame, PlaneBuffers &buffers) {
         FrameOutcome outcome;
         for (int r = 1; r <= 2; ++r) {
-            if (frame < getComparedFrameCount(r)) {
+            if (frame >= getFirstComparedFrame(r) && frame < getEndComparedFrame(r)) {
                 FrameMetrics row;
                 row.frame = frame;
                 row.reference = r;
@@ -102,6 +150,9 @@ bool SequenceComparison::run(const std::function<bool(const FrameMetrics &)> &de
                 outcome.rows.push_back(row);
             }
         }
+        // Between the frames of two references far apart a frame may have no partner at all.
+        if (outcome.rows.empty())
+            return outcome;
         const int planes = outcome.rows.size() > 1
                 ? std::max(outcome.rows[0].planeCount, outcome.rows[1].planeCount)
                 : outcome.rows[0].planeCount;
@@ -121,7 +172,8 @@ bool SequenceComparison::run(const std::function<bool(const FrameMetrics &)> &de
                 const int refWidth = pReference->getPlaneWidth(plane);
                 const int refHeight = pReference->getPlaneHeight(plane);
                 float *pReferenceSamples = buffers.reference.reserve(qint64(refWidth) * refHeight);
-                if (!pReference->readPlane(frame, plane, pReferenceSamples, outcome.error)) {
+                if (!pReference->readPlane(frame - m_offsets[row.reference - 1], plane,
+                                           pReferenceSamples, outcome.error)) {
                     outcome.ok = false;
                     break;
                 }
@@ -146,7 +198,7 @@ bool SequenceComparison::run(const std::function<bool(const FrameMetrics &)> &de
                     return;
                 frame = nextFrame++;
             }
-            FrameOutcome outcome = compareFrame(frame, buffers);
+            FrameOutcome outcome = compareFrame(firstFrame + frame, buffers);
             std::lock_guard<std::mutex> lock(mutex);
             done.emplace(frame, std::move(outcome));
             changed.notify_all();

@@ -10,8 +10,10 @@ class FrameSource;
 
 // Compares a main movie with one or two references frame by frame, several frames at once on
 // worker threads, and hands the results over in frame order. Planes both movies have are
-// compared (Y, U and V when both have three, else Y); frames beyond the shorter of a pair are
-// not compared. Only a few frames are in flight, so memory stays flat however long the movies.
+// compared (Y, U and V when both have three, else Y). Main frame f is compared with frame
+// f - offset of a reference (offset 0: frame for frame); main frames without a partner are not
+// compared with that reference. Only a few frames are in flight, so memory stays flat however
+// long the movies.
 class SequenceComparison
 {
 public:
@@ -20,9 +22,18 @@ public:
                        const FrameSource *pReference2);
 
     void setThreadCount(int threads) { m_threadCount = threads; } // default: the machine's cores
+    // Where reference 1 or 2 starts on the main movie's frames (default 0).
+    void setReferenceOffset(int reference, int offset);
+    int getReferenceOffset(int reference) const;
 
     // Frames compared with reference 1 or 2 (0 when that reference is absent).
     int getComparedFrameCount(int reference) const;
+    // The main frames compared with reference 1 or 2: first .. end - 1 (first == end when none).
+    int getFirstComparedFrame(int reference) const;
+    int getEndComparedFrame(int reference) const;
+    // The main frames compared with any reference: first .. end - 1.
+    int getFirstFrame() const;
+    int getEndFrame() const;
     // Planes compared with reference 1 or 2: 1 or 3 (0 when absent).
     int getComparedPlaneCount(int reference) const;
 
@@ -36,6 +47,7 @@ public:
 private:
     const FrameSource *m_pMain = nullptr;
     std::vector<const FrameSource *> m_references; // index 0: reference 1
+    int m_offsets[2] = {0, 0};
     int m_threadCount = 0;
     std::string m_errorString;
 };

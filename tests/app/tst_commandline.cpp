@@ -18,6 +18,8 @@ private slots:
     void errorsExitWithStatus2();
     void metricsOptions_data();
     void metricsOptions();
+    void referenceOffsets_data();
+    void referenceOffsets();
     void helpAndVersion_data();
     void helpAndVersion();
     void programPrintsAndExits_data();
@@ -187,6 +189,44 @@ void TestCommandLine::errorsExitWithStatus2_data()
             << QStringList {"--frame-cache", "2G"} << cache.arg("2G");
     QTest::newRow("frame cache twice")
             << QStringList {"--frame-cache", "64", "--frame-cache", "64"} << cache.arg("64 64");
+    const QString offset = QStringLiteral("Invalid offset '%1' for --%2: expected a whole number "
+                                          "of frames from -9999999 to 9999999, for example 5 or "
+                                          "-2.");
+    QTest::newRow("offset not a number")
+            << QStringList {"--ref1-offset", "two"} << offset.arg("two", "ref1-offset");
+    QTest::newRow("offset too large")
+            << QStringList {"--ref2-offset=12345678"} << offset.arg("12345678", "ref2-offset");
+    QTest::newRow("offset twice") << QStringList {"--ref2-offset", "1", "--ref2-offset", "1"}
+                                  << "--ref2-offset given more than once.";
+}
+
+void TestCommandLine::referenceOffsets_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<Action>("action");
+    QTest::addColumn<int>("offset1");
+    QTest::addColumn<int>("offset2");
+
+    QTest::newRow("negative as the next argument")
+            << QStringList {"a.yuv", "--ref2-offset", "-2", "--ref2", "b.yuv"} << Action::Run << 0
+            << -2;
+    QTest::newRow("both with =, metrics") << QStringList {
+            "--metrics", "--ref1-offset=+4", "--ref2-offset=-9999999", "a", "--ref1", "b", "--ref2",
+            "c"} << Action::Metrics << 4 << -9999999;
+}
+
+void TestCommandLine::referenceOffsets()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(Action, action);
+    QFETCH(int, offset1);
+    QFETCH(int, offset2);
+
+    CommandLine commandLine;
+    QCOMPARE(commandLine.parse(QStringList {"rawcompare"} + arguments), action);
+    QCOMPARE(commandLine.getReferenceOffset(1), offset1);
+    QCOMPARE(commandLine.getReferenceOffset(2), offset2);
+    QCOMPARE(commandLine.getMainFiles().size(), 1);
 }
 
 void TestCommandLine::metricsOptions_data()

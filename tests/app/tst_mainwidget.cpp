@@ -18,6 +18,7 @@
 #include <QTableWidget>
 #include <QSignalSpy>
 #include <QSlider>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -25,10 +26,12 @@
 
 #include "commandline.h"
 #include "image3d.h"
+#include "imagenode.h"
 #include "mainwidget.h"
 #include "metricsdock.h"
 #include "scalewidget.h"
 #include "scripteddialogs.h"
+#include "slicescene.h"
 #include "slicewidget.h"
 #include "sliceview.h"
 #include "viewtype.h"
@@ -108,6 +111,9 @@ private slots:
     void zoomKeys_data();
     void zoomKeys();
     void frameCacheSharedByTheMovies();
+    void referenceOffsets_data();
+    void referenceOffsets();
+    void referenceOffsetsFromTheCommandLine();
 
 private:
     QString path(const QString &name) const { return m_pDir->filePath(name); }
@@ -1301,6 +1307,108 @@ void TestMainWidget::frameCacheSharedByTheMovies()
     pSize->trigger();
     QCOMPARE(m_pWindow->getFrameCacheBudget(), qint64(100) << 20);
     QCOMPARE(pMainCache->getBudget(), qint64(100) << 20);
+}
+
+void TestMainWidget::referenceOffsets_data()
+{
+    QTest::addColumn<int>("offset");
+    QTest::addColumn<int>("frame"); // main frame shown, from 0
+    QTest::addColumn<QString>("readout"); // of pixel (0, 0)
+    QTest::addColumn<int>("gray"); // of that pixel in the difference view, range 0 .. 255
+    QTest::addColumn<QString>("frameText");
+    QTest::addColumn<QString>("mismatch");
+    QTest::addColumn<QList<int>>("dockFrames"); // main frames the metrics dock lists
+
+    // Main 2x2x4, sample 0 of frame f is 10 (f + 1); reference 1 2x2x3, sample 0 of frame g is
+    // g + 1; every other sample 10 and 1.
+    QTest::newRow("offset 0: frame for frame")
+            << 0 << 1 << "x 0  y 1  main 20  ref1 2  ref2   diff1 18  diff2 " << 18 << "frame 2/4"
+            << "Reference 1 shorter (3 of 4 frames)" << QList<int> {0, 1, 2};
+    QTest::newRow("reference 1 two frames later: main frame 3 meets its frame 1")
+            << 2 << 3 << "x 0  y 1  main 40  ref1 2  ref2   diff1 38  diff2 " << 38 << "frame 4/5"
+            << "Reference 1 shorter (offset 2: main frames 3 to 4 of 4 have a partner)"
+            << QList<int> {2, 3};
+    QTest::newRow("reference 1 two frames later: main frame 1 has no partner")
+            << 2 << 1 << "x 0  y 1  main 20  ref1   ref2   diff1   diff2 " << 20 << "frame 2/5"
+            << "Reference 1 shorter (offset 2: main frames 3 to 4 of 4 have a partner)"
+            << QList<int> {2, 3};
+    QTest::newRow("reference 1 one frame earlier: main frame 0 meets its frame 1")
+            << -1 << 0 << "x 0  y 1  main 10  ref1 2  ref2   diff1 8  diff2 " << 8 << "frame 1/4"
+            << "Reference 1 shorter (offset -1: main frames 1 to 2 of 4 have a partner)"
+            << QList<int> {0, 1};
+}
+
+void TestMainWidget::referenceOffsets()
+{
+    QFETCH(int, offset);
+    QFETCH(int, frame);
+    QFETCH(QString, readout);
+    QFETCH(int, gray);
+    QFETCH(QString, frameText);
+    QFETCH(QString, mismatch);
+    QFETCH(QList<int>, dockFrames);
+
+    load("Load main movie", "2x2x4=10,0:10,4:20,8:30,12:40");
+    load("Load reference movie 1", "2x2x3=1,0:1,4:2,8:3");
+    QVERIFY(QTest::qWaitForWindowExposed(m_pWindow.get()));
+    m_pWindow->menuBar()->actions().at(1)->menu()->actions().at(ViewType::Diff1)->trigger();
+    editor(ViewType::Diff1)->setValues(0, 255);
+    sliceWidget()->getView()->zoom(8);
+    sliceWidget()->getSlider()->setValue(frame);
+    hover(0, 0);
+    auto shownGray = [this]() {
+        const QPixmap *pPixmap = sliceWidget()->getScene()->getNode()->getPixmap();
+        return pPixmap ? qGray(pPixmap->toImage().pixel(0, 0)) : -1;
+    };
+    // Frame for frame first: main frame f - reference frame f, or main - 0 past the reference.
+    QCOMPARE(shownGray(), frame < 3 ? 9 * (frame + 1) : 10 * (frame + 1));
+
+    // The spin box beside reference 1's editor sets the offset; the view, the readout, the
+    // frame count and the notes follow at once.
+    QSpinBox *pBox = m_pWindow->getOffsetBox(1);
+    QVERIFY(pBox);
+    QVERIFY(editor(ViewType::Ref1)->isAncestorOf(pBox));
+    pBox->setValue(offset);
+    QCOMPARE(m_pWindow->getMovieSet().getOffset(1), offset);
+    QCOMPARE(m_pWindow->getMovieSet().getOffset(2), 0);
+    QCOMPARE(sliceWidget()->getSlider()->value(), frame);
+    QCOMPARE(shownGray(), gray);
+    QCOMPARE(sliceWidget()->grayAt(0, 0, frame), gray);
+    QCOMPARE(statusText("readout"), readout);
+    QCOMPARE(statusText("frame"), frameText);
+    QCOMPARE(statusText("mismatch"), mismatch);
+
+    // The metrics dock pairs the same frames.
+    MetricsDock *pDock = m_pWindow->getMetricsDock();
+    pDock->show();
+    QTRY_VERIFY(!pDock->isComputing());
+    QList<int> listed;
+    for (int row = 0; row < pDock->getTable()->rowCount(); ++row)
+        listed << pDock->getTable()->item(row, 0)->data(Qt::DisplayRole).toInt();
+    QCOMPARE(listed, dockFrames);
+    // Main - reference at sample 0 is 10 (f + 1) - (f - offset + 1), at the other three 9.
+    const int first = dockFrames.first();
+    const double difference = 10.0 * (first + 1) - (first - offset + 1);
+    QCOMPARE(pDock->getTable()->item(0, 2)->data(Qt::DisplayRole).toDouble(),
+             (difference * difference + 3 * 81.0) / 4);
+}
+
+void TestMainWidget::referenceOffsetsFromTheCommandLine()
+{
+    const QString main = writeMovie("2x2x3=5");
+    const QString reference = writeMovie("2x2x3=1");
+    CommandLine commandLine;
+    QCOMPARE(commandLine.parse({"rawcompare", "--size", "2x2", "--gray", main, "--ref1", reference,
+                                "--ref2", reference, "--ref1-offset", "-1", "--ref2-offset=2"}),
+             CommandLine::Action::Run);
+    m_pWindow->openFromCommandLine(commandLine);
+    QCOMPARE(m_pWindow->getMovieSet().getOffset(1), -1);
+    QCOMPARE(m_pWindow->getMovieSet().getOffset(2), 2);
+    QCOMPARE(m_pWindow->getOffsetBox(1)->value(), -1);
+    QCOMPARE(m_pWindow->getOffsetBox(2)->value(), 2);
+    QCOMPARE(sliceWidget()->getMovies(), m_pWindow->getMovieSet());
+    // Reference 2 reaches main frame 2 + 3 - 1: five frames to step through.
+    QCOMPARE(statusText("frame"), QStringLiteral("frame 1/5"));
 }
 
 QTEST_MAIN(TestMainWidget)

@@ -1,7 +1,11 @@
 #include "image3d.h"
 #include "metricsdock.h"
 #include "metricsplot.h"
+#include "pixelformat.h"
 
+#include <QComboBox>
+#include <QMap>
+#include <QRandomGenerator>
 #include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
@@ -48,6 +52,10 @@ private slots:
     void sameNumbersAsTheCommandLine();
     void hiddenComputesNothingAndNewMoviesReplaceTheRows();
     void choosingAFrame();
+    void yuvFilesAllPlanesAndOffsets_data();
+    void yuvFilesAllPlanesAndOffsets();
+    void movieInMemoryComparesTheViewedPlane();
+    void referenceOfYOnlyLeavesItsChromaCellsEmpty();
 
 private:
     QTemporaryDir m_folder;
@@ -74,6 +82,19 @@ void TestMetricsDock::initTestCase()
     m_pReference2 = loadGray(m_folder.filePath("ref2.gray"), 24, 16);
     m_pShort = loadGray(m_folder.filePath("short.gray"), 24, 16);
     QVERIFY(m_pMain && m_pReference1 && m_pReference2 && m_pShort);
+
+    // 16x16 yuv420p noise (384 bytes a frame): main and reference 1 of 5 frames, reference 2
+    // of 4.
+    QRandomGenerator noise(7);
+    for (const auto &file : {std::make_pair("main.yuv", 5), std::make_pair("ref1.yuv", 5),
+                             std::make_pair("ref2.yuv", 4)}) {
+        QByteArray bytes(384 * file.second, '\0');
+        for (char &byte : bytes)
+            byte = char(noise.bounded(256));
+        QFile out(m_folder.filePath(file.first));
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        QCOMPARE(out.write(bytes), bytes.size());
+    }
 }
 
 void TestMetricsDock::sameNumbersAsTheCommandLine()
@@ -112,6 +133,8 @@ void TestMetricsDock::sameNumbersAsTheCommandLine()
     QVERIFY(dock.getSummaryText().contains("Reference 1: worst frame"));
     QVERIFY(dock.getSummaryText().contains("over 4 frames"));
     QCOMPARE(dock.getPlot()->getFrameCount(), 5);
+    // Movies held in memory: the one plane, nothing to choose.
+    QVERIFY(!dock.getPlaneBox()->isVisibleTo(&dock));
 }
 
 void TestMetricsDock::hiddenComputesNothingAndNewMoviesReplaceTheRows()
@@ -162,6 +185,157 @@ void TestMetricsDock::choosingAFrame()
     QTest::mouseClick(pPlot, Qt::LeftButton, {}, QPoint(pPlot->width() - 9, pPlot->height() / 2));
     QCOMPARE(chosen.size(), 1);
     QCOMPARE(chosen.takeFirst().at(0).toInt(), 4);
+}
+
+void TestMetricsDock::yuvFilesAllPlanesAndOffsets_data()
+{
+    QTest::addColumn<int>("plane"); // the plane the window holds
+    QTest::addColumn<int>("offset1");
+    QTest::addColumn<int>("offset2");
+
+    QTest::newRow("Y viewed, frame for frame") << 0 << 0 << 0;
+    QTest::newRow("U viewed, reference 2 starts at main frame 1") << 1 << 0 << 1;
+    QTest::newRow("V viewed, reference 1 starts 2 frames before main") << 2 << -2 << 0;
+}
+
+void TestMetricsDock::yuvFilesAllPlanesAndOffsets()
+{
+    QFETCH(int, plane);
+    QFETCH(int, offset1);
+    QFETCH(int, offset2);
+
+    // The movies as the window opens them: one plane, read from the file on demand.
+    std::unique_ptr<Image3D> movies[3];
+    const char *names[3] = {"main.yuv", "ref1.yuv", "ref2.yuv"};
+    for (int i = 0; i < 3; ++i) {
+        movies[i] = std::make_unique<Image3D>();
+        QVERIFY(movies[i]->openRaw(m_folder.filePath(names[i]).toStdString(),
+                                   *PixelFormat::byName("yuv420p"), 16, 16, plane));
+    }
+    MetricsDock dock;
+    dock.setMovies(MovieSet(movies[0].get(), movies[1].get(), movies[2].get(), offset1, offset2));
+    dock.show();
+    QTRY_VERIFY(!dock.isComputing());
+    QVERIFY(dock.getPlaneBox()->isVisibleTo(&dock));
+    QCOMPARE(dock.getPlaneBox()->currentIndex(), plane);
+    QCOMPARE(dock.getPlotPlane(), plane);
+
+    QProcess rawcompare;
+    rawcompare.start(QStringLiteral(RAWCOMPARE_PATH),
+                     {"--metrics", "--size", "16x16", m_folder.filePath("main.yuv"), "--ref1",
+                      m_folder.filePath("ref1.yuv"), "--ref2", m_folder.filePath("ref2.yuv"),
+                      "--ref1-offset", QString::number(offset1), "--ref2-offset",
+                      QString::number(offset2)});
+    QVERIFY(rawcompare.waitForFinished(30000));
+    QCOMPARE(rawcompare.exitCode(), 0);
+    QList<QByteArray> lines = rawcompare.readAllStandardOutput().trimmed().split('\n');
+    lines.removeFirst();
+    // Reference r meets main frames first[r] .. end[r] - 1 (main 5 frames, references 5 and 4).
+    const int first[2] = {std::max(0, offset1), std::max(0, offset2)};
+    const int end[2] = {std::min(5, 5 + offset1), std::min(5, 4 + offset2)};
+    QCOMPARE(lines.size(), end[0] - first[0] + end[1] - first[1]);
+
+    // The plot: PSNR of the plane viewed.
+    for (const QByteArray &line : lines) {
+        const QList<QByteArray> cells = line.split(',');
+        const double theirs = cells[5 + plane].toDouble();
+        const double ours = dock.getPlot()->getValue(cells[1].toInt(), cells[0].toInt());
+        QVERIFY2(std::abs(ours - theirs) <= 1e-7 * theirs, line.constData());
+    }
+    // The table: every plane as it is chosen.
+    for (int p = 0; p < 3; ++p) {
+        dock.getPlaneBox()->setCurrentIndex(p);
+        const QTableWidget *pTable = dock.getTable();
+        QMap<int, int> rowOfFrame;
+        for (int row = 0; row < pTable->rowCount(); ++row)
+            rowOfFrame.insert(int(cell(pTable, row, 0)), row);
+        QCOMPARE(rowOfFrame.size(), pTable->rowCount());
+        QCOMPARE(rowOfFrame.firstKey(), std::min(first[0], first[1]));
+        QCOMPARE(rowOfFrame.lastKey(), std::max(end[0], end[1]) - 1);
+        for (const QByteArray &line : lines) {
+            const QList<QByteArray> cells = line.split(',');
+            QVERIFY(rowOfFrame.contains(cells[0].toInt()));
+            const int row = rowOfFrame.value(cells[0].toInt());
+            const int first = cells[1].toInt() == 1 ? 1 : 4; // PSNR 1 or PSNR 2 column
+            // PSNR, MSE, SSIM of plane p in the table; MSE, PSNR, SSIM columns on the line.
+            const double theirs[3]
+                    = {cells[5 + p].toDouble(), cells[2 + p].toDouble(), cells[8 + p].toDouble()};
+            for (int i = 0; i < 3; ++i) {
+                const double ours = cell(pTable, row, first + i);
+                QVERIFY2(std::abs(ours - theirs[i]) <= 1e-7 * std::abs(theirs[i]),
+                         qPrintable(QStringLiteral("plane %1 column %2: %3 against %4")
+                                            .arg(p)
+                                            .arg(first + i)
+                                            .arg(ours)
+                                            .arg(QString::fromLatin1(line))));
+            }
+        }
+        QVERIFY(dock.getSummaryText().contains(
+                QStringLiteral("Reference 1 (%1): worst frame").arg(QLatin1Char("YUV"[p]))));
+    }
+}
+
+void TestMetricsDock::movieInMemoryComparesTheViewedPlane()
+{
+    // The main movie's U read from its file on demand, the reference's U loaded whole: only U
+    // is compared, as the views compare them.
+    const int plane = 1;
+    const PixelFormat &format = *PixelFormat::byName("yuv420p");
+    Image3D main;
+    QVERIFY(main.openRaw(m_folder.filePath("main.yuv").toStdString(), format, 16, 16, plane));
+    Image3D reference;
+    QVERIFY(reference.loadRaw(m_folder.filePath("ref1.yuv").toStdString(), format, 16, 16, plane));
+    QVERIFY(main.getRawFile() && !reference.getRawFile());
+    MetricsDock dock;
+    dock.setMovies(&main, &reference, nullptr);
+    dock.show();
+    QTRY_VERIFY(!dock.isComputing());
+    QVERIFY(!dock.getPlaneBox()->isVisibleTo(&dock));
+    QVERIFY(dock.getSummaryText().startsWith("Reference 1: worst frame"));
+
+    QProcess rawcompare;
+    rawcompare.start(QStringLiteral(RAWCOMPARE_PATH),
+                     {"--metrics", "--size", "16x16", m_folder.filePath("main.yuv"), "--ref1",
+                      m_folder.filePath("ref1.yuv")});
+    QVERIFY(rawcompare.waitForFinished(30000));
+    QList<QByteArray> lines = rawcompare.readAllStandardOutput().trimmed().split('\n');
+    lines.removeFirst();
+    QCOMPARE(dock.getTable()->rowCount(), lines.size());
+    for (const QByteArray &line : lines) {
+        const QList<QByteArray> cells = line.split(',');
+        const int frame = cells[0].toInt();
+        const double theirs = cells[5 + plane].toDouble();
+        QVERIFY2(std::abs(cell(dock.getTable(), frame, 1) - theirs) <= 1e-7 * theirs,
+                 line.constData());
+    }
+}
+
+void TestMetricsDock::referenceOfYOnlyLeavesItsChromaCellsEmpty()
+{
+    // Main and reference 1 read from their files, reference 2 the same file as reference 1
+    // held in memory (Y only): Y, U and V for reference 1, Y for reference 2.
+    const PixelFormat &format = *PixelFormat::byName("yuv420p");
+    const std::string ref1 = m_folder.filePath("ref1.yuv").toStdString();
+    Image3D main, reference1, reference2;
+    QVERIFY(main.openRaw(m_folder.filePath("main.yuv").toStdString(), format, 16, 16));
+    QVERIFY(reference1.openRaw(ref1, format, 16, 16));
+    QVERIFY(reference2.loadRaw(ref1, format, 16, 16));
+    MetricsDock dock;
+    dock.setMovies(&main, &reference1, &reference2);
+    dock.show();
+    QTRY_VERIFY(!dock.isComputing());
+    QVERIFY(dock.getPlaneBox()->isVisibleTo(&dock));
+    const QTableWidget *pTable = dock.getTable();
+    QCOMPARE(pTable->rowCount(), 5);
+    for (int row = 0; row < 5; ++row) {
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(cell(pTable, row, 4 + i), cell(pTable, row, 1 + i));
+    }
+    dock.getPlaneBox()->setCurrentIndex(1);
+    for (int row = 0; row < 5; ++row)
+        QVERIFY(pTable->item(row, 1) && !pTable->item(row, 4));
+    QVERIFY(dock.getSummaryText().startsWith("Reference 1 (U): worst frame"));
+    QVERIFY(!dock.getSummaryText().contains("Reference 2"));
 }
 
 QTEST_MAIN(TestMetricsDock)

@@ -5,6 +5,7 @@
 #include <QTest>
 
 #include "image3d.h"
+#include "movieset.h"
 #include "statustexts.h"
 
 namespace {
@@ -125,7 +126,7 @@ void TestStatusTexts::readout()
     int canvasHeight = 0;
     for (const Image3D *pMovie : {pMain.get(), pRef1.get(), pRef2.get()})
         canvasHeight = std::max(canvasHeight, pMovie ? pMovie->getHeight() : 0);
-    QCOMPARE(StatusTexts::readout(pMain.get(), pRef1.get(), pRef2.get(), frame, x, row,
+    QCOMPARE(StatusTexts::readout(MovieSet(pMain.get(), pRef1.get(), pRef2.get()), frame, x, row,
                                   canvasHeight),
              expected);
 }
@@ -221,7 +222,7 @@ void TestStatusTexts::mismatch()
     const auto pMain = movie(main, 0);
     const auto pRef1 = movie(ref1, 0);
     const auto pRef2 = movie(ref2, 0);
-    QCOMPARE(StatusTexts::mismatch(pMain.get(), pRef1.get(), pRef2.get()), expected);
+    QCOMPARE(StatusTexts::mismatch(MovieSet(pMain.get(), pRef1.get(), pRef2.get())), expected);
 }
 
 QTEST_GUILESS_MAIN(TestStatusTexts)

@@ -56,6 +56,8 @@ private slots:
     void valueRange();
     void differenceRange_data();
     void differenceRange();
+    void differenceRangeWithOffset_data();
+    void differenceRangeWithOffset();
     void cancelLeavesBoundsAlone();
     void fromFileAsFromFrames_data();
     void fromFileAsFromFrames();
@@ -129,6 +131,28 @@ void TestMovieRange::differenceRange()
     }
 }
 
+void TestMovieRange::differenceRangeWithOffset_data()
+{
+    QTest::addColumn<int>("offset");
+    QTest::addColumn<Pair>("expected");
+
+    // First 1x1x3 of 10, 20, 30; second 1x1x3 of 1, 2, 3, its frame f - offset against frame f.
+    QTest::newRow("offset 1: 10 - 0, 19, 28, 0 - 3") << 1 << Pair(-3, 28);
+    QTest::newRow("offset -2: 10 - 3, then no partner: 20, 30") << -2 << Pair(7, 30);
+}
+
+void TestMovieRange::differenceRangeWithOffset()
+{
+    QFETCH(int, offset);
+    QFETCH(Pair, expected);
+    const std::unique_ptr<Image3D> pA = filled(1, 1, 3, {10, 20, 30});
+    const std::unique_ptr<Image3D> pB = filled(1, 1, 3, {1, 2, 3});
+    float low = 99;
+    float high = 99;
+    QVERIFY(MovieRange::differenceRange(pA.get(), pB.get(), low, high, {}, offset));
+    QCOMPARE(Pair(low, high), expected);
+}
+
 void TestMovieRange::cancelLeavesBoundsAlone()
 {
     const std::unique_ptr<Image3D> pMovie = filled(4, 4, 10, {1, 2, 3});
@@ -189,7 +213,7 @@ void TestMovieRange::fromFileAsFromFrames()
 
     Image3D fromFile;
     QVERIFY(fromFile.openRaw(fileName, *pFormat, width, height, plane, firstFrame));
-    QVERIFY(fromFile.getSourceFile());
+    QVERIFY(fromFile.getRawFile());
     QVERIFY(file.resize(bytes.size() - cutBytes));
     // The same frames through the frame cache of a movie that knows no file.
     Image3D throughFrames;
@@ -207,7 +231,7 @@ void TestMovieRange::fromFileAsFromFrames()
                 return true;
             },
             1 << 20));
-    QVERIFY(!throughFrames.getSourceFile());
+    QVERIFY(!throughFrames.getRawFile());
     float fileMin = -1, fileMax = -1, framesMin = -2, framesMax = -2;
     QVERIFY(MovieRange::valueRange(&fromFile, fileMin, fileMax));
     QVERIFY(MovieRange::valueRange(&throughFrames, framesMin, framesMax));

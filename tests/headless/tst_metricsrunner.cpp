@@ -4,6 +4,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -71,6 +72,8 @@ private slots:
     void yuvAgainstGrayComparesY();
     void jsonShape();
     void stillPictures();
+    void offsetsPairShiftedFrames_data();
+    void offsetsPairShiftedFrames();
 
 private:
     QTemporaryDir m_folder;
@@ -91,6 +94,14 @@ void TestMetricsRunner::initTestCase()
     QVERIFY(writeFile(f + "a_8x8.yuv", QByteArray(96 * 2, char(50))));
     QVERIFY(writeFile(f + "mono8.y4m",
                       "YUV4MPEG2 W8 H8 F25:1 Cmono\nFRAME\n" + QByteArray(64, char(50))));
+    // 16x16 4:2:0, 6 frames of noise each (384 bytes a frame), for the offsets.
+    QRandomGenerator noise(13);
+    for (const char *name : {"noise_main.yuv", "noise_ref.yuv"}) {
+        QByteArray bytes(384 * 6, '\0');
+        for (char &byte : bytes)
+            byte = char(noise.bounded(256));
+        QVERIFY(writeFile(f + name, bytes));
+    }
     QVERIFY(writeFile(f + "mono16.y4m",
                       "YUV4MPEG2 W8 H8 F25:1 Cmono16\nFRAME\n" + QByteArray(128, '\1')));
 }
@@ -273,6 +284,74 @@ void TestMetricsRunner::stillPictures()
     QVERIFY(cells[3].isEmpty() && cells[4].isEmpty());
     const double ssim = cells[8].toDouble();
     QVERIFY2(ssim > 0.5 && ssim < 1.0 && !std::isnan(ssim), cells[8].constData());
+}
+
+void TestMetricsRunner::offsetsPairShiftedFrames_data()
+{
+    QTest::addColumn<int>("offset");
+    QTest::addColumn<int>("first"); // main frames first .. end - 1 meet reference frames - offset
+    QTest::addColumn<int>("end");
+    QTest::addColumn<QString>("note");
+
+    QTest::newRow("reference starts at main frame 2")
+            << 2 << 2 << 6
+            << "rawcompare: note: reference 1 (noise_ref.yuv) starts at main frame 2: main frames "
+               "2 to 5 are compared with its frames 0 to 3; frames without a partner are not "
+               "compared\n";
+    QTest::newRow("reference starts 3 frames before the main movie")
+            << -3 << 0 << 3
+            << "rawcompare: note: reference 1 (noise_ref.yuv) starts at main frame -3: main frames "
+               "0 to 2 are compared with its frames 3 to 5; frames without a partner are not "
+               "compared\n";
+    QTest::newRow("reference starts after the main movie: nothing compared")
+            << 6 << 0 << 0
+            << "rawcompare: note: reference 1 (noise_ref.yuv) starts at main frame 6: no frame of "
+               "it meets a frame of the main movie, it is not compared\n";
+}
+
+void TestMetricsRunner::offsetsPairShiftedFrames()
+{
+    QFETCH(int, offset);
+    QFETCH(int, first);
+    QFETCH(int, end);
+    QFETCH(QString, note);
+
+    const QStringList yuv {"--size", "16x16"};
+    const Outcome shifted
+            = runRawcompare(yuv
+                                    + QStringList {"noise_main.yuv", "--ref1", "noise_ref.yuv",
+                                                   "--ref1-offset", QString::number(offset)},
+                            m_folder.path());
+    QCOMPARE(shifted.status, 0);
+    QVERIFY2(shifted.err.contains(note.toUtf8()), shifted.err.constData());
+    const QList<QByteArray> rows = csvLines(shifted.out);
+    QCOMPARE(rows.value(0), header);
+    QCOMPARE(rows.size(), 1 + end - first);
+    if (end == first)
+        return;
+
+    // The same pairs cut out of the files by bytes, compared frame for frame.
+    const QString f = m_folder.path() + QLatin1Char('/');
+    auto cut = [&](const char *from, const QString &to, int firstFrame) {
+        QFile in(f + from);
+        return in.open(QIODevice::ReadOnly)
+                && writeFile(to, in.readAll().mid(384 * firstFrame, 384 * (end - first)));
+    };
+    QVERIFY(cut("noise_main.yuv", f + "cut_main.yuv", first));
+    QVERIFY(cut("noise_ref.yuv", f + "cut_ref.yuv", first - offset));
+    const Outcome direct = runRawcompare(
+            yuv + QStringList {"cut_main.yuv", "--ref1", "cut_ref.yuv"}, m_folder.path());
+    QCOMPARE(direct.status, 0);
+    const QList<QByteArray> expected = csvLines(direct.out);
+    QCOMPARE(expected.size(), rows.size());
+    for (int i = 1; i < rows.size(); ++i) {
+        // Frame numbers are the main movie's; every measure of Y, U and V is the same.
+        QList<QByteArray> cells = rows[i].split(',');
+        QCOMPARE(cells.value(0).toInt(), first + i - 1);
+        QVERIFY(!cells.value(3).isEmpty() && !cells.value(10).isEmpty());
+        cells[0] = QByteArray::number(i - 1);
+        QCOMPARE(cells.join(','), expected[i]);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestMetricsRunner)

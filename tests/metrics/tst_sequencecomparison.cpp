@@ -71,12 +71,20 @@ void TestSequenceComparison::framesInOrder_data()
     QTest::addColumn<int>("ref1Frames");
     QTest::addColumn<int>("ref2Frames"); // 0: no reference 2
     QTest::addColumn<int>("ref1Planes");
+    QTest::addColumn<int>("ref1Offset");
+    QTest::addColumn<int>("ref2Offset");
 
-    QTest::newRow("one thread, equal lengths") << 1 << 6 << 6 << 0 << 3;
-    QTest::newRow("many threads, 40 frames") << 8 << 40 << 40 << 40 << 3;
-    QTest::newRow("reference 1 shorter: its frames stop early") << 3 << 7 << 4 << 7 << 3;
-    QTest::newRow("main shorter than both") << 2 << 3 << 9 << 5 << 3;
-    QTest::newRow("gray reference: Y only") << 2 << 5 << 5 << 5 << 1;
+    QTest::newRow("one thread, equal lengths") << 1 << 6 << 6 << 0 << 3 << 0 << 0;
+    QTest::newRow("many threads, 40 frames") << 8 << 40 << 40 << 40 << 3 << 0 << 0;
+    QTest::newRow("reference 1 shorter: its frames stop early") << 3 << 7 << 4 << 7 << 3 << 0 << 0;
+    QTest::newRow("main shorter than both") << 2 << 3 << 9 << 5 << 3 << 0 << 0;
+    QTest::newRow("gray reference: Y only") << 2 << 5 << 5 << 5 << 1 << 0 << 0;
+    QTest::newRow("reference 1 starts at main frame 2") << 2 << 8 << 8 << 8 << 3 << 2 << 0;
+    QTest::newRow("reference 2 starts 3 frames before main") << 3 << 8 << 8 << 8 << 3 << 0 << -3;
+    QTest::newRow("references far apart: frames 2 to 5 have no partner")
+            << 2 << 9 << 2 << 3 << 3 << 0 << 6;
+    QTest::newRow("offset beyond the main movie: reference 1 not compared")
+            << 1 << 4 << 4 << 4 << 3 << 4 << 0;
 }
 
 void TestSequenceComparison::framesInOrder()
@@ -86,12 +94,16 @@ void TestSequenceComparison::framesInOrder()
     QFETCH(int, ref1Frames);
     QFETCH(int, ref2Frames);
     QFETCH(int, ref1Planes);
+    QFETCH(int, ref1Offset);
+    QFETCH(int, ref2Offset);
 
     const ConstantSource main(mainFrames, 3, 16, 8, 0.0f);
     const ConstantSource ref1(ref1Frames, ref1Planes, 16, 8, 2.0f); // MSE 4 on every plane
     const ConstantSource ref2(ref2Frames, 3, 16, 8, -3.0f); // MSE 9
     SequenceComparison comparison(&main, &ref1, ref2Frames > 0 ? &ref2 : nullptr);
     comparison.setThreadCount(threads);
+    comparison.setReferenceOffset(1, ref1Offset);
+    comparison.setReferenceOffset(2, ref2Offset);
 
     std::vector<Row> rows;
     QVERIFY(comparison.run([&](const FrameMetrics &m) {
@@ -102,14 +114,24 @@ void TestSequenceComparison::framesInOrder()
         return true;
     }));
 
-    // Expected: every frame both movies have, in frame order, reference 1 before 2.
+    // Expected: main frame f with reference frame f - offset wherever both exist, in frame
+    // order, reference 1 before 2. Main - reference is 10 * offset - 2 (reference 1) and
+    // 10 * offset + 3 (reference 2) on every sample.
     std::vector<Row> expected;
-    for (int f = 0; f < std::max(mainFrames, std::max(ref1Frames, ref2Frames)); ++f) {
-        if (f < std::min(mainFrames, ref1Frames))
-            expected.push_back(Row {
-                    f, 1, ref1Planes, {4, ref1Planes > 1 ? 4.0 : 0.0, ref1Planes > 1 ? 4.0 : 0.0}});
-        if (f < std::min(mainFrames, ref2Frames))
-            expected.push_back(Row {f, 2, 3, {9, 9, 9}});
+    int compared1 = 0;
+    for (int f = 0; f < mainFrames; ++f) {
+        if (f - ref1Offset >= 0 && f - ref1Offset < ref1Frames) {
+            const double mse = std::pow(10.0 * ref1Offset - 2, 2);
+            expected.push_back(Row {f,
+                                    1,
+                                    ref1Planes,
+                                    {mse, ref1Planes > 1 ? mse : 0.0, ref1Planes > 1 ? mse : 0.0}});
+            ++compared1;
+        }
+        if (ref2Frames > 0 && f - ref2Offset >= 0 && f - ref2Offset < ref2Frames) {
+            const double mse = std::pow(10.0 * ref2Offset + 3, 2);
+            expected.push_back(Row {f, 2, 3, {mse, mse, mse}});
+        }
     }
     QCOMPARE(rows.size(), expected.size());
     for (size_t i = 0; i < rows.size(); ++i) {
@@ -119,7 +141,7 @@ void TestSequenceComparison::framesInOrder()
         for (int p = 0; p < rows[i].planes; ++p)
             QCOMPARE(rows[i].mse[p], expected[i].mse[p]);
     }
-    QCOMPARE(comparison.getComparedFrameCount(1), std::min(mainFrames, ref1Frames));
+    QCOMPARE(comparison.getComparedFrameCount(1), compared1);
     QCOMPARE(comparison.getComparedPlaneCount(1), ref1Planes);
 }
 

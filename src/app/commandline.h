@@ -10,6 +10,9 @@ class QCommandLineParser;
 //              [--ref1 FILE]... [--ref2 FILE]...
 //   rawcompare --metrics [--csv | --json] [--size WxH] [--pix-fmt NAME | --gray]
 //              [--frames FIRST[:COUNT]] MAIN --ref1 REF [--ref2 REF]
+//   rawcompare --export-png DIR --view main|ref1|ref2|diff1|diff2 [--range=MIN:MAX]
+//              [--size WxH] [--pix-fmt NAME | --gray] [--plane y|u|v]
+//              [--frames FIRST[:COUNT]] MAIN [--ref1 REF] [--ref2 REF]
 // Parsing needs no application object, so --help, --version and errors work without a display.
 class CommandLine
 {
@@ -20,6 +23,7 @@ public:
         ShowVersion, // print getText() to stdout, exit 0
         Fail, // print getText() to stderr, exit 2
         Metrics, // compare the files without a window, print the measures
+        ExportPng, // write one view of every frame as PNG pictures, without a window
     };
 
     // arguments[0] is the program; the rest as the user typed them.
@@ -46,6 +50,12 @@ public:
     int getFrameCacheMiB() const { return m_frameCacheMiB; }
     static constexpr int minFrameCacheMiB = 16;
     static constexpr int maxFrameCacheMiB = 1 << 20;
+    // --export-png: the folder, the view (a ViewType value) and the range when one was given.
+    QString getExportDirectory() const { return m_exportDirectory; }
+    int getViewType() const { return m_viewType; }
+    bool hasRange() const { return m_hasRange; }
+    float getRangeMin() const { return m_rangeMin; }
+    float getRangeMax() const { return m_rangeMax; }
 
     QStringList getMainFiles() const { return m_mainFiles; }
     QStringList getReference1Files() const { return m_reference1Files; }
@@ -57,6 +67,7 @@ public:
 private:
     void fail(const QString &error);
     bool parseMetricsOptions(const QCommandLineParser &parser);
+    bool parseExportOptions(const QCommandLineParser &parser);
 
     Action m_action = Action::Run;
     QString m_text;
@@ -70,6 +81,11 @@ private:
     int m_frameCount = -1;
     bool m_isJson = false;
     int m_frameCacheMiB = -1;
+    QString m_exportDirectory;
+    int m_viewType = 0;
+    bool m_hasRange = false;
+    float m_rangeMin = 0.0f;
+    float m_rangeMax = 0.0f;
     QStringList m_mainFiles;
     QStringList m_reference1Files;
     QStringList m_reference2Files;

@@ -141,9 +141,12 @@ int ExportRunner::run(const ExportOptions &options)
         if (!PngWriter::write(slice, fileName, &reason))
             return fail(1, QStringLiteral("%1: %2").arg(fileName, reason));
     }
-    note(QStringLiteral("%1 pictures written to %2, %3 to %4")
-                 .arg(count)
-                 .arg(QDir::toNativeSeparators(options.directory), pictureName(0, count),
-                      pictureName(count - 1, count)));
+    note(count == 1
+                 ? QStringLiteral("1 picture written to %1, %2")
+                           .arg(QDir::toNativeSeparators(options.directory), pictureName(0, count))
+                 : QStringLiteral("%1 pictures written to %2, %3 to %4")
+                           .arg(count)
+                           .arg(QDir::toNativeSeparators(options.directory), pictureName(0, count),
+                                pictureName(count - 1, count)));
     return 0;
 }

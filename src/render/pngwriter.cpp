@@ -14,7 +14,9 @@ bool PngWriter::write(const QImage &slice, const QString &fileName, QString *pEr
     };
     if (slice.isNull())
         return failed(QStringLiteral("Nothing to write"));
-    const QImage picture = upright(slice);
+    // Every pixel of a rendered slice is gray: an 8-bit gray PNG holds it exactly, in a third of
+    // the bytes and the time.
+    const QImage picture = upright(slice).convertToFormat(QImage::Format_Grayscale8);
     if (picture.isNull())
         return failed(QStringLiteral("Not enough memory for the picture"));
     QSaveFile file(fileName);

@@ -93,6 +93,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t size)
                                    >= 1,
                    "metrics compare one main file with a reference");
         break;
+    case CommandLine::Action::ExportPng:
+        FUZZ_CHECK(commandLine.getMainFiles().size() == 1
+                           && !commandLine.getExportDirectory().isEmpty()
+                           && commandLine.getViewType() >= 0 && commandLine.getViewType() <= 4,
+                   "an export writes one view of one main file into a folder");
+        break;
     case CommandLine::Action::Run:
         break;
     }

@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 
 #include "pixelformat.h"
+#include "viewtype.h"
 
 namespace {
 
@@ -33,7 +34,12 @@ QString CommandLine::usage()
             "                  [--ref1-offset N] [--ref2-offset N]\n"
             "       rawcompare --metrics [--csv | --json] [--size WxH] [--pix-fmt NAME | --gray]\n"
             "                  [--frames FIRST[:COUNT]] [--ref1-offset N] [--ref2-offset N]\n"
-            "                  MAIN --ref1 REF [--ref2 REF]\n");
+            "                  MAIN --ref1 REF [--ref2 REF]\n"
+            "       rawcompare --export-png DIR --view main|ref1|ref2|diff1|diff2 "
+            "[--range=MIN:MAX]\n"
+            "                  [--size WxH] [--pix-fmt NAME | --gray] [--plane y|u|v]\n"
+            "                  [--frames FIRST[:COUNT]] [--ref1-offset N] [--ref2-offset N]\n"
+            "                  MAIN [--ref1 REF] [--ref2 REF]\n");
 }
 
 QString CommandLine::versionText() { return QStringLiteral("rawcompare " RAWCOMPARE_VERSION "\n"); }
@@ -63,8 +69,12 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
                                         QStringLiteral("N"));
     const QCommandLineOption ref2Offset(QStringLiteral("ref2-offset"), QString(),
                                         QStringLiteral("N"));
+    const QCommandLineOption exportPng(QStringLiteral("export-png"), QString(),
+                                       QStringLiteral("DIR"));
+    const QCommandLineOption view(QStringLiteral("view"), QString(), QStringLiteral("VIEW"));
+    const QCommandLineOption range(QStringLiteral("range"), QString(), QStringLiteral("MIN:MAX"));
     parser.addOptions({help, version, size, gray, pixelFormat, plane, ref1, ref2, metrics, csv,
-                       json, frames, frameCache, ref1Offset, ref2Offset});
+                       json, frames, frameCache, ref1Offset, ref2Offset, exportPng, view, range});
 
     QStringList withProgram = arguments;
     if (withProgram.isEmpty())
@@ -134,8 +144,29 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
                          "every raw\n"
                          "                  or y4m file; --metrics rows keep the files' frame "
                          "numbers\n"
+                         "\n"
+                         "  --export-png DIR\n"
+                         "                  no window: write one view of every frame as\n"
+                         "                  DIR/frame_0000.png, frame_0001.png, ... (numbered "
+                         "from the\n"
+                         "                  first frame written; DIR is created when missing), "
+                         "exactly\n"
+                         "                  as the window shows the view, top row first\n"
+                         "  --view VIEW     the view to write: main, ref1, ref2, diff1 (main "
+                         "minus\n"
+                         "                  reference 1) or diff2\n"
+                         "  --range=MIN:MAX\n"
+                         "                  the values shown black and white (--range=-20:20);\n"
+                         "                  without it the view's starting range in the window: "
+                         "0:255\n"
+                         "                  for a movie (2^depth-1 when deeper than 8 bits), "
+                         "-128:128\n"
+                         "                  for a difference (2^(depth-1) when deeper)\n"
                          "  -h, --help      show this help and exit\n"
-                         "  -v, --version   show the version and exit\n");
+                         "  -v, --version   show the version and exit\n"
+                         "\n"
+                         "Exit status: 0 done, 1 a file can't be read or written, 2 bad "
+                         "arguments.\n");
         return m_action;
     }
     if (parser.isSet(version)) {
@@ -213,9 +244,12 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
             return m_action;
         }
     }
-    if (!parseMetricsOptions(parser) || !parseReferenceOffsets(parser))
+    if (!parseMetricsOptions(parser) || !parseReferenceOffsets(parser)
+        || !parseExportOptions(parser))
         return m_action;
-    m_action = parser.isSet(metrics) ? Action::Metrics : Action::Run;
+    m_action = parser.isSet(metrics)  ? Action::Metrics
+            : parser.isSet(exportPng) ? Action::ExportPng
+                                      : Action::Run;
     return m_action;
 }
 
@@ -284,6 +318,77 @@ bool CommandLine::parseReferenceOffsets(const QCommandLineParser &parser)
     return true;
 }
 
+bool CommandLine::parseExportOptions(const QCommandLineParser &parser)
+{
+    const bool exporting = parser.isSet(QStringLiteral("export-png"));
+    for (const char *name : {"export-png", "view", "range"}) {
+        if (parser.values(QString::fromLatin1(name)).size() > 1) {
+            fail(QStringLiteral("--%1 given more than once.").arg(QLatin1String(name)));
+            return false;
+        }
+        if (!exporting && parser.isSet(QString::fromLatin1(name))) {
+            fail(QStringLiteral("--%1 needs --export-png.").arg(QLatin1String(name)));
+            return false;
+        }
+    }
+    if (!exporting)
+        return true;
+    if (parser.isSet(QStringLiteral("metrics"))) {
+        fail(QStringLiteral("--metrics and --export-png exclude each other."));
+        return false;
+    }
+    m_exportDirectory = parser.value(QStringLiteral("export-png"));
+    if (m_exportDirectory.isEmpty()) {
+        fail(QStringLiteral("Empty folder name."));
+        return false;
+    }
+    const QStringList views {"main", "ref1", "ref2", "diff1", "diff2"};
+    const QString viewName = parser.value(QStringLiteral("view"));
+    m_viewType = int(views.indexOf(viewName));
+    if (m_viewType < 0) {
+        fail(viewName.isEmpty() && !parser.isSet(QStringLiteral("view"))
+                     ? QStringLiteral("--export-png needs --view main, ref1, ref2, diff1 or diff2.")
+                     : QStringLiteral("Invalid view '%1': expected main, ref1, ref2, diff1 or "
+                                      "diff2.")
+                               .arg(viewName));
+        return false;
+    }
+    if (parser.isSet(QStringLiteral("range"))) {
+        // Decimal numbers, either of them negative; min may equal or exceed max, as in the
+        // window's range fields.
+        static const QRegularExpression pattern(
+                QStringLiteral("^(-?(?:[0-9]+(?:\\.[0-9]*)?|\\.[0-9]+)):"
+                               "(-?(?:[0-9]+(?:\\.[0-9]*)?|\\.[0-9]+))$"));
+        const QString text = parser.value(QStringLiteral("range"));
+        const QRegularExpressionMatch match = pattern.match(text);
+        bool minOk = false;
+        bool maxOk = false;
+        if (match.hasMatch()) {
+            m_rangeMin = match.captured(1).toFloat(&minOk);
+            m_rangeMax = match.captured(2).toFloat(&maxOk);
+        }
+        if (!minOk || !maxOk) {
+            fail(QStringLiteral("Invalid range '%1': expected MIN:MAX, two decimal numbers, for "
+                                "example --range=-128:128.")
+                         .arg(text));
+            return false;
+        }
+        m_hasRange = true;
+    }
+    if (m_mainFiles.size() != 1 || m_reference1Files.size() > 1 || m_reference2Files.size() > 1) {
+        fail(QStringLiteral("--export-png takes one MAIN file, and --ref1 REF and --ref2 REF "
+                            "once each at most."));
+        return false;
+    }
+    const bool needs1 = m_viewType == ViewType::Ref1 || m_viewType == ViewType::Diff1;
+    const bool needs2 = m_viewType == ViewType::Ref2 || m_viewType == ViewType::Diff2;
+    if ((needs1 && m_reference1Files.isEmpty()) || (needs2 && m_reference2Files.isEmpty())) {
+        fail(QStringLiteral("--view %1 needs --ref%2 REF.").arg(viewName).arg(needs1 ? 1 : 2));
+        return false;
+    }
+    return true;
+}
+
 void CommandLine::fail(const QString &error)
 {
     m_action = Action::Fail;
@@ -298,6 +403,10 @@ void CommandLine::fail(const QString &error)
     m_isJson = false;
     m_frameCacheMiB = -1;
     m_ref1Offset = m_ref2Offset = 0;
+    m_exportDirectory.clear();
+    m_viewType = 0;
+    m_hasRange = false;
+    m_rangeMin = m_rangeMax = 0.0f;
     m_mainFiles.clear();
     m_reference1Files.clear();
     m_reference2Files.clear();

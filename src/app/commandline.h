@@ -11,6 +11,10 @@ class QCommandLineParser;
 //   rawcompare --metrics [--csv | --json] [--size WxH] [--pix-fmt NAME | --gray]
 //              [--frames FIRST[:COUNT]] [--ref1-offset N] [--ref2-offset N]
 //              MAIN --ref1 REF [--ref2 REF]
+//   rawcompare --export-png DIR --view main|ref1|ref2|diff1|diff2 [--range=MIN:MAX]
+//              [--size WxH] [--pix-fmt NAME | --gray] [--plane y|u|v]
+//              [--frames FIRST[:COUNT]] [--ref1-offset N] [--ref2-offset N]
+//              MAIN [--ref1 REF] [--ref2 REF]
 // Parsing needs no application object, so --help, --version and errors work without a display.
 class CommandLine
 {
@@ -21,6 +25,7 @@ public:
         ShowVersion, // print getText() to stdout, exit 0
         Fail, // print getText() to stderr, exit 2
         Metrics, // compare the files without a window, print the measures
+        ExportPng, // write one view of every frame as PNG pictures, without a window
     };
 
     // arguments[0] is the program; the rest as the user typed them.
@@ -52,6 +57,12 @@ public:
     int getReferenceOffset(int ref) const { return ref == 2 ? m_ref2Offset : m_ref1Offset; }
     // The largest offset either way, on the command line and in the window.
     static constexpr int maxReferenceOffset = 9999999;
+    // --export-png: the folder, the view (a ViewType value) and the range when one was given.
+    QString getExportDirectory() const { return m_exportDirectory; }
+    int getViewType() const { return m_viewType; }
+    bool hasRange() const { return m_hasRange; }
+    float getRangeMin() const { return m_rangeMin; }
+    float getRangeMax() const { return m_rangeMax; }
 
     QStringList getMainFiles() const { return m_mainFiles; }
     QStringList getReference1Files() const { return m_reference1Files; }
@@ -64,6 +75,7 @@ private:
     void fail(const QString &error);
     bool parseMetricsOptions(const QCommandLineParser &parser);
     bool parseReferenceOffsets(const QCommandLineParser &parser);
+    bool parseExportOptions(const QCommandLineParser &parser);
 
     Action m_action = Action::Run;
     QString m_text;
@@ -79,6 +91,11 @@ private:
     int m_frameCacheMiB = -1;
     int m_ref1Offset = 0;
     int m_ref2Offset = 0;
+    QString m_exportDirectory;
+    int m_viewType = 0;
+    bool m_hasRange = false;
+    float m_rangeMin = 0.0f;
+    float m_rangeMax = 0.0f;
     QStringList m_mainFiles;
     QStringList m_reference1Files;
     QStringList m_reference2Files;

@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include "commandline.h"
+#include "exportrunner.h"
 #include "image2d.h"
 #include "mainwidget.h"
 #include "metricsrunner.h"
@@ -35,6 +36,36 @@ int runMetrics(const CommandLine &commandLine, char *program)
     return MetricsRunner(stdout, stderr).run(options);
 }
 
+// --export-png: no window and no window system either; Qt's PNG writer needs no more than a
+// core application.
+int runExport(const CommandLine &commandLine, char *program)
+{
+    int qtArgc = 1;
+    char *qtArgv[] = {program, nullptr};
+    QCoreApplication app(qtArgc, qtArgv);
+    Image2D::raiseImageAllocationLimit();
+    ExportOptions options;
+    options.directory = commandLine.getExportDirectory();
+    options.viewType = commandLine.getViewType();
+    options.mainFile = commandLine.getMainFiles().value(0);
+    options.reference1File = commandLine.getReference1Files().value(0);
+    options.reference2File = commandLine.getReference2Files().value(0);
+    if (commandLine.hasSize()) {
+        options.files.frameWidth = commandLine.getFrameWidth();
+        options.files.frameHeight = commandLine.getFrameHeight();
+    }
+    options.files.pixelFormat = commandLine.getPixelFormat();
+    options.files.firstFrame = commandLine.getFirstFrame();
+    options.files.frameCount = commandLine.getFrameCount();
+    options.plane = commandLine.getPlane();
+    options.hasRange = commandLine.hasRange();
+    options.minValue = commandLine.getRangeMin();
+    options.maxValue = commandLine.getRangeMax();
+    options.reference1Offset = commandLine.getReferenceOffset(1);
+    options.reference2Offset = commandLine.getReferenceOffset(2);
+    return ExportRunner(stderr).run(options);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -55,6 +86,8 @@ int main(int argc, char *argv[])
         return commandLine.getExitStatus();
     case CommandLine::Action::Metrics:
         return runMetrics(commandLine, argv[0]);
+    case CommandLine::Action::ExportPng:
+        return runExport(commandLine, argv[0]);
     case CommandLine::Action::Run:
         break;
     }

@@ -39,13 +39,16 @@
 
 #include "commandline.h"
 #include "dialogprovider.h"
+#include "displayrange.h"
 #include "formatwriter.h"
 #include "image3d.h"
 #include "metricsdock.h"
 #include "movieloader.h"
 #include "movierange.h"
 #include "pixelformat.h"
+#include "movieset.h"
 #include "moviewriter.h"
+#include "pngwriter.h"
 #include "scalewidget.h"
 #include "slicewidget.h"
 #include "sliceview.h"
@@ -108,6 +111,8 @@ MainWidget::MainWidget()
             &MainWidget::onDiff2Auto);
     connect(m_pSliceWidget, &SliceWidget::slicePosition, this, &MainWidget::onSlicePosition);
     connect(m_pSliceWidget, &SliceWidget::slicePosition, this, &MainWidget::onStatusPosition);
+    connect(m_pSliceWidget, &SliceWidget::slicePosition, this,
+            [this](int, int numSlices) { m_pExportAction->setEnabled(numSlices > 0); });
     connect(m_pSliceWidget, &SliceWidget::pixelHovered, this, &MainWidget::onPixelHovered);
     connect(m_pSliceWidget->getView(), &SliceView::zoomChanged, this, &MainWidget::onZoomChanged);
     // Queued: the warning's own event loop must not run inside the slice widget's redraw.
@@ -158,6 +163,9 @@ void MainWidget::createMenus()
     addFileAction("Clear reference movie 2", &MainWidget::onClearReference2);
     pFileMenu->addSeparator();
     addFileAction("Save main movie", &MainWidget::onSaveMainMovie);
+    addFileAction("Export view as PNG\u2026", &MainWidget::onExportView);
+    m_pExportAction = pFileMenu->actions().constLast();
+    m_pExportAction->setEnabled(false);
 
     QMenu *pViewMenu = menuBar()->addMenu(QStringLiteral("View"));
     QToolBar *pToolBar = addToolBar(QStringLiteral("View"));
@@ -263,23 +271,15 @@ void MainWidget::loadInto(std::unique_ptr<Image3D> &slot)
 
 void MainWidget::widenStartingRanges()
 {
-    auto depthOf = [](const Image3D *pMovie) { return pMovie ? pMovie->getDepth() : 8; };
-    const int depths[3] = {depthOf(m_pMainMovie.get()), depthOf(m_pReference1.get()),
-                           depthOf(m_pReference2.get())};
-    auto widen = [this](int view, int depth, float startMin, float startMax, float newMin,
-                        float newMax) {
+    // The same starting ranges as the headless export's.
+    const MovieSet movies(m_pMainMovie.get(), m_pReference1.get(), m_pReference2.get());
+    for (int view = ViewType::Main; view <= ViewType::Diff2; ++view) {
+        const DisplayRange start = DisplayRange::starting(view, MovieSet());
+        const DisplayRange wide = DisplayRange::starting(view, movies);
         const ScaleWidget *pEditor = m_pScaleWidgets[view];
-        if (depth > 8 && pEditor->getMinimumField()->value() == startMin
-            && pEditor->getMaximumField()->value() == startMax)
-            m_pScaleWidgets[view]->setValues(newMin, newMax);
-    };
-    for (int view = ViewType::Main; view <= ViewType::Ref2; ++view) {
-        const int depth = depths[view - ViewType::Main];
-        widen(view, depth, 0, 255, 0, float((1 << depth) - 1));
-    }
-    for (int view = ViewType::Diff1; view <= ViewType::Diff2; ++view) {
-        const int depth = std::max(depths[0], depths[view == ViewType::Diff1 ? 1 : 2]);
-        widen(view, depth, -128, 128, -float(1 << (depth - 1)), float(1 << (depth - 1)));
+        if (wide != start && pEditor->getMinimumField()->value() == start.minValue
+            && pEditor->getMaximumField()->value() == start.maxValue)
+            m_pScaleWidgets[view]->setValues(wide.minValue, wide.maxValue);
     }
 }
 
@@ -451,6 +451,34 @@ void MainWidget::onSaveMainMovie()
                             QStringLiteral("Not enough memory to save the main movie"));
         break;
     }
+}
+
+void MainWidget::onExportView()
+{
+    const QString title = QStringLiteral("Warning");
+    if (m_pSliceWidget->getMovies().getNumFrames() <= 0 || m_pSliceWidget->getImageWidth() <= 0
+        || m_pSliceWidget->getImageHeight() <= 0) {
+        m_pDialogs->warning(this, title, QStringLiteral("Nothing to export"));
+        return;
+    }
+    QString fileName
+            = m_pDialogs->getSaveFileName(this, QStringLiteral("Export view as PNG"),
+                                          QString::fromStdString(m_loadSettings.lastDirectory),
+                                          QStringLiteral("PNG pictures (*.png)"));
+    if (fileName.isNull())
+        return;
+    if (QFileInfo(fileName).suffix().isEmpty())
+        fileName += QStringLiteral(".png");
+    const QImage slice = m_pSliceWidget->renderSlice();
+    if (slice.isNull()) {
+        m_pDialogs->warning(this, title, QStringLiteral("Not enough memory to export the view"));
+        return;
+    }
+    QString reason;
+    if (!PngWriter::write(slice, fileName, &reason))
+        m_pDialogs->warning(this, title,
+                            QStringLiteral("Unable to write the picture\n%1: %2")
+                                    .arg(QFileInfo(fileName).fileName(), reason));
 }
 
 void MainWidget::onViewChanged(QAction *pAction)

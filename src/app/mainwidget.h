@@ -79,6 +79,9 @@ public slots:
     void onSaveMainMovie();
     // Asks for the frame cache size in MiB.
     void onFrameCacheSize();
+    // Writes the frame on screen of the current view as a PNG picture, exactly as the view maps
+    // it (one pixel per sample, no zoom; the picture's top row first).
+    void onExportView();
     void onViewChanged(QAction *pAction);
     void onMainRange(float minValue, float maxValue);
     void onMainAuto();
@@ -162,6 +165,7 @@ private:
     std::unique_ptr<Image3D> m_pReference1;
     std::unique_ptr<Image3D> m_pReference2;
     QAction *m_pViewActions[5] = {};
+    QAction *m_pExportAction = nullptr; // enabled while a picture is shown
     ScaleWidget *m_pScaleWidgets[5] = {};
     QLabel *m_pPositionLabel = nullptr;
     // Remembered answers of the loading flow for this run.

@@ -119,13 +119,18 @@ int SliceWidget::grayAt(int x, int y, int frame) const
     return grayLevel(grayOfView(currentSources(frame), minValue, maxValue, x, y));
 }
 
+QImage SliceWidget::renderSlice() const
+{
+    if (m_imageWidth <= 0 || m_imageHeight <= 0)
+        return QImage();
+    // The formula is chosen once per slice; the renderers work row by row.
+    return renderView(currentSources(m_fixedCoordinate), m_minValue[m_viewType],
+                      m_maxValue[m_viewType], m_imageWidth, m_imageHeight);
+}
+
 QPixmap *SliceWidget::buildSlicePixmap() const
 {
-    // The formula is chosen once per slice; the renderers work row by row.
-    const float minValue = m_minValue[m_viewType];
-    const float maxValue = m_maxValue[m_viewType];
-    QImage image = renderView(currentSources(m_fixedCoordinate), minValue, maxValue, m_imageWidth,
-                              m_imageHeight);
+    QImage image = renderSlice();
     if (image.isNull())
         return nullptr;
     auto *pPixmap = new (std::nothrow) QPixmap(QPixmap::fromImage(std::move(image)));

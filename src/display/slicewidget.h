@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QVector>
 #include <QWidget>
 
@@ -46,6 +47,10 @@ public:
     // Gray 0..255 of pixel (x, y) of slice `frame` in the current view: the per-pixel rule that
     // rendered slices follow bit for bit.
     int grayAt(int x, int y, int frame) const;
+    // The current slice of the current view as the view shows it, at one image pixel per sample
+    // (row 0 at the bottom): what the cached pixmaps are made of. A null image when nothing is
+    // shown or memory runs out.
+    QImage renderSlice() const;
 
     // Steps the slice by dir as the wheel does: stops at the first and the last slice.
     void stepSlice(int dir) { onSliceChanged(dir); }

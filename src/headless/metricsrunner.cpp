@@ -1,16 +1,13 @@
 #include "metricsrunner.h"
 
-#include "filenameguess.h"
 #include "image2d.h"
 #include "metricsformatter.h"
 #include "metricssummary.h"
-#include "pixelformat.h"
+#include "moviefileopener.h"
 #include "rawfile.h"
 #include "rawfilesource.h"
 #include "sequencecomparison.h"
 #include "stillsource.h"
-
-#include <QFileInfo>
 
 #include <algorithm>
 
@@ -21,16 +18,6 @@ QString sizeText(int width, int height) { return QStringLiteral("%1x%2").arg(wid
 QString describe(const FrameSource &movie)
 {
     return sizeText(movie.getPlaneWidth(0), movie.getPlaneHeight(0));
-}
-
-// "Unable to open ...: clip.yuv: No such file or directory" on one line.
-QString errorLine(const ErrorBase &object)
-{
-    QString text = QString::fromStdString(object.getErrorString());
-    const QString detail = QString::fromStdString(object.getErrorDetail());
-    if (!detail.isEmpty())
-        text += QStringLiteral(" (") + detail + QLatin1Char(')');
-    return text;
 }
 
 } // namespace
@@ -55,92 +42,28 @@ void MetricsRunner::write(const QByteArray &bytes)
 std::unique_ptr<FrameSource> MetricsRunner::openMovie(const QString &fileName,
                                                       const MetricsOptions &options)
 {
-    const std::string name = fileName.toStdString();
-    const QFileInfo info(fileName);
-    if (!info.exists() || !info.isReadable() || info.isDir()) {
-        fail(1,
-             QStringLiteral("%1: %2").arg(fileName,
-                                          info.exists() ? QStringLiteral("not a readable file")
-                                                        : QStringLiteral("no such file")));
+    MovieFileOptions fileOptions;
+    fileOptions.frameWidth = options.frameWidth;
+    fileOptions.frameHeight = options.frameHeight;
+    fileOptions.pixelFormat = options.pixelFormat;
+    fileOptions.firstFrame = options.firstFrame;
+    fileOptions.frameCount = options.frameCount;
+    MovieFileOpener opener;
+    const bool opened = opener.open(fileName, fileOptions);
+    for (const QString &text : opener.takeNotes())
+        note(text);
+    if (!opened) {
+        fail(opener.getStatus(), opener.getError());
         return nullptr;
     }
-    int first = options.firstFrame;
-    auto frameRange = [&](int frames) {
-        if (first >= frames) {
-            fail(1,
-                 QStringLiteral("%1 holds %2 frames: --frames starts at frame %3")
-                         .arg(fileName)
-                         .arg(frames)
-                         .arg(first));
-            return -1;
-        }
-        return options.frameCount < 0 ? frames - first
-                                      : std::min(options.frameCount, frames - first);
-    };
-
-    // Files are tried as still pictures first, as the window does; a y4m never is one.
-    QFile probe(fileName);
-    const bool isY4m = probe.open(QIODevice::ReadOnly) && probe.read(10) == "YUV4MPEG2 ";
-    probe.close();
-    if (!isY4m) {
-        auto pImage = std::make_unique<Image2D>();
-        if (pImage->loadImage(name)) {
-            const int count = frameRange(1);
-            if (count < 0)
-                return nullptr;
-            return std::make_unique<StillSource>(std::move(pImage));
-        }
-        if (pImage->isTooLarge()) {
-            fail(1, errorLine(*pImage));
-            return nullptr;
-        }
-    }
-
-    auto pFile = std::make_unique<RawFile>();
-    if (isY4m) {
-        if (!pFile->openY4m(name)) {
-            fail(1, errorLine(*pFile));
-            return nullptr;
-        }
-    } else {
-        const FileNameGuess guess = FileNameGuess::fromName(fileName, info.size());
-        int width = options.frameWidth;
-        int height = options.frameHeight;
-        const PixelFormat *pFormat = PixelFormat::byName(options.pixelFormat);
-        QStringList guessed;
-        if (width <= 0 && guess.hasSize()) {
-            width = guess.getWidth();
-            height = guess.getHeight();
-            guessed << sizeText(width, height);
-        }
-        if (!pFormat && guess.getFormat()) {
-            pFormat = guess.getFormat();
-            guessed << pFormat->getName();
-        }
-        if (width <= 0) {
-            fail(2,
-                 QStringLiteral("%1: frame size unknown: give --size WxH, or name the file "
-                                "like clip_1920x1080.yuv")
-                         .arg(fileName));
-            return nullptr;
-        }
-        if (!pFormat)
-            pFormat = PixelFormat::byName(QStringLiteral("yuv420p"));
-        if (!guessed.isEmpty())
-            note(QStringLiteral("note: %1: %2 taken from the file name")
-                         .arg(fileName, guessed.join(QLatin1Char(' '))));
-        if (!pFile->open(name, *pFormat, width, height)) {
-            fail(1, errorLine(*pFile));
-            return nullptr;
-        }
-    }
+    if (std::unique_ptr<Image2D> pImage = opener.takeImage())
+        return std::make_unique<StillSource>(std::move(pImage));
+    std::unique_ptr<RawFile> pFile = opener.takeRawFile();
     if (pFile->getUnusedBytes() > 0)
         note(QStringLiteral("note: %1: they are not compared")
                      .arg(QString::fromStdString(pFile->describeUnusedBytes())));
-    const int count = frameRange(pFile->getNumFrames());
-    if (count < 0)
-        return nullptr;
-    return std::make_unique<RawFileSource>(std::move(pFile), first, count);
+    return std::make_unique<RawFileSource>(std::move(pFile), opener.getFirstFrame(),
+                                           opener.getFrameCount());
 }
 
 int MetricsRunner::run(const MetricsOptions &options)

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+#include "moviefileopener.h"
+#include "viewtype.h"
+
+// What `rawcompare --export-png` was asked to do.
+struct ExportOptions
+{
+    QString directory; // created when missing
+    int viewType = ViewType::Main;
+    QString mainFile;
+    QString reference1File; // empty: none
+    QString reference2File;
+    MovieFileOptions files;
+    int plane = 0; // 0 = Y, 1 = U, 2 = V; Y for a file without that plane, as the window does
+    bool hasRange = false; // else the range the window's view starts with
+    float minValue = 0.0f;
+    float maxValue = 255.0f;
+    // Reference k's frame f - offset is shown with main frame f, as in the window.
+    int reference1Offset = 0;
+    int reference2Offset = 0;
+};

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+
+// Writes rendered slices as PNG pictures. A slice's row 0 is the bottom row of the picture; the
+// PNG's first row is the picture's top row.
+class PngWriter
+{
+public:
+    // The slice turned upright: row 0 the top row of the picture.
+    static QImage upright(const QImage &slice);
+
+    // Writes the upright slice, whose pixels are gray, as an 8-bit gray PNG to fileName through a
+    // temporary file beside it, renamed over fileName when complete, so a failed write leaves
+    // neither a partial file nor a changed one (a destination that is no regular file, or in a
+    // folder that takes no temporary file, is written directly). False with the reason in *pError
+    // (which may be null).
+    static bool write(const QImage &slice, const QString &fileName, QString *pError = nullptr);
+};

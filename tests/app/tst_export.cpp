@@ -1,0 +1,365 @@
+#include <memory>
+
+#include <QAction>
+#include <QActionGroup>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProcess>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "commandline.h"
+#include "exportrunner.h"
+#include "imagenode.h"
+#include "mainwidget.h"
+#include "scalewidget.h"
+#include "scripteddialogs.h"
+#include "slicescene.h"
+#include "slicewidget.h"
+#include "viewtype.h"
+
+namespace {
+
+const QString exportText = QString::fromUtf8("Export view as PNG\u2026");
+
+// The program run as a user runs it, with no display at all: status, stderr.
+struct Run
+{
+    int status = -1;
+    QString err;
+};
+
+Run runProgram(const QStringList &arguments, const QString &directory)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.setWorkingDirectory(directory);
+    program.start(QStringLiteral(RAWCOMPARE_PATH), arguments);
+    Run run;
+    if (!program.waitForFinished(60000) || program.exitStatus() != QProcess::NormalExit)
+        return run;
+    run.status = program.exitCode();
+    run.err = QString::fromLocal8Bit(program.readAllStandardError());
+    return run;
+}
+
+// Writes width x height x frames samples of `bytesPerSample` little-endian bytes, top row first
+// in the file: sample (x, row from the top, f) = (x * 37 + row * 11 + f * 23) * scale, modulo
+// `modulo`.
+bool writeRaw(const QString &name, int width, int height, int frames, int scale, int modulo,
+              int bytesPerSample = 1)
+{
+    QByteArray bytes;
+    for (int f = 0; f < frames; ++f)
+        for (int row = 0; row < height; ++row)
+            for (int x = 0; x < width; ++x) {
+                const int value = ((x * 37 + row * 11 + f * 23) * scale) % modulo;
+                bytes.append(char(value & 0xff));
+                if (bytesPerSample == 2)
+                    bytes.append(char(value >> 8));
+            }
+    QFile file(name);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QImage rgb32(const QImage &image) { return image.convertToFormat(QImage::Format_RGB32); }
+
+} // namespace
+
+class TestExport : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void pngEqualsTheView_data();
+    void pngEqualsTheView();
+    void pictureNames_data();
+    void pictureNames();
+    void framesNamedFromTheFirstWritten();
+    void exitStatus_data();
+    void exitStatus();
+    void windowExportFailures();
+
+private:
+    QString path(const QString &name) const { return m_pDir->filePath(name); }
+    // Opens the files as the window's command line does, with the dialogs scripted.
+    void openWindow(const QStringList &arguments);
+    QAction *exportAction() const;
+    SliceWidget *sliceWidget() const { return m_pWindow->findChild<SliceWidget *>(); }
+    ScaleWidget *editor(int view) const
+    {
+        QWidget *pColumn = m_pWindow->centralWidget()->layout()->itemAt(1)->widget();
+        return qobject_cast<ScaleWidget *>(pColumn->layout()->itemAt(view)->widget());
+    }
+
+    std::unique_ptr<QTemporaryDir> m_pDir;
+    std::unique_ptr<MainWidget> m_pWindow;
+    ScriptedDialogs *m_pDialogs = nullptr;
+};
+
+void TestExport::init()
+{
+    m_pDir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_pDir->isValid());
+    m_pWindow = std::make_unique<MainWidget>();
+    auto pDialogs = std::make_unique<ScriptedDialogs>();
+    m_pDialogs = pDialogs.get();
+    m_pWindow->setDialogProvider(std::move(pDialogs));
+}
+
+void TestExport::cleanup()
+{
+    if (m_pDialogs)
+        QVERIFY2(!m_pDialogs->log.join(' ').contains("unexpected"),
+                 qPrintable(m_pDialogs->log.join(' ')));
+    m_pWindow.reset();
+    m_pDir.reset();
+}
+
+void TestExport::openWindow(const QStringList &arguments)
+{
+    CommandLine commandLine;
+    QCOMPARE(commandLine.parse(QStringList {"rawcompare"} + arguments), CommandLine::Action::Run);
+    const qsizetype warnings = m_pDialogs->warnings.size();
+    m_pWindow->openFromCommandLine(commandLine);
+    QVERIFY2(m_pDialogs->warnings.size() == warnings,
+             qPrintable(m_pDialogs->warnings.value(warnings).text));
+}
+
+QAction *TestExport::exportAction() const
+{
+    for (QAction *pAction : m_pWindow->menuBar()->actions().value(0)->menu()->actions()) {
+        if (pAction->text() == exportText)
+            return pAction;
+    }
+    return nullptr;
+}
+
+void TestExport::pngEqualsTheView_data()
+{
+    QTest::addColumn<QString>("pixelFormat");
+    QTest::addColumn<int>("view");
+    QTest::addColumn<QString>("range"); // empty: the view's starting range
+    QTest::addColumn<QString>("ref1Size");
+
+    QTest::newRow("main") << "gray" << int(ViewType::Main) << QString() << "6x4";
+    QTest::newRow("ref1, -40:300") << "gray" << int(ViewType::Ref1) << "-40:300"
+                                   << "6x4";
+    QTest::newRow("ref2") << "gray" << int(ViewType::Ref2) << QString() << "6x4";
+    QTest::newRow("diff1, reference 1 smaller")
+            << "gray" << int(ViewType::Diff1) << QString() << "4x2";
+    QTest::newRow("diff2, -20:20") << "gray" << int(ViewType::Diff2) << "-20:20"
+                                   << "6x4";
+    QTest::newRow("main, min above max") << "gray" << int(ViewType::Main) << "200:50"
+                                         << "6x4";
+    QTest::newRow("10-bit diff1, starting range -512:512")
+            << "gray10le" << int(ViewType::Diff1) << QString() << "4x2";
+}
+
+void TestExport::pngEqualsTheView()
+{
+    QFETCH(QString, pixelFormat);
+    QFETCH(int, view);
+    QFETCH(QString, range);
+    QFETCH(QString, ref1Size);
+
+    // Sizes from the names; 3 frames of main, 2 of each reference.
+    const bool deep = pixelFormat != QLatin1String("gray");
+    const int bytes = deep ? 2 : 1;
+    const int modulo = deep ? 1024 : 256;
+    const int ref1Width = ref1Size.section('x', 0, 0).toInt();
+    const int ref1Height = ref1Size.section('x', 1, 1).toInt();
+    const QString main = path("main_6x4.yuv");
+    const QString ref1 = path(QStringLiteral("ref1_%1.yuv").arg(ref1Size));
+    const QString ref2 = path("ref2_6x4.yuv");
+    QVERIFY(writeRaw(main, 6, 4, 3, deep ? 5 : 1, modulo, bytes));
+    QVERIFY(writeRaw(ref1, ref1Width, ref1Height, 2, deep ? 3 : 2, modulo, bytes));
+    QVERIFY(writeRaw(ref2, 6, 4, 2, deep ? 7 : 3, modulo, bytes));
+    const QStringList files {"--pix-fmt", pixelFormat, main, "--ref1", ref1, "--ref2", ref2};
+
+    // The window: the view, its range, frame 1.
+    openWindow(files);
+    m_pWindow->findChildren<QActionGroup *>().value(0)->actions().at(view)->trigger();
+    QCOMPARE(sliceWidget()->getViewType(), view);
+    if (!range.isEmpty())
+        editor(view)->setValues(range.section(':', 0, 0).toFloat(),
+                                range.section(':', 1, 1).toFloat());
+    sliceWidget()->getSlider()->setValue(1);
+    const QPixmap *pShown = sliceWidget()->getScene()->getNode()->getPixmap();
+    QVERIFY(pShown);
+    const QImage shown = rgb32(pShown->toImage());
+    QCOMPARE(shown.size(), QSize(6, 4));
+
+    m_pDialogs->saveAnswers.append(path("window")); // ".png" is added
+    exportAction()->trigger();
+    QCOMPARE(m_pDialogs->log, QStringList {"save"});
+    const QImage fromWindow(path("window.png"));
+    QVERIFY(!fromWindow.isNull());
+    // The picture's top row first: the view's image upside down, pixel for pixel.
+    QCOMPARE(rgb32(fromWindow), shown.mirrored(false, true));
+    // The top-left pixel is sample (0, 3) of frame 1 by the per-pixel rule.
+    const int topLeft = sliceWidget()->grayAt(0, 3, 1);
+    QCOMPARE(rgb32(fromWindow).pixel(0, 0), qRgb(topLeft, topLeft, topLeft));
+
+    // The program, on the same files, with the same range written as on the command line.
+    const char *const names[5] = {"main", "ref1", "ref2", "diff1", "diff2"};
+    QStringList arguments {"--export-png", path("out"), "--view", names[view]};
+    if (!range.isEmpty())
+        arguments << QStringLiteral("--range=") + range;
+    const Run run = runProgram(arguments + files, m_pDir->path());
+    QVERIFY2(run.status == 0, qPrintable(run.err));
+    QCOMPARE(QDir(path("out")).entryList(QDir::Files),
+             (QStringList {"frame_0000.png", "frame_0001.png", "frame_0002.png"}));
+    const QImage fromProgram(path("out/frame_0001.png"));
+    QCOMPARE(rgb32(fromProgram), rgb32(fromWindow));
+}
+
+void TestExport::pictureNames_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QString>("name");
+
+    QTest::newRow("one picture") << 0 << 1 << "frame_0000.png";
+    QTest::newRow("10001 pictures: 5 digits, the first") << 0 << 10001 << "frame_00000.png";
+    QTest::newRow("10001 pictures: 5 digits, the last") << 10000 << 10001 << "frame_10000.png";
+}
+
+void TestExport::pictureNames()
+{
+    QFETCH(int, index);
+    QFETCH(int, count);
+    QFETCH(QString, name);
+    QCOMPARE(ExportRunner::pictureName(index, count), name);
+}
+
+void TestExport::framesNamedFromTheFirstWritten()
+{
+    // Frames 2 and 3 of a 5-frame movie are written as frame_0000 and frame_0001, equal to the
+    // pictures of those frames in an export of every frame; the folder is made with its parent.
+    QVERIFY(writeRaw(path("clip_8x2.yuv"), 8, 2, 5, 1, 256));
+    const QStringList common {"--view", "main", "--gray", "clip_8x2.yuv"};
+    Run run = runProgram(QStringList {"--export-png", "all"} + common, m_pDir->path());
+    QVERIFY2(run.status == 0, qPrintable(run.err));
+    QCOMPARE(QDir(path("all")).entryList(QDir::Files).size(), 5);
+    run = runProgram(QStringList {"--export-png", "new/part", "--frames", "2:2"} + common,
+                     m_pDir->path());
+    QVERIFY2(run.status == 0, qPrintable(run.err));
+    QCOMPARE(QDir(path("new/part")).entryList(QDir::Files),
+             (QStringList {"frame_0000.png", "frame_0001.png"}));
+    for (int k = 0; k < 2; ++k) {
+        const QImage part(path(QStringLiteral("new/part/frame_000%1.png").arg(k)));
+        const QImage all(path(QStringLiteral("all/frame_000%1.png").arg(k + 2)));
+        QVERIFY(!part.isNull());
+        QCOMPARE(rgb32(part), rgb32(all));
+        QVERIFY(rgb32(part) != rgb32(QImage(path(QStringLiteral("all/frame_000%1.png").arg(k)))));
+    }
+}
+
+void TestExport::exitStatus_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("err"); // found in the last line of stderr
+
+    // In the test's folder: m_4x2.yuv (gray, 2 frames), r_4x2.yuv, a file "blocker", a folder
+    // "taken" holding a folder named frame_0000.png.
+    const QStringList ok {"--gray", "m_4x2.yuv", "--ref1", "r_4x2.yuv"};
+    auto exportTo = [](const QString &dir, const QString &view) {
+        return QStringList {"--export-png", dir, "--view", view};
+    };
+    QTest::newRow("diff1, negative range with =")
+            << exportTo("o", "diff1") + QStringList {"--range=-128:128"} + ok << 0
+            << "2 pictures written to o";
+
+    QTest::newRow("--range MIN:MAX, separate")
+            << exportTo("o", "main") + QStringList {"--range", "16:235"} + ok << 0
+            << "2 pictures written";
+    QTest::newRow("range: one number")
+            << exportTo("o", "main") + QStringList {"--range=5"} + ok << 2 << "Invalid range '5'";
+    QTest::newRow("range: not numbers") << exportTo("o", "main") + QStringList {"--range=a:b"} + ok
+                                        << 2 << "Invalid range 'a:b'";
+    QTest::newRow("diff2 without --ref2")
+            << exportTo("o", "diff2") + ok << 2 << "--view diff2 needs --ref2 REF.";
+
+    QTest::newRow("main missing") << exportTo("o", "main") + QStringList {"--gray", "none_4x2.yuv"}
+                                  << 1 << "none_4x2.yuv: no such file";
+    QTest::newRow("DIR below a file")
+            << exportTo("blocker/o", "main") + ok << 1 << "blocker/o: the folder can't be created";
+    QTest::newRow("a picture can't be written")
+            << exportTo("taken", "main") + ok << 1 << "taken/frame_0000.png: ";
+}
+
+void TestExport::exitStatus()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QString, err);
+
+    QVERIFY(writeRaw(path("m_4x2.yuv"), 4, 2, 2, 1, 256));
+    QVERIFY(writeRaw(path("r_4x2.yuv"), 4, 2, 2, 2, 256));
+    QFile blocker(path("blocker"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly) && blocker.write("abc") == 3);
+    blocker.close();
+    QVERIFY(QDir().mkpath(path("taken/frame_0000.png")));
+
+    const Run run = runProgram(arguments, m_pDir->path());
+    QCOMPARE(run.status, status);
+    const QStringList lines = run.err.split('\n', Qt::SkipEmptyParts);
+    QVERIFY(!lines.isEmpty());
+    // Bad arguments are followed by the usage; everything else ends with one line.
+    const QString line = status == 2 ? lines.first() : lines.last();
+    QVERIFY2(line.startsWith("rawcompare: ") && line.contains(err), qPrintable(run.err));
+    if (status != 0)
+        QVERIFY(!QFile::exists(path("o")));
+    else
+        QCOMPARE(QDir(path("o")).entryList(QDir::Files),
+                 (QStringList {"frame_0000.png", "frame_0001.png"}));
+    // The folder in the way of the first picture is left as it was.
+    QVERIFY(QFileInfo(path("taken/frame_0000.png")).isDir());
+    QCOMPARE(QDir(path("taken")).entryList(QDir::Files), QStringList());
+}
+
+void TestExport::windowExportFailures()
+{
+    // Nothing shown: the entry is disabled, and asking anyway says so without a file dialog.
+    QVERIFY(!exportAction()->isEnabled());
+    m_pWindow->onExportView();
+    QCOMPARE(m_pDialogs->warnings.value(0).text, QStringLiteral("Nothing to export"));
+
+    QVERIFY(writeRaw(path("m_4x2.yuv"), 4, 2, 1, 1, 256));
+    openWindow({"--gray", path("m_4x2.yuv")});
+    QVERIFY(exportAction()->isEnabled());
+    // Cancelled; a folder that doesn't exist; a folder where the picture should go.
+    QVERIFY(QDir().mkpath(path("taken.png")));
+    m_pDialogs->saveAnswers << QString() << path("missing/view.png") << path("taken.png");
+    for (int k = 0; k < 3; ++k)
+        exportAction()->trigger();
+    QCOMPARE(m_pDialogs->log,
+             (QStringList {"warning", "save", "save", "warning", "save", "warning"}));
+    QVERIFY(m_pDialogs->warnings.value(1).text.startsWith(
+            QStringLiteral("Unable to write the picture\nview.png: ")));
+    QVERIFY(m_pDialogs->warnings.value(2).text.startsWith(
+            QStringLiteral("Unable to write the picture\ntaken.png: ")));
+    QVERIFY(QFileInfo(path("taken.png")).isDir());
+    // Nothing half-written anywhere.
+    QCOMPARE(QDir(m_pDir->path()).entryList(QDir::Files), QStringList {"m_4x2.yuv"});
+
+    m_pWindow->onClearMainMovie();
+    QVERIFY(!exportAction()->isEnabled());
+}
+
+QTEST_MAIN(TestExport)
+#include "tst_export.moc"

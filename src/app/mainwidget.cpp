@@ -36,6 +36,8 @@
 #include "movieloader.h"
 #include "movierange.h"
 #include "moviewriter.h"
+#include "percentilerange.h"
+#include "playback.h"
 #include "scalewidget.h"
 #include "slicewidget.h"
 #include "sliceview.h"
@@ -71,6 +73,7 @@ MainWidget::MainWidget() : QMainWindow(nullptr), m_pDialogs(std::make_unique<Dia
     createMenus();
     createStatusBar();
     createKeys();
+    createPlayback();
     show();
 
     connect(m_pScaleWidgets[ViewType::Main], &ScaleWidget::range, this, &MainWidget::onMainRange);
@@ -212,6 +215,8 @@ QStringList MainWidget::openFromCommandLine(const CommandLine &commandLine)
         if (!load.second.isEmpty() && loader.loadFiles(*load.first, load.second, askDimensions)) {
             showMovies();
             widenStartingRanges();
+            if (load.first == &m_pMainMovie)
+                adoptFrameRate();
         }
     }
     m_pMetricsDock->resumeComputing();
@@ -223,12 +228,54 @@ void MainWidget::loadInto(std::unique_ptr<Image3D> &slot)
 {
     // The dock's worker reads the movies: it stops before one is replaced.
     m_pMetricsDock->stopComputing();
+    // The loading flow runs dialogs, and so the event loop: no step while a slot may change.
+    const bool playing = m_pPlayback->isPlaying();
+    m_pPlayback->pause();
     if (loadMovie(slot)) {
         showMovies();
         widenStartingRanges();
+        if (&slot == &m_pMainMovie)
+            adoptFrameRate();
     } else {
         m_pMetricsDock->resumeComputing();
     }
+    if (playing)
+        m_pPlayback->play();
+}
+
+void MainWidget::createPlayback()
+{
+    m_pPlayback = new Playback(m_pSliceWidget, this);
+    QToolBar *pToolBar = addToolBar(QStringLiteral("Playback"));
+    pToolBar->setObjectName(QStringLiteral("playback"));
+    auto *pPlay = pToolBar->addAction(QStringLiteral("Play"));
+    pPlay->setCheckable(true);
+    pPlay->setToolTip(QStringLiteral("Play / pause (Space)"));
+    connect(pPlay, &QAction::triggered, m_pPlayback, [this](bool play) {
+        if (play)
+            m_pPlayback->play();
+        else
+            m_pPlayback->pause();
+    });
+    connect(m_pPlayback, &Playback::playingChanged, pPlay, [pPlay](bool playing) {
+        pPlay->setChecked(playing);
+        pPlay->setText(playing ? QStringLiteral("Pause") : QStringLiteral("Play"));
+    });
+    m_pFrameRateBox = new QDoubleSpinBox(pToolBar);
+    m_pFrameRateBox->setObjectName(QStringLiteral("frameRate"));
+    m_pFrameRateBox->setRange(1, 1000);
+    m_pFrameRateBox->setDecimals(2);
+    m_pFrameRateBox->setSuffix(QStringLiteral(" fps"));
+    m_pFrameRateBox->setToolTip(QStringLiteral("Frames per second of playback"));
+    m_pFrameRateBox->setValue(m_pPlayback->getFrameRate());
+    connect(m_pFrameRateBox, &QDoubleSpinBox::valueChanged, m_pPlayback, &Playback::setFrameRate);
+    pToolBar->addWidget(m_pFrameRateBox);
+}
+
+void MainWidget::adoptFrameRate()
+{
+    if (m_pMainMovie && m_pMainMovie->getFrameRate() > 0)
+        m_pFrameRateBox->setValue(m_pMainMovie->getFrameRate());
 }
 
 void MainWidget::widenStartingRanges()
@@ -400,12 +447,32 @@ void MainWidget::setAutomaticRange(int viewType)
     const Image3D *pMovies[3] = {m_pMainMovie.get(), m_pReference1.get(), m_pReference2.get()};
     // Movies read from files are scanned frame by frame; long scans show progress, and a
     // cancelled one changes nothing.
-    const ProgressCallback progress
-            = m_pDialogs->progress(this, QStringLiteral("Computing the range of the movie..."));
-    const bool done = viewType <= ViewType::Ref2
-            ? MovieRange::valueRange(pMovies[viewType], minValue, maxValue, progress)
-            : MovieRange::differenceRange(pMovies[0], pMovies[viewType == ViewType::Diff1 ? 1 : 2],
-                                          minValue, maxValue, progress);
+    const ScaleWidget *pEditor = m_pScaleWidgets[viewType];
+    const bool thisFrame = pEditor->isThisFrame();
+    const bool outliers = pEditor->ignoresOutliers();
+    const ProgressCallback progress = thisFrame
+            ? ProgressCallback()
+            : m_pDialogs->progress(this, QStringLiteral("Computing the range of the movie..."));
+    const Image3D *pSecond = pMovies[viewType == ViewType::Diff1 ? 1 : 2];
+    bool done = false;
+    if (!thisFrame && !outliers) {
+        done = viewType <= ViewType::Ref2
+                ? MovieRange::valueRange(pMovies[viewType], minValue, maxValue, progress)
+                : MovieRange::differenceRange(pMovies[0], pSecond, minValue, maxValue, progress);
+    } else {
+        const int first = thisFrame ? m_pSliceWidget->getFixedCoordinate() : 0;
+        const int count = thisFrame ? 1 : -1;
+        const double share = outliers ? PercentileRange::OutlierShare : 0.0;
+        const PercentileRange::Outcome outcome = viewType <= ViewType::Ref2
+                ? PercentileRange::valueRange(pMovies[viewType], first, count, share, minValue,
+                                              maxValue, progress)
+                : PercentileRange::differenceRange(pMovies[0], pSecond, first, count, share,
+                                                   minValue, maxValue, progress);
+        done = outcome == PercentileRange::Outcome::Done;
+        if (outcome == PercentileRange::Outcome::OutOfMemory)
+            m_pDialogs->warning(this, QStringLiteral("Warning"),
+                                QStringLiteral("Not enough memory to compute the range"));
+    }
     if (done)
         m_pScaleWidgets[viewType]->setValues(minValue, maxValue);
 }
@@ -510,6 +577,11 @@ bool MainWidget::handleKey(QWidget *pWidget, const QKeyEvent &event)
         return true;
     case Qt::Key_End:
         pSlider->setValue(pSlider->maximum());
+        return true;
+    case Qt::Key_Space:
+        // A held key plays or pauses once.
+        if (!event.isAutoRepeat())
+            m_pPlayback->toggle();
         return true;
     default:
         return false;

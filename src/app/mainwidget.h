@@ -11,7 +11,9 @@ class CommandLine;
 class DialogProvider;
 class Image3D;
 class MetricsDock;
+class Playback;
 class QAction;
+class QDoubleSpinBox;
 class QKeyEvent;
 class QLabel;
 class ScaleWidget;
@@ -51,6 +53,10 @@ public:
     const Image3D *getReference1() const { return m_pReference1.get(); }
     const Image3D *getReference2() const { return m_pReference2.get(); }
     MetricsDock *getMetricsDock() const { return m_pMetricsDock; }
+    Playback *getPlayback() const { return m_pPlayback; }
+    SliceWidget *getSliceWidget() const { return m_pSliceWidget; }
+    // The tool bar's frames per second of playback.
+    QDoubleSpinBox *getFrameRateBox() const { return m_pFrameRateBox; }
 
 public slots:
     void onLoadMainMovie();
@@ -105,6 +111,10 @@ private:
     // A key pressed on pWidget of this window: true when it was used here.
     bool handleKey(QWidget *pWidget, const QKeyEvent &event);
     void updateReadout();
+    // The playback tool bar: play / pause and the frame rate (Space plays and pauses).
+    void createPlayback();
+    // A main movie whose file gives a frame rate (y4m) sets the playback rate.
+    void adoptFrameRate();
 
     SliceWidget *m_pSliceWidget = nullptr;
     MetricsDock *m_pMetricsDock = nullptr;
@@ -126,4 +136,6 @@ private:
     int m_hoverX = -1;
     int m_hoverY = -1;
     bool m_sizedToMovie = false; // the window has been sized to the first main movie
+    Playback *m_pPlayback = nullptr;
+    QDoubleSpinBox *m_pFrameRateBox = nullptr;
 };

@@ -248,6 +248,7 @@ bool Image3D::openRaw(std::unique_ptr<RawFile> pFile, int plane, int firstFrame,
         return false;
     }
     m_depth = format.getDepth();
+    m_frameRate = pShared->getFrameRate();
     if (pShared->getUnusedBytes() != 0) {
         setErrorString(unusedBytesText(pShared->getUnusedBytes()), pShared->describeUnusedBytes());
         return false;
@@ -286,6 +287,7 @@ void Image3D::makeEmpty()
     m_pCache.reset();
     m_samples.clear();
     m_width = m_height = m_frames = 0;
+    m_frameRate = 0;
 }
 
 bool Image3D::hasPlane(const RawFile &file, int plane)

@@ -246,8 +246,9 @@ void MainWidget::loadInto(std::unique_ptr<Image3D> &slot)
 void MainWidget::createPlayback()
 {
     m_pPlayback = new Playback(m_pSliceWidget, this);
-    QToolBar *pToolBar = addToolBar(QStringLiteral("Playback"));
-    pToolBar->setObjectName(QStringLiteral("playback"));
+    // After the view buttons in the one tool bar.
+    auto *pToolBar = findChild<QToolBar *>();
+    pToolBar->addSeparator();
     auto *pPlay = pToolBar->addAction(QStringLiteral("Play"));
     pPlay->setCheckable(true);
     pPlay->setToolTip(QStringLiteral("Play / pause (Space)"));

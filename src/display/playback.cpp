@@ -16,8 +16,7 @@ Playback::Playback(SliceWidget *pSliceWidget, QObject *parent)
     m_pTimer->setTimerType(Qt::PreciseTimer);
     m_pTimer->setInterval(getInterval());
     connect(m_pTimer, &QTimer::timeout, this, &Playback::onTick);
-    connect(m_pSliceWidget->getView(), &SliceView::painted, this,
-            [this]() { m_awaitingPaint = false; });
+    connect(m_pSliceWidget->getView(), &SliceView::painted, this, &Playback::onPainted);
 }
 
 Playback::~Playback() = default;
@@ -37,6 +36,7 @@ void Playback::play()
     if (isPlaying())
         return;
     m_awaitingPaint = false;
+    m_tickMissed = false;
     m_pTimer->start();
     emit playingChanged(true);
 }
@@ -57,11 +57,23 @@ void Playback::toggle()
         play();
 }
 
+void Playback::onPainted()
+{
+    m_awaitingPaint = false;
+    // A tick that came while waiting steps now, not a whole interval later: a machine that
+    // can't keep up shows frames as fast as it can.
+    if (m_tickMissed && isPlaying())
+        QMetaObject::invokeMethod(this, &Playback::onTick, Qt::QueuedConnection);
+    m_tickMissed = false;
+}
+
 void Playback::onTick()
 {
     // A view that isn't on screen never paints: nothing to wait for.
-    if (m_awaitingPaint && m_pSliceWidget->getView()->viewport()->isVisible())
+    if (m_awaitingPaint && m_pSliceWidget->getView()->viewport()->isVisible()) {
+        m_tickMissed = true;
         return;
+    }
     QSlider *pSlider = m_pSliceWidget->getSlider();
     if (pSlider->maximum() <= 0)
         return;

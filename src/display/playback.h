@@ -7,8 +7,8 @@ class SliceWidget;
 
 // Plays a slice widget's slices forward at a frame rate, looping from the last to the first,
 // through the widget's ordinary step and redraw. A step waits for the view to paint the one
-// before it: when the machine can't keep up, ticks are dropped, never queued, so every frame
-// in between is shown once.
+// before it: when the machine can't keep up, the steps follow the paints as fast as they come
+// and the ticks in between are dropped, never queued, so every frame is shown once.
 class Playback : public QObject
 {
     Q_OBJECT
@@ -31,10 +31,13 @@ signals:
 
 private:
     void onTick();
+    void onPainted();
 
     SliceWidget *m_pSliceWidget = nullptr;
     QTimer *m_pTimer = nullptr;
     double m_frameRate = 25;
     // A step was made and the view has not painted since.
     bool m_awaitingPaint = false;
+    // A tick came while awaiting the paint.
+    bool m_tickMissed = false;
 };

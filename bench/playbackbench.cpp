@@ -44,11 +44,52 @@ protected:
     }
 };
 
+// What one frame costs apart, medians over (at most) 30 frames of the movie opened anew, before
+// any window exists: reading and converting, rendering the slice, making the pixmap; then auto
+// scale of one frame ignoring outliers (its frame in memory). False when a frame fails.
+bool measureParts(const std::string &file, int width, int height, double parts[4])
+{
+    Image3D movie;
+    if (!movie.openRaw(file, width, height, true))
+        return false;
+    std::vector<double> times[4];
+    const int frames = std::min(movie.getNumFrames(), 30);
+    for (int f = 0; f < frames; ++f) {
+        double t = benchSeconds();
+        const bool ok = bool(movie.getFrame(f));
+        times[0].push_back(benchSeconds() - t);
+        t = benchSeconds();
+        const QImage image = renderValueSlice(&movie, 0, 255, f, width, height);
+        times[1].push_back(benchSeconds() - t);
+        t = benchSeconds();
+        const QPixmap pixmap = QPixmap::fromImage(image);
+        times[2].push_back(benchSeconds() - t);
+        if (!ok || pixmap.isNull())
+            return false;
+    }
+    for (int round = 0; round < 5; ++round) {
+        float low = 0, high = 0;
+        const double t = benchSeconds();
+        PercentileRange::valueRange(&movie, 0, 1, PercentileRange::OutlierShare, low, high);
+        times[3].push_back(benchSeconds() - t);
+    }
+    for (int i = 0; i < 4; ++i) {
+        std::sort(times[i].begin(), times[i].end());
+        parts[i] = times[i][times[i].size() / 2];
+    }
+    return true;
+}
+
 } // namespace
 
 int play(const std::string &file, int width, int height, double seconds)
 {
     BenchApplication application;
+    double parts[4] = {};
+    if (!measureParts(file, width, height, parts)) {
+        std::fprintf(stderr, "cannot read %s\n", file.c_str());
+        return 1;
+    }
     MainWidget window;
     CommandLine commandLine;
     const QString size = QStringLiteral("%1x%2").arg(width).arg(height);
@@ -107,45 +148,11 @@ int play(const std::string &file, int width, int height, double seconds)
     counting = false;
     window.getPlayback()->pause();
 
-    // The parts of one frame, apart, over a movie opened anew (nothing cached).
-    Image3D movie;
-    if (!movie.openRaw(file, width, height, true)) {
-        std::fprintf(stderr, "cannot open %s again\n", file.c_str());
-        return 1;
-    }
-    const int parts = std::min(frames, 30);
-    double read = 0, render = 0, upload = 0;
-    for (int f = 0; f < parts; ++f) {
-        double t = benchSeconds();
-        const bool ok = bool(movie.getFrame(f));
-        read += benchSeconds() - t;
-        t = benchSeconds();
-        const QImage image = renderValueSlice(&movie, 0, 255, f, width, height);
-        render += benchSeconds() - t;
-        t = benchSeconds();
-        const QPixmap pixmap = QPixmap::fromImage(image);
-        upload += benchSeconds() - t;
-        if (!ok || pixmap.isNull()) {
-            std::fprintf(stderr, "frame %d failed\n", f);
-            return 1;
-        }
-    }
-    // Auto scale of the frame shown, ignoring outliers: the median of 5, its frame in memory.
-    std::vector<double> percentiles;
-    for (int round = 0; round < 5; ++round) {
-        float low = 0, high = 0;
-        const double t = benchSeconds();
-        PercentileRange::valueRange(&movie, 0, 1, PercentileRange::OutlierShare, low, high);
-        percentiles.push_back(benchSeconds() - t);
-    }
-    std::sort(percentiles.begin(), percentiles.end());
-    const double percentile = percentiles[percentiles.size() / 2];
-
     std::printf("fps=%.3f\nskipped=%d\npaint=%.6f\nread=%.6f\nrender=%.6f\nupload=%.6f\n"
                 "percentile=%.6f\nviewport=%dx%d\n",
-                shown / elapsed, skipped, clock.paints ? clock.total / clock.paints : 0.0,
-                read / parts, render / parts, upload / parts, percentile,
-                pView->viewport()->width(), pView->viewport()->height());
+                shown / elapsed, skipped, clock.paints ? clock.total / clock.paints : 0.0, parts[0],
+                parts[1], parts[2], parts[3], pView->viewport()->width(),
+                pView->viewport()->height());
     return 0;
 }
 

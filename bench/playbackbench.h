@@ -10,9 +10,10 @@ namespace PlaybackBench {
 // with the frame rate box at 1000 for `seconds` and counts the frames shown (a paint of a frame
 // other than the one painted before). Prints "fps=" (frames shown a second), "skipped=" (frames
 // shown that did not follow the one before), "paint=" (mean seconds a paint of the view takes),
-// then what one frame costs apart, as means over the frames of a movie opened anew: "read="
-// (read and convert to floats), "render=" (the gray slice image), "upload=" (the pixmap made
-// from it), and "percentile=" (auto scale of the frame shown, ignoring outliers).
+// and what one frame costs apart, medians over the frames of the movie opened anew before the
+// window exists: "read=" (read and convert to floats), "render=" (the gray slice image),
+// "upload=" (the pixmap made from it), and "percentile=" (auto scale of one frame, ignoring
+// outliers).
 int play(const std::string &file, int width, int height, double seconds);
 
 } // namespace PlaybackBench

@@ -12,6 +12,9 @@ ScaleWidget::ScaleWidget(const QString &title, QWidget *parent, Qt::WindowFlags 
     : QWidget(parent, f)
 {
     auto *pLayout = new QVBoxLayout(this);
+    // The options' row costs height: the editor gives up its margins for it, so the five
+    // editors take no more of the window's height than before.
+    pLayout->setContentsMargins(0, 0, 0, 0);
     auto *pGroupBox = new QGroupBox(title, this);
     pLayout->addWidget(pGroupBox);
     auto *pGrid = new QGridLayout(pGroupBox);
@@ -32,6 +35,7 @@ ScaleWidget::ScaleWidget(const QString &title, QWidget *parent, Qt::WindowFlags 
             QStringLiteral("Auto scale spans the 0.1 % to the 99.9 % point of the samples"));
     pGrid->addWidget(m_pThisFrame, 3, 0);
     pGrid->addWidget(m_pOutliers, 3, 1);
+    pGrid->setVerticalSpacing(3);
     // Limits before the connections: building the widget emits nothing.
     m_pMinimum->setRange(-65536, 65536);
     m_pMaximum->setRange(-65536, 65536);

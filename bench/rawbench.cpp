@@ -1,12 +1,14 @@
 // rawbench: measures rawcompare against floors and peers; see tools/bench.
 //
 //   rawbench --dir DIR [--frames N] [--rounds N] [--ffmpeg PATH] [--display :N] [--only GROUP]
-//       runs every figure (or one group: load, display, app, startup, metrics, ondemand) on the
+//       runs every figure (or one group: load, display, app, startup, metrics, ondemand,
+//       playback) on the
 //       inputs
 //       tools/bench generated in DIR and prints the table.
 //   rawbench --child MODE ARGS...
 //       one measured operation, in a process of its own (used by the above).
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -24,6 +26,7 @@
 #include "loadbench.h"
 #include "ondemandbench.h"
 #include "panelbench.h"
+#include "playbackbench.h"
 
 namespace {
 
@@ -35,7 +38,8 @@ struct Options
     std::string display; // an X display for the start-up figure, or empty
     int frames = 200;
     int rounds = 5;
-    std::string only; // one group of figures: load, display, app, startup, metrics or ondemand
+    // One group of figures: load, display, app, startup, metrics, ondemand or playback.
+    std::string only;
 };
 
 std::string selfPath()
@@ -87,6 +91,10 @@ int runChild(const std::vector<std::string> &args)
     if (mode == "ondemand-range" && args.size() == 5) {
         return OnDemandBench::range(args[1], std::atoi(args[2].c_str()), std::atoi(args[3].c_str()),
                                     std::atoi(args[4].c_str()));
+    }
+    if (mode == "play" && args.size() == 5) {
+        return PlaybackBench::play(args[1], std::atoi(args[2].c_str()), std::atoi(args[3].c_str()),
+                                   std::atof(args[4].c_str()));
     }
     if (mode == "panel" && args.size() == 5) {
         return PanelBench::fill(args[1], args[2], std::atoi(args[3].c_str()),
@@ -499,6 +507,79 @@ bool onDemandFigures(const Options &options, BenchTable &table)
     return true;
 }
 
+// Figure 14: playback at 100 % in the window, 1080p and 4K, frames shown a second (Xvfb when
+// given); what one frame costs apart says what bounds it. Also auto scale of one 1080p frame
+// ignoring outliers, against a frame time at 25 fps.
+bool playbackFigure(const Options &options, BenchTable &table)
+{
+    const std::string runtime = options.dir + "/runtime";
+    std::vector<std::string> display = {"QT_QPA_PLATFORM=offscreen", "XDG_RUNTIME_DIR=" + runtime};
+    std::string platform = "offscreen";
+    if (!options.display.empty()) {
+        display = {"QT_QPA_PLATFORM=xcb", "DISPLAY=" + options.display,
+                   "XDG_RUNTIME_DIR=" + runtime};
+        platform = "Xvfb";
+    }
+    const std::string frames = std::to_string(options.frames);
+    for (const auto &[file, width, height, target] :
+         {std::tuple<std::string, int, int, double>("movie1080.yuv", 1920, 1080, 60),
+          std::tuple<std::string, int, int, double>("play2160.yuv", 3840, 2160, 30)}) {
+        // One child a round: each plays for a few seconds.
+        std::vector<double> fps, paint, read, render, upload, percentile;
+        ChildRun::Result result;
+        for (int round = 0; round < options.rounds; ++round) {
+            result = ChildRun::run({options.self, "--child", "play", options.dir + "/" + file,
+                                    std::to_string(width), std::to_string(height), "3"},
+                                   display);
+            if (!result.ok) {
+                std::fprintf(stderr, "bench: playback failed\n%s", result.errors.c_str());
+                return false;
+            }
+            fps.push_back(ChildRun::value(result.output, "fps"));
+            paint.push_back(ChildRun::value(result.output, "paint"));
+            read.push_back(ChildRun::value(result.output, "read"));
+            render.push_back(ChildRun::value(result.output, "render"));
+            upload.push_back(ChildRun::value(result.output, "upload"));
+            percentile.push_back(ChildRun::value(result.output, "percentile"));
+            if (ChildRun::value(result.output, "skipped") != 0) {
+                std::fprintf(stderr, "bench: playback skipped frames\n%s", result.output.c_str());
+                return false;
+            }
+        }
+        auto median = [](std::vector<double> values) {
+            std::sort(values.begin(), values.end());
+            return values[values.size() / 2];
+        };
+        const double shown = median(fps);
+        const std::string size = std::to_string(width) + "×" + std::to_string(height);
+        char ours[32];
+        char wanted[32];
+        std::snprintf(ours, sizeof ours, "%.1f/s", shown);
+        std::snprintf(wanted, sizeof wanted, "target %.0f/s", target);
+        table.addRow("14",
+                     "playback " + size + "×" + frames + " at 100 % (" + platform
+                             + "), frames shown a second, none skipped",
+                     ours, wanted, target / shown, 1.0);
+        table.addInfo(
+                "14",
+                "  one " + size + " frame apart: read + convert "
+                        + BenchTable::seconds(median(read)) + ", render "
+                        + BenchTable::seconds(median(render)) + ", pixmap "
+                        + BenchTable::seconds(median(upload)) + ", paint (viewport "
+                        + std::to_string(int(ChildRun::value(result.output, "viewport")))
+                        + " px wide) " + BenchTable::seconds(median(paint)),
+                BenchTable::seconds(median(read) + median(render) + median(upload) + median(paint)),
+                "frame time " + BenchTable::seconds(1.0 / shown),
+                (median(read) + median(render) + median(upload) + median(paint)) * shown);
+        if (width == 1920) {
+            const double scale = median(percentile);
+            table.addRow("14", "auto scale of one 1920×1080 frame ignoring outliers vs 40 ms",
+                         BenchTable::seconds(scale), "40 ms", scale / 0.040, 0.25);
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -539,8 +620,9 @@ int main(int argc, char *argv[])
 
     BenchTable table;
     const std::vector<std::pair<std::string, bool (*)(const Options &, BenchTable &)>> groups = {
-            {"load", loadFigures},      {"display", displayFigures}, {"app", appFigures},
-            {"startup", startupFigure}, {"metrics", metricsFigure},  {"ondemand", onDemandFigures}};
+            {"load", loadFigures},       {"display", displayFigures}, {"app", appFigures},
+            {"startup", startupFigure},  {"metrics", metricsFigure},  {"ondemand", onDemandFigures},
+            {"playback", playbackFigure}};
     for (const auto &[name, figures] : groups) {
         if ((options.only.empty() || options.only == name) && !figures(options, table))
             return 1;

@@ -49,6 +49,8 @@
 #include "movieset.h"
 #include "moviewriter.h"
 #include "pngwriter.h"
+#include "percentilerange.h"
+#include "playback.h"
 #include "scalewidget.h"
 #include "slicewidget.h"
 #include "sliceview.h"
@@ -92,6 +94,7 @@ MainWidget::MainWidget()
     setAcceptDrops(true);
     m_reportStatus = qEnvironmentVariableIsSet("RAWCOMPARE_STATUS_TO_STDERR");
     restoreSettings();
+    createPlayback();
     show();
 
     connect(m_pScaleWidgets[ViewType::Main], &ScaleWidget::range, this, &MainWidget::onMainRange);
@@ -245,6 +248,8 @@ QStringList MainWidget::openFromCommandLine(const CommandLine &commandLine)
             rememberLoad(int(&load - loads), load.second, !commandLine.hasSize());
             showMovies();
             widenStartingRanges();
+            if (load.first == &m_pMainMovie)
+                adoptFrameRate();
         }
     }
     m_pMetricsDock->resumeComputing();
@@ -256,6 +261,9 @@ void MainWidget::loadInto(std::unique_ptr<Image3D> &slot)
 {
     // The dock's worker reads the movies: it stops before one is replaced.
     m_pMetricsDock->stopComputing();
+    // The loading flow runs dialogs, and so the event loop: no step while a slot may change.
+    const bool playing = m_pPlayback->isPlaying();
+    m_pPlayback->pause();
     MovieLoader loader(this, *m_pDialogs, m_loadSettings);
     const bool loaded = loader.loadMovie(slot);
     saveLoadSettings();
@@ -264,9 +272,49 @@ void MainWidget::loadInto(std::unique_ptr<Image3D> &slot)
         rememberLoad(slotIndex, loader.getFileNames(), false);
         showMovies();
         widenStartingRanges();
+        if (&slot == &m_pMainMovie)
+            adoptFrameRate();
     } else {
         m_pMetricsDock->resumeComputing();
     }
+    if (playing)
+        m_pPlayback->play();
+}
+
+void MainWidget::createPlayback()
+{
+    m_pPlayback = new Playback(m_pSliceWidget, this);
+    // After the view buttons in the one tool bar.
+    auto *pToolBar = findChild<QToolBar *>();
+    pToolBar->addSeparator();
+    auto *pPlay = pToolBar->addAction(QStringLiteral("Play"));
+    pPlay->setCheckable(true);
+    pPlay->setToolTip(QStringLiteral("Play / pause (Space)"));
+    connect(pPlay, &QAction::triggered, m_pPlayback, [this](bool play) {
+        if (play)
+            m_pPlayback->play();
+        else
+            m_pPlayback->pause();
+    });
+    connect(m_pPlayback, &Playback::playingChanged, pPlay, [pPlay](bool playing) {
+        pPlay->setChecked(playing);
+        pPlay->setText(playing ? QStringLiteral("Pause") : QStringLiteral("Play"));
+    });
+    m_pFrameRateBox = new QDoubleSpinBox(pToolBar);
+    m_pFrameRateBox->setObjectName(QStringLiteral("frameRate"));
+    m_pFrameRateBox->setRange(1, 1000);
+    m_pFrameRateBox->setDecimals(2);
+    m_pFrameRateBox->setSuffix(QStringLiteral(" fps"));
+    m_pFrameRateBox->setToolTip(QStringLiteral("Frames per second of playback"));
+    m_pFrameRateBox->setValue(m_pPlayback->getFrameRate());
+    connect(m_pFrameRateBox, &QDoubleSpinBox::valueChanged, m_pPlayback, &Playback::setFrameRate);
+    pToolBar->addWidget(m_pFrameRateBox);
+}
+
+void MainWidget::adoptFrameRate()
+{
+    if (m_pMainMovie && m_pMainMovie->getFrameRate() > 0)
+        m_pFrameRateBox->setValue(m_pMainMovie->getFrameRate());
 }
 
 void MainWidget::widenStartingRanges()
@@ -537,12 +585,39 @@ void MainWidget::setAutomaticRange(int viewType)
     const int reference = viewType == ViewType::Diff1 ? 1 : 2;
     // Movies read from files are scanned frame by frame; long scans show progress, and a
     // cancelled one changes nothing.
-    const ProgressCallback progress
-            = m_pDialogs->progress(this, QStringLiteral("Computing the range of the movie..."));
-    const bool done = viewType <= ViewType::Ref2
-            ? MovieRange::valueRange(pMovies[viewType], minValue, maxValue, progress)
-            : MovieRange::differenceRange(pMovies[0], pMovies[reference], minValue, maxValue,
-                                          progress, m_referenceOffsets[reference - 1]);
+    const ScaleWidget *pEditor = m_pScaleWidgets[viewType];
+    const bool thisFrame = pEditor->isThisFrame();
+    const bool outliers = pEditor->ignoresOutliers();
+    const ProgressCallback progress = thisFrame
+            ? ProgressCallback()
+            : m_pDialogs->progress(this, QStringLiteral("Computing the range of the movie..."));
+    const Image3D *pSecond = pMovies[reference];
+    const int offset = m_referenceOffsets[reference - 1];
+    bool done = false;
+    if (!thisFrame && !outliers) {
+        done = viewType <= ViewType::Ref2
+                ? MovieRange::valueRange(pMovies[viewType], minValue, maxValue, progress)
+                : MovieRange::differenceRange(pMovies[0], pSecond, minValue, maxValue, progress,
+                                              offset);
+    } else {
+        // The frame on screen; a reference's own frame under its offset.
+        const int shown = m_pSliceWidget->getFixedCoordinate();
+        const int first = !thisFrame         ? 0
+                : viewType == ViewType::Ref1 ? shown - m_referenceOffsets[0]
+                : viewType == ViewType::Ref2 ? shown - m_referenceOffsets[1]
+                                             : shown;
+        const int count = thisFrame ? 1 : -1;
+        const double share = outliers ? PercentileRange::OutlierShare : 0.0;
+        const PercentileRange::Outcome outcome = viewType <= ViewType::Ref2
+                ? PercentileRange::valueRange(pMovies[viewType], first, count, share, minValue,
+                                              maxValue, progress)
+                : PercentileRange::differenceRange(pMovies[0], pSecond, first, count, share,
+                                                   minValue, maxValue, progress, offset);
+        done = outcome == PercentileRange::Outcome::Done;
+        if (outcome == PercentileRange::Outcome::OutOfMemory)
+            m_pDialogs->warning(this, QStringLiteral("Warning"),
+                                QStringLiteral("Not enough memory to compute the range"));
+    }
     if (done)
         m_pScaleWidgets[viewType]->setValues(minValue, maxValue);
 }
@@ -659,6 +734,11 @@ bool MainWidget::handleKey(QWidget *pWidget, const QKeyEvent &event)
         return true;
     case Qt::Key_End:
         pSlider->setValue(pSlider->maximum());
+        return true;
+    case Qt::Key_Space:
+        // A held key plays or pauses once.
+        if (!event.isAutoRepeat())
+            m_pPlayback->toggle();
         return true;
     default:
         return false;
@@ -883,18 +963,25 @@ bool MainWidget::loadFilesInto(int slotIndex, const QStringList &files, bool ask
                                bool sizeFromNames)
 {
     m_pMetricsDock->stopComputing();
+    // The loading flow runs dialogs, and so the event loop: no step while a slot may change.
+    const bool playing = m_pPlayback->isPlaying();
+    m_pPlayback->pause();
     MovieLoader loader(this, *m_pDialogs, m_loadSettings);
     loader.setSizeFromNames(sizeFromNames);
     const bool loaded = loader.loadFiles(slotAt(slotIndex), files, askDimensions);
     saveLoadSettings();
-    if (!loaded) {
+    if (loaded) {
+        rememberLoad(slotIndex, files, sizeFromNames);
+        showMovies();
+        widenStartingRanges();
+        if (slotIndex == 0)
+            adoptFrameRate();
+    } else {
         m_pMetricsDock->resumeComputing();
-        return false;
     }
-    rememberLoad(slotIndex, files, sizeFromNames);
-    showMovies();
-    widenStartingRanges();
-    return true;
+    if (playing)
+        m_pPlayback->play();
+    return loaded;
 }
 
 void MainWidget::rememberLoad(int slotIndex, const QStringList &files, bool sizeFromNames)

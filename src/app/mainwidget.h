@@ -13,7 +13,9 @@ class CommandLine;
 class DialogProvider;
 class Image3D;
 class MetricsDock;
+class Playback;
 class QAction;
+class QDoubleSpinBox;
 class QKeyEvent;
 class QLabel;
 class QMenu;
@@ -68,6 +70,10 @@ public:
     // Reference ref (1 or 2) starts at main frame offset: its frame f - offset is shown and
     // compared with main frame f.
     void setReferenceOffset(int ref, int offset);
+    Playback *getPlayback() const { return m_pPlayback; }
+    SliceWidget *getSliceWidget() const { return m_pSliceWidget; }
+    // The tool bar's frames per second of playback.
+    QDoubleSpinBox *getFrameRateBox() const { return m_pFrameRateBox; }
 
 public slots:
     void onLoadMainMovie();
@@ -158,6 +164,10 @@ private:
 
     // The spin boxes of the reference offsets, in the references' range editors.
     void createOffsetBoxes();
+    // The playback tool bar: play / pause and the frame rate (Space plays and pauses).
+    void createPlayback();
+    // A main movie whose file gives a frame rate (y4m) sets the playback rate.
+    void adoptFrameRate();
 
     SliceWidget *m_pSliceWidget = nullptr;
     MetricsDock *m_pMetricsDock = nullptr;
@@ -190,4 +200,6 @@ private:
     QString m_reportedStatus;
     int m_referenceOffsets[2] = {0, 0}; // main frame of each reference's frame 0
     QSpinBox *m_pOffsetBoxes[2] = {};
+    Playback *m_pPlayback = nullptr;
+    QDoubleSpinBox *m_pFrameRateBox = nullptr;
 };

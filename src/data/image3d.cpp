@@ -253,6 +253,7 @@ bool Image3D::openRaw(std::unique_ptr<RawFile> pFile, int plane, int firstFrame,
     m_pFile = pShared;
     m_filePlane = plane;
     m_fileFirstFrame = firstFrame;
+    m_frameRate = pShared->getFrameRate();
     if (pShared->getUnusedBytes() != 0) {
         setErrorString(unusedBytesText(pShared->getUnusedBytes()), pShared->describeUnusedBytes());
         return false;
@@ -292,6 +293,7 @@ void Image3D::makeEmpty()
     m_pFile.reset();
     m_samples.clear();
     m_width = m_height = m_frames = 0;
+    m_frameRate = 0;
 }
 
 bool Image3D::hasPlane(const RawFile &file, int plane)

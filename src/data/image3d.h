@@ -64,6 +64,9 @@ public:
     // 0 .. 2^depth - 1.
     int getDepth() const { return m_depth; }
     void setDepth(int depth) { m_depth = depth; }
+    // Frames per second its file gives (a y4m header's F tag); 0 when unknown.
+    double getFrameRate() const { return m_frameRate; }
+    void setFrameRate(double frameRate) { m_frameRate = frameRate; }
     // What the movie is called on screen (its file's name); empty when it has none.
     const QString &getName() const { return m_name; }
     void setName(const QString &name) { m_name = name; }
@@ -107,5 +110,6 @@ private:
     int m_height = 0;
     int m_frames = 0;
     int m_depth = 8;
+    double m_frameRate = 0;
     QString m_name;
 };

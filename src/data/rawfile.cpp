@@ -101,6 +101,7 @@ void RawFile::close()
     m_isY4m = false;
     m_width = m_height = m_frames = 0;
     m_fileSize = m_frameBytes = m_unusedBytes = 0;
+    m_frameRate = 0;
     m_unusedReason.clear();
     m_frameOffsets.clear();
     m_frameOffsets.shrink_to_fit();
@@ -216,6 +217,7 @@ bool RawFile::openY4m(const std::string &fileName)
     m_pFormat = parsed.getFormat();
     m_width = parsed.getWidth();
     m_height = parsed.getHeight();
+    m_frameRate = parsed.getFrameRate();
     m_frameBytes = m_pFormat->getFrameBytes(m_width, m_height);
     if (!indexY4mFrames(parsed.getHeaderBytes()))
         return false;

@@ -39,6 +39,8 @@ public:
     qint64 getFileSize() const { return m_fileSize; }
     qint64 getFrameBytes() const { return m_frameBytes; } // samples only, no FRAME header
     qint64 getUnusedBytes() const { return m_unusedBytes; } // after the last whole frame
+    // Frames per second a y4m header gives; 0 for a headerless file or a y4m without one.
+    double getFrameRate() const { return m_frameRate; }
     // Why there are unused bytes ("clip.yuv: 1000 bytes = ..."); empty when there are none.
     std::string describeUnusedBytes() const;
 
@@ -83,6 +85,7 @@ private:
     qint64 m_fileSize = 0;
     qint64 m_frameBytes = 0;
     qint64 m_unusedBytes = 0;
+    double m_frameRate = 0;
     std::string m_unusedReason;
     // y4m: where the samples of each frame start (after its FRAME header).
     std::vector<qint64> m_frameOffsets;

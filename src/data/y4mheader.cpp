@@ -40,6 +40,24 @@ int parseSide(const std::string &text)
     return value <= MaxSide ? value : 0;
 }
 
+// "N:D" with N and D positive decimal numbers: N / D; 0 for anything else.
+double parseRate(const std::string &text)
+{
+    const size_t colon = text.find(':');
+    if (colon == std::string::npos || colon == 0 || colon + 1 >= text.size() || text.size() > 24)
+        return 0;
+    double parts[2] = {0, 0};
+    const std::string texts[2] = {text.substr(0, colon), text.substr(colon + 1)};
+    for (int i = 0; i < 2; ++i) {
+        for (const char c : texts[i]) {
+            if (c < '0' || c > '9')
+                return 0;
+            parts[i] = parts[i] * 10 + (c - '0');
+        }
+    }
+    return parts[0] > 0 && parts[1] > 0 ? parts[0] / parts[1] : 0;
+}
+
 } // namespace
 
 bool Y4mHeader::hasMagic(const char *pBytes, qint64 size)
@@ -52,6 +70,7 @@ bool Y4mHeader::fail(const std::string &reason)
     m_width = m_height = 0;
     m_pFormat = nullptr;
     m_headerBytes = 0;
+    m_frameRate = 0;
     setErrorString("Malformed y4m header: " + reason);
     return false;
 }
@@ -68,6 +87,7 @@ bool Y4mHeader::parse(const char *pBytes, qint64 size)
     }
 
     int width = 0, height = 0;
+    double frameRate = 0;
     std::string colourSpace = "420jpeg"; // what a header without C means
     const char *p = pBytes + MagicBytes;
     while (p < pEnd) {
@@ -91,8 +111,12 @@ bool Y4mHeader::parse(const char *pBytes, qint64 size)
         case 'C':
             colourSpace = value;
             break;
+        case 'F':
+            // A rate that can't be read only leaves the rate unknown.
+            frameRate = parseRate(value);
+            break;
         default:
-            // F (rate), I (interlacing), A (aspect), X (comments) and tags of later versions
+            // I (interlacing), A (aspect), X (comments) and tags of later versions
             // say nothing about the samples.
             break;
         }
@@ -113,6 +137,7 @@ bool Y4mHeader::parse(const char *pBytes, qint64 size)
     m_height = height;
     m_pFormat = pFormat;
     m_headerBytes = pEnd - pBytes + 1;
+    m_frameRate = frameRate;
     return true;
 }
 

@@ -9,7 +9,7 @@
 class PixelFormat;
 
 // The stream header of a y4m file, "YUV4MPEG2 W352 H288 F25:1 Ip A1:1 C420jpeg\n": frame size
-// (pixels) and pixel format; frame rate, interlacing, aspect and X comments are skipped.
+// (pixels), pixel format and frame rate; interlacing, aspect and X comments are skipped.
 class Y4mHeader : public ErrorBase
 {
 public:
@@ -31,6 +31,8 @@ public:
     int getHeight() const { return m_height; }
     const PixelFormat *getFormat() const { return m_pFormat; } // nullptr until parsed
     qint64 getHeaderBytes() const { return m_headerBytes; } // newline included
+    // Frames per second of the F tag ("F30000:1001"); 0 when absent or not a positive ratio.
+    double getFrameRate() const { return m_frameRate; }
 
 private:
     bool fail(const std::string &reason);
@@ -39,4 +41,5 @@ private:
     int m_height = 0;
     const PixelFormat *m_pFormat = nullptr;
     qint64 m_headerBytes = 0;
+    double m_frameRate = 0;
 };

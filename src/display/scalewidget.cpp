@@ -1,5 +1,6 @@
 #include "scalewidget.h"
 
+#include <QCheckBox>
 #include <QDoubleSpinBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -11,6 +12,9 @@ ScaleWidget::ScaleWidget(const QString &title, QWidget *parent, Qt::WindowFlags 
     : QWidget(parent, f)
 {
     auto *pLayout = new QVBoxLayout(this);
+    // The options' row costs height: the editor gives up its margins for it, so the five
+    // editors take no more of the window's height than before.
+    pLayout->setContentsMargins(0, 0, 0, 0);
     auto *pGroupBox = new QGroupBox(title, this);
     pLayout->addWidget(pGroupBox);
     auto *pGrid = new QGridLayout(pGroupBox);
@@ -24,6 +28,14 @@ ScaleWidget::ScaleWidget(const QString &title, QWidget *parent, Qt::WindowFlags 
     pGrid->addWidget(m_pMinimum, 0, 1);
     pGrid->addWidget(m_pMaximum, 1, 1);
     pGrid->addWidget(pButton, 2, 0, 1, 2);
+    m_pThisFrame = new QCheckBox(QStringLiteral("this frame"), pGroupBox);
+    m_pThisFrame->setToolTip(QStringLiteral("Auto scale takes the frame shown, not the movie"));
+    m_pOutliers = new QCheckBox(QStringLiteral("ignore outliers"), pGroupBox);
+    m_pOutliers->setToolTip(
+            QStringLiteral("Auto scale spans the 0.1 % to the 99.9 % point of the samples"));
+    pGrid->addWidget(m_pThisFrame, 3, 0);
+    pGrid->addWidget(m_pOutliers, 3, 1);
+    pGrid->setVerticalSpacing(3);
     // Limits before the connections: building the widget emits nothing.
     m_pMinimum->setRange(-65536, 65536);
     m_pMaximum->setRange(-65536, 65536);
@@ -50,6 +62,9 @@ void ScaleWidget::addField(const QString &text, QWidget *pField)
     pGrid->addWidget(pLabel, row, 0);
     pGrid->addWidget(pField, row, 1);
 }
+bool ScaleWidget::isThisFrame() const { return m_pThisFrame->isChecked(); }
+
+bool ScaleWidget::ignoresOutliers() const { return m_pOutliers->isChecked(); }
 
 void ScaleWidget::onButton() { emit automatic(); }
 

@@ -2,10 +2,13 @@
 
 #include <QWidget>
 
+class QCheckBox;
 class QDoubleSpinBox;
 
 // Editor of one display range: two fields of -65536..65536 (room for 16-bit samples) with 2
-// decimals and an "Auto scale" button. It keeps no range beyond what its fields show.
+// decimals and an "Auto scale" button, with two options for that button: "this frame" (the
+// frame shown, not the whole movie) and "ignore outliers" (from the 0.1 % to the 99.9 % point).
+// It keeps no range beyond what its fields show.
 class ScaleWidget : public QWidget
 {
     Q_OBJECT
@@ -18,6 +21,11 @@ public:
 
     QDoubleSpinBox *getMinimumField() const { return m_pMinimum; }
     QDoubleSpinBox *getMaximumField() const { return m_pMaximum; }
+    QCheckBox *getThisFrameBox() const { return m_pThisFrame; }
+    QCheckBox *getOutliersBox() const { return m_pOutliers; }
+    // The options "Auto scale" is to use; both off: the whole movie, every sample.
+    bool isThisFrame() const;
+    bool ignoresOutliers() const;
 
     // Another labelled field of the view below the range's own, in the same box; the editor
     // takes pField as its child.
@@ -36,4 +44,6 @@ private slots:
 private:
     QDoubleSpinBox *m_pMaximum = nullptr;
     QDoubleSpinBox *m_pMinimum = nullptr;
+    QCheckBox *m_pThisFrame = nullptr;
+    QCheckBox *m_pOutliers = nullptr;
 };

@@ -64,6 +64,18 @@ bool SliceView::viewportEvent(QEvent *event)
     return QGraphicsView::viewportEvent(event);
 }
 
+void SliceView::paintEvent(QPaintEvent *event)
+{
+    QGraphicsView::paintEvent(event);
+    emit painted();
+}
+
+void SliceView::drawForeground(QPainter *painter, const QRectF &rect)
+{
+    if (m_foreground)
+        m_foreground(painter, rect);
+}
+
 void SliceView::wheelEvent(QWheelEvent *event)
 {
     // Whatever the wheel orientation: the vertical delta, or the horizontal one when the

@@ -2,6 +2,8 @@
 
 #include <QGraphicsView>
 
+#include <functional>
+
 class QGraphicsScene;
 
 // View on a SliceScene. The wheel steps through slices (sliceChanged), or zooms about the
@@ -27,6 +29,11 @@ public:
     // Device pixels per scene unit (per movie pixel): 1.0 at 100 %.
     double getZoom() const;
 
+    // Paints over the scene after every paint of it, in scene coordinates; exposed is the
+    // part of the scene being painted. Empty by default.
+    using ForegroundPainter = std::function<void(QPainter *painter, const QRectF &exposed)>;
+    void setForegroundPainter(ForegroundPainter painter) { m_foreground = std::move(painter); }
+
     // True between a Control press and a Control release (or loss of focus) in the view.
     bool isControlDown() const { return m_controlDown; }
 
@@ -39,6 +46,8 @@ signals:
     void cursorLeft();
     // The scale of the view changed (getZoom).
     void zoomChanged();
+    // The viewport has been painted.
+    void painted();
 
 protected:
     void wheelEvent(QWheelEvent *event) override;
@@ -47,7 +56,10 @@ protected:
     void focusOutEvent(QFocusEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     bool viewportEvent(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void drawForeground(QPainter *painter, const QRectF &rect) override;
 
 private:
     bool m_controlDown = false;
+    ForegroundPainter m_foreground;
 };

@@ -8,6 +8,7 @@
 
 #include <QBoxLayout>
 #include <QLabel>
+#include <QPainter>
 #include <QPixmap>
 #include <QSlider>
 
@@ -37,6 +38,8 @@ SliceWidget::SliceWidget(QWidget *parent, Qt::WindowFlags f) : QWidget(parent, f
     connect(m_pView, &SliceView::sliceChanged, this, &SliceWidget::onSliceChanged);
     connect(m_pView, &SliceView::cursorMoved, this, &SliceWidget::onCursorMoved);
     connect(m_pView, &SliceView::cursorLeft, this, [this]() { emit pixelHovered(-1, -1); });
+    m_pView->setForegroundPainter(
+            [this](QPainter *pPainter, const QRectF &) { drawValues(pPainter); });
 
     m_pSlider = new QSlider(Qt::Horizontal, this);
     m_pSlider->setRange(0, 1);
@@ -316,6 +319,92 @@ void SliceWidget::onCursorMoved(QPointF scenePos)
         emit pixelHovered(int(column), int(row));
     else
         emit pixelHovered(-1, -1);
+}
+
+QString SliceWidget::valueText(float value)
+{
+    if (std::isfinite(value) && value == std::nearbyint(value) && std::fabs(value) < 1e9f)
+        return QString::number(qint64(value));
+    return QString::number(double(value), 'g', 4);
+}
+
+QVector<SliceWidget::ValueLabel> SliceWidget::visibleValueLabels() const
+{
+    QVector<ValueLabel> labels;
+    const MovieSet::ViewSources sources = currentSources(m_fixedCoordinate);
+    if (m_pView->getZoom() < ValueZoom || !sources.pA || (sources.difference && !sources.pB))
+        return labels;
+    // Only the pixels in the viewport: a 4K frame at a high zoom costs what a small one does.
+    const QRectF visible
+            = m_pView->mapToScene(m_pView->viewport()->rect())
+                      .boundingRect()
+                      .intersected(QRectF(0, -m_imageHeight, m_imageWidth, m_imageHeight));
+    if (visible.isEmpty())
+        return labels;
+    // Image row i covers scene y from -(i + 1) to -i.
+    const int firstX = std::max(0, int(std::floor(visible.left())));
+    const int lastX = std::min(m_imageWidth - 1, int(std::ceil(visible.right())) - 1);
+    const int firstRow = std::max(0, int(std::floor(-visible.bottom())));
+    const int lastRow = std::min(m_imageHeight - 1, int(std::ceil(-visible.top())) - 1);
+
+    auto frameOf = [](const Image3D *pMovie, int frame) {
+        return pMovie && frame >= 0 && frame < pMovie->getNumFrames() ? pMovie->getFrame(frame)
+                                                                      : FrameCache::Frame();
+    };
+    const FrameCache::Frame frameA = frameOf(sources.pA, sources.frameA);
+    const FrameCache::Frame frameB
+            = sources.difference ? frameOf(sources.pB, sources.frameB) : FrameCache::Frame();
+    if (!frameA || (sources.difference && !frameB))
+        return labels;
+    const int widthA = sources.pA->getWidth();
+    const int heightA = sources.pA->getHeight();
+    const int widthB = sources.difference ? sources.pB->getWidth() : 0;
+    const int heightB = sources.difference ? sources.pB->getHeight() : 0;
+    const float minValue = m_minValue[m_viewType];
+    const float maxValue = m_maxValue[m_viewType];
+    for (int row = firstRow; row <= lastRow; ++row) {
+        for (int x = firstX; x <= lastX; ++x) {
+            if (x >= widthA || row >= heightA)
+                continue;
+            float value = frameA.get()[qint64(row) * widthA + x];
+            if (sources.difference) {
+                if (x >= widthB || row >= heightB)
+                    continue;
+                value = value - frameB.get()[qint64(row) * widthB + x];
+            }
+            const int gray = grayLevel(grayOfValue(value, minValue, maxValue));
+            labels.append({x, row, valueText(value), gray >= 128});
+        }
+    }
+    return labels;
+}
+
+void SliceWidget::drawValues(QPainter *pPainter) const
+{
+    const QVector<ValueLabel> labels = visibleValueLabels();
+    if (labels.isEmpty())
+        return;
+    const double zoom = m_pView->getZoom();
+    pPainter->save();
+    // In viewport pixels, so the text keeps its size whatever the zoom.
+    pPainter->resetTransform();
+    QFont font = pPainter->font();
+    font.setPixelSize(std::clamp(int(zoom * 0.28), 9, 40));
+    int widest = 0;
+    const QFontMetrics metrics(font);
+    for (const ValueLabel &label : labels)
+        widest = std::max(widest, metrics.horizontalAdvance(label.text));
+    // Long values shrink to fit the pixel.
+    if (widest > zoom * 0.9)
+        font.setPixelSize(std::max(6, int(font.pixelSize() * zoom * 0.9 / widest)));
+    pPainter->setFont(font);
+    for (const ValueLabel &label : labels) {
+        const QRectF pixel
+                = m_pView->mapFromScene(QRectF(label.x, -(label.row + 1), 1, 1)).boundingRect();
+        pPainter->setPen(label.darkText ? Qt::black : Qt::white);
+        pPainter->drawText(pixel, Qt::AlignCenter, label.text);
+    }
+    pPainter->restore();
 }
 
 QString SliceWidget::getMissingNote() const

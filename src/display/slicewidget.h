@@ -13,6 +13,7 @@
 
 class Image3D;
 class QLabel;
+class QPainter;
 class QPixmap;
 class QSlider;
 class SliceScene;
@@ -51,6 +52,26 @@ public:
     // (row 0 at the bottom): what the cached pixmaps are made of. A null image when nothing is
     // shown or memory runs out.
     QImage renderSlice() const;
+
+    // From this zoom on (device pixels per picture pixel) the view writes each visible
+    // sample's value into its pixel.
+    static constexpr double ValueZoom = 40.0;
+    // The value written into pixel (x, row) of the slice image (row 0 at the bottom): the
+    // viewed movie's sample, or for a difference main - reference where both have one; text
+    // dark on a light gray, light on a dark one.
+    struct ValueLabel
+    {
+        int x = 0;
+        int row = 0;
+        QString text;
+        bool darkText = false;
+    };
+    // The labels of the pixels of the current slice inside the viewport, when the zoom is at
+    // least ValueZoom; none otherwise.
+    QVector<ValueLabel> visibleValueLabels() const;
+    // A sample's value as written into its pixel: whole numbers without decimals, others with
+    // 4 significant digits.
+    static QString valueText(float value);
 
     // Steps the slice by dir as the wheel does: stops at the first and the last slice.
     void stepSlice(int dir) { onSliceChanged(dir); }
@@ -120,6 +141,8 @@ private:
     void trimCache();
     void evict(CacheKey key);
     void updateMissingNote();
+    // Writes visibleValueLabels into their pixels; the picture itself stays as rendered.
+    void drawValues(QPainter *pPainter) const;
 
     float m_minValue[5] = {0, 0, 0, -128, -128};
     float m_maxValue[5] = {255, 255, 255, 128, 128};

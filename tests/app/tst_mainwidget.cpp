@@ -3,6 +3,7 @@
 #include <memory>
 
 #include <QActionGroup>
+#include <QCheckBox>
 #include <QApplication>
 #include <QDoubleSpinBox>
 #include <QFile>
@@ -22,6 +23,7 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 
 #include "commandline.h"
@@ -29,6 +31,7 @@
 #include "imagenode.h"
 #include "mainwidget.h"
 #include "metricsdock.h"
+#include "playback.h"
 #include "scalewidget.h"
 #include "scripteddialogs.h"
 #include "slicescene.h"
@@ -114,6 +117,15 @@ private slots:
     void referenceOffsets_data();
     void referenceOffsets();
     void referenceOffsetsFromTheCommandLine();
+    void spacePlaysAndPauses_data();
+    void spacePlaysAndPauses();
+    void playbackShowsEveryFrameInOrderAndLoops();
+    void frameRateSetsTheInterval_data();
+    void frameRateSetsTheInterval();
+    void y4mRateBecomesThePlaybackRate();
+    void playbackSurvivesSteppingLoadingAndClearing();
+    void autoScaleOptions_data();
+    void autoScaleOptions();
 
 private:
     QString path(const QString &name) const { return m_pDir->filePath(name); }
@@ -419,7 +431,12 @@ void TestMainWidget::menusAndToolbar()
                            "Actual size (100 %)", "Zoom in", "Zoom out"}));
     QVERIFY(viewEntries.at(6)->isCheckable() && !viewEntries.at(6)->isChecked());
     viewEntries = viewEntries.mid(0, 5);
-    QCOMPARE(toolBars.first()->actions(), viewEntries);
+    // The view buttons, then playback: play / pause and the frame rate.
+    QCOMPARE(toolBars.first()->actions().mid(0, 5), viewEntries);
+    QCOMPARE(toolBars.first()->actions().size(), 8);
+    QCOMPARE(toolBars.first()->actions().at(6)->text(), QStringLiteral("Play"));
+    QCOMPARE(toolBars.first()->widgetForAction(toolBars.first()->actions().at(7)),
+             m_pWindow->getFrameRateBox());
     for (int view = ViewType::Main; view <= ViewType::Diff2; ++view) {
         QAction *pAction = viewEntries.at(view);
         QCOMPARE(pAction->text(), QString::fromUtf8(viewTexts[view]));
@@ -1667,4 +1684,188 @@ void TestMainWidget::zoomKeys()
     QVERIFY(room.adjusted(-1, -1, 1, 1).contains(picture));
     QVERIFY(qAbs(picture.width() - room.width()) <= 1
             || qAbs(picture.height() - room.height()) <= 1);
+}
+
+void TestMainWidget::spacePlaysAndPauses_data()
+{
+    QTest::addColumn<QString>("target"); // the widget Space goes to
+    QTest::addColumn<bool>("plays");
+    QTest::newRow("view: plays") << "view" << true;
+    QTest::newRow("Auto scale button: plays, not pressed") << "button" << true;
+    QTest::newRow("range field being edited: typed there") << "field" << false;
+}
+
+void TestMainWidget::spacePlaysAndPauses()
+{
+    QFETCH(QString, target);
+    QFETCH(bool, plays);
+
+    load("Load main movie", "2x2x5=3");
+    QWidget *pTarget = editor(ViewType::Main)->getMinimumField();
+    if (target == "view")
+        pTarget = sliceWidget()->getView();
+    else if (target == "button")
+        pTarget = editor(ViewType::Main)->findChild<QPushButton *>();
+    QSignalSpy autoPressed(editor(ViewType::Main), &ScaleWidget::automatic);
+    Playback *pPlayback = m_pWindow->getPlayback();
+    QSignalSpy playing(pPlayback, &Playback::playingChanged);
+    pTarget->setFocus();
+    QTest::keyClick(pTarget, Qt::Key_Space);
+    QCOMPARE(pPlayback->isPlaying(), plays);
+    QTest::keyClick(pTarget, Qt::Key_Space);
+    QVERIFY(!pPlayback->isPlaying());
+    QCOMPARE(playing.size(), plays ? 2 : 0);
+    QCOMPARE(autoPressed.size(), 0);
+    // The tool bar's button says what a press does.
+    QAction *pPlay = m_pWindow->findChild<QToolBar *>()->actions().at(6);
+    QCOMPARE(pPlay->text(), QStringLiteral("Play"));
+    pPlay->trigger();
+    QVERIFY(pPlayback->isPlaying());
+    QCOMPARE(pPlay->text(), QStringLiteral("Pause"));
+    pPlay->trigger();
+    QVERIFY(!pPlayback->isPlaying());
+}
+
+void TestMainWidget::playbackShowsEveryFrameInOrderAndLoops()
+{
+    load("Load main movie", "2x2x5=3");
+    QVERIFY(QTest::qWaitForWindowExposed(m_pWindow.get()));
+    sliceWidget()->stepSlice(3);
+    // The frame on screen at every paint of the view.
+    QList<int> painted;
+    connect(sliceWidget()->getView(), &SliceView::painted, this,
+            [this, &painted]() { painted.append(sliceWidget()->getFixedCoordinate()); });
+    m_pWindow->getFrameRateBox()->setValue(1000);
+    QTest::keyClick(sliceWidget()->getView(), Qt::Key_Space);
+    QTRY_VERIFY(painted.size() >= 14);
+    QTest::keyClick(sliceWidget()->getView(), Qt::Key_Space);
+    QVERIFY(!m_pWindow->getPlayback()->isPlaying());
+    // Repaints of one frame aside, each frame shown follows the one before: 3, 4, 0, 1, ...
+    QList<int> shown;
+    for (const int frame : painted) {
+        if (shown.isEmpty() || shown.last() != frame)
+            shown.append(frame);
+    }
+    QVERIFY2(shown.size() >= 8, qPrintable(QString::number(shown.size())));
+    for (int i = 1; i < shown.size(); ++i)
+        QCOMPARE(shown.at(i), (shown.at(i - 1) + 1) % 5);
+    QVERIFY(shown.contains(0) && shown.contains(4));
+    // Paused: the frame stays.
+    const int stopped = sliceWidget()->getFixedCoordinate();
+    QCoreApplication::processEvents();
+    QCOMPARE(sliceWidget()->getFixedCoordinate(), stopped);
+}
+
+void TestMainWidget::frameRateSetsTheInterval_data()
+{
+    QTest::addColumn<double>("rate");
+    QTest::addColumn<int>("interval"); // ms
+    QTest::newRow("25 fps (the default): 40 ms") << 25.0 << 40;
+    QTest::newRow("29.97 fps: 33 ms") << 29.97 << 33;
+    QTest::newRow("1000 fps: 1 ms") << 1000.0 << 1;
+    QTest::newRow("1 fps (the least): 1000 ms") << 0.5 << 1000;
+}
+
+void TestMainWidget::frameRateSetsTheInterval()
+{
+    QFETCH(double, rate);
+    QFETCH(int, interval);
+    QCOMPARE(m_pWindow->getFrameRateBox()->value(), 25.0);
+    m_pWindow->getFrameRateBox()->setValue(rate);
+    QCOMPARE(m_pWindow->getPlayback()->findChild<QTimer *>()->interval(), interval);
+}
+
+void TestMainWidget::y4mRateBecomesThePlaybackRate()
+{
+    // A 2x2 mono y4m of two frames at 30000/1001 fps, then a headerless movie: the rate stays.
+    const QString name = path(QStringLiteral("clip.y4m"));
+    QFile file(name);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("YUV4MPEG2 W2 H2 F30000:1001 Ip A1:1 Cmono\nFRAME\n\x01\x02\x03\x04"
+               "FRAME\n\x05\x06\x07\x08");
+    file.close();
+    m_pDialogs->openAnswers.append({true, m_pDir->path(), {name}});
+    fileAction("Load main movie")->trigger();
+    QCOMPARE(m_pWindow->getMainMovie()->getNumFrames(), 2);
+    QCOMPARE(m_pWindow->getFrameRateBox()->value(), 29.97);
+    QCOMPARE(m_pWindow->getPlayback()->getInterval(), 33);
+    load("Load reference movie 1", "2x2x1=3");
+    load("Load main movie", "2x2x3=3");
+    QCOMPARE(m_pWindow->getFrameRateBox()->value(), 29.97);
+}
+
+void TestMainWidget::playbackSurvivesSteppingLoadingAndClearing()
+{
+    load("Load main movie", "2x2x5=3");
+    load("Load reference movie 1", "2x2x3=1");
+    QVERIFY(QTest::qWaitForWindowExposed(m_pWindow.get()));
+    m_pWindow->getFrameRateBox()->setValue(1000);
+    Playback *pPlayback = m_pWindow->getPlayback();
+    QSignalSpy positions(sliceWidget(), &SliceWidget::slicePosition);
+    pPlayback->play();
+    QTRY_VERIFY(positions.size() >= 3);
+    // By hand while playing: playing goes on from there.
+    QTest::keyClick(sliceWidget()->getView(), Qt::Key_Home);
+    QTRY_VERIFY(sliceWidget()->getFixedCoordinate() > 0);
+    // Loading a longer main movie, then clearing the reference, while playing.
+    load("Load main movie", "2x2x7=9");
+    QVERIFY(pPlayback->isPlaying());
+    fileAction("Clear reference movie 1")->trigger();
+    positions.clear();
+    QTRY_VERIFY(positions.size() >= 10);
+    for (const QList<QVariant> &position : positions)
+        QCOMPARE(position.at(1).toInt(), 7);
+    // Clearing the last movie: nothing to play, nothing breaks.
+    fileAction("Clear main movie")->trigger();
+    QVERIFY(pPlayback->isPlaying());
+    QCoreApplication::processEvents();
+    QCOMPARE(sliceWidget()->getFixedCoordinate(), 0);
+    pPlayback->pause();
+}
+
+void TestMainWidget::autoScaleOptions_data()
+{
+    QTest::addColumn<QString>("main");
+    QTest::addColumn<QString>("ref1");
+    QTest::addColumn<int>("view");
+    QTest::addColumn<bool>("thisFrame");
+    QTest::addColumn<bool>("outliers");
+    QTest::addColumn<float>("minValue");
+    QTest::addColumn<float>("maxValue");
+
+    // 40x50 frames of 100 (2000 samples); frame 0 also holds 0 and 255 once, frame 1 (shown)
+    // 10 once and 20 twice. One frame: k = floor(0.001 * 1999) = 1; both: k = 3.
+    const QString movie = QStringLiteral("40x50x2=100,0:0,1999:255,2000:10,2001:20,2002:20");
+    QTest::newRow("Main, this frame: frame 1's extremes")
+            << movie << "" << int(ViewType::Main) << true << false << 10.f << 100.f;
+    QTest::newRow("Main, this frame without outliers: the 10 and one 20 left out")
+            << movie << "" << int(ViewType::Main) << true << true << 20.f << 100.f;
+    QTest::newRow("Main, movie without outliers: 0, 10 and one 20 left out below, 255 above")
+            << movie << "" << int(ViewType::Main) << false << true << 20.f << 100.f;
+    QTest::newRow("Difference 1, this frame: main - 100")
+            << movie << "40x50x2=100" << int(ViewType::Diff1) << true << false << -90.f << 0.f;
+}
+
+void TestMainWidget::autoScaleOptions()
+{
+    QFETCH(QString, main);
+    QFETCH(QString, ref1);
+    QFETCH(int, view);
+    QFETCH(bool, thisFrame);
+    QFETCH(bool, outliers);
+    QFETCH(float, minValue);
+    QFETCH(float, maxValue);
+
+    load("Load main movie", main);
+    if (!ref1.isEmpty())
+        load("Load reference movie 1", ref1);
+    sliceWidget()->stepSlice(1);
+    ScaleWidget *pEditor = editor(view);
+    pEditor->getThisFrameBox()->setChecked(thisFrame);
+    pEditor->getOutliersBox()->setChecked(outliers);
+    pEditor->findChild<QPushButton *>()->click();
+    QCOMPARE(float(pEditor->getMinimumField()->value()), minValue);
+    QCOMPARE(float(pEditor->getMaximumField()->value()), maxValue);
+    // One frame needs no progress dialog.
+    QVERIFY(m_pDialogs->warnings.isEmpty());
 }

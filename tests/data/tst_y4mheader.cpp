@@ -13,6 +13,8 @@ private slots:
     void parse();
     void frameHeader_data();
     void frameHeader();
+    void frameRate_data();
+    void frameRate();
 };
 
 void tst_Y4mHeader::parse_data()
@@ -102,6 +104,34 @@ void tst_Y4mHeader::frameHeader()
     QFETCH(QByteArray, bytes);
     QFETCH(qint64, length);
     QCOMPARE(Y4mHeader::frameHeaderBytes(bytes.constData(), bytes.size()), length);
+}
+
+void tst_Y4mHeader::frameRate_data()
+{
+    QTest::addColumn<QByteArray>("tag"); // the F tag, or none
+    QTest::addColumn<double>("rate"); // 0: unknown
+    QTest::newRow("F25:1") << QByteArray("F25:1") << 25.0;
+    QTest::newRow("F30000:1001 (NTSC)") << QByteArray("F30000:1001") << 30000.0 / 1001;
+    QTest::newRow("F50:2") << QByteArray("F50:2") << 25.0;
+    QTest::newRow("none") << QByteArray() << 0.0;
+    QTest::newRow("F0:0 (unknown in y4m)") << QByteArray("F0:0") << 0.0;
+    QTest::newRow("F25:0: no division by zero") << QByteArray("F25:0") << 0.0;
+    QTest::newRow("F25 without a denominator") << QByteArray("F25") << 0.0;
+    QTest::newRow("F-25:1") << QByteArray("F-25:1") << 0.0;
+    QTest::newRow("F25:1x") << QByteArray("F25:1x") << 0.0;
+}
+
+void tst_Y4mHeader::frameRate()
+{
+    QFETCH(QByteArray, tag);
+    QFETCH(double, rate);
+    // A rate that can't be read leaves the rate unknown, never the header unreadable.
+    const QByteArray bytes = "YUV4MPEG2 W2 H2 " + tag + " Cmono\n";
+    Y4mHeader header;
+    QVERIFY(header.parse(bytes.constData(), bytes.size()));
+    QCOMPARE(header.getFrameRate(), rate);
+    QVERIFY(!header.parse("YUV4MPEG2 H2 F25:1\n", 19));
+    QCOMPARE(header.getFrameRate(), 0.0);
 }
 
 QTEST_APPLESS_MAIN(tst_Y4mHeader)

@@ -225,6 +225,11 @@ private slots:
     void missingNote_data();
     void missingNote();
     void canvasAroundThePictureIsDarkGray();
+    void valueText_data();
+    void valueText();
+    void valuesWrittenIntoVisiblePixels_data();
+    void valuesWrittenIntoVisiblePixels();
+    void valuesAreAnOverlay();
 };
 
 void TestSliceWidget::construction()
@@ -1017,6 +1022,115 @@ void TestSliceWidget::canvasAroundThePictureIsDarkGray()
     QCOMPARE(pixelGray(screen, picture.x(), picture.y()), 255);
     QCOMPARE(pixelGray(screen, 0, 0), 48);
     QCOMPARE(pixelGray(screen, screen.width() - 1, screen.height() - 1), 48);
+}
+
+void TestSliceWidget::valueText_data()
+{
+    QTest::addColumn<float>("value");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("whole: no decimals") << 12.f << "12";
+    QTest::newRow("16-bit white") << 65535.f << "65535";
+    QTest::newRow("a third: 4 digits") << 1.f / 3 << "0.3333";
+    QTest::newRow("large fraction") << 100000.5f << "1e+05";
+    QTest::newRow("NaN") << std::numeric_limits<float>::quiet_NaN() << "nan";
+}
+
+void TestSliceWidget::valueText()
+{
+    QFETCH(float, value);
+    QFETCH(QString, text);
+    QCOMPARE(SliceWidget::valueText(value), text);
+}
+
+void TestSliceWidget::valuesWrittenIntoVisiblePixels_data()
+{
+    QTest::addColumn<int>("view");
+    QTest::addColumn<double>("zoom");
+    QTest::addColumn<bool>("written");
+    QTest::newRow("main at 50x") << int(ViewType::Main) << 50.0 << true;
+    QTest::newRow("main at 40x") << int(ViewType::Main) << 40.0 << true;
+    QTest::newRow("main at 39x: none") << int(ViewType::Main) << 39.0 << false;
+    QTest::newRow("difference 1 at 50x") << int(ViewType::Diff1) << 50.0 << true;
+    QTest::newRow("reference 2 not loaded: none") << int(ViewType::Ref2) << 50.0 << false;
+}
+
+void TestSliceWidget::valuesWrittenIntoVisiblePixels()
+{
+    QFETCH(int, view);
+    QFETCH(double, zoom);
+    QFETCH(bool, written);
+
+    // A 4K main movie of (x + 3y) % 300; reference 1 of 60x40 samples 2x: the difference
+    // view has values only where both movies do.
+    auto main = [](int x, int y) { return float((x + 3 * y) % 300); };
+    auto ref = [](int x, int y) { return float(2 * x) + 0.25f * float(y % 2); };
+    const auto pMain = makeVolume(3840, 2160, 2, [&](int x, int y, int) { return main(x, y); });
+    const auto pRef = makeVolume(60, 40, 2, [&](int x, int y, int) { return ref(x, y); });
+    SliceWidget widget;
+    widget.resize(500, 400);
+    widget.setMovies(pMain.get(), pRef.get(), nullptr);
+    widget.setViewType(view);
+    widget.getSlider()->setValue(1);
+    widget.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&widget));
+    SliceView *pView = widget.getView();
+    pView->setZoom(zoom);
+    // The viewport straddles the reference's right edge, x = 60, rows 30 ... 40 from the bottom.
+    pView->centerOn(QPointF(58, -35));
+
+    const QVector<SliceWidget::ValueLabel> labels = widget.visibleValueLabels();
+    QCOMPARE(!labels.isEmpty(), written);
+    if (!written)
+        return;
+    const QRect viewport = pView->viewport()->rect();
+    // Only what can be seen: at most one more column and row than fit.
+    QVERIFY(labels.size() <= (viewport.width() / zoom + 2) * (viewport.height() / zoom + 2));
+    bool pastTheReference = false;
+    for (const SliceWidget::ValueLabel &label : labels) {
+        const QRect pixel
+                = pView->mapFromScene(QRectF(label.x, -(label.row + 1), 1, 1)).boundingRect();
+        QVERIFY(pixel.intersects(viewport));
+        float value = main(label.x, label.row);
+        if (view == ViewType::Diff1)
+            value -= ref(label.x, label.row);
+        QCOMPARE(label.text, SliceWidget::valueText(value));
+        QCOMPARE(label.darkText, widget.grayAt(label.x, label.row, 1) >= 128);
+        pastTheReference = pastTheReference || label.x >= 60 || label.row >= 40;
+    }
+    // The movie's own extent: the reference and the difference stop at x = 60, the main goes on.
+    QCOMPARE(pastTheReference, view == ViewType::Main);
+}
+
+void TestSliceWidget::valuesAreAnOverlay()
+{
+    // Black (0) and white (255) pixels side by side.
+    const auto pMain = makeVolume(2, 1, 1, [](int x, int, int) { return x == 0 ? 0.f : 255.f; });
+    SliceWidget widget;
+    widget.resize(300, 200);
+    widget.setMovies(pMain.get(), nullptr, nullptr);
+    widget.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&widget));
+    widget.getView()->setZoom(100);
+    widget.getView()->centerOn(QPointF(1, -0.5));
+    const QImage screen = widget.getView()->viewport()->grab().toImage();
+    for (int x = 0; x < 2; ++x) {
+        const int gray = x == 0 ? 0 : 255;
+        const QRect pixel = widget.getView()
+                                    ->mapFromScene(QRectF(x, -1, 1, 1))
+                                    .boundingRect()
+                                    .intersected(screen.rect());
+        // Text of the other end of the grays: white on black, black on white.
+        int written = 0;
+        for (int y = pixel.top(); y <= pixel.bottom(); ++y) {
+            for (int i = pixel.left(); i <= pixel.right(); ++i)
+                written += qAbs(qGray(screen.pixel(i, y)) - gray) > 128;
+        }
+        QVERIFY2(written > 10, qPrintable(QString::number(written)));
+    }
+    // The picture itself keeps its two grays.
+    const QImage picture = shownImage(widget);
+    QCOMPARE(pixelGray(picture, 0, 0), 0);
+    QCOMPARE(pixelGray(picture, 1, 0), 255);
 }
 
 QTEST_MAIN(TestSliceWidget)

@@ -2,9 +2,9 @@
 
 #include <QtGlobal>
 
-// Memory for whole frames and slice images. Large blocks are asked for in huge pages where the
-// system offers them, so that touching a new 1080p or 4K frame costs a few page faults instead
-// of one per 4 KiB page.
+// Memory for whole frames. Large blocks are asked for in huge pages where the system offers
+// them, so that touching a newly read 1080p or 4K frame costs a few page faults instead of one
+// per 4 KiB page.
 class LargeBuffer
 {
 public:

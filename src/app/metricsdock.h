@@ -16,6 +16,7 @@ class QLabel;
 class QComboBox;
 class QProgressBar;
 class QTableWidget;
+class QTimer;
 
 // The "Metrics" dock: per-frame PSNR, MSE and SSIM of the main movie against each reference
 // (reference frame f - offset against main frame f), as a plot of the plane the views show and
@@ -64,6 +65,8 @@ private:
     void fillTable();
     void addTableRow(const FrameMetrics &metrics);
     void onFrameCompared(const FrameMetrics &metrics);
+    // Puts the results not shown yet into the plot and the table.
+    void showPending();
     void onFinished(bool ok, const QString &error);
     void onProgress(int done, int frames);
     void showSummary();
@@ -78,6 +81,8 @@ private:
     int m_plotPlane = 0;
     int m_tablePlane = 0;
     std::vector<FrameMetrics> m_results; // in the order they came
+    std::size_t m_shownResults = 0; // the first results, in the plot and the table
+    QTimer *m_pShowTimer = nullptr;
     bool m_stale = true; // the numbers shown are not those of the movies
     MetricsSummary m_summary;
 };

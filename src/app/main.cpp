@@ -12,6 +12,20 @@
 
 namespace {
 
+// How the modes without a window read the files named on the command line.
+MovieFileOptions fileOptionsOf(const CommandLine &commandLine)
+{
+    MovieFileOptions files;
+    if (commandLine.hasSize()) {
+        files.frameWidth = commandLine.getFrameWidth();
+        files.frameHeight = commandLine.getFrameHeight();
+    }
+    files.pixelFormat = commandLine.getPixelFormat();
+    files.firstFrame = commandLine.getFirstFrame();
+    files.frameCount = commandLine.getFrameCount();
+    return files;
+}
+
 // --metrics: no window and no window system; a core application only, for Qt's image readers.
 int runMetrics(const CommandLine &commandLine, char *program)
 {
@@ -24,13 +38,7 @@ int runMetrics(const CommandLine &commandLine, char *program)
     options.reference1File = commandLine.getReference1Files().value(0);
     options.reference2File = commandLine.getReference2Files().value(0);
     options.isJson = commandLine.isJson();
-    if (commandLine.hasSize()) {
-        options.frameWidth = commandLine.getFrameWidth();
-        options.frameHeight = commandLine.getFrameHeight();
-    }
-    options.pixelFormat = commandLine.getPixelFormat();
-    options.firstFrame = commandLine.getFirstFrame();
-    options.frameCount = commandLine.getFrameCount();
+    options.files = fileOptionsOf(commandLine);
     options.reference1Offset = commandLine.getReferenceOffset(1);
     options.reference2Offset = commandLine.getReferenceOffset(2);
     return MetricsRunner(stdout, stderr).run(options);
@@ -50,13 +58,7 @@ int runExport(const CommandLine &commandLine, char *program)
     options.mainFile = commandLine.getMainFiles().value(0);
     options.reference1File = commandLine.getReference1Files().value(0);
     options.reference2File = commandLine.getReference2Files().value(0);
-    if (commandLine.hasSize()) {
-        options.files.frameWidth = commandLine.getFrameWidth();
-        options.files.frameHeight = commandLine.getFrameHeight();
-    }
-    options.files.pixelFormat = commandLine.getPixelFormat();
-    options.files.firstFrame = commandLine.getFirstFrame();
-    options.files.frameCount = commandLine.getFrameCount();
+    options.files = fileOptionsOf(commandLine);
     options.plane = commandLine.getPlane();
     options.hasRange = commandLine.hasRange();
     options.minValue = commandLine.getRangeMin();

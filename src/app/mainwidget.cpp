@@ -259,26 +259,34 @@ QStringList MainWidget::openFromCommandLine(const CommandLine &commandLine)
 
 void MainWidget::loadInto(std::unique_ptr<Image3D> &slot)
 {
+    const int slotIndex = &slot == &m_pMainMovie ? 0 : (&slot == &m_pReference1 ? 1 : 2);
+    loadWith(slotIndex, false, [&slot](MovieLoader &loader) { return loader.loadMovie(slot); });
+}
+
+bool MainWidget::loadWith(int slotIndex, bool sizeFromNames,
+                          const std::function<bool(MovieLoader &)> &load)
+{
     // The dock's worker reads the movies: it stops before one is replaced.
     m_pMetricsDock->stopComputing();
     // The loading flow runs dialogs, and so the event loop: no step while a slot may change.
     const bool playing = m_pPlayback->isPlaying();
     m_pPlayback->pause();
     MovieLoader loader(this, *m_pDialogs, m_loadSettings);
-    const bool loaded = loader.loadMovie(slot);
+    loader.setSizeFromNames(sizeFromNames);
+    const bool loaded = load(loader);
     saveLoadSettings();
     if (loaded) {
-        const int slotIndex = &slot == &m_pMainMovie ? 0 : (&slot == &m_pReference1 ? 1 : 2);
-        rememberLoad(slotIndex, loader.getFileNames(), false);
+        rememberLoad(slotIndex, loader.getFileNames(), sizeFromNames);
         showMovies();
         widenStartingRanges();
-        if (&slot == &m_pMainMovie)
+        if (slotIndex == 0)
             adoptFrameRate();
     } else {
         m_pMetricsDock->resumeComputing();
     }
     if (playing)
         m_pPlayback->play();
+    return loaded;
 }
 
 void MainWidget::createPlayback()
@@ -962,26 +970,9 @@ std::unique_ptr<Image3D> &MainWidget::slotAt(int slotIndex)
 bool MainWidget::loadFilesInto(int slotIndex, const QStringList &files, bool askDimensions,
                                bool sizeFromNames)
 {
-    m_pMetricsDock->stopComputing();
-    // The loading flow runs dialogs, and so the event loop: no step while a slot may change.
-    const bool playing = m_pPlayback->isPlaying();
-    m_pPlayback->pause();
-    MovieLoader loader(this, *m_pDialogs, m_loadSettings);
-    loader.setSizeFromNames(sizeFromNames);
-    const bool loaded = loader.loadFiles(slotAt(slotIndex), files, askDimensions);
-    saveLoadSettings();
-    if (loaded) {
-        rememberLoad(slotIndex, files, sizeFromNames);
-        showMovies();
-        widenStartingRanges();
-        if (slotIndex == 0)
-            adoptFrameRate();
-    } else {
-        m_pMetricsDock->resumeComputing();
-    }
-    if (playing)
-        m_pPlayback->play();
-    return loaded;
+    return loadWith(slotIndex, sizeFromNames, [&](MovieLoader &loader) {
+        return loader.loadFiles(slotAt(slotIndex), files, askDimensions);
+    });
 }
 
 void MainWidget::rememberLoad(int slotIndex, const QStringList &files, bool sizeFromNames)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -13,6 +14,7 @@ class CommandLine;
 class DialogProvider;
 class Image3D;
 class MetricsDock;
+class MovieLoader;
 class Playback;
 class QAction;
 class QDoubleSpinBox;
@@ -147,6 +149,10 @@ private:
     bool loadFilesInto(int slotIndex, const QStringList &files, bool askDimensions,
                        bool sizeFromNames);
     std::unique_ptr<Image3D> &slotAt(int slotIndex);
+    // Runs `load` with a loader of this window's settings into slot slotIndex, with the metrics
+    // dock and playback held meanwhile; a loaded movie is shown and remembered. True when loaded.
+    bool loadWith(int slotIndex, bool sizeFromNames,
+                  const std::function<bool(MovieLoader &)> &load);
     void rememberLoad(int slotIndex, const QStringList &files, bool sizeFromNames);
     // File > "Recent files": a fixed set of entries, shown as the list fills.
     void createRecentMenu();

@@ -305,6 +305,7 @@ bool RawFile::readBytes(unsigned char *pBuffer, qint64 count, qint64 offset) con
     return true;
 }
 
+template<typename RowVisitor>
 bool RawFile::walkPlane(int frame, int plane, const RowVisitor &visit) const
 {
     const PixelFormat &format = *m_pFormat;

@@ -2,7 +2,6 @@
 
 #include <QtGlobal>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -66,8 +65,9 @@ private:
     // How one row of a plane lies in the file: one byte per sample, every other byte (a plane
     // of U and V pairs), or 16-bit little-endian words.
     enum class RowLayout { Bytes, EveryOtherByte, Words };
-    using RowVisitor = std::function<void(const unsigned char *pBytes, int row, RowLayout layout)>;
     // Reads the plane band by band and hands each row to `visit`, top row (row 0) first.
+    // visit(const unsigned char *pBytes, int row, RowLayout layout); defined in rawfile.cpp.
+    template<typename RowVisitor>
     bool walkPlane(int frame, int plane, const RowVisitor &visit) const;
     bool openFile(const std::string &fileName);
     bool fail(const std::string &text, const std::string &detail);

@@ -42,14 +42,8 @@ void MetricsRunner::write(const QByteArray &bytes)
 std::unique_ptr<FrameSource> MetricsRunner::openMovie(const QString &fileName,
                                                       const MetricsOptions &options)
 {
-    MovieFileOptions fileOptions;
-    fileOptions.frameWidth = options.frameWidth;
-    fileOptions.frameHeight = options.frameHeight;
-    fileOptions.pixelFormat = options.pixelFormat;
-    fileOptions.firstFrame = options.firstFrame;
-    fileOptions.frameCount = options.frameCount;
     MovieFileOpener opener;
-    const bool opened = opener.open(fileName, fileOptions);
+    const bool opened = opener.open(fileName, options.files);
     for (const QString &text : opener.takeNotes())
         note(text);
     if (!opened) {
@@ -112,8 +106,8 @@ int MetricsRunner::run(const MetricsOptions &options)
                          .arg(pMain->getNumFrames())
                          .arg(which)
                          .arg(reference.getNumFrames())
-                         .arg(options.firstFrame + compared)
-                         .arg(options.firstFrame
+                         .arg(options.files.firstFrame + compared)
+                         .arg(options.files.firstFrame
                               + std::max(reference.getNumFrames(), pMain->getNumFrames()) - 1)
                          .arg(r + 1));
         }
@@ -134,25 +128,25 @@ int MetricsRunner::run(const MetricsOptions &options)
             note(QStringLiteral("note: %1 starts at main frame %2: no frame of it meets a frame of "
                                 "the main movie, it is not compared")
                          .arg(which)
-                         .arg(qint64(options.firstFrame) + offset));
+                         .arg(qint64(options.files.firstFrame) + offset));
             continue;
         }
         // Frame numbers as the rows print them: the files' own.
         note(QStringLiteral("note: %1 starts at main frame %2: main frames %3 to %4 are compared "
                             "with its frames %5 to %6; frames without a partner are not compared")
                      .arg(which)
-                     .arg(qint64(options.firstFrame) + offset)
-                     .arg(options.firstFrame + first)
-                     .arg(options.firstFrame + end - 1)
-                     .arg(qint64(options.firstFrame) + first - offset)
-                     .arg(qint64(options.firstFrame) + end - 1 - offset));
+                     .arg(qint64(options.files.firstFrame) + offset)
+                     .arg(options.files.firstFrame + first)
+                     .arg(options.files.firstFrame + end - 1)
+                     .arg(qint64(options.files.firstFrame) + first - offset)
+                     .arg(qint64(options.files.firstFrame) + end - 1 - offset));
     }
     MetricsSummary summary(pMain->getDepth());
     bool firstRow = true;
     write(options.isJson ? QByteArray("{\"frames\": [") : MetricsFormatter::csvHeader());
     const bool ok = comparison.run([&](const FrameMetrics &metrics) {
         FrameMetrics numbered = metrics;
-        numbered.frame += options.firstFrame;
+        numbered.frame += options.files.firstFrame;
         summary.add(numbered);
         if (options.isJson) {
             write((firstRow ? "\n" : ",\n") + MetricsFormatter::jsonRow(numbered));

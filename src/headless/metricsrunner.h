@@ -20,7 +20,7 @@ public:
     int run(const MetricsOptions &options);
 
 private:
-    // The file as a movie of frames options.firstFrame ..; null with m_status set on failure.
+    // The file as a movie of frames options.files.firstFrame ..; null with m_status set on failure.
     std::unique_ptr<FrameSource> openMovie(const QString &fileName, const MetricsOptions &options);
     void note(const QString &text);
     int fail(int status, const QString &text);

@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QSlider>
+#include <QTimer>
 
 #include "graymapping.h"
 #include "image3d.h"
@@ -37,6 +38,8 @@ SliceWidget::SliceWidget(QWidget *parent, Qt::WindowFlags f) : QWidget(parent, f
     connect(this, &SliceWidget::redrawNeeded, this, &SliceWidget::onRedrawNeeded);
     connect(m_pView, &SliceView::sliceChanged, this, &SliceWidget::onSliceChanged);
     connect(m_pView, &SliceView::cursorMoved, this, &SliceWidget::onCursorMoved);
+    // Once a slice is on screen there is time to map memory for the next one.
+    connect(m_pView, &SliceView::painted, this, &SliceWidget::scheduleSpare);
     connect(m_pView, &SliceView::cursorLeft, this, [this]() { emit pixelHovered(-1, -1); });
     m_pView->setForegroundPainter(
             [this](QPainter *pPainter, const QRectF &) { drawValues(pPainter); });
@@ -67,6 +70,9 @@ void SliceWidget::setMovies(const MovieSet &movies)
     m_movies = movies;
     updateMissingNote();
     clearCache();
+    // Memory for slices of another size would only be held.
+    if (m_spare.width() != movies.getWidth() || m_spare.height() != movies.getHeight())
+        m_spare = QImage();
     emit redrawNeeded();
 }
 
@@ -122,18 +128,19 @@ int SliceWidget::grayAt(int x, int y, int frame) const
     return grayLevel(grayOfView(currentSources(frame), minValue, maxValue, x, y));
 }
 
-QImage SliceWidget::renderSlice() const
+QImage SliceWidget::renderSlice(QImage recycled) const
 {
     if (m_imageWidth <= 0 || m_imageHeight <= 0)
         return QImage();
     // The formula is chosen once per slice; the renderers work row by row.
     return renderView(currentSources(m_fixedCoordinate), m_minValue[m_viewType],
-                      m_maxValue[m_viewType], m_imageWidth, m_imageHeight);
+                      m_maxValue[m_viewType], m_imageWidth, m_imageHeight, std::move(recycled));
 }
 
-QPixmap *SliceWidget::buildSlicePixmap() const
+QPixmap *SliceWidget::buildSlicePixmap()
 {
-    QImage image = renderSlice();
+    makeRoom();
+    QImage image = renderSlice(std::exchange(m_spare, QImage()));
     if (image.isNull())
         return nullptr;
     auto *pPixmap = new (std::nothrow) QPixmap(QPixmap::fromImage(std::move(image)));
@@ -233,22 +240,73 @@ void SliceWidget::showPixmap(QPixmap *pPixmap)
 
 void SliceWidget::trimCache()
 {
+    // The spare lives only in room that the cached slices leave.
+    if (m_cacheBytes + spareBytes() > m_cacheBudget)
+        m_spare = QImage();
     for (auto it = m_lru.end(); m_cacheBytes > m_cacheBudget && it != m_lru.begin();) {
         const auto victim = std::prev(it);
         if (m_sliceCache[victim->first][victim->second].pPixmap == m_pShownPixmap)
             it = victim;
         else
-            evict(*victim); // erases only the victim: `it` stays valid
+            evict(*victim, false); // erases only the victim: `it` stays valid
     }
 }
 
-void SliceWidget::evict(CacheKey key)
+void SliceWidget::evict(CacheKey key, bool keepMemory)
 {
     CacheEntry &entry = m_sliceCache[key.first][key.second];
     m_cacheBytes -= pixmapBytes(*entry.pPixmap);
-    delete entry.pPixmap;
+    if (keepMemory)
+        keepAsSpare(entry.pPixmap);
+    else
+        delete entry.pPixmap;
     entry.pPixmap = nullptr;
     m_lru.erase(entry.lruPosition);
+}
+
+void SliceWidget::makeRoom()
+{
+    const qint64 sliceBytes = qint64(m_imageWidth) * m_imageHeight * 4;
+    if (!m_spare.isNull() || m_cacheBytes + sliceBytes <= m_cacheBudget)
+        return;
+    for (auto it = m_lru.rbegin(); it != m_lru.rend(); ++it) {
+        if (m_sliceCache[it->first][it->second].pPixmap != m_pShownPixmap) {
+            evict(*it, true);
+            return;
+        }
+    }
+}
+
+void SliceWidget::keepAsSpare(QPixmap *pPixmap)
+{
+    // A raster pixmap hands out its own image, which is not shared once the pixmap is gone.
+    if (pPixmap && m_spare.isNull())
+        m_spare = pPixmap->toImage();
+    delete pPixmap;
+}
+
+qint64 SliceWidget::spareBytes() const { return m_spare.sizeInBytes(); }
+
+void SliceWidget::scheduleSpare()
+{
+    const qint64 sliceBytes = qint64(m_imageWidth) * m_imageHeight * 4;
+    if (m_sparePending || !m_spare.isNull() || sliceBytes <= 0
+        || m_cacheBytes + sliceBytes > m_cacheBudget)
+        return;
+    m_sparePending = true;
+    QTimer::singleShot(0, this, &SliceWidget::prepareSpare);
+}
+
+void SliceWidget::prepareSpare()
+{
+    m_sparePending = false;
+    const qint64 sliceBytes = qint64(m_imageWidth) * m_imageHeight * 4;
+    if (!m_spare.isNull() || sliceBytes <= 0 || m_cacheBytes + sliceBytes > m_cacheBudget)
+        return;
+    // Writing every pixel maps every page now.
+    QImage spare(m_imageWidth, m_imageHeight, QImage::Format_RGB32);
+    spare.fill(0u);
+    m_spare = std::move(spare);
 }
 
 void SliceWidget::setCacheBudget(qint64 bytes)
@@ -267,15 +325,16 @@ void SliceWidget::onSliceChanged(int dir)
     if (m_fixedCoordinate < 0)
         m_fixedCoordinate = 0;
     if (m_fixedCoordinate != old) {
-        // Movies read on demand read on in the direction of travel while this frame shows.
+        emit fixedCoordinateChanged(m_fixedCoordinate);
+        emit redrawNeeded();
+        // Movies read on demand read on in the direction of travel while this frame shows;
+        // asked only now, so that the worker doesn't compete with reading this frame.
         if (m_movies.getMain())
             m_movies.getMain()->readAhead(m_fixedCoordinate, dir);
         for (int ref : {1, 2}) {
             if (const Image3D *pRef = m_movies.getReference(ref))
                 pRef->readAhead(m_movies.referenceFrame(ref, m_fixedCoordinate), dir);
         }
-        emit fixedCoordinateChanged(m_fixedCoordinate);
-        emit redrawNeeded();
     }
 }
 
@@ -440,9 +499,10 @@ void SliceWidget::clearCache()
     showPixmap(nullptr);
     for (QVector<CacheEntry> &list : m_sliceCache) {
         for (CacheEntry &entry : list)
-            delete entry.pPixmap;
+            keepAsSpare(entry.pPixmap);
         list.clear();
     }
     m_lru.clear();
     m_cacheBytes = 0;
+    trimCache(); // the spare alone may exceed a small budget
 }

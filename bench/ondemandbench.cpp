@@ -118,9 +118,6 @@ int step(const std::string &file, int width, int height, int rounds)
         }
         widget.setMovies(pMovie.get(), nullptr, nullptr);
         widget.setMainRange(0.0f, 255.0f);
-        // The user looks at the first frame before stepping: what the window does once it is
-        // on screen (the paint, then what waits for it) is done.
-        QApplication::processEvents();
         QApplication::processEvents();
         pMovie->getFrameCache()->waitForReadAhead();
         const qint64 frameBytes = qint64(width) * height * qint64(sizeof(float));

@@ -1,43 +1,17 @@
 #include "framecache.h"
 
-#include "bufferpool.h"
-
 #include <algorithm>
 #include <new>
 #include <system_error>
 
 #include <unistd.h>
 
-namespace {
-
-// A frame's deleter: the buffer goes back to the pool it came from (which may outlive the
-// cache), or is freed when there is no pool.
-struct ReturnToPool
-{
-    std::shared_ptr<BufferPool> pPool;
-    void operator()(const float *pSamples) const
-    {
-        if (pPool)
-            pPool->give(const_cast<float *>(pSamples));
-        else
-            delete[] pSamples;
-    }
-};
-
-} // namespace
-
 FrameCache::FrameCache(Loader loader, qint64 frameSamples, int frames, qint64 budgetBytes)
     : m_loader(std::move(loader))
     , m_frameSamples(std::max<qint64>(frameSamples, 0))
     , m_frames(std::max(frames, 0))
     , m_budget(budgetBytes)
-{
-    try {
-        m_pPool = std::make_shared<BufferPool>(m_frameSamples, 1);
-    } catch (const std::exception &) {
-        // No pool: every frame gets new memory.
-    }
-}
+{ }
 
 FrameCache::~FrameCache()
 {
@@ -97,14 +71,11 @@ FrameCache::Frame FrameCache::load(int frame, std::unique_lock<std::mutex> &lock
         m_error = "Not enough memory to read a frame";
         return nullptr;
     }
-    makeRoom();
     lock.unlock();
     try {
-        // shared_ptr hands the array to its deleter if its own bookkeeping can't be allocated.
-        float *pSamples
-                = m_pPool ? m_pPool->take() : new (std::nothrow) float[size_t(m_frameSamples)];
-        if (pSamples) {
-            samples = Frame(pSamples, ReturnToPool {m_pPool});
+        // shared_ptr frees the array itself if its own bookkeeping can't be allocated.
+        if (float *pSamples = new (std::nothrow) float[size_t(m_frameSamples)]) {
+            samples = Frame(pSamples, std::default_delete<float[]>());
             if (!m_loader(frame, pSamples, error))
                 samples.reset();
         } else {
@@ -122,10 +93,6 @@ FrameCache::Frame FrameCache::load(int frame, std::unique_lock<std::mutex> &lock
     }
     if (!samples && report)
         m_error = error;
-    if (samples && report) {
-        m_wantSpare = true;
-        startWorker();
-    }
     m_changed.notify_all();
     return samples;
 }
@@ -150,41 +117,10 @@ bool FrameCache::insert(int frame, const Frame &samples)
 void FrameCache::trim()
 {
     // The most recently used frame stays, even when it alone exceeds the budget.
-    while (m_lru.size() > 1 && getHeldBytesLocked() > m_budget)
-        evictLeastRecent();
-    if (m_pPool && getHeldBytesLocked() + m_pPool->getKept() * frameBytes() > m_budget)
-        m_pPool->clear();
-}
-
-void FrameCache::makeRoom()
-{
-    while (m_lru.size() > 1 && getHeldBytesLocked() + frameBytes() > m_budget)
-        evictLeastRecent();
-}
-
-void FrameCache::evictLeastRecent()
-{
-    // Unless someone still holds the frame, its buffer goes back to the pool here.
-    m_entries.erase(m_lru.back());
-    m_lru.pop_back();
-}
-
-bool FrameCache::spareWanted() const
-{
-    return m_wantSpare && m_pPool && m_pPool->getKept() == 0
-            && getHeldBytesLocked() + frameBytes() <= m_budget;
-}
-
-bool FrameCache::startWorker()
-{
-    if (m_worker.joinable())
-        return true;
-    try {
-        m_worker = std::thread(&FrameCache::runWorker, this);
-    } catch (const std::system_error &) {
-        return false;
+    while (m_lru.size() > 1 && getHeldBytesLocked() > m_budget) {
+        m_entries.erase(m_lru.back());
+        m_lru.pop_back();
     }
-    return true;
 }
 
 qint64 FrameCache::getHeldBytesLocked() const { return qint64(m_entries.size()) * frameBytes(); }
@@ -199,9 +135,13 @@ void FrameCache::readAhead(int frame, int dir, int count)
     m_aheadLeft = int(std::clamp<qint64>(std::min<qint64>(count, fits), 0, m_frames));
     if (m_aheadLeft == 0)
         return;
-    if (!startWorker()) {
-        m_aheadLeft = 0; // no thread: frames are read when asked for
-        return;
+    if (!m_worker.joinable()) {
+        try {
+            m_worker = std::thread(&FrameCache::runWorker, this);
+        } catch (const std::system_error &) {
+            m_aheadLeft = 0; // no thread: frames are read when asked for
+            return;
+        }
     }
     m_changed.notify_all();
 }
@@ -210,22 +150,9 @@ void FrameCache::runWorker()
 {
     std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
-        m_changed.wait(lock, [this] { return m_stopping || m_aheadLeft > 0 || spareWanted(); });
+        m_changed.wait(lock, [this] { return m_stopping || m_aheadLeft > 0; });
         if (m_stopping)
             return;
-        if (m_aheadLeft == 0) {
-            // Nothing to read: the buffer for the next frame is mapped now, not when the user
-            // steps there.
-            m_workerBusy = true;
-            lock.unlock();
-            m_pPool->prepare();
-            lock.lock();
-            trim(); // frames read meanwhile may have filled the room
-            m_workerBusy = false;
-            m_wantSpare = false;
-            m_changed.notify_all();
-            continue;
-        }
         const int frame = m_aheadNext;
         m_aheadNext += m_aheadDir;
         --m_aheadLeft;
@@ -246,9 +173,7 @@ void FrameCache::runWorker()
 void FrameCache::waitForReadAhead()
 {
     std::unique_lock<std::mutex> lock(m_mutex);
-    m_changed.wait(lock, [this] {
-        return m_stopping || (m_aheadLeft == 0 && !m_workerBusy && !spareWanted());
-    });
+    m_changed.wait(lock, [this] { return m_stopping || (m_aheadLeft == 0 && !m_workerBusy); });
 }
 
 qint64 FrameCache::getBudget() const
@@ -269,8 +194,6 @@ qint64 FrameCache::getHeldBytes() const
     std::lock_guard<std::mutex> lock(m_mutex);
     return getHeldBytesLocked();
 }
-
-qint64 FrameCache::getKeptBytes() const { return m_pPool ? m_pPool->getKept() * frameBytes() : 0; }
 
 std::string FrameCache::getErrorString() const
 {

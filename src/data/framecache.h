@@ -12,14 +12,9 @@
 #include <thread>
 #include <unordered_map>
 
-class BufferPool;
-
 // The frames of a movie read on demand: a frame is read by the loader when first asked for and
 // kept until the least recently used frames must leave to stay within a byte budget. A worker
-// thread reads ahead in the direction of travel. The buffer of a frame that leaves is kept for
-// the next frame read, and after a frame is read on demand the worker prepares one while the
-// budget has room, so that reading a frame does not wait for the system to map new memory.
-// Every member is thread-safe; nothing throws.
+// thread reads ahead in the direction of travel. Every member is thread-safe; nothing throws.
 class FrameCache
 {
 public:
@@ -42,19 +37,14 @@ public:
     // that aren't cached; returns at once. A newer request replaces one not yet done. Never
     // reads more than fits the budget beside the frame in use.
     void readAhead(int frame, int dir, int count);
-    // Waits until the worker has nothing left to do (reading ahead, preparing a buffer).
+    // Waits until the worker has nothing left to do.
     void waitForReadAhead();
 
     qint64 getBudget() const;
     // Least recently used frames leave until the held bytes are within the new budget; the
     // most recently used frame always stays.
     void setBudget(qint64 bytes);
-    // The bytes of the cached frames. A buffer kept for the next frame is not counted here, but
-    // the cache keeps one only while the cached frames leave room for it within the budget.
     qint64 getHeldBytes() const;
-    // The bytes of the buffer kept for the next frame read: none or one frame's. A frame let go
-    // after it left the cache may leave one beyond the budget until the next frame is read.
-    qint64 getKeptBytes() const;
     int getNumFrames() const { return m_frames; }
     qint64 getFrameSamples() const { return m_frameSamples; }
     // The text of the last failure, empty until one.
@@ -78,13 +68,6 @@ private:
     // With the lock held: caches the frame as the most recent; false when memory runs out.
     bool insert(int frame, const Frame &samples);
     void trim();
-    // With the lock held: least recently used frames leave until one more frame fits.
-    void makeRoom();
-    void evictLeastRecent();
-    // With the lock held: whether the worker should prepare a buffer for the next frame.
-    bool spareWanted() const;
-    // With the lock held: starts the worker unless it runs; false when no thread can be made.
-    bool startWorker();
     qint64 getHeldBytesLocked() const;
     void runWorker();
     qint64 frameBytes() const { return m_frameSamples * qint64(sizeof(float)); }
@@ -92,8 +75,6 @@ private:
     const Loader m_loader;
     const qint64 m_frameSamples;
     const int m_frames;
-    // Shared with the frames handed out, which give their buffers back when they are let go.
-    std::shared_ptr<BufferPool> m_pPool;
 
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
@@ -108,7 +89,6 @@ private:
     int m_aheadDir = 1;
     int m_aheadLeft = 0;
     bool m_workerBusy = false;
-    bool m_wantSpare = false; // a frame was read on demand: the next one is prepared for
     bool m_stopping = false;
     std::thread m_worker;
 };

@@ -11,7 +11,6 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QSlider>
-#include <QTimer>
 
 #include "graymapping.h"
 #include "image3d.h"
@@ -38,8 +37,6 @@ SliceWidget::SliceWidget(QWidget *parent, Qt::WindowFlags f) : QWidget(parent, f
     connect(this, &SliceWidget::redrawNeeded, this, &SliceWidget::onRedrawNeeded);
     connect(m_pView, &SliceView::sliceChanged, this, &SliceWidget::onSliceChanged);
     connect(m_pView, &SliceView::cursorMoved, this, &SliceWidget::onCursorMoved);
-    // Once a slice is on screen there is time to map memory for the next one.
-    connect(m_pView, &SliceView::painted, this, &SliceWidget::scheduleSpare);
     connect(m_pView, &SliceView::cursorLeft, this, [this]() { emit pixelHovered(-1, -1); });
     m_pView->setForegroundPainter(
             [this](QPainter *pPainter, const QRectF &) { drawValues(pPainter); });
@@ -70,9 +67,6 @@ void SliceWidget::setMovies(const MovieSet &movies)
     m_movies = movies;
     updateMissingNote();
     clearCache();
-    // Memory for slices of another size would only be held.
-    if (m_spare.width() != movies.getWidth() || m_spare.height() != movies.getHeight())
-        m_spare = QImage();
     emit redrawNeeded();
 }
 
@@ -128,19 +122,18 @@ int SliceWidget::grayAt(int x, int y, int frame) const
     return grayLevel(grayOfView(currentSources(frame), minValue, maxValue, x, y));
 }
 
-QImage SliceWidget::renderSlice(QImage recycled) const
+QImage SliceWidget::renderSlice() const
 {
     if (m_imageWidth <= 0 || m_imageHeight <= 0)
         return QImage();
     // The formula is chosen once per slice; the renderers work row by row.
     return renderView(currentSources(m_fixedCoordinate), m_minValue[m_viewType],
-                      m_maxValue[m_viewType], m_imageWidth, m_imageHeight, std::move(recycled));
+                      m_maxValue[m_viewType], m_imageWidth, m_imageHeight);
 }
 
-QPixmap *SliceWidget::buildSlicePixmap()
+QPixmap *SliceWidget::buildSlicePixmap() const
 {
-    makeRoom();
-    QImage image = renderSlice(std::exchange(m_spare, QImage()));
+    QImage image = renderSlice();
     if (image.isNull())
         return nullptr;
     auto *pPixmap = new (std::nothrow) QPixmap(QPixmap::fromImage(std::move(image)));
@@ -240,73 +233,22 @@ void SliceWidget::showPixmap(QPixmap *pPixmap)
 
 void SliceWidget::trimCache()
 {
-    // The spare lives only in room that the cached slices leave.
-    if (m_cacheBytes + spareBytes() > m_cacheBudget)
-        m_spare = QImage();
     for (auto it = m_lru.end(); m_cacheBytes > m_cacheBudget && it != m_lru.begin();) {
         const auto victim = std::prev(it);
         if (m_sliceCache[victim->first][victim->second].pPixmap == m_pShownPixmap)
             it = victim;
         else
-            evict(*victim, false); // erases only the victim: `it` stays valid
+            evict(*victim); // erases only the victim: `it` stays valid
     }
 }
 
-void SliceWidget::evict(CacheKey key, bool keepMemory)
+void SliceWidget::evict(CacheKey key)
 {
     CacheEntry &entry = m_sliceCache[key.first][key.second];
     m_cacheBytes -= pixmapBytes(*entry.pPixmap);
-    if (keepMemory)
-        keepAsSpare(entry.pPixmap);
-    else
-        delete entry.pPixmap;
+    delete entry.pPixmap;
     entry.pPixmap = nullptr;
     m_lru.erase(entry.lruPosition);
-}
-
-void SliceWidget::makeRoom()
-{
-    const qint64 sliceBytes = qint64(m_imageWidth) * m_imageHeight * 4;
-    if (!m_spare.isNull() || m_cacheBytes + sliceBytes <= m_cacheBudget)
-        return;
-    for (auto it = m_lru.rbegin(); it != m_lru.rend(); ++it) {
-        if (m_sliceCache[it->first][it->second].pPixmap != m_pShownPixmap) {
-            evict(*it, true);
-            return;
-        }
-    }
-}
-
-void SliceWidget::keepAsSpare(QPixmap *pPixmap)
-{
-    // A raster pixmap hands out its own image, which is not shared once the pixmap is gone.
-    if (pPixmap && m_spare.isNull())
-        m_spare = pPixmap->toImage();
-    delete pPixmap;
-}
-
-qint64 SliceWidget::spareBytes() const { return m_spare.sizeInBytes(); }
-
-void SliceWidget::scheduleSpare()
-{
-    const qint64 sliceBytes = qint64(m_imageWidth) * m_imageHeight * 4;
-    if (m_sparePending || !m_spare.isNull() || sliceBytes <= 0
-        || m_cacheBytes + sliceBytes > m_cacheBudget)
-        return;
-    m_sparePending = true;
-    QTimer::singleShot(0, this, &SliceWidget::prepareSpare);
-}
-
-void SliceWidget::prepareSpare()
-{
-    m_sparePending = false;
-    const qint64 sliceBytes = qint64(m_imageWidth) * m_imageHeight * 4;
-    if (!m_spare.isNull() || sliceBytes <= 0 || m_cacheBytes + sliceBytes > m_cacheBudget)
-        return;
-    // Writing every pixel maps every page now.
-    QImage spare(m_imageWidth, m_imageHeight, QImage::Format_RGB32);
-    spare.fill(0u);
-    m_spare = std::move(spare);
 }
 
 void SliceWidget::setCacheBudget(qint64 bytes)
@@ -325,16 +267,15 @@ void SliceWidget::onSliceChanged(int dir)
     if (m_fixedCoordinate < 0)
         m_fixedCoordinate = 0;
     if (m_fixedCoordinate != old) {
-        emit fixedCoordinateChanged(m_fixedCoordinate);
-        emit redrawNeeded();
-        // Movies read on demand read on in the direction of travel while this frame shows;
-        // asked only now, so that the worker doesn't compete with reading this frame.
+        // Movies read on demand read on in the direction of travel while this frame shows.
         if (m_movies.getMain())
             m_movies.getMain()->readAhead(m_fixedCoordinate, dir);
         for (int ref : {1, 2}) {
             if (const Image3D *pRef = m_movies.getReference(ref))
                 pRef->readAhead(m_movies.referenceFrame(ref, m_fixedCoordinate), dir);
         }
+        emit fixedCoordinateChanged(m_fixedCoordinate);
+        emit redrawNeeded();
     }
 }
 
@@ -499,10 +440,9 @@ void SliceWidget::clearCache()
     showPixmap(nullptr);
     for (QVector<CacheEntry> &list : m_sliceCache) {
         for (CacheEntry &entry : list)
-            keepAsSpare(entry.pPixmap);
+            delete entry.pPixmap;
         list.clear();
     }
     m_lru.clear();
     m_cacheBytes = 0;
-    trimCache(); // the spare alone may exceed a small budget
 }

@@ -51,8 +51,7 @@ public:
     // The current slice of the current view as the view shows it, at one image pixel per sample
     // (row 0 at the bottom): what the cached pixmaps are made of. A null image when nothing is
     // shown or memory runs out.
-    // `recycled` lends its memory as renderView describes.
-    QImage renderSlice(QImage recycled = QImage()) const;
+    QImage renderSlice() const;
 
     // From this zoom on (device pixels per picture pixel) the view writes each visible
     // sample's value into its pixel.
@@ -132,26 +131,15 @@ private:
     MovieSet::ViewSources currentSources(int frame) const;
     void setRange(int viewType, float minValue, float maxValue);
     void clearCache();
-    // nullptr when memory runs out. Renders into the spare image when it fits.
-    QPixmap *buildSlicePixmap();
+    // nullptr when memory runs out.
+    QPixmap *buildSlicePixmap() const;
     // The pixmap of the current slice of the current view, rendered and cached when missing;
     // nullptr when it could not be rendered.
     QPixmap *slicePixmap();
     void showPixmap(QPixmap *pPixmap);
     // Evicts least recently used slices, except the one on screen, until within the budget.
     void trimCache();
-    // keepMemory: the slice's memory becomes the spare image unless there is one.
-    void evict(CacheKey key, bool keepMemory);
-    // Before a slice is rendered: with no spare image and the cache at its budget, the least
-    // recently used slice (not the one on screen) leaves and lends its memory to the new one.
-    void makeRoom();
-    // Keeps the pixmap's memory as the spare image unless there is one, and deletes it.
-    void keepAsSpare(QPixmap *pPixmap);
-    qint64 spareBytes() const;
-    // With room in the budget and no spare image, maps one while nothing else happens, so that
-    // the next slice is not rendered into memory the system must map first.
-    void scheduleSpare();
-    void prepareSpare();
+    void evict(CacheKey key);
     void updateMissingNote();
     // Writes visibleValueLabels into their pixels; the picture itself stays as rendered.
     void drawValues(QPainter *pPainter) const;
@@ -183,8 +171,4 @@ private:
     // by showPixmap while on screen.
     std::unique_ptr<QPixmap> m_pFreshUncached;
     std::unique_ptr<QPixmap> m_pShownUncached;
-    // The memory of a slice that left the cache, or one mapped while idle, for the next slice
-    // rendered; counted in the budget.
-    QImage m_spare;
-    bool m_sparePending = false;
 };

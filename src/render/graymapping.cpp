@@ -277,25 +277,13 @@ int grayLevel(float gray)
     return int(double(gray) + 0.5);
 }
 
-namespace {
-
-// The image a slice is rendered into: `recycled` when it fits and is not shared, else a new one
-// (null when it does not fit in memory). Every pixel is written by the caller.
-QImage sliceImage(QImage recycled, int width, int height)
+QImage renderValueSlice(const Image3D *pVolume, float minValue, float maxValue, int frame,
+                        int width, int height)
 {
-    if (recycled.width() == width && recycled.height() == height
-        && recycled.format() == QImage::Format_RGB32 && recycled.isDetached())
-        return recycled;
-    return QImage(width, height, QImage::Format_RGB32);
-}
-
-QImage renderValueInto(QImage image, const Image3D *pVolume, float minValue, float maxValue,
-                       int frame)
-{
+    // Every pixel is written below.
+    QImage image(width, height, QImage::Format_RGB32);
     if (image.isNull())
         return image;
-    const int width = image.width();
-    const int height = image.height();
     const PixelMap map(minValue, maxValue);
     const FrameSamples samples(pVolume, frame);
     const quint32 black = grayPixel(0);
@@ -311,15 +299,6 @@ QImage renderValueInto(QImage image, const Image3D *pVolume, float minValue, flo
     return image;
 }
 
-} // namespace
-
-QImage renderValueSlice(const Image3D *pVolume, float minValue, float maxValue, int frame,
-                        int width, int height)
-{
-    return renderValueInto(QImage(width, height, QImage::Format_RGB32), pVolume, minValue, maxValue,
-                           frame);
-}
-
 QImage renderDifferenceSlice(const Image3D *pVolumeA, const Image3D *pVolumeB, float minValue,
                              float maxValue, int frame, int width, int height)
 {
@@ -327,12 +306,12 @@ QImage renderDifferenceSlice(const Image3D *pVolumeA, const Image3D *pVolumeB, f
 }
 
 QImage renderView(const MovieSet::ViewSources &sources, float minValue, float maxValue, int width,
-                  int height, QImage recycled)
+                  int height)
 {
-    QImage image = sliceImage(std::move(recycled), width, height);
     if (!sources.difference)
-        return renderValueInto(std::move(image), sources.pA, minValue, maxValue, sources.frameA);
+        return renderValueSlice(sources.pA, minValue, maxValue, sources.frameA, width, height);
     // Every pixel is written below.
+    QImage image(width, height, QImage::Format_RGB32);
     if (image.isNull())
         return image;
     const PixelMap map(minValue, maxValue);

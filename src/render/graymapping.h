@@ -37,7 +37,5 @@ QImage renderDifferenceSlice(const Image3D *pVolumeA, const Image3D *pVolumeB, f
 // shifted by their offsets, a frame outside its movie absent.
 float grayOfView(const MovieSet::ViewSources &sources, float minValue, float maxValue, int x,
                  int y);
-// `recycled` lends its memory when it is a width x height Format_RGB32 image that nothing else
-// shares (its pixels are all overwritten); otherwise the result is a new image.
 QImage renderView(const MovieSet::ViewSources &sources, float minValue, float maxValue, int width,
-                  int height, QImage recycled = QImage());
+                  int height);

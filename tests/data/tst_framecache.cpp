@@ -76,9 +76,6 @@ private slots:
     void readAhead();
     void concurrentReadersReadEachFrameOnce();
     void budgetChangeTrims();
-    void bufferKeptForTheNextFrame_data();
-    void bufferKeptForTheNextFrame();
-    void leavingFrameLendsItsBuffer();
 };
 
 void TestFrameCache::accessesReadOnlyWhatIsMissing_data()
@@ -228,62 +225,6 @@ void TestFrameCache::budgetChangeTrims()
     QCOMPARE(movie.totalReads(), 5); // the two most recent stayed
     QVERIFY(FrameCache::defaultBudget() > 0);
     QVERIFY(FrameCache::defaultBudget() <= (qint64(4) << 30));
-}
-
-void TestFrameCache::bufferKeptForTheNextFrame_data()
-{
-    QTest::addColumn<int>("budgetFrames");
-    QTest::addColumn<QString>("accesses");
-    QTest::addColumn<int>("lowerTo"); // a budget set afterwards, in frames; -1 for none
-    QTest::addColumn<int>("keptFrames");
-
-    QTest::newRow("room beside the frame read: one is prepared") << 3 << "0" << -1 << 1;
-    QTest::newRow("taken by the next frame, prepared again") << 3 << "0 1" << -1 << 1;
-    QTest::newRow("no room beside the frames read") << 2 << "0 1" << -1 << 0;
-    QTest::newRow("a one-frame budget keeps none") << 1 << "0" << -1 << 0;
-    QTest::newRow("a lowered budget drops it") << 3 << "0" << 1 << 0;
-}
-
-void TestFrameCache::bufferKeptForTheNextFrame()
-{
-    QFETCH(int, budgetFrames);
-    QFETCH(QString, accesses);
-    QFETCH(int, lowerTo);
-    QFETCH(int, keptFrames);
-
-    CountingMovie movie(4);
-    FrameCache cache(movie.loader(), kSamples, 4, budgetFrames * kFrameBytes);
-    for (int frame : listOf(accesses)) {
-        QVERIFY(holdsFrame(cache.getFrame(frame), frame));
-        cache.waitForReadAhead();
-    }
-    if (lowerTo >= 0)
-        cache.setBudget(lowerTo * kFrameBytes);
-    QCOMPARE(cache.getKeptBytes(), keptFrames * kFrameBytes);
-    QVERIFY(cache.getHeldBytes() + cache.getKeptBytes() <= cache.getBudget());
-}
-
-void TestFrameCache::leavingFrameLendsItsBuffer()
-{
-    CountingMovie movie(3);
-    FrameCache::Frame survivor;
-    {
-        FrameCache cache(movie.loader(), kSamples, 3, 2 * kFrameBytes);
-        FrameCache::Frame first = cache.getFrame(0);
-        cache.waitForReadAhead();
-        QVERIFY(holdsFrame(cache.getFrame(1), 1)); // takes the prepared buffer; no room for more
-        cache.waitForReadAhead();
-        QVERIFY(holdsFrame(cache.getFrame(2), 2)); // frame 0 leaves, but is still held here
-        QCOMPARE(cache.getKeptBytes(), 0);
-        const float *pFirst = first.get();
-        first.reset();
-        QCOMPARE(cache.getKeptBytes(), kFrameBytes);
-        survivor = cache.getFrame(0);
-        QVERIFY(holdsFrame(survivor, 0));
-        QCOMPARE(survivor.get(), pFirst);
-    }
-    // A frame still held when its cache is gone stays readable.
-    QVERIFY(holdsFrame(survivor, 0));
 }
 
 QTEST_GUILESS_MAIN(TestFrameCache)

@@ -220,8 +220,6 @@ private slots:
     void evictionIsLeastRecentlyUsed();
     void shownSliceIsNeverEvicted();
     void loweringBudgetTrims();
-    void newSlicesReuseOldSlicesMemory_data();
-    void newSlicesReuseOldSlicesMemory();
     void clearingGivesMemoryBack();
     void failedRenderIsToldOnceAndNotCached();
     void missingNote_data();
@@ -890,32 +888,6 @@ void TestSliceWidget::loweringBudgetTrims()
     QCOMPARE(pixelGray(shownImage(widget), 0, 0), 3);
     show(widget, ViewType::Main, 4);
     QVERIFY(shownKey(widget) != keys[4]);
-}
-
-void TestSliceWidget::newSlicesReuseOldSlicesMemory_data()
-{
-    QTest::addColumn<bool>("rangeChange");
-    QTest::newRow("at the budget, a new slice takes the least recent one's") << false;
-    QTest::newRow("a range change renders into a cleared slice's") << true;
-}
-
-void TestSliceWidget::newSlicesReuseOldSlicesMemory()
-{
-    QFETCH(bool, rangeChange);
-    const auto pMain = makeVolume(16, 16, 3, [](int x, int, int f) { return float(x + 10 * f); });
-    SliceWidget widget;
-    widget.setCacheBudget(2 * sliceBytes(16, 16));
-    widget.setMovies(pMain.get(), nullptr, nullptr);
-    const uchar *pFirst = shownImage(widget).constBits();
-    show(widget, ViewType::Main, 1); // the cache is full
-    if (rangeChange) {
-        widget.setMainRange(0.0f, 510.0f);
-        QCOMPARE(pixelGray(shownImage(widget), 3, 0), grayLevel(grayOfValue(13.0f, 0.0f, 510.0f)));
-    } else {
-        show(widget, ViewType::Main, 2);
-        QCOMPARE(pixelGray(shownImage(widget), 3, 0), 23);
-    }
-    QCOMPARE(shownImage(widget).constBits(), pFirst);
 }
 
 void TestSliceWidget::clearingGivesMemoryBack()

@@ -106,8 +106,6 @@ private slots:
     void blocksOfFourAtTheTableEdges();
     void renderedPixelsAreOpaqueGrayRgb32();
     void renderOfEmptySizeIsNull();
-    void renderIntoRecycledImage_data();
-    void renderIntoRecycledImage();
 };
 
 void TestGrayMapping::grayValueOfSample_data()
@@ -641,46 +639,6 @@ void TestGrayMapping::renderOfEmptySizeIsNull()
     Image3D volume(2, 2, 1);
     QVERIFY(renderValueSlice(&volume, 0.0f, 255.0f, 0, 0, 2).isNull());
     QVERIFY(renderDifferenceSlice(&volume, &volume, 0.0f, 255.0f, 0, 2, 0).isNull());
-}
-
-void TestGrayMapping::renderIntoRecycledImage_data()
-{
-    QTest::addColumn<bool>("difference");
-    QTest::addColumn<int>("width");
-    QTest::addColumn<int>("format");
-    QTest::addColumn<bool>("shared");
-    QTest::addColumn<bool>("reused");
-
-    const int rgb32 = QImage::Format_RGB32;
-    QTest::newRow("fits: its memory is written") << false << 7 << rgb32 << false << true;
-    QTest::newRow("difference, fits") << true << 7 << rgb32 << false << true;
-    QTest::newRow("another size") << false << 6 << rgb32 << false << false;
-    QTest::newRow("another format") << false << 7 << int(QImage::Format_ARGB32) << false << false;
-    QTest::newRow("shared: left as it is") << true << 7 << rgb32 << true << false;
-}
-
-void TestGrayMapping::renderIntoRecycledImage()
-{
-    QFETCH(bool, difference);
-    QFETCH(int, width);
-    QFETCH(int, format);
-    QFETCH(bool, shared);
-    QFETCH(bool, reused);
-
-    const auto pA = filledVolume(7, 5, 2, 11);
-    const auto pB = filledVolume(7, 5, 2, 12);
-    const MovieSet::ViewSources sources {pA.get(), 1, difference ? pB.get() : nullptr, 1,
-                                         difference};
-    QImage recycled(width, 5, QImage::Format(format));
-    recycled.fill(0xff123456u);
-    const QImage sharer = shared ? recycled : QImage();
-    const uchar *pMemory = recycled.constBits();
-
-    const QImage image = renderView(sources, -128.0f, 300.0f, 7, 5, std::move(recycled));
-    QCOMPARE(image, renderView(sources, -128.0f, 300.0f, 7, 5));
-    QCOMPARE(image.constBits() == pMemory, reused);
-    if (shared)
-        QCOMPARE(sharer.pixel(3, 2), 0xff123456u);
 }
 
 QTEST_APPLESS_MAIN(TestGrayMapping)

@@ -205,6 +205,29 @@ std::string siblingPath(const Options &options, const std::string &name)
     return options.self.substr(0, options.self.rfind('/') + 1) + name;
 }
 
+// Where a child that shows windows runs: its platform's name in the table and its environment.
+struct ChildPlatform
+{
+    std::string name;
+    std::vector<std::string> environment;
+};
+
+ChildPlatform offscreenPlatform(const Options &options)
+{
+    return {"offscreen",
+            {"QT_QPA_PLATFORM=offscreen", "XDG_RUNTIME_DIR=" + options.dir + "/runtime"}};
+}
+
+// The X display given (Xvfb), else offscreen.
+ChildPlatform shownPlatform(const Options &options)
+{
+    if (options.display.empty())
+        return offscreenPlatform(options);
+    return {"Xvfb",
+            {"QT_QPA_PLATFORM=xcb", "DISPLAY=" + options.display,
+             "XDG_RUNTIME_DIR=" + options.dir + "/runtime"}};
+}
+
 // Figure 8: rawcompare --metrics over a 1080p YUV 4:2:0 pair (the reference degraded by an
 // encoder) against one ffmpeg run of its psnr and ssim filters, and its peak memory, which must
 // not grow with the length of the files.
@@ -244,9 +267,9 @@ bool metricsFigure(const Options &options, BenchTable &table)
                  oursWall / peerWall, 1.0);
 
     // The panel: the same pair as the window holds it, against the headless run above.
-    const ChildRun::Result result = ChildRun::run(
-            {options.self, "--child", "panel", main, reference, "1920", "1080"},
-            {"QT_QPA_PLATFORM=offscreen", "XDG_RUNTIME_DIR=" + options.dir + "/runtime"});
+    const ChildRun::Result result
+            = ChildRun::run({options.self, "--child", "panel", main, reference, "1920", "1080"},
+                            offscreenPlatform(options).environment);
     if (!result.ok) {
         std::fprintf(stderr, "bench: the panel figure failed\n%s", result.errors.c_str());
         return false;
@@ -275,14 +298,9 @@ bool metricsFigure(const Options &options, BenchTable &table)
 // given, on it as well.
 bool startupFigure(const Options &options, BenchTable &table)
 {
-    const std::string runtime = options.dir + "/runtime";
-    std::vector<std::pair<std::string, std::vector<std::string>>> platforms
-            = {{"offscreen", {"QT_QPA_PLATFORM=offscreen", "XDG_RUNTIME_DIR=" + runtime}}};
-    if (!options.display.empty()) {
-        platforms.push_back({"Xvfb",
-                             {"QT_QPA_PLATFORM=xcb", "DISPLAY=" + options.display,
-                              "XDG_RUNTIME_DIR=" + runtime}});
-    }
+    std::vector<ChildPlatform> platforms = {offscreenPlatform(options)};
+    if (!options.display.empty())
+        platforms.push_back(shownPlatform(options));
     for (const auto &[platform, environment] : platforms) {
         InterleavedRuns runs;
         const int ours = runs.add("rawcompare start-up",
@@ -324,8 +342,7 @@ bool displayFigures(const Options &options, BenchTable &table)
     // A round here takes milliseconds: three times the rounds cost little and steady the
     // medians on a shared machine.
     const int inProcessRounds = 3 * options.rounds;
-    const std::vector<std::string> environment
-            = {"QT_QPA_PLATFORM=offscreen", "XDG_RUNTIME_DIR=" + options.dir + "/runtime"};
+    const std::vector<std::string> environment = offscreenPlatform(options).environment;
     for (const auto &[name, width, height] :
          {std::tuple<std::string, int, int>("1080", 1920, 1080),
           std::tuple<std::string, int, int>("2160", 3840, 2160)}) {
@@ -383,16 +400,8 @@ bool onDemandFigures(const Options &options, BenchTable &table)
     const std::string movie = options.dir + "/movie1080.yuv";
     const std::string reference = options.dir + "/encoded1080.yuv";
     const std::string frames = std::to_string(options.frames);
-    const std::string runtime = options.dir + "/runtime";
-    std::vector<std::string> display = {"QT_QPA_PLATFORM=offscreen", "XDG_RUNTIME_DIR=" + runtime};
-    std::string platform = "offscreen";
-    if (!options.display.empty()) {
-        display = {"QT_QPA_PLATFORM=xcb", "DISPLAY=" + options.display,
-                   "XDG_RUNTIME_DIR=" + runtime};
-        platform = "Xvfb";
-    }
-    const std::vector<std::string> offscreen
-            = {"QT_QPA_PLATFORM=offscreen", "XDG_RUNTIME_DIR=" + runtime};
+    const auto [platform, display] = shownPlatform(options);
+    const std::vector<std::string> offscreen = offscreenPlatform(options).environment;
 
     InterleavedRuns startup;
     const int ours = startup.add("rawcompare first frame",
@@ -512,14 +521,7 @@ bool onDemandFigures(const Options &options, BenchTable &table)
 // ignoring outliers, against a frame time at 25 fps.
 bool playbackFigure(const Options &options, BenchTable &table)
 {
-    const std::string runtime = options.dir + "/runtime";
-    std::vector<std::string> display = {"QT_QPA_PLATFORM=offscreen", "XDG_RUNTIME_DIR=" + runtime};
-    std::string platform = "offscreen";
-    if (!options.display.empty()) {
-        display = {"QT_QPA_PLATFORM=xcb", "DISPLAY=" + options.display,
-                   "XDG_RUNTIME_DIR=" + runtime};
-        platform = "Xvfb";
-    }
+    const auto [platform, display] = shownPlatform(options);
     const std::string frames = std::to_string(options.frames);
     for (const auto &[file, width, height, target] :
          {std::tuple<std::string, int, int, double>("movie1080.yuv", 1920, 1080, 60),

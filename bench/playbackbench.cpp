@@ -17,6 +17,7 @@
 #include "graymapping.h"
 #include "image3d.h"
 #include "mainwidget.h"
+#include "session.h"
 #include "percentilerange.h"
 #include "playback.h"
 #include "slicewidget.h"
@@ -100,14 +101,15 @@ int play(const std::string &file, int width, int height, double seconds)
         return 1;
     }
     window.openFromCommandLine(commandLine);
-    if (!window.getMainMovie() || window.getMainMovie()->getNumFrames() < 2) {
+    if (!window.getSession().getMovie(Session::Main)
+        || window.getSession().getMovie(Session::Main)->getNumFrames() < 2) {
         std::fprintf(stderr, "cannot open %s\n", file.c_str());
         return 1;
     }
-    SliceWidget *pSlices = window.getSliceWidget();
+    SliceWidget *pSlices = window.findChild<SliceWidget *>();
     SliceView *pView = pSlices->getView();
     pView->setZoom(1.0);
-    const int frames = window.getMainMovie()->getNumFrames();
+    const int frames = window.getSession().getMovie(Session::Main)->getNumFrames();
     // The window on screen before the clock starts.
     QElapsedTimer settle;
     settle.start();
@@ -133,8 +135,8 @@ int play(const std::string &file, int width, int height, double seconds)
             lastPainted = frame;
         }
     });
-    window.getFrameRateBox()->setValue(1000);
-    window.getPlayback()->play();
+    window.findChild<QDoubleSpinBox *>(QStringLiteral("frameRate"))->setValue(1000);
+    window.findChild<Playback *>()->play();
     // A second of warm-up, then the measured time.
     const double warmUpEnd = benchSeconds() + 1.0;
     while (benchSeconds() < warmUpEnd)
@@ -146,7 +148,7 @@ int play(const std::string &file, int width, int height, double seconds)
         QApplication::processEvents(QEventLoop::AllEvents, 50);
     const double elapsed = benchSeconds() - start;
     counting = false;
-    window.getPlayback()->pause();
+    window.findChild<Playback *>()->pause();
 
     std::printf("fps=%.3f\nskipped=%d\npaint=%.6f\nread=%.6f\nrender=%.6f\nupload=%.6f\n"
                 "percentile=%.6f\nviewport=%dx%d\n",

@@ -69,6 +69,9 @@ void Playback::onPainted()
 
 void Playback::onTick()
 {
+    // A tick queued before a pause (or before a load's dialogs paused playback) steps nothing.
+    if (!isPlaying())
+        return;
     // A view that isn't on screen never paints: nothing to wait for.
     if (m_awaitingPaint && m_pSliceWidget->getView()->viewport()->isVisible()) {
         m_tickMissed = true;

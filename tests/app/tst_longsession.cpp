@@ -13,6 +13,7 @@
 
 #include "image3d.h"
 #include "mainwidget.h"
+#include "session.h"
 #include "scripteddialogs.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -124,7 +125,7 @@ void TestLongSession::round(int round)
     m_pDialogs->openAnswers.append({true, dir, {file(QStringLiteral("main%1.raw").arg(seed))}});
     m_pDialogs->dimensionsAnswers.append(gray);
     action(QStringLiteral("Load main movie"))->trigger();
-    const Image3D *pMain = m_pWindow->getMainMovie();
+    const Image3D *pMain = m_pWindow->getSession().getMovie(Session::Main);
     QVERIFY(pMain);
     QCOMPARE(pMain->getNumFrames(), frames);
     QCOMPARE(sampleAt(*pMain, 0, height - 1, 1), float(1 + seed));
@@ -138,9 +139,9 @@ void TestLongSession::round(int round)
              {file(QStringLiteral("picture «ü».png")), file(QStringLiteral("two frames.raw"))}});
     m_pDialogs->dimensionsAnswers.append(gray);
     action(QStringLiteral("Load reference movie 2"))->trigger();
-    QVERIFY(m_pWindow->getReference1());
-    QVERIFY(m_pWindow->getReference2());
-    QCOMPARE(m_pWindow->getReference2()->getNumFrames(), 3);
+    QVERIFY(m_pWindow->getSession().getMovie(Session::Reference1));
+    QVERIFY(m_pWindow->getSession().getMovie(Session::Reference2));
+    QCOMPARE(m_pWindow->getSession().getMovie(Session::Reference2)->getNumFrames(), 3);
 
     // A load that fails leaves the main movie in place.
     m_pDialogs->openAnswers.append({true, dir, {file(QStringLiteral("short.raw"))}});
@@ -149,7 +150,7 @@ void TestLongSession::round(int round)
     QCOMPARE(m_pDialogs->warnings.size(), 1);
     QCOMPARE(m_pDialogs->warnings.takeFirst().text.section('\n', 0, 1),
              QStringLiteral("Loading not successful:\nNot enough data in file for one frame"));
-    QCOMPARE(m_pWindow->getMainMovie(), pMain);
+    QCOMPARE(m_pWindow->getSession().getMovie(Session::Main), pMain);
 
     // Every view drawn once.
     for (const char *view : {"Reference movie 1", "Reference movie 2", "Difference: main-ref1",
@@ -164,15 +165,16 @@ void TestLongSession::round(int round)
     m_pDialogs->openAnswers.append({true, dir, {saved}});
     m_pDialogs->dimensionsAnswers.append(yuv);
     action(QStringLiteral("Load main movie"))->trigger();
-    QCOMPARE(m_pWindow->getMainMovie()->getNumFrames(), frames);
-    QCOMPARE(sampleAt(*m_pWindow->getMainMovie(), 0, height - 1, 1), float(1 + seed));
+    QCOMPARE(m_pWindow->getSession().getMovie(Session::Main)->getNumFrames(), frames);
+    QCOMPARE(sampleAt(*m_pWindow->getSession().getMovie(Session::Main), 0, height - 1, 1),
+             float(1 + seed));
 
     action(QStringLiteral("Clear reference movie 1"))->trigger();
     action(QStringLiteral("Clear reference movie 2"))->trigger();
     if (round % 3 == 0)
         action(QStringLiteral("Clear main movie"))->trigger();
-    QVERIFY(!m_pWindow->getReference1());
-    QVERIFY(!m_pWindow->getReference2());
+    QVERIFY(!m_pWindow->getSession().getMovie(Session::Reference1));
+    QVERIFY(!m_pWindow->getSession().getMovie(Session::Reference2));
 
     QVERIFY(m_pDialogs->openAnswers.isEmpty());
     QVERIFY(m_pDialogs->dimensionsAnswers.isEmpty());

@@ -30,6 +30,7 @@
 #include "image3d.h"
 #include "imagenode.h"
 #include "mainwidget.h"
+#include "session.h"
 #include "metricsdock.h"
 #include "playback.h"
 #include "scalewidget.h"
@@ -185,7 +186,7 @@ void TestMainWidget::deepMoviesWidenStartingRanges()
     QCOMPARE(commandLine.parse({"rawcompare", "--size", "2x2", "--pix-fmt", "gray10le", main}),
              CommandLine::Action::Run);
     QVERIFY(m_pWindow->openFromCommandLine(commandLine).isEmpty());
-    QCOMPARE(m_pWindow->getMainMovie()->getDepth(), 10);
+    QCOMPARE(m_pWindow->getSession().getMovie(Session::Main)->getDepth(), 10);
     auto rangeOf = [this](int view) {
         return QStringLiteral("%1 %2")
                 .arg(editor(view)->getMinimumField()->value())
@@ -249,7 +250,7 @@ void TestMainWidget::savingLayouts()
     QCOMPARE(commandLine.parse({"rawcompare", "--size", "2x2", "--pix-fmt", format, source}),
              CommandLine::Action::Run);
     m_pWindow->openFromCommandLine(commandLine);
-    QVERIFY(m_pWindow->getMainMovie());
+    QVERIFY(m_pWindow->getSession().getMovie(Session::Main));
 
     const QString target = m_pDir->filePath("saved");
     m_pDialogs->saveAnswers = {target};
@@ -329,7 +330,7 @@ void TestMainWidget::metricsDockFollowsTheMovies()
              CommandLine::Action::Run);
     m_pWindow->openFromCommandLine(commandLine);
 
-    MetricsDock *pDock = m_pWindow->getMetricsDock();
+    MetricsDock *pDock = m_pWindow->findChild<MetricsDock *>();
     QVERIFY(!pDock->isVisible());
     QCOMPARE(pDock->getTable()->rowCount(), 0); // hidden: nothing computed
     m_pWindow->menuBar()->actions().at(1)->menu()->actions().at(6)->trigger();
@@ -436,7 +437,7 @@ void TestMainWidget::menusAndToolbar()
     QCOMPARE(toolBars.first()->actions().size(), 8);
     QCOMPARE(toolBars.first()->actions().at(6)->text(), QStringLiteral("Play"));
     QCOMPARE(toolBars.first()->widgetForAction(toolBars.first()->actions().at(7)),
-             m_pWindow->getFrameRateBox());
+             m_pWindow->findChild<QDoubleSpinBox *>(QStringLiteral("frameRate")));
     for (int view = ViewType::Main; view <= ViewType::Diff2; ++view) {
         QAction *pAction = viewEntries.at(view);
         QCOMPARE(pAction->text(), QString::fromUtf8(viewTexts[view]));
@@ -560,8 +561,8 @@ void TestMainWidget::loadingShowsTheMovieAndKeepsRanges()
     editor(ViewType::Main)->setValues(10, 20);
     load(QStringLiteral("Load main movie"), QStringLiteral("4x2x3=7"));
 
-    QVERIFY(m_pWindow->getMainMovie());
-    QCOMPARE(m_pWindow->getMainMovie()->getNumFrames(), 3);
+    QVERIFY(m_pWindow->getSession().getMovie(Session::Main));
+    QCOMPARE(m_pWindow->getSession().getMovie(Session::Main)->getNumFrames(), 3);
     QCOMPARE(label()->text(), QStringLiteral("1/3"));
     QCOMPARE(editor(ViewType::Main)->getMinimumField()->value(), 10.0);
     QCOMPARE(editor(ViewType::Main)->getMaximumField()->value(), 20.0);
@@ -573,7 +574,7 @@ void TestMainWidget::loadingShowsTheMovieAndKeepsRanges()
 void TestMainWidget::failedLoadChangesNothing()
 {
     load(QStringLiteral("Load main movie"), QStringLiteral("4x2x2=7"));
-    const Image3D *pBefore = m_pWindow->getMainMovie();
+    const Image3D *pBefore = m_pWindow->getSession().getMovie(Session::Main);
     QSignalSpy positions(sliceWidget(), &SliceWidget::slicePosition);
 
     m_pDialogs->openAnswers.append({true, m_pDir->path(), {path("missing.yuv")}});
@@ -584,7 +585,7 @@ void TestMainWidget::failedLoadChangesNothing()
     QVERIFY(m_pDialogs->warnings.first().text.startsWith(
             QStringLiteral("Loading not successful:\nUnable to open specified file ")));
     QCOMPARE(m_pDialogs->warnings.first().parent, m_pWindow.get());
-    QCOMPARE(m_pWindow->getMainMovie(), pBefore);
+    QCOMPARE(m_pWindow->getSession().getMovie(Session::Main), pBefore);
     QCOMPARE(positions.count(), 0);
     QCOMPARE(label()->text(), QStringLiteral("1/2"));
 }
@@ -593,13 +594,13 @@ void TestMainWidget::loadingAReferenceKeepsTheOthers()
 {
     load(QStringLiteral("Load main movie"), QStringLiteral("4x2x1=10"));
     load(QStringLiteral("Load reference movie 2"), QStringLiteral("2x2x1=30"));
-    const Image3D *pMain = m_pWindow->getMainMovie();
-    const Image3D *pRef2 = m_pWindow->getReference2();
+    const Image3D *pMain = m_pWindow->getSession().getMovie(Session::Main);
+    const Image3D *pRef2 = m_pWindow->getSession().getMovie(Session::Reference2);
     load(QStringLiteral("Load reference movie 1"), QStringLiteral("2x2x1=20"));
 
-    QCOMPARE(m_pWindow->getMainMovie(), pMain);
-    QCOMPARE(m_pWindow->getReference2(), pRef2);
-    QVERIFY(m_pWindow->getReference1());
+    QCOMPARE(m_pWindow->getSession().getMovie(Session::Main), pMain);
+    QCOMPARE(m_pWindow->getSession().getMovie(Session::Reference2), pRef2);
+    QVERIFY(m_pWindow->getSession().getMovie(Session::Reference1));
     // The slice widget has all three: main - ref2 at the bottom-left sample is 10 - 30.
     m_pWindow->menuBar()->actions().at(1)->menu()->actions().at(ViewType::Diff2)->trigger();
     editor(ViewType::Diff2)->setValues(-20, -19);
@@ -658,22 +659,26 @@ void TestMainWidget::clearing()
     if (loaded.contains(QLatin1Char('2')))
         load(QStringLiteral("Load reference movie 2"), QStringLiteral("2x2x1=3"));
     m_pWindow->menuBar()->actions().at(1)->menu()->actions().at(ViewType::Diff1)->trigger();
-    const Image3D *pBefore[3]
-            = {m_pWindow->getMainMovie(), m_pWindow->getReference1(), m_pWindow->getReference2()};
+    const Image3D *pBefore[3] = {m_pWindow->getSession().getMovie(Session::Main),
+                                 m_pWindow->getSession().getMovie(Session::Reference1),
+                                 m_pWindow->getSession().getMovie(Session::Reference2)};
     QSignalSpy positions(sliceWidget(), &SliceWidget::slicePosition);
 
     fileAction(entry)->trigger();
 
     QCOMPARE(positions.count() > 0, redraw);
-    QCOMPARE(m_pWindow->getMainMovie() != nullptr, left.contains(QLatin1Char('m')));
-    QCOMPARE(m_pWindow->getReference1() != nullptr, left.contains(QLatin1Char('1')));
-    QCOMPARE(m_pWindow->getReference2() != nullptr, left.contains(QLatin1Char('2')));
+    QCOMPARE(m_pWindow->getSession().getMovie(Session::Main) != nullptr,
+             left.contains(QLatin1Char('m')));
+    QCOMPARE(m_pWindow->getSession().getMovie(Session::Reference1) != nullptr,
+             left.contains(QLatin1Char('1')));
+    QCOMPARE(m_pWindow->getSession().getMovie(Session::Reference2) != nullptr,
+             left.contains(QLatin1Char('2')));
     if (left.contains(QLatin1Char('m')))
-        QCOMPARE(m_pWindow->getMainMovie(), pBefore[0]);
+        QCOMPARE(m_pWindow->getSession().getMovie(Session::Main), pBefore[0]);
     if (left.contains(QLatin1Char('1')))
-        QCOMPARE(m_pWindow->getReference1(), pBefore[1]);
+        QCOMPARE(m_pWindow->getSession().getMovie(Session::Reference1), pBefore[1]);
     if (left.contains(QLatin1Char('2')))
-        QCOMPARE(m_pWindow->getReference2(), pBefore[2]);
+        QCOMPARE(m_pWindow->getSession().getMovie(Session::Reference2), pBefore[2]);
     QCOMPARE(sliceWidget()->getViewType(), int(ViewType::Diff1));
     QVERIFY(m_pDialogs->log.isEmpty() || !m_pDialogs->log.contains(QStringLiteral("warning")));
 }
@@ -1093,7 +1098,7 @@ void TestMainWidget::saving()
     raw.close();
     m_pDialogs->dimensionsAnswers.append({1, "4", "2", false, false});
     fileAction(QStringLiteral("Load main movie"))->trigger();
-    QVERIFY(m_pWindow->getMainMovie());
+    QVERIFY(m_pWindow->getSession().getMovie(Session::Main));
     m_pDialogs->log.clear();
 
     const bool overSource = answer == QLatin1String("source");
@@ -1168,7 +1173,7 @@ void TestMainWidget::quitQuestion()
     load(QStringLiteral("Load main movie"), QStringLiteral("2x2x1=9"));
     m_pWindow->menuBar()->actions().at(1)->menu()->actions().at(ViewType::Ref1)->trigger();
     editor(ViewType::Main)->setValues(3, 4);
-    const Image3D *pMain = m_pWindow->getMainMovie();
+    const Image3D *pMain = m_pWindow->getSession().getMovie(Session::Main);
     m_pDialogs->questionAnswers.append(answer);
 
     QCOMPARE(m_pWindow->close(), closed);
@@ -1181,7 +1186,7 @@ void TestMainWidget::quitQuestion()
     QCOMPARE(question.buttons, QMessageBox::Yes | QMessageBox::No);
     QCOMPARE(question.defaultButton, QMessageBox::No);
     QCOMPARE(m_pWindow->isVisible(), !closed);
-    QCOMPARE(m_pWindow->getMainMovie(), pMain);
+    QCOMPARE(m_pWindow->getSession().getMovie(Session::Main), pMain);
     QCOMPARE(sliceWidget()->getViewType(), int(ViewType::Ref1));
     QCOMPARE(editor(ViewType::Main)->getMinimumField()->value(), 3.0);
 }
@@ -1274,8 +1279,9 @@ void TestMainWidget::commandLine()
                  warning.arg(m_pDir->path()));
         QCOMPARE(m_pDialogs->warnings.first().parent, m_pWindow.get());
     }
-    const Image3D *pMovies[3]
-            = {m_pWindow->getMainMovie(), m_pWindow->getReference1(), m_pWindow->getReference2()};
+    const Image3D *pMovies[3] = {m_pWindow->getSession().getMovie(Session::Main),
+                                 m_pWindow->getSession().getMovie(Session::Reference1),
+                                 m_pWindow->getSession().getMovie(Session::Reference2)};
     const QStringList counts = frames.split(QLatin1Char(' '));
     for (int i = 0; i < 3; ++i)
         QCOMPARE(pMovies[i] ? pMovies[i]->getNumFrames() : 0, counts.at(i).toInt());
@@ -1304,11 +1310,12 @@ void TestMainWidget::frameCacheSharedByTheMovies()
                                 main, "--ref1", ref}),
              CommandLine::Action::Run);
     m_pWindow->openFromCommandLine(commandLine);
-    const FrameCache *pMainCache = m_pWindow->getMainMovie()->getFrameCache();
-    QVERIFY(pMainCache && m_pWindow->getReference1()->getFrameCache());
-    QCOMPARE(m_pWindow->getFrameCacheBudget(), qint64(48) << 20);
+    const FrameCache *pMainCache = m_pWindow->getSession().getMovie(Session::Main)->getFrameCache();
+    QVERIFY(pMainCache && m_pWindow->getSession().getMovie(Session::Reference1)->getFrameCache());
+    QCOMPARE(m_pWindow->getSession().getFrameCacheBudget(), qint64(48) << 20);
     QCOMPARE(pMainCache->getBudget(), qint64(24) << 20);
-    QCOMPARE(m_pWindow->getReference1()->getFrameCache()->getBudget(), qint64(24) << 20);
+    QCOMPARE(m_pWindow->getSession().getMovie(Session::Reference1)->getFrameCache()->getBudget(),
+             qint64(24) << 20);
     // The movie left alone has it all.
     fileAction(QStringLiteral("Clear reference movie 1"))->trigger();
     QCOMPARE(pMainCache->getBudget(), qint64(48) << 20);
@@ -1324,7 +1331,7 @@ void TestMainWidget::frameCacheSharedByTheMovies()
     QCOMPARE(pMainCache->getBudget(), qint64(48) << 20);
     m_pDialogs->integerAnswers = {100};
     pSize->trigger();
-    QCOMPARE(m_pWindow->getFrameCacheBudget(), qint64(100) << 20);
+    QCOMPARE(m_pWindow->getSession().getFrameCacheBudget(), qint64(100) << 20);
     QCOMPARE(pMainCache->getBudget(), qint64(100) << 20);
 }
 
@@ -1384,12 +1391,12 @@ void TestMainWidget::referenceOffsets()
 
     // The spin box beside reference 1's editor sets the offset; the view, the readout, the
     // frame count and the notes follow at once.
-    QSpinBox *pBox = m_pWindow->getOffsetBox(1);
+    QSpinBox *pBox = m_pWindow->findChild<QSpinBox *>(QStringLiteral("ref%1Offset").arg(1));
     QVERIFY(pBox);
     QVERIFY(editor(ViewType::Ref1)->isAncestorOf(pBox));
     pBox->setValue(offset);
-    QCOMPARE(m_pWindow->getMovieSet().getOffset(1), offset);
-    QCOMPARE(m_pWindow->getMovieSet().getOffset(2), 0);
+    QCOMPARE(m_pWindow->getSession().getMovieSet().getOffset(1), offset);
+    QCOMPARE(m_pWindow->getSession().getMovieSet().getOffset(2), 0);
     QCOMPARE(sliceWidget()->getSlider()->value(), frame);
     QCOMPARE(shownGray(), gray);
     QCOMPARE(sliceWidget()->grayAt(0, 0, frame), gray);
@@ -1398,7 +1405,7 @@ void TestMainWidget::referenceOffsets()
     QCOMPARE(statusText("mismatch"), mismatch);
 
     // The metrics dock pairs the same frames.
-    MetricsDock *pDock = m_pWindow->getMetricsDock();
+    MetricsDock *pDock = m_pWindow->findChild<MetricsDock *>();
     pDock->show();
     QTRY_VERIFY(!pDock->isComputing());
     QList<int> listed;
@@ -1421,11 +1428,11 @@ void TestMainWidget::referenceOffsetsFromTheCommandLine()
                                 "--ref2", reference, "--ref1-offset", "-1", "--ref2-offset=2"}),
              CommandLine::Action::Run);
     m_pWindow->openFromCommandLine(commandLine);
-    QCOMPARE(m_pWindow->getMovieSet().getOffset(1), -1);
-    QCOMPARE(m_pWindow->getMovieSet().getOffset(2), 2);
-    QCOMPARE(m_pWindow->getOffsetBox(1)->value(), -1);
-    QCOMPARE(m_pWindow->getOffsetBox(2)->value(), 2);
-    QCOMPARE(sliceWidget()->getMovies(), m_pWindow->getMovieSet());
+    QCOMPARE(m_pWindow->getSession().getMovieSet().getOffset(1), -1);
+    QCOMPARE(m_pWindow->getSession().getMovieSet().getOffset(2), 2);
+    QCOMPARE(m_pWindow->findChild<QSpinBox *>(QStringLiteral("ref%1Offset").arg(1))->value(), -1);
+    QCOMPARE(m_pWindow->findChild<QSpinBox *>(QStringLiteral("ref%1Offset").arg(2))->value(), 2);
+    QCOMPARE(sliceWidget()->getMovies(), m_pWindow->getSession().getMovieSet());
     // Reference 2 reaches main frame 2 + 3 - 1: five frames to step through.
     QCOMPARE(statusText("frame"), QStringLiteral("frame 1/5"));
 }
@@ -1707,7 +1714,7 @@ void TestMainWidget::spacePlaysAndPauses()
     else if (target == "button")
         pTarget = editor(ViewType::Main)->findChild<QPushButton *>();
     QSignalSpy autoPressed(editor(ViewType::Main), &ScaleWidget::automatic);
-    Playback *pPlayback = m_pWindow->getPlayback();
+    Playback *pPlayback = m_pWindow->findChild<Playback *>();
     QSignalSpy playing(pPlayback, &Playback::playingChanged);
     pTarget->setFocus();
     QTest::keyClick(pTarget, Qt::Key_Space);
@@ -1735,11 +1742,11 @@ void TestMainWidget::playbackShowsEveryFrameInOrderAndLoops()
     QList<int> painted;
     connect(sliceWidget()->getView(), &SliceView::painted, this,
             [this, &painted]() { painted.append(sliceWidget()->getFixedCoordinate()); });
-    m_pWindow->getFrameRateBox()->setValue(1000);
+    m_pWindow->findChild<QDoubleSpinBox *>(QStringLiteral("frameRate"))->setValue(1000);
     QTest::keyClick(sliceWidget()->getView(), Qt::Key_Space);
     QTRY_VERIFY(painted.size() >= 14);
     QTest::keyClick(sliceWidget()->getView(), Qt::Key_Space);
-    QVERIFY(!m_pWindow->getPlayback()->isPlaying());
+    QVERIFY(!m_pWindow->findChild<Playback *>()->isPlaying());
     // Repaints of one frame aside, each frame shown follows the one before: 3, 4, 0, 1, ...
     QList<int> shown;
     for (const int frame : painted) {
@@ -1770,9 +1777,9 @@ void TestMainWidget::frameRateSetsTheInterval()
 {
     QFETCH(double, rate);
     QFETCH(int, interval);
-    QCOMPARE(m_pWindow->getFrameRateBox()->value(), 25.0);
-    m_pWindow->getFrameRateBox()->setValue(rate);
-    QCOMPARE(m_pWindow->getPlayback()->findChild<QTimer *>()->interval(), interval);
+    QCOMPARE(m_pWindow->findChild<QDoubleSpinBox *>(QStringLiteral("frameRate"))->value(), 25.0);
+    m_pWindow->findChild<QDoubleSpinBox *>(QStringLiteral("frameRate"))->setValue(rate);
+    QCOMPARE(m_pWindow->findChild<Playback *>()->findChild<QTimer *>()->interval(), interval);
 }
 
 void TestMainWidget::y4mRateBecomesThePlaybackRate()
@@ -1786,12 +1793,12 @@ void TestMainWidget::y4mRateBecomesThePlaybackRate()
     file.close();
     m_pDialogs->openAnswers.append({true, m_pDir->path(), {name}});
     fileAction("Load main movie")->trigger();
-    QCOMPARE(m_pWindow->getMainMovie()->getNumFrames(), 2);
-    QCOMPARE(m_pWindow->getFrameRateBox()->value(), 29.97);
-    QCOMPARE(m_pWindow->getPlayback()->getInterval(), 33);
+    QCOMPARE(m_pWindow->getSession().getMovie(Session::Main)->getNumFrames(), 2);
+    QCOMPARE(m_pWindow->findChild<QDoubleSpinBox *>(QStringLiteral("frameRate"))->value(), 29.97);
+    QCOMPARE(m_pWindow->findChild<Playback *>()->getInterval(), 33);
     load("Load reference movie 1", "2x2x1=3");
     load("Load main movie", "2x2x3=3");
-    QCOMPARE(m_pWindow->getFrameRateBox()->value(), 29.97);
+    QCOMPARE(m_pWindow->findChild<QDoubleSpinBox *>(QStringLiteral("frameRate"))->value(), 29.97);
 }
 
 void TestMainWidget::playbackSurvivesSteppingLoadingAndClearing()
@@ -1799,8 +1806,8 @@ void TestMainWidget::playbackSurvivesSteppingLoadingAndClearing()
     load("Load main movie", "2x2x5=3");
     load("Load reference movie 1", "2x2x3=1");
     QVERIFY(QTest::qWaitForWindowExposed(m_pWindow.get()));
-    m_pWindow->getFrameRateBox()->setValue(1000);
-    Playback *pPlayback = m_pWindow->getPlayback();
+    m_pWindow->findChild<QDoubleSpinBox *>(QStringLiteral("frameRate"))->setValue(1000);
+    Playback *pPlayback = m_pWindow->findChild<Playback *>();
     QSignalSpy positions(sliceWidget(), &SliceWidget::slicePosition);
     pPlayback->play();
     QTRY_VERIFY(positions.size() >= 3);

@@ -15,6 +15,7 @@
 
 #include "image3d.h"
 #include "mainwidget.h"
+#include "session.h"
 #include "metricsdock.h"
 #include "scripteddialogs.h"
 #include "slicewidget.h"
@@ -122,8 +123,9 @@ QStringList TestMainWidgetFiles::recentTexts() const
 
 const Image3D *TestMainWidgetFiles::slot(int index) const
 {
-    const Image3D *movies[3]
-            = {m_pWindow->getMainMovie(), m_pWindow->getReference1(), m_pWindow->getReference2()};
+    const Image3D *movies[3] = {m_pWindow->getSession().getMovie(Session::Main),
+                                m_pWindow->getSession().getMovie(Session::Reference1),
+                                m_pWindow->getSession().getMovie(Session::Reference2)};
     return movies[index];
 }
 
@@ -296,7 +298,7 @@ void TestMainWidgetFiles::settingsOutliveTheWindow()
     loadByMenu(1, "ref.gray");
     const QSize fitted = m_pWindow->size();
     QCOMPARE(m_pWindow->findChild<SliceWidget *>()->getView()->getZoom(), 1.0);
-    m_pWindow->getMetricsDock()->toggleViewAction()->trigger();
+    m_pWindow->findChild<MetricsDock *>()->toggleViewAction()->trigger();
     m_pWindow->resize(fitted + QSize(123, 45));
     const QSize chosen = m_pWindow->size();
     QVERIFY(chosen != fitted);
@@ -305,15 +307,15 @@ void TestMainWidgetFiles::settingsOutliveTheWindow()
         if (pAction->text() == QStringLiteral("Frame cache size…"))
             pAction->trigger();
     }
-    QCOMPARE(m_pWindow->getFrameCacheBudget(), qint64(321) << 20);
+    QCOMPARE(m_pWindow->getSession().getFrameCacheBudget(), qint64(321) << 20);
     m_pDialogs->questionAnswers.append(QMessageBox::Yes);
     QVERIFY(m_pWindow->close());
 
     // The next run: the same size, dock, list, folder and dimensions answers.
     m_pWindow = makeWindow();
     QCOMPARE(m_pWindow->size(), chosen);
-    QVERIFY(m_pWindow->getMetricsDock()->isVisible());
-    QCOMPARE(m_pWindow->getFrameCacheBudget(), qint64(321) << 20);
+    QVERIFY(m_pWindow->findChild<MetricsDock *>()->isVisible());
+    QCOMPARE(m_pWindow->getSession().getFrameCacheBudget(), qint64(321) << 20);
     QCOMPARE(recentTexts(), (QStringList {"reference 1: ref.gray", "main: first.gray"}));
     m_pDialogs->openAnswers.append({true, QDir::tempPath(), {writeGray("other.gray", 1, 4, 2)}});
     m_pDialogs->dimensionsAnswers.append({1, "4", "2", false, false, "gray"});

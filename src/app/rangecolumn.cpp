@@ -1,0 +1,112 @@
+#include "rangecolumn.h"
+
+#include <QLabel>
+#include <QSignalBlocker>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include "dialogprovider.h"
+#include "displayrange.h"
+#include "percentilerange.h"
+#include "scalewidget.h"
+#include "session.h"
+#include "viewtype.h"
+
+RangeColumn::RangeColumn(Session &session, const std::unique_ptr<DialogProvider> &dialogs,
+                         QWidget *pParent)
+    : QWidget(pParent), m_session(session), m_dialogs(dialogs)
+{
+    auto *pLayout = new QVBoxLayout(this);
+    const char *titles[5] = {"Main", "Reference 1", "Reference 2", "Difference 1", "Difference 2"};
+    for (int view = ViewType::Main; view <= ViewType::Diff2; ++view) {
+        m_pEditors[view] = new ScaleWidget(QString::fromUtf8(titles[view]), this);
+        pLayout->addWidget(m_pEditors[view]);
+        showRange(view);
+        connect(m_pEditors[view], &ScaleWidget::range, this,
+                [this, view](float minValue, float maxValue) {
+                    m_session.setRange(view, DisplayRange {minValue, maxValue});
+                });
+        connect(m_pEditors[view], &ScaleWidget::automatic, this,
+                [this, view]() { setAutomaticRange(view); });
+    }
+    m_pPositionLabel = new QLabel(this);
+    pLayout->addWidget(m_pPositionLabel);
+    showPosition(0, 0);
+    createOffsetBox(1);
+    createOffsetBox(2);
+    connect(&m_session, &Session::rangeChanged, this,
+            [this](int viewType) { showRange(viewType); });
+    connect(&m_session, &Session::offsetChanged, this, [this](int ref, int offset) {
+        const QSignalBlocker blocker(m_pOffsetBoxes[ref - 1]);
+        m_pOffsetBoxes[ref - 1]->setValue(offset);
+    });
+}
+
+void RangeColumn::showRange(int viewType)
+{
+    const DisplayRange range = m_session.getRange(viewType);
+    // The fields may round what the session holds: what they show must not come back as an edit.
+    const QSignalBlocker blocker(m_pEditors[viewType]);
+    m_pEditors[viewType]->setValues(range.minValue, range.maxValue);
+}
+
+void RangeColumn::createOffsetBox(int ref)
+{
+    ScaleWidget *pEditor = m_pEditors[ref == 1 ? ViewType::Ref1 : ViewType::Ref2];
+    auto *pBox = new QSpinBox(pEditor);
+    pBox->setObjectName(QStringLiteral("ref%1Offset").arg(ref));
+    pBox->setRange(-Session::MaxOffset, Session::MaxOffset);
+    pBox->setValue(m_session.getOffset(ref));
+    // Applied on Enter, the arrows or leaving the field, not at every digit typed.
+    pBox->setKeyboardTracking(false);
+    pBox->setToolTip(QStringLiteral("The main frame this reference's first frame is shown "
+                                    "with: its frame f - offset is compared with main frame "
+                                    "f (--ref%1-offset)")
+                             .arg(ref));
+    // In the reference's own box, below its range.
+    pEditor->addField(QStringLiteral("Offset"), pBox);
+    m_pOffsetBoxes[ref - 1] = pBox;
+    connect(pBox, &QSpinBox::valueChanged, this,
+            [this, ref](int offset) { m_session.setOffset(ref, offset); });
+}
+
+void RangeColumn::showPosition(int pos, int numFrames)
+{
+    m_pPositionLabel->setText(numFrames > 0 ? QString::asprintf("%d/%d", pos + 1, numFrames)
+                                            : QStringLiteral("0/0"));
+}
+
+void RangeColumn::setAutomaticRange(int viewType)
+{
+    const MovieSet movies = m_session.getMovieSet();
+    const ScaleWidget *pEditor = m_pEditors[viewType];
+    const bool thisFrame = pEditor->isThisFrame();
+    // Movies read from files are scanned frame by frame; long scans show progress, and a
+    // cancelled one changes nothing.
+    const ProgressCallback progress = thisFrame
+            ? ProgressCallback()
+            : m_dialogs->progress(this, QStringLiteral("Computing the range of the movie..."));
+    const double share = pEditor->ignoresOutliers() ? PercentileRange::OutlierShare : 0.0;
+    // The frame on screen; a reference's own frame under its offset.
+    const int shown = m_session.getFrame();
+    const int count = thisFrame ? 1 : -1;
+    DisplayRange range;
+    PercentileRange::Outcome outcome;
+    if (viewType <= ViewType::Ref2) {
+        const int ref = viewType;
+        const int first = !thisFrame ? 0 : ref == 0 ? shown : movies.referenceFrame(ref, shown);
+        outcome = PercentileRange::valueRange(m_session.getMovie(viewType), first, count, share,
+                                              range.minValue, range.maxValue, progress);
+    } else {
+        const int ref = viewType == ViewType::Diff1 ? 1 : 2;
+        outcome = PercentileRange::differenceRange(
+                movies.getMain(), movies.getReference(ref), thisFrame ? shown : 0, count, share,
+                range.minValue, range.maxValue, progress, movies.getOffset(ref));
+    }
+    if (outcome == PercentileRange::Outcome::OutOfMemory)
+        m_dialogs->warning(this, QStringLiteral("Warning"),
+                           QStringLiteral("Not enough memory to compute the range"));
+    // Through the editor, so the session takes the range as the fields round it.
+    if (outcome == PercentileRange::Outcome::Done)
+        m_pEditors[viewType]->setValues(range.minValue, range.maxValue);
+}

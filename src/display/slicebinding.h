@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QObject>
+
+class Session;
+class SliceWidget;
+
+// Keeps a slice widget showing what the session says (movies with their offsets, the five
+// display ranges, the view type and the frame) and hands the widget's own frame steps (slider,
+// wheel, keys, playback) back to the session. Both are borrowed and must outlive it.
+class SliceBinding : public QObject
+{
+    Q_OBJECT
+public:
+    SliceBinding(Session &session, SliceWidget &sliceWidget, QObject *pParent = nullptr);
+
+private:
+    void showMovies();
+    void showRange(int viewType);
+    void showFrame(int frame);
+
+    Session &m_session;
+    SliceWidget &m_sliceWidget;
+};

@@ -1,0 +1,123 @@
+#include "session.h"
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+#include "framecache.h"
+#include "image3d.h"
+#include "viewtype.h"
+
+Session::Session(QObject *pParent)
+    : QObject(pParent), m_frameCacheBudget(FrameCache::defaultBudget())
+{
+    for (int view = ViewType::Main; view <= ViewType::Diff2; ++view)
+        m_ranges[view] = DisplayRange::starting(view, MovieSet());
+}
+
+Session::~Session() = default;
+
+const Image3D *Session::getMovie(int slot) const
+{
+    return slot >= 0 && slot < SlotCount ? m_pMovies[slot].get() : nullptr;
+}
+
+QStringList Session::getFileNames(int slot) const
+{
+    return slot >= 0 && slot < SlotCount ? m_fileNames[slot] : QStringList();
+}
+
+void Session::setMovie(int slot, std::unique_ptr<Image3D> pMovie, const QStringList &fileNames)
+{
+    if (slot < 0 || slot >= SlotCount || (!pMovie && !m_pMovies[slot]))
+        return;
+    emit movieAboutToChange(slot);
+    const bool loaded = pMovie != nullptr;
+    m_pMovies[slot] = std::move(pMovie);
+    m_fileNames[slot] = loaded ? fileNames : QStringList();
+    shareFrameCacheBudget();
+    // Readers take the new movies before any range change makes them draw.
+    emit movieChanged(slot);
+    if (loaded)
+        widenStartingRanges();
+    clampFrame();
+}
+
+MovieSet Session::getMovieSet() const
+{
+    return MovieSet(m_pMovies[Main].get(), m_pMovies[Reference1].get(), m_pMovies[Reference2].get(),
+                    m_offsets[0], m_offsets[1]);
+}
+
+int Session::getOffset(int ref) const { return m_offsets[ref == 2 ? 1 : 0]; }
+
+void Session::setOffset(int ref, int offset)
+{
+    offset = std::clamp(offset, -MaxOffset, MaxOffset);
+    int &stored = m_offsets[ref == 2 ? 1 : 0];
+    if (offset == stored)
+        return;
+    stored = offset;
+    emit offsetChanged(ref == 2 ? 2 : 1, offset);
+    clampFrame();
+}
+
+DisplayRange Session::getRange(int viewType) const
+{
+    return m_ranges[std::clamp(viewType, int(ViewType::Main), int(ViewType::Diff2))];
+}
+
+void Session::setRange(int viewType, const DisplayRange &range)
+{
+    if (viewType < ViewType::Main || viewType > ViewType::Diff2 || m_ranges[viewType] == range)
+        return;
+    m_ranges[viewType] = range;
+    emit rangeChanged(viewType, range);
+}
+
+void Session::setFrame(int frame)
+{
+    frame = std::clamp(frame, 0, std::max(0, getNumFrames() - 1));
+    if (frame == m_frame)
+        return;
+    m_frame = frame;
+    emit frameChanged(frame);
+}
+
+void Session::clampFrame() { setFrame(m_frame); }
+
+void Session::setViewType(int viewType)
+{
+    viewType = std::clamp(viewType, int(ViewType::Main), int(ViewType::Diff2));
+    if (viewType == m_viewType)
+        return;
+    m_viewType = viewType;
+    emit viewTypeChanged(viewType);
+}
+
+void Session::setFrameCacheBudget(qint64 bytes)
+{
+    m_frameCacheBudget = std::max<qint64>(bytes, 0);
+    shareFrameCacheBudget();
+}
+
+void Session::shareFrameCacheBudget()
+{
+    std::vector<FrameCache *> caches;
+    for (const auto &pMovie : m_pMovies) {
+        if (pMovie && pMovie->getFrameCache())
+            caches.push_back(pMovie->getFrameCache());
+    }
+    for (FrameCache *pCache : caches)
+        pCache->setBudget(m_frameCacheBudget / qint64(caches.size()));
+}
+
+void Session::widenStartingRanges()
+{
+    const MovieSet movies = getMovieSet();
+    for (int view = ViewType::Main; view <= ViewType::Diff2; ++view) {
+        const DisplayRange start = DisplayRange::starting(view, MovieSet());
+        if (m_ranges[view] == start)
+            setRange(view, DisplayRange::starting(view, movies));
+    }
+}

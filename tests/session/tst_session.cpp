@@ -1,0 +1,144 @@
+#include <memory>
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include "image3d.h"
+#include "session.h"
+#include "viewtype.h"
+
+namespace {
+
+std::unique_ptr<Image3D> movie(int frames, int depth = 8)
+{
+    auto pMovie = std::make_unique<Image3D>(4, 2, frames);
+    pMovie->setDepth(depth);
+    return pMovie;
+}
+
+} // namespace
+
+class TestSession : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void settersSignalOnlyRealChanges_data();
+    void settersSignalOnlyRealChanges();
+    void movieReplacementIsAnnouncedFirst();
+    void frameFollowsTheMovies();
+    void deepMoviesWidenOnlyStartingRanges();
+};
+
+void TestSession::settersSignalOnlyRealChanges_data()
+{
+    QTest::addColumn<QString>("what");
+    QTest::addColumn<int>("value");
+    QTest::addColumn<int>("stored");
+    QTest::newRow("offset 2") << "offset" << 2 << 2;
+    QTest::newRow("offset beyond the bound: clamped") << "offset" << 20000000 << Session::MaxOffset;
+    QTest::newRow("frame 3 of 10") << "frame" << 3 << 3;
+    QTest::newRow("frame past the last: the last") << "frame" << 50 << 9;
+    QTest::newRow("view Diff2") << "view" << int(ViewType::Diff2) << int(ViewType::Diff2);
+    QTest::newRow("range maximum 100") << "range" << 100 << 100;
+}
+
+void TestSession::settersSignalOnlyRealChanges()
+{
+    QFETCH(QString, what);
+    QFETCH(int, value);
+    QFETCH(int, stored);
+
+    Session session;
+    session.setMovie(Session::Main, movie(10));
+    QSignalSpy offsets(&session, &Session::offsetChanged);
+    QSignalSpy frames(&session, &Session::frameChanged);
+    QSignalSpy views(&session, &Session::viewTypeChanged);
+    QSignalSpy ranges(&session, &Session::rangeChanged);
+    const auto set = [&]() {
+        if (what == "offset")
+            session.setOffset(2, value);
+        else if (what == "frame")
+            session.setFrame(value);
+        else if (what == "view")
+            session.setViewType(value);
+        else
+            session.setRange(ViewType::Diff1, {-5, float(value)});
+    };
+    set();
+    set(); // the same value again: no signal
+    const int total = offsets.size() + frames.size() + views.size() + ranges.size();
+    QCOMPARE(total, 1);
+    if (what == "offset") {
+        QCOMPARE(session.getOffset(2), stored);
+        QCOMPARE(session.getOffset(1), 0);
+        QCOMPARE(offsets.at(0), (QVariantList {2, stored}));
+    } else if (what == "frame") {
+        QCOMPARE(session.getFrame(), stored);
+    } else if (what == "view") {
+        QCOMPARE(session.getViewType(), stored);
+    } else {
+        QCOMPARE(session.getRange(ViewType::Diff1).maxValue, float(stored));
+        QCOMPARE(ranges.at(0).at(0).toInt(), int(ViewType::Diff1));
+    }
+}
+
+// A reader lets go of the old movie when told it is about to change: it must still be there
+// then, and the new one in place when the change is announced.
+void TestSession::movieReplacementIsAnnouncedFirst()
+{
+    Session session;
+    session.setMovie(Session::Reference1, movie(3));
+    const Image3D *pOld = session.getMovie(Session::Reference1);
+    QStringList heard;
+    connect(&session, &Session::movieAboutToChange, this, [&](int slot) {
+        heard.append(QStringLiteral("about %1 %2")
+                             .arg(slot)
+                             .arg(session.getMovie(slot) == pOld ? "old" : "other"));
+    });
+    connect(&session, &Session::movieChanged, this, [&](int slot) {
+        heard.append(
+                QStringLiteral("changed %1 %2")
+                        .arg(slot)
+                        .arg(session.getMovie(slot) ? session.getMovie(slot)->getNumFrames() : 0));
+    });
+    session.setMovie(Session::Reference1, movie(7), {"b.yuv"});
+    session.setMovie(Session::Reference1, nullptr);
+    session.setMovie(Session::Reference1, nullptr); // already empty: nothing
+    QCOMPARE(heard, (QStringList {"about 1 old", "changed 1 7", "about 1 other", "changed 1 0"}));
+    QVERIFY(session.getFileNames(Session::Reference1).isEmpty());
+}
+
+// Clearing the longer movie or moving a reference must not leave the frame past the end.
+void TestSession::frameFollowsTheMovies()
+{
+    Session session;
+    session.setMovie(Session::Main, movie(4));
+    session.setMovie(Session::Reference1, movie(10));
+    session.setFrame(9);
+    QCOMPARE(session.getFrame(), 9);
+    QSignalSpy frames(&session, &Session::frameChanged);
+    session.setOffset(1, -3); // reference frames 3.. meet main frames 0..: 7 frames in all
+    QCOMPARE(session.getFrame(), 6);
+    session.setMovie(Session::Reference1, nullptr);
+    QCOMPARE(session.getFrame(), 3);
+    session.setMovie(Session::Main, nullptr);
+    QCOMPARE(session.getFrame(), 0);
+    QCOMPARE(frames.size(), 3);
+}
+
+void TestSession::deepMoviesWidenOnlyStartingRanges()
+{
+    Session session;
+    session.setRange(ViewType::Ref1, {10, 20});
+    session.setMovie(Session::Main, movie(1, 10));
+    session.setMovie(Session::Reference1, movie(1, 10));
+    QCOMPARE(session.getRange(ViewType::Main), (DisplayRange {0, 1023}));
+    QCOMPARE(session.getRange(ViewType::Ref1), (DisplayRange {10, 20}));
+    QCOMPARE(session.getRange(ViewType::Diff1), (DisplayRange {-512, 512}));
+    // Reference 2 is absent: its view keeps the 8-bit range.
+    QCOMPARE(session.getRange(ViewType::Ref2), (DisplayRange {0, 255}));
+}
+
+QTEST_GUILESS_MAIN(TestSession)
+#include "tst_session.moc"

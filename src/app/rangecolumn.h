@@ -21,8 +21,6 @@ public:
     // The session and the dialog provider (which the window may replace) stay the caller's.
     RangeColumn(Session &session, const std::unique_ptr<DialogProvider> &dialogs, QWidget *pParent);
 
-    ScaleWidget *getEditor(int viewType) const { return m_pEditors[viewType]; }
-    QLabel *getPositionLabel() const { return m_pPositionLabel; }
     // Frame pos (counted from 0) of numFrames: "pos + 1/numFrames", "0/0" without frames.
     void showPosition(int pos, int numFrames);
     // Computes view viewType's range from its movies as its editor's options say and puts it

@@ -22,6 +22,9 @@ ScaleWidget::ScaleWidget(const QString &title, QWidget *parent, Qt::WindowFlags 
     auto *pMaximumLabel = new QLabel(QStringLiteral("Maximum"), pGroupBox);
     m_pMinimum = new QDoubleSpinBox(pGroupBox);
     m_pMaximum = new QDoubleSpinBox(pGroupBox);
+    // Named so that a field can be found by what it is.
+    m_pMinimum->setObjectName(QStringLiteral("minimum"));
+    m_pMaximum->setObjectName(QStringLiteral("maximum"));
     auto *pButton = new QPushButton(QStringLiteral("Auto scale"), pGroupBox);
     pGrid->addWidget(pMinimumLabel, 0, 0);
     pGrid->addWidget(pMaximumLabel, 1, 0);
@@ -31,6 +34,8 @@ ScaleWidget::ScaleWidget(const QString &title, QWidget *parent, Qt::WindowFlags 
     m_pThisFrame = new QCheckBox(QStringLiteral("this frame"), pGroupBox);
     m_pThisFrame->setToolTip(QStringLiteral("Auto scale takes the frame shown, not the movie"));
     m_pOutliers = new QCheckBox(QStringLiteral("ignore outliers"), pGroupBox);
+    m_pThisFrame->setObjectName(QStringLiteral("thisFrame"));
+    m_pOutliers->setObjectName(QStringLiteral("ignoreOutliers"));
     m_pOutliers->setToolTip(
             QStringLiteral("Auto scale spans the 0.1 % to the 99.9 % point of the samples"));
     pGrid->addWidget(m_pThisFrame, 3, 0);

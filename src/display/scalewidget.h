@@ -8,7 +8,8 @@ class QDoubleSpinBox;
 // Editor of one display range: two fields of -65536..65536 (room for 16-bit samples) with 2
 // decimals and an "Auto scale" button, with two options for that button: "this frame" (the
 // frame shown, not the whole movie) and "ignore outliers" (from the 0.1 % to the 99.9 % point).
-// It keeps no range beyond what its fields show.
+// It keeps no range beyond what its fields show. The fields are named "minimum" and "maximum",
+// the options "thisFrame" and "ignoreOutliers".
 class ScaleWidget : public QWidget
 {
     Q_OBJECT
@@ -19,10 +20,6 @@ public:
     // Sets the minimum field, then the maximum field; each real change emits range().
     void setValues(float minValue, float maxValue);
 
-    QDoubleSpinBox *getMinimumField() const { return m_pMinimum; }
-    QDoubleSpinBox *getMaximumField() const { return m_pMaximum; }
-    QCheckBox *getThisFrameBox() const { return m_pThisFrame; }
-    QCheckBox *getOutliersBox() const { return m_pOutliers; }
     // The options "Auto scale" is to use; both off: the whole movie, every sample.
     bool isThisFrame() const;
     bool ignoresOutliers() const;

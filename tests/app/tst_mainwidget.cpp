@@ -189,8 +189,8 @@ void TestMainWidget::deepMoviesWidenStartingRanges()
     QCOMPARE(m_pWindow->getSession().getMovie(Session::Main)->getDepth(), 10);
     auto rangeOf = [this](int view) {
         return QStringLiteral("%1 %2")
-                .arg(editor(view)->getMinimumField()->value())
-                .arg(editor(view)->getMaximumField()->value());
+                .arg(editor(view)->findChild<QDoubleSpinBox *>(QStringLiteral("minimum"))->value())
+                .arg(editor(view)->findChild<QDoubleSpinBox *>(QStringLiteral("maximum"))->value());
     };
     QCOMPARE(rangeOf(ViewType::Main), QStringLiteral("0 1023"));
     QCOMPARE(rangeOf(ViewType::Ref1), QStringLiteral("0 255"));
@@ -471,8 +471,10 @@ void TestMainWidget::editorsLabelAndLayout()
         ScaleWidget *pEditor = editor(view);
         QVERIFY(pEditor);
         QCOMPARE(pEditor->findChild<QGroupBox *>()->title(), QString::fromUtf8(editorTitles[view]));
-        QCOMPARE(pEditor->getMinimumField()->value(), double(initial[view][0]));
-        QCOMPARE(pEditor->getMaximumField()->value(), double(initial[view][1]));
+        QCOMPARE(pEditor->findChild<QDoubleSpinBox *>(QStringLiteral("minimum"))->value(),
+                 double(initial[view][0]));
+        QCOMPARE(pEditor->findChild<QDoubleSpinBox *>(QStringLiteral("maximum"))->value(),
+                 double(initial[view][1]));
     }
     QVERIFY(label());
     QCOMPARE(label()->text(), QStringLiteral("0/0"));
@@ -519,7 +521,10 @@ void TestMainWidget::viewSwitching()
         QCOMPARE(actions.at(i)->isChecked(), i == view);
     }
     QCOMPARE(checked, 1);
-    QCOMPARE(editor(ViewType::Diff2)->getMaximumField()->value(), 128.0);
+    QCOMPARE(editor(ViewType::Diff2)
+                     ->findChild<QDoubleSpinBox *>(QStringLiteral("maximum"))
+                     ->value(),
+             128.0);
     QVERIFY(m_pDialogs->warnings.isEmpty());
 }
 
@@ -564,8 +569,12 @@ void TestMainWidget::loadingShowsTheMovieAndKeepsRanges()
     QVERIFY(m_pWindow->getSession().getMovie(Session::Main));
     QCOMPARE(m_pWindow->getSession().getMovie(Session::Main)->getNumFrames(), 3);
     QCOMPARE(label()->text(), QStringLiteral("1/3"));
-    QCOMPARE(editor(ViewType::Main)->getMinimumField()->value(), 10.0);
-    QCOMPARE(editor(ViewType::Main)->getMaximumField()->value(), 20.0);
+    QCOMPARE(
+            editor(ViewType::Main)->findChild<QDoubleSpinBox *>(QStringLiteral("minimum"))->value(),
+            10.0);
+    QCOMPARE(
+            editor(ViewType::Main)->findChild<QDoubleSpinBox *>(QStringLiteral("maximum"))->value(),
+            20.0);
     QCOMPARE(sliceWidget()->getViewType(), int(ViewType::Main));
     // The file dialog belongs to the window.
     QCOMPARE(m_pDialogs->openCalls.first().parent, m_pWindow.get());
@@ -766,7 +775,8 @@ void TestMainWidget::cancelledWorkChangesNothing()
         QSignalSpy ranges(editor(view), &ScaleWidget::range);
         QTest::mouseClick(editor(view)->findChild<QPushButton *>(), Qt::LeftButton);
         QCOMPARE(ranges.count(), 0);
-        QCOMPARE(editor(view)->getMinimumField()->value(), -1000.0);
+        QCOMPARE(editor(view)->findChild<QDoubleSpinBox *>(QStringLiteral("minimum"))->value(),
+                 -1000.0);
     } else {
         const QString target = path(QStringLiteral("kept.yuv"));
         QFile old(target);
@@ -824,8 +834,10 @@ void TestMainWidget::autoScale()
 
     QTest::mouseClick(editor(view)->findChild<QPushButton *>(), Qt::LeftButton);
 
-    QCOMPARE(editor(view)->getMinimumField()->value(), double(minValue));
-    QCOMPARE(editor(view)->getMaximumField()->value(), double(maxValue));
+    QCOMPARE(editor(view)->findChild<QDoubleSpinBox *>(QStringLiteral("minimum"))->value(),
+             double(minValue));
+    QCOMPARE(editor(view)->findChild<QDoubleSpinBox *>(QStringLiteral("maximum"))->value(),
+             double(maxValue));
     // Minimum first, then maximum, each change on its way to the slice widget.
     QCOMPARE(ranges.count(), 2);
     QCOMPARE(ranges.at(0).at(0).toFloat(), minValue);
@@ -840,7 +852,9 @@ void TestMainWidget::secondAutoScalePressEmitsNothing()
     load(QStringLiteral("Load main movie"), QStringLiteral("4x2x1=30,2:90"));
     QPushButton *pButton = editor(ViewType::Main)->findChild<QPushButton *>();
     QTest::mouseClick(pButton, Qt::LeftButton);
-    QCOMPARE(editor(ViewType::Main)->getMinimumField()->value(), 30.0);
+    QCOMPARE(
+            editor(ViewType::Main)->findChild<QDoubleSpinBox *>(QStringLiteral("minimum"))->value(),
+            30.0);
 
     QSignalSpy ranges(editor(ViewType::Main), &ScaleWidget::range);
     QSignalSpy positions(sliceWidget(), &SliceWidget::slicePosition);
@@ -1188,7 +1202,9 @@ void TestMainWidget::quitQuestion()
     QCOMPARE(m_pWindow->isVisible(), !closed);
     QCOMPARE(m_pWindow->getSession().getMovie(Session::Main), pMain);
     QCOMPARE(sliceWidget()->getViewType(), int(ViewType::Ref1));
-    QCOMPARE(editor(ViewType::Main)->getMinimumField()->value(), 3.0);
+    QCOMPARE(
+            editor(ViewType::Main)->findChild<QDoubleSpinBox *>(QStringLiteral("minimum"))->value(),
+            3.0);
 }
 
 void TestMainWidget::commandLine_data()
@@ -1540,7 +1556,8 @@ void TestMainWidget::frameKeysWhereTheFocusIs()
     load("Load main movie", "2x2x5=3");
     sliceWidget()->stepSlice(2);
     QCOMPARE(sliceWidget()->getFixedCoordinate(), 2);
-    QDoubleSpinBox *pField = editor(ViewType::Main)->getMinimumField();
+    QDoubleSpinBox *pField
+            = editor(ViewType::Main)->findChild<QDoubleSpinBox *>(QStringLiteral("minimum"));
     QWidget *pTarget = pField;
     if (target == "view")
         pTarget = sliceWidget()->getView();
@@ -1562,7 +1579,7 @@ void TestMainWidget::enterAppliesTheRangeAndReturnsToThePicture()
 {
     load("Load main movie", "2x2x1=100");
     ScaleWidget *pEditor = editor(ViewType::Main);
-    QDoubleSpinBox *pField = pEditor->getMaximumField();
+    QDoubleSpinBox *pField = pEditor->findChild<QDoubleSpinBox *>(QStringLiteral("maximum"));
     pField->setFocus();
     pField->selectAll();
     QTest::keyClicks(pField, QStringLiteral("200"));
@@ -1708,7 +1725,8 @@ void TestMainWidget::spacePlaysAndPauses()
     QFETCH(bool, plays);
 
     load("Load main movie", "2x2x5=3");
-    QWidget *pTarget = editor(ViewType::Main)->getMinimumField();
+    QWidget *pTarget
+            = editor(ViewType::Main)->findChild<QDoubleSpinBox *>(QStringLiteral("minimum"));
     if (target == "view")
         pTarget = sliceWidget()->getView();
     else if (target == "button")
@@ -1868,11 +1886,13 @@ void TestMainWidget::autoScaleOptions()
         load("Load reference movie 1", ref1);
     sliceWidget()->stepSlice(1);
     ScaleWidget *pEditor = editor(view);
-    pEditor->getThisFrameBox()->setChecked(thisFrame);
-    pEditor->getOutliersBox()->setChecked(outliers);
+    pEditor->findChild<QCheckBox *>(QStringLiteral("thisFrame"))->setChecked(thisFrame);
+    pEditor->findChild<QCheckBox *>(QStringLiteral("ignoreOutliers"))->setChecked(outliers);
     pEditor->findChild<QPushButton *>()->click();
-    QCOMPARE(float(pEditor->getMinimumField()->value()), minValue);
-    QCOMPARE(float(pEditor->getMaximumField()->value()), maxValue);
+    QCOMPARE(float(pEditor->findChild<QDoubleSpinBox *>(QStringLiteral("minimum"))->value()),
+             minValue);
+    QCOMPARE(float(pEditor->findChild<QDoubleSpinBox *>(QStringLiteral("maximum"))->value()),
+             maxValue);
     // One frame needs no progress dialog.
     QVERIFY(m_pDialogs->warnings.isEmpty());
 }

@@ -57,8 +57,10 @@ void TestScaleWidget::layoutAndFields()
     };
     QCOMPARE(labelAt(0), QStringLiteral("Minimum"));
     QCOMPARE(labelAt(1), QStringLiteral("Maximum"));
-    QCOMPARE(pGrid->itemAtPosition(0, 1)->widget(), widget.getMinimumField());
-    QCOMPARE(pGrid->itemAtPosition(1, 1)->widget(), widget.getMaximumField());
+    QCOMPARE(pGrid->itemAtPosition(0, 1)->widget(),
+             widget.findChild<QDoubleSpinBox *>(QStringLiteral("minimum")));
+    QCOMPARE(pGrid->itemAtPosition(1, 1)->widget(),
+             widget.findChild<QDoubleSpinBox *>(QStringLiteral("maximum")));
     auto *pButton = qobject_cast<QPushButton *>(pGrid->itemAtPosition(2, 0)->widget());
     QVERIFY(pButton);
     QCOMPARE(pButton->text(), QStringLiteral("Auto scale"));
@@ -67,7 +69,8 @@ void TestScaleWidget::layoutAndFields()
     QCOMPARE(rowSpan, 1);
     QCOMPARE(columnSpan, 2);
 
-    for (QDoubleSpinBox *pField : {widget.getMinimumField(), widget.getMaximumField()}) {
+    for (QDoubleSpinBox *pField : {widget.findChild<QDoubleSpinBox *>(QStringLiteral("minimum")),
+                                   widget.findChild<QDoubleSpinBox *>(QStringLiteral("maximum"))}) {
         QCOMPARE(pField->parentWidget(), pGroupBox);
         QCOMPARE(pField->minimum(), -65536.0);
         QCOMPARE(pField->maximum(), 65536.0);
@@ -133,8 +136,8 @@ void TestScaleWidget::setValuesEmits()
     widget.setValues(minValue, maxValue);
     QCOMPARE(ranges(rangeSpy), expected);
     QCOMPARE(automaticSpy.count(), 0);
-    QCOMPARE(widget.getMinimumField()->value(), shownMin);
-    QCOMPARE(widget.getMaximumField()->value(), shownMax);
+    QCOMPARE(widget.findChild<QDoubleSpinBox *>(QStringLiteral("minimum"))->value(), shownMin);
+    QCOMPARE(widget.findChild<QDoubleSpinBox *>(QStringLiteral("maximum"))->value(), shownMax);
 }
 
 void TestScaleWidget::listenerWritingBackEnds()
@@ -178,7 +181,9 @@ void TestScaleWidget::typingDigitByDigit()
     QFETCH(Ranges, expected);
 
     ScaleWidget widget(QStringLiteral("Main"));
-    QDoubleSpinBox *pField = maximumField ? widget.getMaximumField() : widget.getMinimumField();
+    QDoubleSpinBox *pField = maximumField
+            ? widget.findChild<QDoubleSpinBox *>(QStringLiteral("maximum"))
+            : widget.findChild<QDoubleSpinBox *>(QStringLiteral("minimum"));
     auto *pLineEdit = pField->findChild<QLineEdit *>();
     QVERIFY(pLineEdit);
     pLineEdit->selectAll();
@@ -200,8 +205,8 @@ void TestScaleWidget::autoScaleEmitsOnlyAutomatic()
     QTest::mouseClick(pButton, Qt::LeftButton);
     QCOMPARE(automaticSpy.count(), 1);
     QCOMPARE(rangeSpy.count(), 0);
-    QCOMPARE(widget.getMinimumField()->value(), -5.0);
-    QCOMPARE(widget.getMaximumField()->value(), 5.0);
+    QCOMPARE(widget.findChild<QDoubleSpinBox *>(QStringLiteral("minimum"))->value(), -5.0);
+    QCOMPARE(widget.findChild<QDoubleSpinBox *>(QStringLiteral("maximum"))->value(), 5.0);
 
     // A listener that answers with setValues: the fields change, and range follows.
     connect(&widget, &ScaleWidget::automatic, &widget, [&widget] { widget.setValues(1.0f, 2.0f); });

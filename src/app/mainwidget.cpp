@@ -44,7 +44,6 @@
 #include "image3d.h"
 #include "metricsdock.h"
 #include "movieloader.h"
-#include "movierange.h"
 #include "pixelformat.h"
 #include "movieset.h"
 #include "moviewriter.h"
@@ -601,32 +600,23 @@ void MainWidget::setAutomaticRange(int viewType)
             : m_pDialogs->progress(this, QStringLiteral("Computing the range of the movie..."));
     const Image3D *pSecond = pMovies[reference];
     const int offset = m_referenceOffsets[reference - 1];
-    bool done = false;
-    if (!thisFrame && !outliers) {
-        done = viewType <= ViewType::Ref2
-                ? MovieRange::valueRange(pMovies[viewType], minValue, maxValue, progress)
-                : MovieRange::differenceRange(pMovies[0], pSecond, minValue, maxValue, progress,
-                                              offset);
-    } else {
-        // The frame on screen; a reference's own frame under its offset.
-        const int shown = m_pSliceWidget->getFixedCoordinate();
-        const int first = !thisFrame         ? 0
-                : viewType == ViewType::Ref1 ? shown - m_referenceOffsets[0]
-                : viewType == ViewType::Ref2 ? shown - m_referenceOffsets[1]
-                                             : shown;
-        const int count = thisFrame ? 1 : -1;
-        const double share = outliers ? PercentileRange::OutlierShare : 0.0;
-        const PercentileRange::Outcome outcome = viewType <= ViewType::Ref2
-                ? PercentileRange::valueRange(pMovies[viewType], first, count, share, minValue,
-                                              maxValue, progress)
-                : PercentileRange::differenceRange(pMovies[0], pSecond, first, count, share,
-                                                   minValue, maxValue, progress, offset);
-        done = outcome == PercentileRange::Outcome::Done;
-        if (outcome == PercentileRange::Outcome::OutOfMemory)
-            m_pDialogs->warning(this, QStringLiteral("Warning"),
-                                QStringLiteral("Not enough memory to compute the range"));
-    }
-    if (done)
+    // The frame on screen; a reference's own frame under its offset.
+    const int shown = m_pSliceWidget->getFixedCoordinate();
+    const int first = !thisFrame         ? 0
+            : viewType == ViewType::Ref1 ? shown - m_referenceOffsets[0]
+            : viewType == ViewType::Ref2 ? shown - m_referenceOffsets[1]
+                                         : shown;
+    const int count = thisFrame ? 1 : -1;
+    const double share = outliers ? PercentileRange::OutlierShare : 0.0;
+    const PercentileRange::Outcome outcome = viewType <= ViewType::Ref2
+            ? PercentileRange::valueRange(pMovies[viewType], first, count, share, minValue,
+                                          maxValue, progress)
+            : PercentileRange::differenceRange(pMovies[0], pSecond, first, count, share, minValue,
+                                               maxValue, progress, offset);
+    if (outcome == PercentileRange::Outcome::OutOfMemory)
+        m_pDialogs->warning(this, QStringLiteral("Warning"),
+                            QStringLiteral("Not enough memory to compute the range"));
+    if (outcome == PercentileRange::Outcome::Done)
         m_pScaleWidgets[viewType]->setValues(minValue, maxValue);
 }
 
@@ -852,13 +842,13 @@ void MainWidget::closeEvent(QCloseEvent *pEvent)
 
 void MainWidget::computeRange(const Image3D *pMovie, float &minValue, float &maxValue)
 {
-    MovieRange::valueRange(pMovie, minValue, maxValue);
+    PercentileRange::valueRange(pMovie, 0, -1, 0.0, minValue, maxValue);
 }
 
 void MainWidget::computeDifferenceRange(const Image3D *pFirst, const Image3D *pSecond,
                                         float &minValue, float &maxValue)
 {
-    MovieRange::differenceRange(pFirst, pSecond, minValue, maxValue);
+    PercentileRange::differenceRange(pFirst, pSecond, 0, -1, 0.0, minValue, maxValue);
 }
 
 namespace {

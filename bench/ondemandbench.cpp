@@ -20,7 +20,7 @@
 #include "image3d.h"
 #include "imagenode.h"
 #include "interleavedruns.h"
-#include "movierange.h"
+#include "percentilerange.h"
 #include "roundrobin.h"
 #include "slicescene.h"
 #include "slicewidget.h"
@@ -226,12 +226,16 @@ int range(const std::string &file, int width, int height, int rounds)
         const double start = benchSeconds();
         std::unique_ptr<Image3D> pMovie = open(file, width, height);
         float minValue = 0.0f, maxValue = 0.0f;
-        failed = failed || !pMovie || !MovieRange::valueRange(pMovie.get(), minValue, maxValue);
+        failed = failed || !pMovie
+                || PercentileRange::valueRange(pMovie.get(), 0, -1, 0.0, minValue, maxValue)
+                        != PercentileRange::Outcome::Done;
         const double seconds = benchSeconds() - start;
         check += minValue + maxValue;
         // The same again on the same movie.
         const double again = benchSeconds();
-        failed = failed || !pMovie || !MovieRange::valueRange(pMovie.get(), minValue, maxValue);
+        failed = failed || !pMovie
+                || PercentileRange::valueRange(pMovie.get(), 0, -1, 0.0, minValue, maxValue)
+                        != PercentileRange::Outcome::Done;
         cached.push_back(benchSeconds() - again);
         return seconds;
     };

@@ -63,8 +63,18 @@ FileNameGuess FileNameGuess::fromName(const QString &fileName, qint64 fileSize)
         const QRegularExpressionMatch match = it.next();
         const int width = match.captured(1).toInt();
         const int height = match.captured(2).toInt();
-        if (width <= 65536 && height <= 65536)
+        if (width <= MaxSide && height <= MaxSide)
             sizes << QSize(width, height);
+    }
+    // Sizes of up to six digits a side that can't be one (0, a leading zero, past MaxSide).
+    QString sizeOutOfRange;
+    static const QRegularExpression anySize(
+            QStringLiteral("(?<![0-9])([0-9]{1,6})[x×]([0-9]{1,6})(?![0-9])"));
+    for (auto it = anySize.globalMatch(name); it.hasNext() && sizeOutOfRange.isEmpty();) {
+        const QRegularExpressionMatch match = it.next();
+        if (!explicitSize.match(match.captured(0)).hasMatch() || match.captured(1).toInt() > MaxSide
+            || match.captured(2).toInt() > MaxSide)
+            sizeOutOfRange = match.captured(0);
     }
 
     const PixelFormat *pNamed = nullptr;
@@ -117,6 +127,8 @@ FileNameGuess FileNameGuess::fromName(const QString &fileName, qint64 fileSize)
         }
         guess.m_width = chosen.width();
         guess.m_height = chosen.height();
+    } else {
+        guess.m_sizeOutOfRange = sizeOutOfRange;
     }
     return guess;
 }

@@ -21,9 +21,17 @@ public:
     bool isEmpty() const { return !hasSize() && !m_pFormat; }
     // "1920x1080 yuv420p10le", "1920x1080" or "nv12"; empty when nothing was found.
     QString describe() const;
+    // A size the name gives that no movie can have ("99999x99999", "0x0": a side outside
+    // 1 .. MaxSide), when the name gives no usable one; empty otherwise. The refusal of such a
+    // name says the size is out of range rather than that there is none.
+    const QString &getSizeOutOfRange() const { return m_sizeOutOfRange; }
+
+    // The largest width or height taken from a name.
+    static constexpr int MaxSide = 65536;
 
 private:
     int m_width = 0;
     int m_height = 0;
     const PixelFormat *m_pFormat = nullptr;
+    QString m_sizeOutOfRange;
 };

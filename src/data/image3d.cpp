@@ -1,12 +1,9 @@
 #include "image3d.h"
 
-#include <atomic>
 #include <climits>
 #include <cstring>
-#include <exception>
 #include <limits>
 #include <new>
-#include <thread>
 
 #include <QLatin1String>
 
@@ -24,53 +21,6 @@ std::string notEnoughMemoryToLoad(int frames, int width, int height)
 std::string unusedBytesText(qint64 bytes)
 {
     return "WARNING: " + std::to_string(bytes) + " bytes unused";
-}
-
-// Two threads read a large movie: on the shared 2-core test machine the median 1080p load of
-// 200 frames took 1.48 s against 5.08 s with one thread (gray), 2.00 s against 7.53 s (YUV
-// 4:2:0) and 1.58 s against 8.08 s (10-bit); over three series of interleaved runs it gained
-// 15 % or more in 7 of 9 figures. Below this many samples a second thread costs more than it
-// saves.
-constexpr qint64 TwoThreadSamples = qint64(1) << 22;
-
-// Reads frames 0 .. frames - 1 of one plane into pVolume, on the calling thread and, for large
-// movies, a second one; each takes the next frame nobody has taken, so the file is still read
-// front to back. Returns the first frame that could not be read (frames when all were); that
-// frame and every later one are left 0.0, whichever thread had read them.
-int readFrames(const RawFile &file, int plane, float *pVolume, int frames)
-{
-    const qint64 frameSamples = qint64(file.getPlaneWidth(plane)) * file.getPlaneHeight(plane);
-    std::atomic<int> next {0};
-    std::atomic<int> firstFailed {frames};
-    auto work = [&]() {
-        for (;;) {
-            const int f = next.fetch_add(1);
-            if (f >= frames || f > firstFailed.load())
-                return;
-            if (!file.readPlane(f, plane, pVolume + f * frameSamples)) {
-                int seen = firstFailed.load();
-                while (f < seen && !firstFailed.compare_exchange_weak(seen, f)) { }
-                return;
-            }
-        }
-    };
-    std::thread helper;
-    if (frameSamples * frames >= TwoThreadSamples && std::thread::hardware_concurrency() >= 2) {
-        // A thread that can't be started (no memory for its bookkeeping or stack, a process
-        // limit) leaves all frames to this one; nothing is thrown out of the data layer.
-        try {
-            helper = std::thread(work);
-        } catch (const std::exception &) { }
-    }
-    work();
-    if (helper.joinable())
-        helper.join();
-    const int failed = firstFailed.load();
-    if (failed < frames) {
-        std::memset(pVolume + failed * frameSamples, 0,
-                    size_t((frames - failed) * frameSamples) * sizeof(float));
-    }
-    return failed;
 }
 
 } // namespace
@@ -144,11 +94,22 @@ bool Image3D::loadRaw(const RawFile &file, int plane)
         return false;
     }
     file.adviseSequential();
-    const int framesRead = readFrames(file, plane, m_samples.data(), frames);
+    // Front to back through the one reader; a frame that can't be read is left 0.0 with every
+    // later one.
+    const qint64 frameSamples = qint64(width) * height;
+    int framesRead = 0;
+    while (framesRead < frames
+           && file.readPlane(framesRead, plane, m_samples.data() + framesRead * frameSamples))
+        ++framesRead;
+    if (framesRead < frames) {
+        std::memset(m_samples.data() + framesRead * frameSamples, 0,
+                    size_t((frames - framesRead) * frameSamples) * sizeof(float));
+    }
     m_width = width;
     m_height = height;
     m_frames = frames;
     m_depth = format.getDepth();
+    m_frameRate = file.getFrameRate();
     if (framesRead < frames) {
         setErrorString("Unable to read a frame",
                        name + ": frame " + std::to_string(framesRead + 1) + " of "

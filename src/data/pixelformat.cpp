@@ -12,6 +12,8 @@ struct PixelFormatTable
             {"nv21", 420, 8, true, true},           {"yuv420p10le", 420, 10, false, false},
             {"yuv422p10le", 422, 10, false, false}, {"yuv444p10le", 444, 10, false, false},
             {"yuv420p12le", 420, 12, false, false}, {"yuv420p16le", 420, 16, false, false},
+            {"yuv422p12le", 422, 12, false, false}, {"yuv422p16le", 422, 16, false, false},
+            {"yuv444p12le", 444, 12, false, false}, {"yuv444p16le", 444, 16, false, false},
     };
 };
 

@@ -5,7 +5,8 @@
 #include <QtGlobal>
 
 // One raw pixel format as ffmpeg names it: gray, gray10le, gray12le, gray16le, yuv420p,
-// yuv422p, yuv444p, nv12, nv21, yuv420p10le, yuv422p10le, yuv444p10le, yuv420p12le, yuv420p16le.
+// yuv422p, yuv444p, nv12, nv21, yuv420p10le, yuv422p10le, yuv444p10le, yuv420p12le, yuv420p16le,
+// yuv422p12le, yuv422p16le, yuv444p12le, yuv444p16le.
 // A frame holds its planes one after the other, rows top-down, samples little-endian.
 class PixelFormat
 {

@@ -35,7 +35,6 @@ public:
     const PixelFormat &getFormat() const { return *m_pFormat; }
     int getPlaneWidth(int plane) const;
     int getPlaneHeight(int plane) const;
-    qint64 getFileSize() const { return m_fileSize; }
     qint64 getFrameBytes() const { return m_frameBytes; } // samples only, no FRAME header
     qint64 getUnusedBytes() const { return m_unusedBytes; } // after the last whole frame
     // Frames per second a y4m header gives; 0 for a headerless file or a y4m without one.

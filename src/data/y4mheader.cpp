@@ -23,8 +23,35 @@ constexpr ColourSpace ColourSpaces[] = {
         {"420", "yuv420p"},        {"422", "yuv422p"},        {"444", "yuv444p"},
         {"mono", "gray"},          {"mono10", "gray10le"},    {"mono12", "gray12le"},
         {"mono16", "gray16le"},    {"420p10", "yuv420p10le"}, {"422p10", "yuv422p10le"},
-        {"444p10", "yuv444p10le"}, {"420p12", "yuv420p12le"}, {"420p16", "yuv420p16le"},
+        {"444p10", "yuv444p10le"}, {"420p12", "yuv420p12le"}, {"422p12", "yuv422p12le"},
+        {"444p12", "yuv444p12le"}, {"420p16", "yuv420p16le"}, {"422p16", "yuv422p16le"},
+        {"444p16", "yuv444p16le"},
 };
+
+// A tag as a message quotes it: bytes that would not show (a carriage return of a CR LF
+// header, a NUL that would end the text) are written as escapes, "\r", "\0", "\x7f".
+std::string printable(const std::string &tag)
+{
+    std::string text;
+    for (const char c : tag) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte < 0x7f) {
+            text += c;
+        } else if (c == '\r') {
+            text += "\\r";
+        } else if (c == '\t') {
+            text += "\\t";
+        } else if (c == '\0') {
+            text += "\\0";
+        } else {
+            static const char Hex[] = "0123456789abcdef";
+            text += "\\x";
+            text += Hex[byte >> 4];
+            text += Hex[byte & 15];
+        }
+    }
+    return text;
+}
 
 // A decimal number 1 .. MaxSide, nothing else; 0 otherwise.
 int parseSide(const std::string &text)
@@ -86,6 +113,13 @@ bool Y4mHeader::parse(const char *pBytes, qint64 size)
                                           : "no end of line in the first 65536 bytes");
     }
 
+    // A tag that runs into the carriage return of a CR LF line is refused for that, not for
+    // itself.
+    auto badTag = [this](const std::string &tag, const std::string &what) {
+        if (!tag.empty() && tag.back() == '\r')
+            return fail("the header line ends in CR LF; y4m lines end in a line feed alone");
+        return fail(what + " \"" + printable(tag) + "\"");
+    };
     int width = 0, height = 0;
     double frameRate = 0;
     std::string colourSpace = "420jpeg"; // what a header without C means
@@ -102,11 +136,11 @@ bool Y4mHeader::parse(const char *pBytes, qint64 size)
         switch (token[0]) {
         case 'W':
             if (!(width = parseSide(value)))
-                return fail("bad width \"" + token + "\"");
+                return badTag(token, "bad width");
             break;
         case 'H':
             if (!(height = parseSide(value)))
-                return fail("bad height \"" + token + "\"");
+                return badTag(token, "bad height");
             break;
         case 'C':
             colourSpace = value;
@@ -130,8 +164,14 @@ bool Y4mHeader::parse(const char *pBytes, qint64 size)
         if (colourSpace == known.tag)
             pFormat = PixelFormat::byName(QLatin1String(known.format));
     }
-    if (!pFormat)
-        return fail("colour space C" + colourSpace + " is not one that can be read");
+    if (!pFormat && !colourSpace.empty() && colourSpace.back() == '\r')
+        return badTag("C" + colourSpace, "colour space");
+    if (!pFormat) {
+        // A well-formed header of a kind this reader doesn't take (C411, C444alpha, C420p14).
+        fail(std::string());
+        setErrorString("The y4m colour space C" + printable(colourSpace) + " is not supported");
+        return false;
+    }
 
     m_width = width;
     m_height = height;

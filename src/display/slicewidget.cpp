@@ -146,19 +146,17 @@ QPixmap *SliceWidget::buildSlicePixmap() const
 
 void SliceWidget::onRedrawNeeded()
 {
-    QVector<CacheEntry> &list = m_sliceCache[m_viewType];
-    if (list.isEmpty()) {
-        const int slices = m_movies.getNumFrames();
+    int &count = m_sliceCount[m_viewType];
+    if (count == 0) {
+        count = std::max(m_movies.getNumFrames(), 0);
         m_imageWidth = m_movies.getWidth();
         m_imageHeight = m_movies.getHeight();
-        if (slices > 0)
-            list.resize(slices);
         onRecalcSlider();
         if (m_imageWidth > 0 && m_imageHeight > 0)
             m_pScene->setSceneRect(0, -m_imageHeight, m_imageWidth, m_imageHeight);
     }
 
-    const int n = int(list.size());
+    const int n = count;
     if (m_fixedCoordinate >= n) {
         m_fixedCoordinate = std::max(n - 1, 0);
         emit fixedCoordinateChanged(m_fixedCoordinate);
@@ -176,10 +174,10 @@ void SliceWidget::onRedrawNeeded()
 QPixmap *SliceWidget::slicePixmap()
 {
     const CacheKey key(m_viewType, m_fixedCoordinate);
-    CacheEntry &entry = m_sliceCache[m_viewType][m_fixedCoordinate];
-    if (entry.pPixmap) {
-        m_lru.splice(m_lru.begin(), m_lru, entry.lruPosition);
-        return entry.pPixmap;
+    const auto cached = m_sliceCache.find(key);
+    if (cached != m_sliceCache.end()) {
+        m_lru.splice(m_lru.begin(), m_lru, cached->second.lruPosition);
+        return cached->second.pPixmap;
     }
     // The frames are fetched (and so read, for a movie read on demand) before the render.
     const MovieSet::ViewSources sources = currentSources(m_fixedCoordinate);
@@ -211,11 +209,10 @@ QPixmap *SliceWidget::slicePixmap()
         return nullptr;
     }
     m_renderFailed = false;
-    entry.pPixmap = pPixmap;
     m_lru.push_front(key);
-    entry.lruPosition = m_lru.begin();
-    m_cacheBytes += pixmapBytes(*entry.pPixmap);
-    return entry.pPixmap;
+    m_sliceCache[key] = CacheEntry {pPixmap, m_lru.begin()};
+    m_cacheBytes += pixmapBytes(*pPixmap);
+    return pPixmap;
 }
 
 void SliceWidget::showPixmap(QPixmap *pPixmap)
@@ -235,7 +232,7 @@ void SliceWidget::trimCache()
 {
     for (auto it = m_lru.end(); m_cacheBytes > m_cacheBudget && it != m_lru.begin();) {
         const auto victim = std::prev(it);
-        if (m_sliceCache[victim->first][victim->second].pPixmap == m_pShownPixmap)
+        if (m_sliceCache.at(*victim).pPixmap == m_pShownPixmap)
             it = victim;
         else
             evict(*victim); // erases only the victim: `it` stays valid
@@ -244,11 +241,11 @@ void SliceWidget::trimCache()
 
 void SliceWidget::evict(CacheKey key)
 {
-    CacheEntry &entry = m_sliceCache[key.first][key.second];
-    m_cacheBytes -= pixmapBytes(*entry.pPixmap);
-    delete entry.pPixmap;
-    entry.pPixmap = nullptr;
-    m_lru.erase(entry.lruPosition);
+    const auto it = m_sliceCache.find(key);
+    m_cacheBytes -= pixmapBytes(*it->second.pPixmap);
+    delete it->second.pPixmap;
+    m_lru.erase(it->second.lruPosition);
+    m_sliceCache.erase(it);
 }
 
 void SliceWidget::setCacheBudget(qint64 bytes)
@@ -261,7 +258,7 @@ void SliceWidget::onSliceChanged(int dir)
 {
     const int old = m_fixedCoordinate;
     m_fixedCoordinate = old + dir;
-    const int n = int(m_sliceCache[m_viewType].size());
+    const int n = m_sliceCount[m_viewType];
     if (m_fixedCoordinate >= n)
         m_fixedCoordinate = n - 1;
     if (m_fixedCoordinate < 0)
@@ -281,7 +278,7 @@ void SliceWidget::onSliceChanged(int dir)
 
 void SliceWidget::onRecalcSlider()
 {
-    const int n = int(m_sliceCache[m_viewType].size());
+    const int n = m_sliceCount[m_viewType];
     m_pSlider->setRange(0, std::max(n - 1, 0));
     m_pSlider->setValue(m_fixedCoordinate);
 
@@ -438,11 +435,10 @@ void SliceWidget::clearCache()
 {
     // The scene must not keep a pointer to a pixmap about to be deleted.
     showPixmap(nullptr);
-    for (QVector<CacheEntry> &list : m_sliceCache) {
-        for (CacheEntry &entry : list)
-            delete entry.pPixmap;
-        list.clear();
-    }
+    for (auto &[key, entry] : m_sliceCache)
+        delete entry.pPixmap;
+    m_sliceCache.clear();
+    std::fill(std::begin(m_sliceCount), std::end(m_sliceCount), 0);
     m_lru.clear();
     m_cacheBytes = 0;
 }

@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include <list>
+#include <map>
 #include <memory>
 #include <utility>
 
@@ -153,7 +154,12 @@ private:
     int m_fixedCoordinate = 0;
     SliceScene *m_pScene = nullptr;
     SliceView *m_pView = nullptr;
-    QVector<CacheEntry> m_sliceCache[5];
+    // Only the slices rendered: a movie placed far along by its offset costs nothing for the
+    // frames before it.
+    std::map<CacheKey, CacheEntry> m_sliceCache;
+    // Slices of each view as counted when its geometry was last computed; 0 until then, and
+    // again after every emptying of the cache.
+    int m_sliceCount[5] = {0, 0, 0, 0, 0};
     int m_imageWidth = 0;
     int m_imageHeight = 0;
     int m_viewType = ViewType::Main;

@@ -8,10 +8,10 @@
 DimensionsDialog::DimensionsDialog(QWidget *parent) : QDialog(parent)
 {
     setupUi(this);
-    // The validators refuse keys that lead out of 2..4096 but let partial input (empty, 0, 1)
+    // The validators refuse keys that lead out of 2..MaxSide but let partial input (empty, 0, 1)
     // through; judging the size is the raw reader's job.
-    m_pWidth->setValidator(new FrameSizeValidator(2, 4096, this));
-    m_pHeight->setValidator(new FrameSizeValidator(2, 4096, this));
+    m_pWidth->setValidator(new FrameSizeValidator(2, MaxSide, this));
+    m_pHeight->setValidator(new FrameSizeValidator(2, MaxSide, this));
     m_pFormatBox->addItems(PixelFormat::names());
     m_pPlaneBox->addItems({QStringLiteral("Y"), QStringLiteral("U"), QStringLiteral("V")});
     m_pYUVCheckBox->setChecked(true);

@@ -13,6 +13,9 @@ class PixelFormat;
 class DimensionsDialog : public QDialog, public Ui::DimensionsDialog
 {
 public:
+    // The largest width or height the fields take: 8K (7680 x 4320) and beyond fit.
+    static constexpr int MaxSide = 16384;
+
     explicit DimensionsDialog(QWidget *parent = nullptr);
     ~DimensionsDialog() override;
 

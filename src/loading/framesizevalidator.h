@@ -4,7 +4,7 @@
 
 // An integer validator that refuses, while typing, any number above the top. Qt 6's
 // QIntValidator lets such numbers through as intermediate as long as they have no more digits
-// than the top (5000 against 4096), which would let the dimensions dialog return sizes beyond
+// than the top (20000 against 16384), which would let the dimensions dialog return sizes beyond
 // its range.
 class FrameSizeValidator : public QIntValidator
 {

@@ -112,7 +112,8 @@ void TestCommandLine::formatAndPlane_data()
                                     << "rawcompare: Unknown pixel format 'rgb24': expected one of "
                                        "gray, gray10le, gray12le, gray16le, yuv420p, yuv422p, "
                                        "yuv444p, nv12, nv21, yuv420p10le, yuv422p10le, "
-                                       "yuv444p10le, yuv420p12le, yuv420p16le.";
+                                       "yuv444p10le, yuv420p12le, yuv420p16le, yuv422p12le, "
+                                       "yuv422p16le, yuv444p12le, yuv444p16le.";
     QTest::newRow("format twice") << QStringList {"--pix-fmt", "nv12", "--pix-fmt", "nv12"}
                                   << "rawcompare: --pix-fmt given more than once.";
     QTest::newRow("plane w") << QStringList {"--plane", "w"}

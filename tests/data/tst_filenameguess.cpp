@@ -11,6 +11,8 @@ class tst_FileNameGuess : public QObject
 private slots:
     void guess_data();
     void guess();
+    void sizeOutOfRange_data();
+    void sizeOutOfRange();
 };
 
 void tst_FileNameGuess::guess_data()
@@ -64,6 +66,32 @@ void tst_FileNameGuess::guess()
     const FileNameGuess guess = FileNameGuess::fromName(name, fileSize);
     QCOMPARE(guess.describe(), result);
     QCOMPARE(guess.isEmpty(), result.isEmpty());
+}
+
+void tst_FileNameGuess::sizeOutOfRange_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("outOfRange");
+    QTest::newRow("sides past 65536") << "x_99999x99999.yuv"
+                                      << "99999x99999";
+    QTest::newRow("sides of 0") << "x_0x0.yuv"
+                                << "0x0";
+    QTest::newRow("a usable size beside it: none") << "a_99999x2_4x2.yuv"
+                                                   << "";
+    QTest::newRow("digits of a date: no size at all") << "run_20240101x2.yuv"
+                                                      << "";
+    QTest::newRow("a size in range: none") << "clip_1920x1080.yuv"
+                                           << "";
+}
+
+void tst_FileNameGuess::sizeOutOfRange()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, outOfRange);
+    const FileNameGuess guess = FileNameGuess::fromName(name);
+    QCOMPARE(guess.getSizeOutOfRange(), outOfRange);
+    if (!outOfRange.isEmpty())
+        QVERIFY(!guess.hasSize());
 }
 
 QTEST_APPLESS_MAIN(tst_FileNameGuess)

@@ -10,7 +10,6 @@
 
 #include "testpictures.h"
 
-#include <sys/mman.h>
 #include <sys/resource.h>
 
 namespace {
@@ -35,7 +34,6 @@ private slots:
     void stackingLargerThanMemory();
     void pictureLargerThanMemory_data();
     void pictureLargerThanMemory();
-    void noRoomForTheSecondReader();
 };
 
 void tst_LowMemory::movieLargerThanMemory_data()
@@ -175,41 +173,6 @@ void tst_LowMemory::pictureLargerThanMemory()
     QVERIFY(small.save(path, "png"));
     QVERIFY(image.loadImage(path.toStdString()));
     QCOMPARE(image.getData()[2], 7.0f);
-}
-
-void tst_LowMemory::noRoomForTheSecondReader()
-{
-    // The largest mapping the address space still allows, to 1 MiB.
-    qint64 low = 0, high = qint64(AddressSpaceLimit);
-    while (high - low > (qint64(1) << 20)) {
-        const qint64 middle = (low + high) / 2;
-        void *p = mmap(nullptr, size_t(middle), PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (p == MAP_FAILED) {
-            high = middle;
-        } else {
-            munmap(p, size_t(middle));
-            low = middle;
-        }
-    }
-    // A one-frame gray movie whose samples leave 4 MiB: room for the reader's band buffer, not
-    // for a second thread's stack (8 MiB). Its rows are 1024 samples of 4 bytes.
-    const int height = int((low - (qint64(4) << 20)) / 4096) & ~1;
-    if (height < 4096)
-        QSKIP("too little address space left for a movie that is read by two threads");
-    const QString path = m_dir.filePath("tight.raw");
-    {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray(1024, '\x07')); // the top row; the rest of the file reads as 0
-        QVERIFY(file.resize(qint64(1024) * height));
-    }
-    Image3D volume;
-    QVERIFY2(volume.loadRaw(path.toStdString(), 1024, height, false),
-             volume.getErrorString().c_str());
-    QCOMPARE(volume.getNumFrames(), 1);
-    QCOMPARE(volume.getData()[qint64(1024) * (height - 1)], 7.0f);
-    QCOMPARE(volume.getData()[0], 0.0f);
-    QVERIFY(QFile::remove(path));
 }
 
 int main(int argc, char *argv[])

@@ -1,10 +1,14 @@
 #include "image3d.h"
 #include "percentilerange.h"
 
+#include "pixelformat.h"
+
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -21,20 +25,36 @@ std::unique_ptr<Image3D> movieOf(int w, int h, int n, const QList<float> &values
     return pMovie;
 }
 
-// The same movie served frame by frame on demand, as a file is.
-std::unique_ptr<Image3D> onDemand(const Image3D &source)
+// A movie of w x h x n whose sample i of frame f is values[(f * w * h + i) % values.size()].
+std::unique_ptr<Image3D> filled(int w, int h, int n, const QList<float> &values)
+{
+    auto pMovie = std::make_unique<Image3D>(w, h, n);
+    for (qint64 i = 0; i < pMovie->getSampleCount(); ++i)
+        pMovie->getData()[i] = values[int(i % values.size())];
+    return pMovie;
+}
+
+// The same movie served frame by frame on demand, as a file is; frames from `unreadableFrom`
+// on can't be read.
+std::unique_ptr<Image3D> onDemand(const Image3D &source, int unreadableFrom = INT_MAX)
 {
     auto pMovie = std::make_unique<Image3D>();
     const qint64 frameSamples = qint64(source.getWidth()) * source.getHeight();
     pMovie->setFrameSource(
             source.getWidth(), source.getHeight(), source.getNumFrames(),
-            [&source, frameSamples](int f, float *pSamples, std::string &) {
+            [&source, frameSamples, unreadableFrom](int f, float *pSamples, std::string &error) {
+                if (f >= unreadableFrom) {
+                    error = "gone";
+                    return false;
+                }
                 std::copy_n(source.getFrame(f).get(), frameSamples, pSamples);
                 return true;
             },
             1 << 20);
     return pMovie;
 }
+
+using Pair = QPair<float, float>;
 
 const float NaN = std::numeric_limits<float>::quiet_NaN();
 using Outcome = PercentileRange::Outcome;
@@ -52,7 +72,16 @@ private slots:
     void differenceRange();
     void matchesASortedCopy_data();
     void matchesASortedCopy();
+    void cancelLeavesBoundsAlone_data();
     void cancelLeavesBoundsAlone();
+    void unreadableFramesLeftOut_data();
+    void unreadableFramesLeftOut();
+    void differenceOfWholeMovies_data();
+    void differenceOfWholeMovies();
+    void differenceWithOffset_data();
+    void differenceWithOffset();
+    void fromFileAsFromFrames_data();
+    void fromFileAsFromFrames();
 };
 
 void tst_PercentileRange::valueRange_data()
@@ -75,6 +104,8 @@ void tst_PercentileRange::valueRange_data()
             << 10 << 1 << ten << 0 << -1 << 0.5 << 5.f << 6.f;
     QTest::newRow("NaN left out: n = 3, k = 1")
             << 4 << 1 << QList<float> {NaN, 3, 1, 2} << 0 << -1 << 0.5 << 2.f << 2.f;
+    QTest::newRow("NaN as the first sample, share 0: never a bound")
+            << 4 << 1 << QList<float> {NaN, 3, 1, 2} << 0 << -1 << 0.0 << 1.f << 3.f;
     QTest::newRow("only NaN: 0..255")
             << 2 << 1 << QList<float> {NaN, NaN} << 0 << -1 << 0.0 << 0.f << 255.f;
     QTest::newRow("fractions: sorted -1.5 0.5 2.25 3 7.75, k = 1")
@@ -209,8 +240,16 @@ void tst_PercentileRange::matchesASortedCopy()
     QCOMPARE(std::make_pair(low, high), expected(differences));
 }
 
+void tst_PercentileRange::cancelLeavesBoundsAlone_data()
+{
+    QTest::addColumn<double>("share");
+    QTest::newRow("share 0: plain bounds") << 0.0;
+    QTest::newRow("share 0.1: collected samples") << 0.1;
+}
+
 void tst_PercentileRange::cancelLeavesBoundsAlone()
 {
+    QFETCH(double, share);
     const std::unique_ptr<Image3D> pMovie = movieOf(2, 1, 3, {5, 6, 7, 8, 9, 10});
     QList<int> told;
     const ProgressCallback cancelAtTwo = [&told](int done, int total) {
@@ -218,14 +257,177 @@ void tst_PercentileRange::cancelLeavesBoundsAlone()
         return done < 2;
     };
     float low = -1, high = -1;
-    QCOMPARE(PercentileRange::valueRange(pMovie.get(), 0, -1, 0.1, low, high, cancelAtTwo),
+    QCOMPARE(PercentileRange::valueRange(pMovie.get(), 0, -1, share, low, high, cancelAtTwo),
              Outcome::Cancelled);
     QCOMPARE(told, (QList<int> {13, 23}));
-    QCOMPARE(PercentileRange::differenceRange(pMovie.get(), nullptr, 1, -1, 0.1, low, high,
+    QCOMPARE(PercentileRange::differenceRange(pMovie.get(), nullptr, 1, -1, share, low, high,
                                               cancelAtTwo),
              Outcome::Cancelled);
     QCOMPARE(told, (QList<int> {13, 23, 12, 22}));
     QCOMPARE(std::make_pair(low, high), std::make_pair(-1.f, -1.f));
+}
+
+void tst_PercentileRange::unreadableFramesLeftOut_data()
+{
+    QTest::addColumn<int>("unreadableFrom");
+    QTest::addColumn<Pair>("expected");
+    // Frames of 3 x 2: frame 0 holds 5..10, frame 1 holds -3..2, frame 2 holds 40..45.
+    QTest::newRow("every frame") << INT_MAX << Pair(-3, 45);
+    QTest::newRow("last frame unreadable: left out") << 2 << Pair(-3, 10);
+    QTest::newRow("nothing readable: the default") << 0 << Pair(0, 255);
+}
+
+void tst_PercentileRange::unreadableFramesLeftOut()
+{
+    QFETCH(int, unreadableFrom);
+    QFETCH(Pair, expected);
+    Image3D source(3, 2, 3);
+    for (int i = 0; i < 18; ++i)
+        source.getData()[i] = float(i / 6 == 0 ? 5 + i : i / 6 == 1 ? i - 9 : 28 + i);
+    const std::unique_ptr<Image3D> pMovie = onDemand(source, unreadableFrom);
+    float low = 99;
+    float high = 99;
+    QCOMPARE(PercentileRange::valueRange(pMovie.get(), 0, -1, 0.0, low, high), Outcome::Done);
+    QCOMPARE(Pair(low, high), expected);
+}
+
+void tst_PercentileRange::differenceOfWholeMovies_data()
+{
+    QTest::addColumn<QList<int>>("first"); // w h n value (no movie when empty)
+    QTest::addColumn<QList<int>>("second");
+    QTest::addColumn<Pair>("expected");
+
+    QTest::newRow("same size") << QList<int> {2, 2, 2, 7} << QList<int> {2, 2, 2, 3} << Pair(4, 4);
+    QTest::newRow("second larger: its rest against 0")
+            << QList<int> {2, 2, 1, 7} << QList<int> {3, 2, 2, 3} << Pair(-3, 4);
+    QTest::newRow("first of 0 frames still spans its width and height")
+            << QList<int> {4, 4, 0, 0} << QList<int> {2, 2, 1, 10} << Pair(-10, 0);
+    QTest::newRow("no second movie") << QList<int> {2, 1, 1, -5} << QList<int> {} << Pair(-5, -5);
+    QTest::newRow("nothing to scan") << QList<int> {} << QList<int> {0, 0, 0, 0} << Pair(-128, 128);
+}
+
+void tst_PercentileRange::differenceOfWholeMovies()
+{
+    QFETCH(QList<int>, first);
+    QFETCH(QList<int>, second);
+    QFETCH(Pair, expected);
+    auto make = [](const QList<int> &shape) -> std::unique_ptr<Image3D> {
+        if (shape.isEmpty())
+            return nullptr;
+        return filled(shape[0], shape[1], shape[2], {float(shape[3])});
+    };
+    const std::unique_ptr<Image3D> pA = make(first);
+    const std::unique_ptr<Image3D> pB = make(second);
+    float low = 99;
+    float high = 99;
+    QCOMPARE(PercentileRange::differenceRange(pA.get(), pB.get(), 0, -1, 0.0, low, high),
+             Outcome::Done);
+    QCOMPARE(Pair(low, high), expected);
+    // Read on demand, the same bounds.
+    if (pA && pB && pA->getNumFrames() > 0 && pB->getNumFrames() > 0) {
+        const std::unique_ptr<Image3D> pLazyA = onDemand(*pA);
+        const std::unique_ptr<Image3D> pLazyB = onDemand(*pB);
+        QCOMPARE(
+                PercentileRange::differenceRange(pLazyA.get(), pLazyB.get(), 0, -1, 0.0, low, high),
+                Outcome::Done);
+        QCOMPARE(Pair(low, high), expected);
+    }
+}
+
+void tst_PercentileRange::differenceWithOffset_data()
+{
+    QTest::addColumn<int>("offset");
+    QTest::addColumn<Pair>("expected");
+
+    // First 1x1x3 of 10, 20, 30; second 1x1x3 of 1, 2, 3, its frame f - offset against frame f.
+    QTest::newRow("offset 1: 10 - 0, 19, 28, 0 - 3") << 1 << Pair(-3, 28);
+    QTest::newRow("offset -2: 10 - 3, then no partner: 20, 30") << -2 << Pair(7, 30);
+}
+
+void tst_PercentileRange::differenceWithOffset()
+{
+    QFETCH(int, offset);
+    QFETCH(Pair, expected);
+    const std::unique_ptr<Image3D> pA = filled(1, 1, 3, {10, 20, 30});
+    const std::unique_ptr<Image3D> pB = filled(1, 1, 3, {1, 2, 3});
+    for (const double share : {0.0, 0.1}) {
+        float low = 99;
+        float high = 99;
+        QCOMPARE(PercentileRange::differenceRange(pA.get(), pB.get(), 0, -1, share, low, high, {},
+                                                  offset),
+                 Outcome::Done);
+        QCOMPARE(Pair(low, high), expected);
+    }
+}
+
+void tst_PercentileRange::fromFileAsFromFrames_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<int>("plane");
+    QTest::addColumn<int>("firstFrame");
+    QTest::addColumn<int>("cutBytes"); // taken off the end of the file once it is open
+    QTest::newRow("gray") << "gray" << 0 << 0 << 0;
+    QTest::newRow("yuv420p V, from frame 2") << "yuv420p" << 2 << 2 << 0;
+    QTest::newRow("nv12 U") << "nv12" << 1 << 0 << 0;
+    QTest::newRow("nv21 U") << "nv21" << 1 << 0 << 0;
+    QTest::newRow("yuv420p10le Y") << "yuv420p10le" << 0 << 0 << 0;
+    QTest::newRow("gray16le, the last frame cut short") << "gray16le" << 0 << 1 << 1;
+}
+
+void tst_PercentileRange::fromFileAsFromFrames()
+{
+    QFETCH(QString, format);
+    QFETCH(int, plane);
+    QFETCH(int, firstFrame);
+    QFETCH(int, cutBytes);
+    const PixelFormat *pFormat = PixelFormat::byName(format);
+    QVERIFY(pFormat);
+    // Odd sizes, and values that differ from frame to frame so that every frame counts.
+    const int width = 7;
+    const int height = 5;
+    const int frames = 5;
+    QByteArray bytes(int(pFormat->getFrameBytes(width, height) * frames), Qt::Uninitialized);
+    QRandomGenerator random(42);
+    for (int i = 0; i < bytes.size(); ++i)
+        bytes[i] = char(random.bounded(20 + 40 * (i * frames / bytes.size()), 230));
+    if (pFormat->getBytesPerSample() == 2) {
+        for (int i = 1; i < bytes.size(); i += 2)
+            bytes[i] = char(bytes[i] & 0x03);
+    }
+    QTemporaryDir dir;
+    const std::string fileName = dir.filePath("movie.raw").toStdString();
+    QFile file(QString::fromStdString(fileName));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    file.close();
+
+    Image3D fromFile;
+    QVERIFY(fromFile.openRaw(fileName, *pFormat, width, height, plane, firstFrame));
+    QVERIFY(fromFile.getRawFile());
+    QVERIFY(file.resize(bytes.size() - cutBytes));
+    // The same frames through the frame cache of a movie that knows no file.
+    Image3D throughFrames;
+    const Image3D *pFromFile = &fromFile;
+    QVERIFY(throughFrames.setFrameSource(
+            fromFile.getWidth(), fromFile.getHeight(), fromFile.getNumFrames(),
+            [pFromFile](int f, float *pSamples, std::string &error) {
+                const FrameCache::Frame frame = pFromFile->getFrame(f);
+                if (!frame) {
+                    error = "gone";
+                    return false;
+                }
+                std::copy_n(frame.get(), qint64(pFromFile->getWidth()) * pFromFile->getHeight(),
+                            pSamples);
+                return true;
+            },
+            1 << 20));
+    QVERIFY(!throughFrames.getRawFile());
+    float fileMin = -1, fileMax = -1, framesMin = -2, framesMax = -2;
+    QCOMPARE(PercentileRange::valueRange(&fromFile, 0, -1, 0.0, fileMin, fileMax), Outcome::Done);
+    QCOMPARE(PercentileRange::valueRange(&throughFrames, 0, -1, 0.0, framesMin, framesMax),
+             Outcome::Done);
+    QCOMPARE(fileMin, framesMin);
+    QCOMPARE(fileMax, framesMax);
+    QVERIFY(fileMin < fileMax);
 }
 
 QTEST_APPLESS_MAIN(tst_PercentileRange)

@@ -54,10 +54,23 @@ void tst_Y4mHeader::parse_data()
     QTest::newRow("width of 20 digits: no overflow")
             << QByteArray("YUV4MPEG2 W18446744073709551617 H2\n")
             << bad + "bad width \"W18446744073709551617\"";
-    QTest::newRow("C411: not readable") << QByteArray("YUV4MPEG2 W2 H2 C411\n")
-                                        << bad + "colour space C411 is not one that can be read";
+    QTest::newRow("C411: not supported, named")
+            << QByteArray("YUV4MPEG2 W2 H2 C411\n") << "The y4m colour space C411 is not supported";
+    QTest::newRow("C444alpha: not supported, named")
+            << QByteArray("YUV4MPEG2 W2 H2 C444alpha\n")
+            << "The y4m colour space C444alpha is not supported";
     QTest::newRow("empty C") << QByteArray("YUV4MPEG2 W2 H2 C\n")
-                             << bad + "colour space C is not one that can be read";
+                             << "The y4m colour space C is not supported";
+    QTest::newRow("C422p12") << QByteArray("YUV4MPEG2 W2 H2 C422p12\n") << "2x2 yuv422p12le";
+    QTest::newRow("C444p12") << QByteArray("YUV4MPEG2 W2 H2 C444p12\n") << "2x2 yuv444p12le";
+    QTest::newRow("C444p16") << QByteArray("YUV4MPEG2 W2 H2 C444p16\n") << "2x2 yuv444p16le";
+    QTest::newRow("CR LF header: said so, no hidden CR")
+            << QByteArray("YUV4MPEG2 W2 H2 C420jpeg\r\n")
+            << bad + "the header line ends in CR LF; y4m lines end in a line feed alone";
+    QTest::newRow("NUL in the width: shown, the message goes on") << QByteArray("YUV4MPEG2 W3\0"
+                                                                                "2 H2\n",
+                                                                                19)
+                                                                  << bad + "bad width \"W3\\02\"";
     QByteArray endless = "YUV4MPEG2 W2 H2 X";
     endless.append(QByteArray(70000, 'x'));
     endless.append('\n');

@@ -221,6 +221,7 @@ private slots:
     void shownSliceIsNeverEvicted();
     void loweringBudgetTrims();
     void clearingGivesMemoryBack();
+    void farOffsetCostsNoMemory();
     void failedRenderIsToldOnceAndNotCached();
     void missingNote_data();
     void missingNote();
@@ -926,6 +927,27 @@ void TestSliceWidget::clearingGivesMemoryBack()
     const qint64 after = residentBytes() - before;
     QVERIFY2(after <= slack - slice,
              qPrintable(QStringLiteral("%1 MiB still held after clearing").arg(after >> 20)));
+}
+
+void TestSliceWidget::farOffsetCostsNoMemory()
+{
+    // A 2 x 2 reference placed ten million frames along: the views step through 10,000,002
+    // slices, yet only the slices shown may cost memory.
+    const auto pMain = makeVolume(2, 2, 2, [](int, int, int f) { return float(f); });
+    const auto pRef = makeVolume(2, 2, 3, [](int, int, int f) { return float(100 + f); });
+    const int offset = 9999999;
+    SliceWidget widget;
+    QSignalSpy positions(&widget, &SliceWidget::slicePosition);
+    const qint64 before = residentBytes();
+    widget.setMovies(MovieSet(pMain.get(), pRef.get(), nullptr, offset, 0));
+    for (int view = ViewType::Main; view <= ViewType::Diff2; ++view)
+        show(widget, view, offset + 2);
+    const qint64 grown = residentBytes() - before;
+    QVERIFY2(grown < (qint64(32) << 20),
+             qPrintable(QStringLiteral("%1 MiB held for 2 x 2 slices").arg(grown >> 20)));
+    QCOMPARE(positions.last().at(1).toInt(), offset + 3);
+    show(widget, ViewType::Ref1, offset + 2);
+    QCOMPARE(pixelGray(shownImage(widget), 0, 0), 102);
 }
 
 void TestSliceWidget::failedRenderIsToldOnceAndNotCached()

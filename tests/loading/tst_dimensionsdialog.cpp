@@ -118,7 +118,7 @@ void TestDimensionsDialog::startsEmptyWithYUVChecked()
         const auto *pValidator = qobject_cast<const QIntValidator *>(pEdit->validator());
         QVERIFY(pValidator);
         QCOMPARE(pValidator->bottom(), 2);
-        QCOMPARE(pValidator->top(), 4096);
+        QCOMPARE(pValidator->top(), 16384);
     }
 }
 
@@ -147,8 +147,8 @@ void TestDimensionsDialog::frameSizeRoundTrip_data()
 
     QTest::newRow("CIF 352x288") << 352 << 288 << "352"
                                  << "288";
-    QTest::newRow("limits 2x4096") << 2 << 4096 << "2"
-                                   << "4096";
+    QTest::newRow("limits 2x16384") << 2 << 16384 << "2"
+                                    << "16384";
     QTest::newRow("zero and negative are shown as they are") << 0 << -6 << "0"
                                                              << "-6";
 }
@@ -202,20 +202,22 @@ void TestDimensionsDialog::typedKeysAreValidated_data()
     QTest::addColumn<QString>("keys");
     QTest::addColumn<QString>("shown");
 
-    QTest::newRow("5000: the key that passes 4096 is refused") << "5000"
-                                                               << "500";
-    QTest::newRow("4096 is the top") << "4096"
-                                     << "4096";
-    QTest::newRow("4097: last key refused") << "4097"
-                                            << "409";
+    QTest::newRow("20000: the key that passes 16384 is refused") << "20000"
+                                                                 << "2000";
+    QTest::newRow("8K width 7680 passes") << "7680"
+                                          << "7680";
+    QTest::newRow("16384 is the top") << "16384"
+                                      << "16384";
+    QTest::newRow("16385: last key refused") << "16385"
+                                             << "1638";
     QTest::newRow("odd 3 passes") << "3"
                                   << "3";
     QTest::newRow("1 passes while typing") << "1"
                                            << "1";
     QTest::newRow("0 passes while typing") << "0"
                                            << "0";
-    QTest::newRow("9999: refused from the fourth key") << "9999"
-                                                       << "999";
+    QTest::newRow("99999: refused from the fifth key") << "99999"
+                                                       << "9999";
     QTest::newRow("minus sign refused") << "-8"
                                         << "8";
     QTest::newRow("letters refused") << "a1b2"

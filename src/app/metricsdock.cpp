@@ -258,10 +258,12 @@ void MetricsDock::onFrameCompared(const FrameMetrics &metrics)
 void MetricsDock::showPending()
 {
     m_pShowTimer->stop();
-    for (const FrameMetrics &metrics : m_pending)
-        m_pPlot->setValue(
-                metrics.reference, metrics.frame,
-                metrics.planes[size_t(std::min(m_plotPlane, metrics.planeCount - 1))].psnr);
+    // A reference compared on Y only has no line in a plot of U or V.
+    for (const FrameMetrics &metrics : m_pending) {
+        if (m_plotPlane < metrics.planeCount)
+            m_pPlot->setValue(metrics.reference, metrics.frame,
+                              metrics.planes[size_t(m_plotPlane)].psnr);
+    }
     m_pTableModel->add(m_pending);
     m_pending.clear();
 }
@@ -278,7 +280,8 @@ void MetricsDock::onFinished(bool ok, const QString &error)
     m_pProgress->setVisible(false);
     showSummary();
     if (!ok && !error.isEmpty())
-        m_pSummary->setText(m_pSummary->text() + QStringLiteral("\nStopped: ") + error);
+        m_pSummary->setText(m_pSummary->text() + (m_pSummary->text().isEmpty() ? "" : "\n")
+                            + QStringLiteral("Stopped: ") + error);
 }
 
 void MetricsDock::showSummary()

@@ -64,8 +64,6 @@ MetricsDock::MetricsDock(QWidget *pParent)
     m_pTable = new QTableView(pContent);
     m_pTable->setModel(m_pTableModel);
     m_pTable->verticalHeader()->setVisible(false);
-    // Rows of one height, so that the view never measures hundreds of thousands of them.
-    m_pTable->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_pTable->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_pTable->setSelectionMode(QAbstractItemView::SingleSelection);
     m_pTable->setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -41,6 +41,8 @@ int runMetrics(const CommandLine &commandLine, char *program)
     options.files = fileOptionsOf(commandLine);
     options.reference1Offset = commandLine.getReferenceOffset(1);
     options.reference2Offset = commandLine.getReferenceOffset(2);
+    if (commandLine.getFrameCacheMiB() > 0)
+        options.memoryBudget = qint64(commandLine.getFrameCacheMiB()) << 20;
     return MetricsRunner(stdout, stderr).run(options);
 }
 

@@ -4,9 +4,11 @@
 #include "metricsformatter.h"
 #include "metricsjob.h"
 #include "metricsplot.h"
+#include "metricstablemodel.h"
 #include "pixelformat.h"
 #include "rawfile.h"
 #include "rawfilesource.h"
+#include "sequencecomparison.h"
 #include "volumesource.h"
 
 #include <QComboBox>
@@ -15,15 +17,11 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QSignalBlocker>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include <cmath>
-
 namespace {
-
-enum Column { FrameColumn, Psnr1, Mse1, Ssim1, Psnr2, Mse2, Ssim2, ColumnCount };
 
 const char *const planeNames[3] = {"Y", "U", "V"};
 
@@ -32,22 +30,6 @@ std::shared_ptr<const RawFile> yuvFileOf(const Image3D *pMovie)
 {
     std::shared_ptr<const RawFile> pFile = pMovie ? pMovie->getRawFile() : nullptr;
     return pFile && pFile->getFormat().getPlaneCount() >= 3 ? pFile : nullptr;
-}
-
-double cellValue(const QTableWidget *pTable, int row, int column)
-{
-    const QTableWidgetItem *pItem = pTable->item(row, column);
-    return pItem ? pItem->data(Qt::DisplayRole).toDouble() : -1.0;
-}
-
-QTableWidgetItem *numberItem(double value)
-{
-    auto *pItem = new QTableWidgetItem;
-    // A number, so that sorting is numeric; inf sorts above every PSNR.
-    pItem->setData(Qt::DisplayRole, value);
-    pItem->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
-    pItem->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    return pItem;
 }
 
 } // namespace
@@ -62,6 +44,7 @@ MetricsDock::MetricsDock(QWidget *pParent)
     m_pProgress = new QProgressBar(pContent);
     m_pProgress->setVisible(false);
     m_pSummary = new QLabel(pContent);
+    m_pSummary->setObjectName(QStringLiteral("metricsSummary"));
     m_pSummary->setWordWrap(true);
     m_pSummary->setTextInteractionFlags(Qt::TextSelectableByMouse);
     auto *pPlaneRow = new QWidget(pContent);
@@ -77,14 +60,16 @@ MetricsDock::MetricsDock(QWidget *pParent)
     pPlaneLayout->addStretch(1);
     // One plane compared: nothing to choose.
     pPlaneRow->setVisible(false);
-    m_pTable = new QTableWidget(0, ColumnCount, pContent);
-    m_pTable->setHorizontalHeaderLabels(
-            {"Frame", "PSNR 1", "MSE 1", "SSIM 1", "PSNR 2", "MSE 2", "SSIM 2"});
+    m_pTableModel = new MetricsTableModel(this);
+    m_pTable = new QTableView(pContent);
+    m_pTable->setModel(m_pTableModel);
     m_pTable->verticalHeader()->setVisible(false);
     m_pTable->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_pTable->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_pTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     // Frames in order until the user sorts by another column.
-    m_pTable->horizontalHeader()->setSortIndicator(FrameColumn, Qt::AscendingOrder);
+    m_pTable->horizontalHeader()->setSortIndicator(MetricsTableModel::FrameColumn,
+                                                   Qt::AscendingOrder);
     m_pTable->setSortingEnabled(true);
     // Room for the plot and a dozen rows of the table beside the views.
     pContent->setMinimumWidth(480);
@@ -111,19 +96,19 @@ MetricsDock::MetricsDock(QWidget *pParent)
         if (index < 0 || index == m_tablePlane)
             return;
         m_tablePlane = index;
-        fillTable();
+        m_pTableModel->setPlane(index);
         if (!m_pJob->isRunning())
             showSummary();
     });
-    connect(m_pTable, &QTableWidget::itemSelectionChanged, this, [this]() {
-        const QList<QTableWidgetItem *> items = m_pTable->selectedItems();
-        for (QTableWidgetItem *pItem : items) {
-            if (pItem->column() == FrameColumn) {
-                emit frameChosen(pItem->data(Qt::DisplayRole).toInt());
-                break;
-            }
-        }
-    });
+    // Selecting a row shows its frame; rows moved by sorting keep their selection silently.
+    connect(m_pTable->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this](const QItemSelection &selected) {
+                if (selected.isEmpty())
+                    return;
+                const int frame = m_pTableModel->getFrame(selected.indexes().first().row());
+                if (frame >= 0)
+                    emit frameChosen(frame);
+            });
 }
 
 MetricsDock::~MetricsDock() { m_pJob->stop(); }
@@ -156,6 +141,8 @@ void MetricsDock::resumeComputing()
     if (m_stale && isVisible())
         restart();
 }
+
+void MetricsDock::setMemoryBudget(qint64 bytes) { m_pJob->setMemoryBudget(bytes); }
 
 bool MetricsDock::isComputing() const { return m_pJob->isRunning(); }
 
@@ -198,15 +185,11 @@ void MetricsDock::restart()
     m_pJob->stop();
     m_stale = false;
     m_pShowTimer->stop();
-    m_results.clear();
-    m_shownResults = 0;
-    {
-        const QSignalBlocker blocker(m_pTable);
-        m_pTable->setSortingEnabled(false);
-        m_pTable->setRowCount(0);
-    }
+    m_pending.clear();
+    m_pTableModel->clear();
     m_pPlot->clear();
     m_pSummary->clear();
+    m_chromaNote.clear();
     const Image3D *pMain = m_movies.getMain();
     m_summary = MetricsSummary(pMain ? pMain->getDepth() : 8);
     if (!pMain || (!m_movies.getReference(1) && !m_movies.getReference(2))) {
@@ -229,12 +212,23 @@ void MetricsDock::restart()
     }
     std::unique_ptr<FrameSource> sources[3];
     makeSources(sources);
-    // Three planes are compared where main and reference both read their files' Y, U and V.
+    // Three planes are compared where main and reference both read their files' Y, U and V
+    // and sample their chroma alike.
     int planes = 1;
+    QStringList chromaNotes;
     for (int r = 1; r <= 2; ++r) {
-        if (sources[r] && sources[0]->getPlaneCount() >= 3 && sources[r]->getPlaneCount() >= 3)
-            planes = 3;
+        if (!sources[r])
+            continue;
+        planes = std::max(planes, SequenceComparison::comparedPlaneCount(*sources[0], *sources[r]));
+        if (SequenceComparison::chromaDiffers(*sources[0], *sources[r]))
+            chromaNotes << QStringLiteral("U and V of reference %1 are not compared: its chroma "
+                                          "is %2, the main movie's %3.")
+                                   .arg(r)
+                                   .arg(MetricsFormatter::chromaText(*sources[r]),
+                                        MetricsFormatter::chromaText(*sources[0]));
     }
+    m_chromaNote = chromaNotes.join(QLatin1Char('\n'));
+    m_pSummary->setText(m_chromaNote);
     // The plot follows the views: the main movie's plane of its file when its planes are
     // compared, else the one plane there is.
     m_plotPlane = planes == 3 ? pMain->getFilePlane() : 0;
@@ -243,6 +237,7 @@ void MetricsDock::restart()
         m_tablePlane = m_plotPlane;
         m_pPlaneBox->setCurrentIndex(m_tablePlane);
     }
+    m_pTableModel->setPlane(m_tablePlane);
     m_pPlaneBox->parentWidget()->setVisible(planes == 3);
     m_pProgress->setValue(0);
     m_pProgress->setVisible(true);
@@ -252,7 +247,7 @@ void MetricsDock::restart()
 
 void MetricsDock::onFrameCompared(const FrameMetrics &metrics)
 {
-    m_results.push_back(metrics);
+    m_pending.push_back(metrics);
     m_summary.add(metrics);
     if (!m_pShowTimer->isActive())
         m_pShowTimer->start();
@@ -261,47 +256,14 @@ void MetricsDock::onFrameCompared(const FrameMetrics &metrics)
 void MetricsDock::showPending()
 {
     m_pShowTimer->stop();
-    for (; m_shownResults < m_results.size(); ++m_shownResults) {
-        const FrameMetrics &metrics = m_results[m_shownResults];
-        m_pPlot->setValue(
-                metrics.reference, metrics.frame,
-                metrics.planes[size_t(std::min(m_plotPlane, metrics.planeCount - 1))].psnr);
-        addTableRow(metrics);
+    // A reference compared on Y only has no line in a plot of U or V.
+    for (const FrameMetrics &metrics : m_pending) {
+        if (m_plotPlane < metrics.planeCount)
+            m_pPlot->setValue(metrics.reference, metrics.frame,
+                              metrics.planes[size_t(m_plotPlane)].psnr);
     }
-}
-
-void MetricsDock::addTableRow(const FrameMetrics &metrics)
-{
-    // Rows arrive in frame order while sorting is off, reference 1 before 2: a frame's row is
-    // the last one, or a new one.
-    const int lastRow = m_pTable->rowCount() - 1;
-    int row = lastRow;
-    if (lastRow < 0 || int(cellValue(m_pTable, lastRow, FrameColumn)) != metrics.frame) {
-        row = lastRow + 1;
-        m_pTable->setRowCount(row + 1);
-        m_pTable->setItem(row, FrameColumn, numberItem(metrics.frame));
-    }
-    // A reference compared on Y only leaves its U and V cells empty.
-    if (m_tablePlane >= metrics.planeCount)
-        return;
-    const PlaneMetrics &plane = metrics.planes[size_t(m_tablePlane)];
-    const int first = metrics.reference == 1 ? Psnr1 : Psnr2;
-    m_pTable->setItem(row, first, numberItem(plane.psnr));
-    m_pTable->setItem(row, first + 1, numberItem(plane.mse));
-    m_pTable->setItem(row, first + 2, numberItem(plane.ssim));
-}
-
-void MetricsDock::fillTable()
-{
-    showPending();
-    const bool sorted = m_pTable->isSortingEnabled();
-    const QSignalBlocker blocker(m_pTable);
-    m_pTable->setSortingEnabled(false);
-    m_pTable->setRowCount(0);
-    for (const FrameMetrics &metrics : m_results)
-        addTableRow(metrics);
-    // Sorted again as the user had it.
-    m_pTable->setSortingEnabled(sorted);
+    m_pTableModel->add(m_pending);
+    m_pending.clear();
 }
 
 void MetricsDock::onProgress(int done, int frames)
@@ -314,10 +276,10 @@ void MetricsDock::onFinished(bool ok, const QString &error)
 {
     showPending();
     m_pProgress->setVisible(false);
-    m_pTable->setSortingEnabled(true);
     showSummary();
     if (!ok && !error.isEmpty())
-        m_pSummary->setText(m_pSummary->text() + QStringLiteral("\nStopped: ") + error);
+        m_pSummary->setText(m_pSummary->text() + (m_pSummary->text().isEmpty() ? "" : "\n")
+                            + QStringLiteral("Stopped: ") + error);
 }
 
 void MetricsDock::showSummary()
@@ -335,7 +297,7 @@ void MetricsDock::showSummary()
                                 "PSNR of mean MSE %6 dB, mean SSIM %7 over %8 frames")
                          .arg(r)
                          .arg(plane)
-                         .arg(m_summary.getWorstFrame(r, p))
+                         .arg(m_summary.getWorstFrame(r, p) + 1)
                          .arg(QString::fromLatin1(
                                  MetricsFormatter::number(m_summary.getWorstPsnr(r, p))))
                          .arg(QString::fromLatin1(
@@ -346,9 +308,9 @@ void MetricsDock::showSummary()
                                  MetricsFormatter::number(m_summary.getMeanSsim(r, p))))
                          .arg(m_summary.getFrameCount(r, p));
     }
+    if (!m_chromaNote.isEmpty())
+        lines << m_chromaNote;
     m_pSummary->setText(lines.join(QLatin1Char('\n')));
 }
-
-QString MetricsDock::getSummaryText() const { return m_pSummary->text(); }
 
 void MetricsDock::setCurrentFrame(int frame) { m_pPlot->setCurrentFrame(frame); }

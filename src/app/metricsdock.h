@@ -12,18 +12,20 @@ class FrameSource;
 class Image3D;
 class MetricsJob;
 class MetricsPlot;
+class MetricsTableModel;
 class QLabel;
 class QComboBox;
 class QProgressBar;
-class QTableWidget;
+class QTableView;
 class QTimer;
 
 // The "Metrics" dock: per-frame PSNR, MSE and SSIM of the main movie against each reference
 // (reference frame f - offset against main frame f), as a plot of the plane the views show and
 // a sortable table of a chosen plane, with the worst frame and a summary. Movies read from raw or
 // y4m YUV files are compared on Y, U and V, read through the file the movie reads; others on the
-// plane the window holds. Computed on a worker thread while the dock is shown; clicking a frame
-// asks for it.
+// plane the window holds; U and V only where main and reference sample their chroma alike.
+// Computed on a worker thread while the dock is shown; clicking a frame asks for it (frame
+// indices from 0 in the interface, shown counted from 1).
 class MetricsDock : public QDockWidget
 {
     Q_OBJECT
@@ -40,16 +42,11 @@ public:
     // After stopComputing when the movies stayed as they were: finishes what was stopped.
     void resumeComputing();
     void setCurrentFrame(int frame);
+    // Bytes the comparison's frames may take together, from the next run on;
+    // FrameCache::defaultBudget() until set.
+    void setMemoryBudget(qint64 bytes);
 
     bool isComputing() const;
-    QTableWidget *getTable() const { return m_pTable; }
-    // The plane the table and the summary show: entries "Y", "U", "V" when three planes are
-    // compared, hidden with one.
-    QComboBox *getPlaneBox() const { return m_pPlaneBox; }
-    // The plane the plot shows: the one the views show (0 = Y, 1 = U, 2 = V).
-    int getPlotPlane() const { return m_plotPlane; }
-    MetricsPlot *getPlot() const { return m_pPlot; }
-    QString getSummaryText() const;
 
 signals:
     void frameChosen(int frame);
@@ -61,9 +58,6 @@ private:
     void restart();
     // The sources the job reads, indexed main, reference 1, reference 2 (null where absent).
     void makeSources(std::unique_ptr<FrameSource> (&sources)[3]);
-    // The table's rows from m_results, for the plane chosen.
-    void fillTable();
-    void addTableRow(const FrameMetrics &metrics);
     void onFrameCompared(const FrameMetrics &metrics);
     // Puts the results not shown yet into the plot and the table.
     void showPending();
@@ -73,15 +67,16 @@ private:
 
     MetricsJob *m_pJob = nullptr;
     MetricsPlot *m_pPlot = nullptr;
-    QTableWidget *m_pTable = nullptr;
+    MetricsTableModel *m_pTableModel = nullptr;
+    QTableView *m_pTable = nullptr;
     QLabel *m_pSummary = nullptr;
     QProgressBar *m_pProgress = nullptr;
     QComboBox *m_pPlaneBox = nullptr;
     MovieSet m_movies;
     int m_plotPlane = 0;
     int m_tablePlane = 0;
-    std::vector<FrameMetrics> m_results; // in the order they came
-    std::size_t m_shownResults = 0; // the first results, in the plot and the table
+    std::vector<FrameMetrics> m_pending; // results not yet in the plot and the table
+    QString m_chromaNote; // why U and V of a reference are not compared; empty when they are
     QTimer *m_pShowTimer = nullptr;
     bool m_stale = true; // the numbers shown are not those of the movies
     MetricsSummary m_summary;

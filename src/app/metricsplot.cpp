@@ -107,7 +107,8 @@ void MetricsPlot::paintEvent(QPaintEvent *)
     painter.drawText(QRect(0, area.bottom() - 8, area.left() - 4, 14), Qt::AlignRight,
                      QString::number(low, 'f', 1));
     painter.drawText(QRect(area.left(), area.bottom() + 2, area.width(), 14), Qt::AlignCenter,
-                     frames > 0 ? QStringLiteral("frame 0 .. %1").arg(frames - 1)
+                     // Counted from 1, as the window counts frames.
+                     frames > 0 ? QStringLiteral("frame 1 .. %1").arg(frames)
                                 : QStringLiteral("no frames compared"));
     if (frames == 0)
         return;

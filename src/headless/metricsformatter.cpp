@@ -1,9 +1,13 @@
 #include "metricsformatter.h"
 
-#include "framemetrics.h"
-#include "metricssummary.h"
-
 #include <cmath>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+
+#include "framemetrics.h"
+#include "framesource.h"
+#include "metricssummary.h"
 
 namespace {
 
@@ -106,4 +110,24 @@ QByteArray MetricsFormatter::jsonNumber(double value)
     if (std::isinf(value))
         return '"' + number(value) + '"';
     return number(value);
+}
+
+QByteArray MetricsFormatter::jsonString(const QString &text)
+{
+    // ["text"] without its brackets.
+    const QByteArray array = QJsonDocument(QJsonArray {text}).toJson(QJsonDocument::Compact);
+    return array.mid(1, array.size() - 2);
+}
+
+QString MetricsFormatter::chromaText(const FrameSource &movie)
+{
+    const int chroma = movie.getChroma();
+    if (movie.getPlaneCount() < 3 || chroma <= 0)
+        return QStringLiteral("none");
+    return QStringLiteral("%1:%2:%3 (%4x%5)")
+            .arg(chroma / 100)
+            .arg(chroma / 10 % 10)
+            .arg(chroma % 10)
+            .arg(movie.getPlaneWidth(1))
+            .arg(movie.getPlaneHeight(1));
 }

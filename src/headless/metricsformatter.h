@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+class FrameSource;
 struct FrameMetrics;
 class MetricsSummary;
 
@@ -27,4 +28,7 @@ public:
 
     static QByteArray number(double value); // 8 significant digits, "inf", "-inf", "nan"
     static QByteArray jsonNumber(double value); // as number(), but "inf" quoted and nan null
+    static QByteArray jsonString(const QString &text); // quoted, with JSON escapes
+    // How a movie's chroma is sampled and its size: "4:2:0 (176x144)"; "none" for gray.
+    static QString chromaText(const FrameSource &movie);
 };

@@ -1,11 +1,12 @@
 #include "metricsjob.h"
 
-#include "framesource.h"
-#include "sequencecomparison.h"
+#include <system_error>
 
 #include <QMetaObject>
 
-#include <algorithm>
+#include "framecache.h"
+#include "framesource.h"
+#include "sequencecomparison.h"
 
 MetricsJob::MetricsJob(QObject *pParent) : QObject(pParent)
 {
@@ -36,11 +37,12 @@ void MetricsJob::start(std::unique_ptr<FrameSource> pMain, std::unique_ptr<Frame
     m_pSources[2] = std::move(pReference2);
     m_cancel = false;
     m_finished = false;
-    m_depth = m_pSources[0] ? m_pSources[0]->getDepth() : 8;
     const int generation = m_generation;
-    m_thread = std::thread([this, generation, reference1Offset, reference2Offset]() {
+    const qint64 budget = m_memoryBudget >= 0 ? m_memoryBudget : FrameCache::defaultBudget();
+    auto compare = [this, generation, reference1Offset, reference2Offset, budget]() {
         SequenceComparison comparison(m_pSources[0].get(), m_pSources[1].get(),
                                       m_pSources[2].get());
+        comparison.setMemoryBudget(budget);
         comparison.setReferenceOffset(1, reference1Offset);
         comparison.setReferenceOffset(2, reference2Offset);
         const int first = comparison.getFirstFrame();
@@ -69,5 +71,20 @@ void MetricsJob::start(std::unique_ptr<FrameSource> pMain, std::unique_ptr<Frame
                     emit finished(ok, error);
                 },
                 Qt::QueuedConnection);
-    });
+    };
+    try {
+        m_thread = std::thread(compare);
+    } catch (const std::system_error &) {
+        // Said as a run that ended at once, so that every start ends with finished().
+        QMetaObject::invokeMethod(
+                this,
+                [this, generation]() {
+                    if (generation != m_generation)
+                        return;
+                    m_finished = true;
+                    emit finished(false,
+                                  QStringLiteral("Not enough memory to start the comparison"));
+                },
+                Qt::QueuedConnection);
+    }
 }

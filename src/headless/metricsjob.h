@@ -12,7 +12,8 @@ class FrameSource;
 
 // Compares a main movie with its references on a thread of its own and reports each frame,
 // in order, on the thread the job lives in (through its event loop). A new start or stop
-// cancels the run before; nothing of a cancelled run is reported after it.
+// cancels the run before; nothing of a cancelled run is reported after it. A thread or memory
+// that can't be had ends the run with finished(false, "Not enough memory ...").
 class MetricsJob : public QObject
 {
     Q_OBJECT
@@ -28,8 +29,10 @@ public:
                int reference2Offset = 0);
     // Cancels a run and waits for its thread (a frame's work at most).
     void stop();
+    // Bytes the comparison's frames may take together, from the next start on (see
+    // SequenceComparison::setMemoryBudget); FrameCache::defaultBudget() until set.
+    void setMemoryBudget(qint64 bytes) { m_memoryBudget = bytes; }
     bool isRunning() const { return m_thread.joinable() && !m_finished; }
-    int getDepth() const { return m_depth; }
 
 signals:
     void frameCompared(const FrameMetrics &metrics);
@@ -41,6 +44,6 @@ private:
     std::atomic<bool> m_cancel {false};
     int m_generation = 0;
     bool m_finished = true;
-    int m_depth = 8;
+    qint64 m_memoryBudget = -1; // < 0: FrameCache::defaultBudget()
     std::unique_ptr<FrameSource> m_pSources[3];
 };

@@ -13,6 +13,8 @@ struct MetricsOptions
     bool isJson = false; // else CSV
     MovieFileOptions files;
     int threads = 0; // 0: the machine's cores
+    // Bytes the workers' frames may take together; < 0: FrameCache::defaultBudget().
+    qint64 memoryBudget = -1;
     // Where each reference starts on the main movie's frames: main frame f is compared with
     // reference frame f - offset (frames counted after --frames).
     int reference1Offset = 0;

@@ -1,5 +1,6 @@
 #include "metricsrunner.h"
 
+#include "framecache.h"
 #include "image2d.h"
 #include "metricsformatter.h"
 #include "metricssummary.h"
@@ -97,6 +98,11 @@ int MetricsRunner::run(const MetricsOptions &options)
                                                             : QStringLiteral("gray"),
                               pMain->getPlaneCount() > 1 ? QStringLiteral("YUV")
                                                          : QStringLiteral("gray")));
+        } else if (SequenceComparison::chromaDiffers(*pMain, reference)) {
+            note(QStringLiteral("note: %1 has %2 chroma, the main movie %3: U and V are not "
+                                "compared, only Y")
+                         .arg(which, MetricsFormatter::chromaText(reference),
+                              MetricsFormatter::chromaText(*pMain)));
         }
         const int offset = r == 0 ? options.reference1Offset : options.reference2Offset;
         if (offset == 0 && reference.getNumFrames() != pMain->getNumFrames()) {
@@ -115,6 +121,8 @@ int MetricsRunner::run(const MetricsOptions &options)
 
     SequenceComparison comparison(pMain.get(), pReferences[0].get(), pReferences[1].get());
     comparison.setThreadCount(options.threads);
+    comparison.setMemoryBudget(options.memoryBudget >= 0 ? options.memoryBudget
+                                                         : FrameCache::defaultBudget());
     comparison.setReferenceOffset(1, options.reference1Offset);
     comparison.setReferenceOffset(2, options.reference2Offset);
     for (int r = 1; r <= 2; ++r) {
@@ -157,8 +165,12 @@ int MetricsRunner::run(const MetricsOptions &options)
         return true;
     });
     if (!ok) {
+        const QString error = QString::fromStdString(comparison.getErrorString());
+        // What is printed stays a whole JSON document: the rows so far and why it stopped.
+        if (options.isJson)
+            write("\n], \"error\": " + MetricsFormatter::jsonString(error) + "}\n");
         std::fflush(m_pOut);
-        return fail(1, QString::fromStdString(comparison.getErrorString()));
+        return fail(1, error);
     }
 
     QByteArray summaryText;

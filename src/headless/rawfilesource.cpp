@@ -13,6 +13,8 @@ int RawFileSource::getDepth() const { return m_pFile->getFormat().getDepth(); }
 
 int RawFileSource::getPlaneCount() const { return m_pFile->getFormat().getPlaneCount(); }
 
+int RawFileSource::getChroma() const { return m_pFile->getFormat().getChroma(); }
+
 int RawFileSource::getPlaneWidth(int plane) const { return m_pFile->getPlaneWidth(plane); }
 
 int RawFileSource::getPlaneHeight(int plane) const { return m_pFile->getPlaneHeight(plane); }

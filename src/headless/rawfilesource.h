@@ -18,6 +18,7 @@ public:
     int getNumFrames() const override { return m_count; }
     int getDepth() const override;
     int getPlaneCount() const override;
+    int getChroma() const override;
     int getPlaneWidth(int plane) const override;
     int getPlaneHeight(int plane) const override;
     bool readPlane(int frame, int plane, float *pSamples, std::string &error) const override;

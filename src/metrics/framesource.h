@@ -14,6 +14,8 @@ public:
     virtual int getDepth() const = 0;
     // 1 (gray, or only the luma of a YUV movie) or 3 (Y, U, V).
     virtual int getPlaneCount() const = 0;
+    // How the chroma planes are sampled: 420, 422 or 444; 0 with one plane.
+    virtual int getChroma() const { return 0; }
     virtual int getPlaneWidth(int plane) const = 0;
     virtual int getPlaneHeight(int plane) const = 0;
     // Plane `plane` (0 = Y) of frame `frame` into pSamples, which holds planeWidth *

@@ -215,12 +215,6 @@ PlaneMetrics PlaneMetrics::compare(const PlaneRef &main, const PlaneRef &referen
                        : comparePlanes<double>(main, reference, depth);
 }
 
-double PlaneMetrics::computeMse(const PlaneRef &main, const PlaneRef &reference)
-{
-    // Whole numbers of any size up to 16 bits: the double sums are exact.
-    return comparePlanes<double>(main, reference, 16).mse;
-}
-
 double PlaneMetrics::psnrFromMse(double mse, int depth)
 {
     if (mse <= 0.0)

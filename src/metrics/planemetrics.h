@@ -11,8 +11,6 @@ public:
     // All three measures over the common area of the two planes.
     static PlaneMetrics compare(const PlaneRef &main, const PlaneRef &reference, int depth);
 
-    // Mean of the squared sample differences; 0 for an empty common area.
-    static double computeMse(const PlaneRef &main, const PlaneRef &reference);
     // 10 * log10(peak^2 / mse) with peak = 2^depth - 1; +inf for mse 0.
     static double psnrFromMse(double mse, int depth);
     // Mean SSIM over the 8x8 windows that start every 4 samples from the top-left corner;

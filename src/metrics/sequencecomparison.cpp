@@ -7,6 +7,8 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <new>
+#include <system_error>
 #include <thread>
 
 #include <QThread>
@@ -113,8 +115,23 @@ int SequenceComparison::getComparedPlaneCount(int reference) const
 {
     if (!m_pMain || reference < 1 || reference > 2 || !m_references[size_t(reference - 1)])
         return 0;
-    const FrameSource *pReference = m_references[size_t(reference - 1)];
-    return m_pMain->getPlaneCount() >= 3 && pReference->getPlaneCount() >= 3 ? 3 : 1;
+    return comparedPlaneCount(*m_pMain, *m_references[size_t(reference - 1)]);
+}
+
+int SequenceComparison::comparedPlaneCount(const FrameSource &main, const FrameSource &reference)
+{
+    return main.getPlaneCount() >= 3 && reference.getPlaneCount() >= 3
+                    && !chromaDiffers(main, reference)
+            ? 3
+            : 1;
+}
+
+bool SequenceComparison::chromaDiffers(const FrameSource &main, const FrameSource &reference)
+{
+    // U and V of 4:4:4 against those of 4:2:0 would pair a corner of one picture's chroma with
+    // the whole of the other's. Alike, they are compared over their common area as Y is.
+    return main.getPlaneCount() >= 3 && reference.getPlaneCount() >= 3
+            && main.getChroma() != reference.getChroma();
 }
 
 bool SequenceComparison::run(const std::function<bool(const FrameMetrics &)> &deliver)
@@ -125,8 +142,21 @@ bool SequenceComparison::run(const std::function<bool(const FrameMetrics &)> &de
     const int total = getEndFrame() - firstFrame;
     if (total <= 0)
         return true;
-    const int threads
+    int threads
             = std::clamp(m_threadCount > 0 ? m_threadCount : QThread::idealThreadCount(), 1, 64);
+    // A worker holds the largest plane of the main movie and that of the largest reference:
+    // more cores must not mean more memory than the budget.
+    qint64 referenceSamples = 0;
+    for (const FrameSource *pReference : m_references) {
+        if (pReference)
+            referenceSamples = std::max(referenceSamples,
+                                        qint64(pReference->getPlaneWidth(0))
+                                                * pReference->getPlaneHeight(0));
+    }
+    const qint64 workerBytes = qint64(sizeof(float))
+            * (qint64(m_pMain->getPlaneWidth(0)) * m_pMain->getPlaneHeight(0) + referenceSamples);
+    if (m_memoryBudget >= 0 && workerBytes > 0)
+        threads = int(std::clamp<qint64>(m_memoryBudget / workerBytes, 1, threads));
     // Frames a worker may run ahead of the one delivered: enough to keep every worker busy
     // while the caller writes, few enough that memory does not grow with the movie.
     const int inFlight = 2 * threads;
@@ -198,7 +228,15 @@ bool SequenceComparison::run(const std::function<bool(const FrameMetrics &)> &de
                     return;
                 frame = nextFrame++;
             }
-            FrameOutcome outcome = compareFrame(firstFrame + frame, buffers);
+            FrameOutcome outcome;
+            try {
+                outcome = compareFrame(firstFrame + frame, buffers);
+            } catch (const std::bad_alloc &) {
+                outcome.ok = false;
+                outcome.error = "Not enough memory to compare frames of "
+                        + std::to_string(m_pMain->getPlaneWidth(0)) + "x"
+                        + std::to_string(m_pMain->getPlaneHeight(0)) + " samples";
+            }
             std::lock_guard<std::mutex> lock(mutex);
             done.emplace(frame, std::move(outcome));
             changed.notify_all();
@@ -206,11 +244,19 @@ bool SequenceComparison::run(const std::function<bool(const FrameMetrics &)> &de
     };
 
     std::vector<std::thread> workers;
-    for (int i = 0; i < std::min(threads, total); ++i)
-        workers.emplace_back(work);
-
-    bool ok = true;
-    while (delivered < total) {
+    try {
+        workers.reserve(size_t(std::min(threads, total)));
+        for (int i = 0; i < std::min(threads, total); ++i)
+            workers.emplace_back(work);
+    } catch (const std::system_error &) {
+        // No more threads to be had: the workers that started do the work.
+    } catch (const std::bad_alloc &) {
+        // As above.
+    }
+    bool ok = !workers.empty();
+    if (!ok)
+        m_errorString = "Not enough memory to start a thread for the comparison";
+    while (ok && delivered < total) {
         FrameOutcome outcome;
         {
             std::unique_lock<std::mutex> lock(mutex);

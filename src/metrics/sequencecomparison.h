@@ -6,14 +6,16 @@
 #include <string>
 #include <vector>
 
+#include <QtGlobal>
+
 class FrameSource;
 
 // Compares a main movie with one or two references frame by frame, several frames at once on
 // worker threads, and hands the results over in frame order. Planes both movies have are
-// compared (Y, U and V when both have three, else Y). Main frame f is compared with frame
-// f - offset of a reference (offset 0: frame for frame); main frames without a partner are not
-// compared with that reference. Only a few frames are in flight, so memory stays flat however
-// long the movies.
+// compared: Y, U and V when both have three with chroma sampled alike, else Y. Main frame f is
+// compared with frame f - offset of a reference (offset 0: frame for frame); main frames without
+// a partner are not compared with that reference. Only a few frames are in flight, so memory
+// stays flat however long the movies, and no more workers run than the memory budget holds.
 class SequenceComparison
 {
 public:
@@ -22,6 +24,9 @@ public:
                        const FrameSource *pReference2);
 
     void setThreadCount(int threads) { m_threadCount = threads; } // default: the machine's cores
+    // Bytes the workers' planes may take together (< 0: no bound). Each worker holds a plane of
+    // the main movie and one of a reference; one worker runs whatever the budget.
+    void setMemoryBudget(qint64 bytes) { m_memoryBudget = bytes; }
     // Where reference 1 or 2 starts on the main movie's frames (default 0).
     void setReferenceOffset(int reference, int offset);
     int getReferenceOffset(int reference) const;
@@ -36,10 +41,17 @@ public:
     int getEndFrame() const;
     // Planes compared with reference 1 or 2: 1 or 3 (0 when absent).
     int getComparedPlaneCount(int reference) const;
+    // Planes compared between these two movies: 3 when both have Y, U and V and their chroma is
+    // sampled alike (4:2:0, 4:2:2 or 4:4:4), else 1.
+    static int comparedPlaneCount(const FrameSource &main, const FrameSource &reference);
+    // Both have U and V, but sampled differently: only Y is compared.
+    static bool chromaDiffers(const FrameSource &main, const FrameSource &reference);
 
     // Calls `deliver` on the calling thread for every frame in order (reference 1 before 2 for
     // the same frame). False when a plane could not be read (getErrorString says which) or
     // when `deliver` returned false to stop; the frames before were delivered.
+    // Memory for the planes or the workers that runs out ends the run the same way, with
+    // "Not enough memory ..." as the error.
     bool run(const std::function<bool(const FrameMetrics &)> &deliver);
 
     std::string getErrorString() const { return m_errorString; }
@@ -49,5 +61,6 @@ private:
     std::vector<const FrameSource *> m_references; // index 0: reference 1
     int m_offsets[2] = {0, 0};
     int m_threadCount = 0;
+    qint64 m_memoryBudget = -1;
     std::string m_errorString;
 };

@@ -16,7 +16,7 @@
 #include <QPushButton>
 #include <QMouseEvent>
 #include <QScreen>
-#include <QTableWidget>
+#include <QTableView>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QSpinBox>
@@ -332,12 +332,13 @@ void TestMainWidget::metricsDockFollowsTheMovies()
 
     MetricsDock *pDock = m_pWindow->findChild<MetricsDock *>();
     QVERIFY(!pDock->isVisible());
-    QCOMPARE(pDock->getTable()->rowCount(), 0); // hidden: nothing computed
+    const QAbstractItemModel *pTable = pDock->findChild<QTableView *>()->model();
+    QCOMPARE(pTable->rowCount(), 0); // hidden: nothing computed
     m_pWindow->menuBar()->actions().at(1)->menu()->actions().at(6)->trigger();
     QVERIFY(pDock->isVisible());
     QTRY_VERIFY(!pDock->isComputing());
-    QCOMPARE(pDock->getTable()->rowCount(), 3);
-    QCOMPARE(pDock->getTable()->item(0, 2)->data(Qt::DisplayRole).toDouble(), 4.0); // MSE 2^2
+    QCOMPARE(pTable->rowCount(), 3);
+    QCOMPARE(pTable->index(0, 2).data().toDouble(), 4.0); // MSE 2^2
 
     // A frame chosen in the dock is shown.
     emit pDock->frameChosen(2);
@@ -350,8 +351,10 @@ void TestMainWidget::metricsDockFollowsTheMovies()
     m_pWindow->openFromCommandLine(commandLine);
     fileAction(QStringLiteral("Clear reference movie 1"))->trigger();
     QVERIFY(!pDock->isComputing());
-    QCOMPARE(pDock->getTable()->rowCount(), 0);
-    QVERIFY(pDock->getSummaryText().startsWith(QStringLiteral("Load a main movie")));
+    QCOMPARE(pTable->rowCount(), 0);
+    QVERIFY(pDock->findChild<QLabel *>(QStringLiteral("metricsSummary"))
+                    ->text()
+                    .startsWith(QStringLiteral("Load a main movie")));
 }
 
 void TestMainWidget::load(const QString &entry, const QString &description)
@@ -1424,15 +1427,15 @@ void TestMainWidget::referenceOffsets()
     MetricsDock *pDock = m_pWindow->findChild<MetricsDock *>();
     pDock->show();
     QTRY_VERIFY(!pDock->isComputing());
-    QList<int> listed;
-    for (int row = 0; row < pDock->getTable()->rowCount(); ++row)
-        listed << pDock->getTable()->item(row, 0)->data(Qt::DisplayRole).toInt();
+    const QAbstractItemModel *pRows = pDock->findChild<QTableView *>()->model();
+    QList<int> listed; // frame indices; the dock shows them counted from 1
+    for (int row = 0; row < pRows->rowCount(); ++row)
+        listed << pRows->index(row, 0).data().toInt() - 1;
     QCOMPARE(listed, dockFrames);
     // Main - reference at sample 0 is 10 (f + 1) - (f - offset + 1), at the other three 9.
     const int first = dockFrames.first();
     const double difference = 10.0 * (first + 1) - (first - offset + 1);
-    QCOMPARE(pDock->getTable()->item(0, 2)->data(Qt::DisplayRole).toDouble(),
-             (difference * difference + 3 * 81.0) / 4);
+    QCOMPARE(pRows->index(0, 2).data().toDouble(), (difference * difference + 3 * 81.0) / 4);
 }
 
 void TestMainWidget::referenceOffsetsFromTheCommandLine()

@@ -4,12 +4,13 @@
 #include "pixelformat.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QMap>
 #include <QRandomGenerator>
 #include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -35,10 +36,21 @@ std::unique_ptr<Image3D> loadGray(const QString &fileName, int width, int height
     return pMovie;
 }
 
-double cell(const QTableWidget *pTable, int row, int column)
+// The dock's table and summary as a user meets them.
+const QAbstractItemModel *rowsOf(const MetricsDock &dock)
 {
-    const QTableWidgetItem *pItem = pTable->item(row, column);
-    return pItem ? pItem->data(Qt::DisplayRole).toDouble() : std::nan("");
+    return dock.findChild<QTableView *>()->model();
+}
+QString summaryOf(const MetricsDock &dock)
+{
+    return dock.findChild<QLabel *>(QStringLiteral("metricsSummary"))->text();
+}
+
+// A cell's number; NaN when it is empty.
+double cell(const QAbstractItemModel *pTable, int row, int column)
+{
+    const QVariant value = pTable->index(row, column).data();
+    return value.isValid() ? value.toDouble() : std::nan("");
 }
 
 } // namespace
@@ -56,6 +68,7 @@ private slots:
     void yuvFilesAllPlanesAndOffsets();
     void movieInMemoryComparesTheViewedPlane();
     void referenceOfYOnlyLeavesItsChromaCellsEmpty();
+    void chromaSampledOtherwiseIsNotCompared();
 
 private:
     QTemporaryDir m_folder;
@@ -103,7 +116,7 @@ void TestMetricsDock::sameNumbersAsTheCommandLine()
     dock.setMovies(m_pMain.get(), m_pReference1.get(), m_pReference2.get());
     dock.show();
     QTRY_VERIFY(!dock.isComputing());
-    const QTableWidget *pTable = dock.getTable();
+    const QAbstractItemModel *pTable = rowsOf(dock);
     QCOMPARE(pTable->rowCount(), 5);
 
     QProcess rawcompare;
@@ -120,7 +133,7 @@ void TestMetricsDock::sameNumbersAsTheCommandLine()
         const QList<QByteArray> cells = line.split(',');
         const int frame = cells[0].toInt();
         const int first = cells[1].toInt() == 1 ? 1 : 4; // PSNR 1 or PSNR 2 column
-        QCOMPARE(cell(pTable, frame, 0), double(frame));
+        QCOMPARE(cell(pTable, frame, 0), double(frame + 1)); // counted from 1 in the window
         // The CLI prints 8 significant digits.
         for (int i = 0; i < 3; ++i) {
             const double ours = cell(pTable, frame, first + i);
@@ -129,12 +142,12 @@ void TestMetricsDock::sameNumbersAsTheCommandLine()
         }
     }
     // Frame 4 has no reference 2: those cells stay empty.
-    QVERIFY(!pTable->item(4, 4));
-    QVERIFY(dock.getSummaryText().contains("Reference 1: worst frame"));
-    QVERIFY(dock.getSummaryText().contains("over 4 frames"));
-    QCOMPARE(dock.getPlot()->getFrameCount(), 5);
+    QVERIFY(std::isnan(cell(pTable, 4, 4)));
+    QVERIFY(summaryOf(dock).contains("Reference 1: worst frame"));
+    QVERIFY(summaryOf(dock).contains("over 4 frames"));
+    QCOMPARE(dock.findChild<MetricsPlot *>()->getFrameCount(), 5);
     // Movies held in memory: the one plane, nothing to choose.
-    QVERIFY(!dock.getPlaneBox()->isVisibleTo(&dock));
+    QVERIFY(!dock.findChild<QComboBox *>()->isVisibleTo(&dock));
 }
 
 void TestMetricsDock::hiddenComputesNothingAndNewMoviesReplaceTheRows()
@@ -142,24 +155,24 @@ void TestMetricsDock::hiddenComputesNothingAndNewMoviesReplaceTheRows()
     MetricsDock dock;
     dock.setMovies(m_pMain.get(), m_pReference1.get(), nullptr);
     QVERIFY(!dock.isComputing());
-    QCOMPARE(dock.getTable()->rowCount(), 0);
+    QCOMPARE(rowsOf(dock)->rowCount(), 0);
     dock.show();
     QTRY_VERIFY(!dock.isComputing());
-    QCOMPARE(dock.getTable()->rowCount(), 5);
+    QCOMPARE(rowsOf(dock)->rowCount(), 5);
 
     // A shorter reference replaces the rows; the run before is cancelled, none of its rows
     // come back afterwards.
     dock.setMovies(m_pMain.get(), m_pShort.get(), nullptr);
     QTRY_VERIFY(!dock.isComputing());
-    QCOMPARE(dock.getTable()->rowCount(), 2);
+    QCOMPARE(rowsOf(dock)->rowCount(), 2);
     QTest::qWait(0);
-    QCOMPARE(dock.getTable()->rowCount(), 2);
+    QCOMPARE(rowsOf(dock)->rowCount(), 2);
 
     // Without a reference there is nothing to compare, and the dock says so.
     dock.setMovies(m_pMain.get(), nullptr, nullptr);
     QVERIFY(!dock.isComputing());
-    QCOMPARE(dock.getTable()->rowCount(), 0);
-    QVERIFY(dock.getSummaryText().startsWith("Load a main movie and a reference movie"));
+    QCOMPARE(rowsOf(dock)->rowCount(), 0);
+    QVERIFY(summaryOf(dock).startsWith("Load a main movie and a reference movie"));
 }
 
 void TestMetricsDock::choosingAFrame()
@@ -171,17 +184,23 @@ void TestMetricsDock::choosingAFrame()
     QTRY_VERIFY(!dock.isComputing());
     QSignalSpy chosen(&dock, &MetricsDock::frameChosen);
 
+    // Frames are counted from 1 in the window, as its position label counts them.
+    QTableView *pTable = dock.findChild<QTableView *>();
+    QCOMPARE(cell(pTable->model(), 0, 0), 1.0);
+    QCOMPARE(cell(pTable->model(), 4, 0), 5.0);
+
     // Sorted by PSNR, the first row is the worst frame; selecting it asks for that frame.
-    QTableWidget *pTable = dock.getTable();
-    pTable->sortItems(1, Qt::AscendingOrder);
-    const int worst = int(cell(pTable, 0, 0));
+    pTable->sortByColumn(1, Qt::AscendingOrder);
+    const int worst = int(cell(pTable->model(), 0, 0));
+    for (int row = 1; row < 5; ++row)
+        QVERIFY(cell(pTable->model(), row, 1) >= cell(pTable->model(), 0, 1));
     pTable->selectRow(0);
     QCOMPARE(chosen.size(), 1);
-    QCOMPARE(chosen.takeFirst().at(0).toInt(), worst);
-    QVERIFY(dock.getSummaryText().contains(QStringLiteral("worst frame %1 ").arg(worst)));
+    QCOMPARE(chosen.takeFirst().at(0).toInt(), worst - 1); // the frame's index, from 0
+    QVERIFY(summaryOf(dock).contains(QStringLiteral("worst frame %1 ").arg(worst)));
 
     // Clicking the plot at its right end picks the last frame.
-    MetricsPlot *pPlot = dock.getPlot();
+    MetricsPlot *pPlot = dock.findChild<MetricsPlot *>();
     QTest::mouseClick(pPlot, Qt::LeftButton, {}, QPoint(pPlot->width() - 9, pPlot->height() / 2));
     QCOMPARE(chosen.size(), 1);
     QCOMPARE(chosen.takeFirst().at(0).toInt(), 4);
@@ -216,9 +235,8 @@ void TestMetricsDock::yuvFilesAllPlanesAndOffsets()
     dock.setMovies(MovieSet(movies[0].get(), movies[1].get(), movies[2].get(), offset1, offset2));
     dock.show();
     QTRY_VERIFY(!dock.isComputing());
-    QVERIFY(dock.getPlaneBox()->isVisibleTo(&dock));
-    QCOMPARE(dock.getPlaneBox()->currentIndex(), plane);
-    QCOMPARE(dock.getPlotPlane(), plane);
+    QVERIFY(dock.findChild<QComboBox *>()->isVisibleTo(&dock));
+    QCOMPARE(dock.findChild<QComboBox *>()->currentIndex(), plane);
 
     QProcess rawcompare;
     rawcompare.start(QStringLiteral(RAWCOMPARE_PATH),
@@ -239,16 +257,17 @@ void TestMetricsDock::yuvFilesAllPlanesAndOffsets()
     for (const QByteArray &line : lines) {
         const QList<QByteArray> cells = line.split(',');
         const double theirs = cells[5 + plane].toDouble();
-        const double ours = dock.getPlot()->getValue(cells[1].toInt(), cells[0].toInt());
+        const double ours
+                = dock.findChild<MetricsPlot *>()->getValue(cells[1].toInt(), cells[0].toInt());
         QVERIFY2(std::abs(ours - theirs) <= 1e-7 * theirs, line.constData());
     }
     // The table: every plane as it is chosen.
     for (int p = 0; p < 3; ++p) {
-        dock.getPlaneBox()->setCurrentIndex(p);
-        const QTableWidget *pTable = dock.getTable();
+        dock.findChild<QComboBox *>()->setCurrentIndex(p);
+        const QAbstractItemModel *pTable = rowsOf(dock);
         QMap<int, int> rowOfFrame;
         for (int row = 0; row < pTable->rowCount(); ++row)
-            rowOfFrame.insert(int(cell(pTable, row, 0)), row);
+            rowOfFrame.insert(int(cell(pTable, row, 0)) - 1, row);
         QCOMPARE(rowOfFrame.size(), pTable->rowCount());
         QCOMPARE(rowOfFrame.firstKey(), std::min(first[0], first[1]));
         QCOMPARE(rowOfFrame.lastKey(), std::max(end[0], end[1]) - 1);
@@ -270,7 +289,7 @@ void TestMetricsDock::yuvFilesAllPlanesAndOffsets()
                                             .arg(QString::fromLatin1(line))));
             }
         }
-        QVERIFY(dock.getSummaryText().contains(
+        QVERIFY(summaryOf(dock).contains(
                 QStringLiteral("Reference 1 (%1): worst frame").arg(QLatin1Char("YUV"[p]))));
     }
 }
@@ -290,8 +309,8 @@ void TestMetricsDock::movieInMemoryComparesTheViewedPlane()
     dock.setMovies(&main, &reference, nullptr);
     dock.show();
     QTRY_VERIFY(!dock.isComputing());
-    QVERIFY(!dock.getPlaneBox()->isVisibleTo(&dock));
-    QVERIFY(dock.getSummaryText().startsWith("Reference 1: worst frame"));
+    QVERIFY(!dock.findChild<QComboBox *>()->isVisibleTo(&dock));
+    QVERIFY(summaryOf(dock).startsWith("Reference 1: worst frame"));
 
     QProcess rawcompare;
     rawcompare.start(QStringLiteral(RAWCOMPARE_PATH),
@@ -300,12 +319,12 @@ void TestMetricsDock::movieInMemoryComparesTheViewedPlane()
     QVERIFY(rawcompare.waitForFinished(30000));
     QList<QByteArray> lines = rawcompare.readAllStandardOutput().trimmed().split('\n');
     lines.removeFirst();
-    QCOMPARE(dock.getTable()->rowCount(), lines.size());
+    QCOMPARE(rowsOf(dock)->rowCount(), lines.size());
     for (const QByteArray &line : lines) {
         const QList<QByteArray> cells = line.split(',');
         const int frame = cells[0].toInt();
         const double theirs = cells[5 + plane].toDouble();
-        QVERIFY2(std::abs(cell(dock.getTable(), frame, 1) - theirs) <= 1e-7 * theirs,
+        QVERIFY2(std::abs(cell(rowsOf(dock), frame, 1) - theirs) <= 1e-7 * theirs,
                  line.constData());
     }
 }
@@ -324,18 +343,40 @@ void TestMetricsDock::referenceOfYOnlyLeavesItsChromaCellsEmpty()
     dock.setMovies(&main, &reference1, &reference2);
     dock.show();
     QTRY_VERIFY(!dock.isComputing());
-    QVERIFY(dock.getPlaneBox()->isVisibleTo(&dock));
-    const QTableWidget *pTable = dock.getTable();
+    QVERIFY(dock.findChild<QComboBox *>()->isVisibleTo(&dock));
+    const QAbstractItemModel *pTable = rowsOf(dock);
     QCOMPARE(pTable->rowCount(), 5);
     for (int row = 0; row < 5; ++row) {
         for (int i = 0; i < 3; ++i)
             QCOMPARE(cell(pTable, row, 4 + i), cell(pTable, row, 1 + i));
     }
-    dock.getPlaneBox()->setCurrentIndex(1);
+    dock.findChild<QComboBox *>()->setCurrentIndex(1);
     for (int row = 0; row < 5; ++row)
-        QVERIFY(pTable->item(row, 1) && !pTable->item(row, 4));
-    QVERIFY(dock.getSummaryText().startsWith("Reference 1 (U): worst frame"));
-    QVERIFY(!dock.getSummaryText().contains("Reference 2"));
+        QVERIFY(!std::isnan(cell(pTable, row, 1)) && std::isnan(cell(pTable, row, 4)));
+    QVERIFY(summaryOf(dock).startsWith("Reference 1 (U): worst frame"));
+    QVERIFY(!summaryOf(dock).contains("Reference 2"));
+}
+
+void TestMetricsDock::chromaSampledOtherwiseIsNotCompared()
+{
+    // A 16x16 yuv444p main against the 4:2:0 reference: Y alone, and the summary says why.
+    QFile out(m_folder.filePath("main444.yuv"));
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    QVERIFY(out.write(QByteArray(768 * 5, char(60))) == 768 * 5);
+    out.close();
+    Image3D main, reference;
+    QVERIFY(main.openRaw(out.fileName().toStdString(), *PixelFormat::byName("yuv444p"), 16, 16));
+    QVERIFY(reference.openRaw(m_folder.filePath("ref1.yuv").toStdString(),
+                              *PixelFormat::byName("yuv420p"), 16, 16));
+    MetricsDock dock;
+    dock.setMovies(&main, &reference, nullptr);
+    dock.show();
+    QTRY_VERIFY(!dock.isComputing());
+    QCOMPARE(rowsOf(dock)->rowCount(), 5);
+    QVERIFY(!dock.findChild<QComboBox *>()->isVisibleTo(&dock));
+    QVERIFY2(summaryOf(dock).endsWith("\nU and V of reference 1 are not compared: its chroma is "
+                                      "4:2:0 (8x8), the main movie's 4:4:4 (16x16)."),
+             qPrintable(summaryOf(dock)));
 }
 
 QTEST_MAIN(TestMetricsDock)

@@ -1,3 +1,6 @@
+#include <cstdio>
+#include <utility>
+
 #include <QFile>
 #include <QImage>
 #include <QJsonArray>
@@ -9,6 +12,8 @@
 #include <QTest>
 
 #include <cmath>
+
+#include "metricsrunner.h"
 
 namespace {
 
@@ -70,6 +75,10 @@ private slots:
     void grayPairsByHand_data();
     void grayPairsByHand();
     void yuvAgainstGrayComparesY();
+    void chromaSampledOtherwiseIsNotCompared_data();
+    void chromaSampledOtherwiseIsNotCompared();
+    void jsonStaysWholeWhenAFrameCannotBeRead();
+    void notEnoughMemoryIsSaid();
     void jsonShape();
     void stillPictures();
     void offsetsPairShiftedFrames_data();
@@ -228,6 +237,96 @@ void TestMetricsRunner::yuvAgainstGrayComparesY()
                              "rawcompare: note: main 2 frames, reference 1 (mono8.y4m) 1: frames 1 "
                              "to 1 are not compared with reference 1\n"})
         QVERIFY2(outcome.err.contains(note), outcome.err.constData());
+}
+
+void TestMetricsRunner::chromaSampledOtherwiseIsNotCompared_data()
+{
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QByteArray>("row"); // the line of frame 0
+    QTest::addColumn<QString>("note"); // on stderr once; empty: nothing about chroma
+
+    // 8x8 frames of 50: 4:4:4 of 192 bytes, 4:2:2 of 128 and 4:2:0 of 96 (a_8x8.yuv).
+    const QByteArray yOnly = "0,1,0,,,inf,,,1,,";
+    QTest::newRow("4:4:4 against 4:2:0: Y only")
+            << QStringList {"m_8x8_yuv444p.yuv", "--ref1", "a_8x8.yuv"} << yOnly
+            << "rawcompare: note: reference 1 (a_8x8.yuv) has 4:2:0 (4x4) chroma, the main movie "
+               "4:4:4 (8x8): U and V are not compared, only Y\n";
+    QTest::newRow("4:2:0 against 4:2:2: Y only")
+            << QStringList {"a_8x8.yuv", "--ref1", "m_8x8_yuv422p.yuv"} << yOnly
+            << "rawcompare: note: reference 1 (m_8x8_yuv422p.yuv) has 4:2:2 (4x8) chroma, the "
+               "main movie 4:2:0 (4x4): U and V are not compared, only Y\n";
+    QTest::newRow("4:2:0 of two sizes: U and V over the common area")
+            << QStringList {"m_16x8.yuv", "--ref1", "a_8x8.yuv"}
+            << QByteArray("0,1,0,0,0,inf,inf,inf,1,nan,nan") << "";
+}
+
+void TestMetricsRunner::chromaSampledOtherwiseIsNotCompared()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QByteArray, row);
+    QFETCH(QString, note);
+
+    for (const auto &[name, bytes] :
+         {std::pair("m_8x8_yuv444p.yuv", 192), std::pair("m_8x8_yuv422p.yuv", 128),
+          std::pair("m_16x8.yuv", 192)})
+        QVERIFY(writeFile(m_folder.filePath(name), QByteArray(bytes, char(50))));
+    const Outcome outcome = runRawcompare(files, m_folder.path());
+    QCOMPARE(outcome.status, 0);
+    QCOMPARE(csvLines(outcome.out).value(1), row);
+    QVERIFY2(outcome.err.contains(note.toUtf8()), outcome.err.constData());
+    QCOMPARE(outcome.err.count("U and V are not compared"), note.isEmpty() ? 0 : 1);
+}
+
+void TestMetricsRunner::jsonStaysWholeWhenAFrameCannotBeRead()
+{
+    // Main frames 1 and 2 are cut off the file as the output begins: frame 1 can't be read.
+    const QString main = m_folder.filePath("shrinking.gray");
+    QVERIFY(writeFile(main, grayFrames(8, 8, 3, 100)));
+    static QString cutOnWrite;
+    static QByteArray out;
+    cutOnWrite = main;
+    cookie_io_functions_t writer {};
+    writer.write = [](void *, const char *pBytes, size_t size) -> ssize_t {
+        const QString cut = std::exchange(cutOnWrite, QString());
+        if (!cut.isEmpty())
+            QFile::resize(cut, 64);
+        out.append(pBytes, qsizetype(size));
+        return ssize_t(size);
+    };
+    std::FILE *pOut = fopencookie(nullptr, "w", writer);
+    setvbuf(pOut, nullptr, _IONBF, 0);
+    MetricsOptions options {main, m_folder.filePath("b.gray"), {}, true, {8, 8, "gray"}};
+    std::FILE *pErr = std::tmpfile();
+    QCOMPARE(MetricsRunner(pOut, pErr).run(options), 1);
+    std::fclose(pOut);
+    std::fclose(pErr);
+
+    QJsonParseError error;
+    const QJsonObject document = QJsonDocument::fromJson(out, &error).object();
+    QVERIFY2(error.error == QJsonParseError::NoError, out.constData());
+    QCOMPARE(document.value("frames").toArray().size(), 1);
+    QVERIFY2(document.value("error").toString().contains("frame 1, plane Y can't be read"),
+             out.constData());
+}
+
+void TestMetricsRunner::notEnoughMemoryIsSaid()
+{
+    // A 65536x65536 gray frame (4 GiB, sparse) is 16 GiB as floats: more than the 6 GiB of
+    // address space the program gets.
+    const QString big = m_folder.filePath("big_65536x65536_gray.yuv");
+    QVERIFY(writeFile(big, {}) && QFile::resize(big, qint64(1) << 32));
+    QProcess process;
+    process.start("prlimit", {"--as=6442450944", RAWCOMPARE_PATH, "--metrics", big, "--ref1", big});
+    if (!process.waitForStarted())
+        QSKIP("prlimit is not installed");
+    QVERIFY(process.waitForFinished(60000));
+    QFile::remove(big);
+    const QByteArray err = process.readAllStandardError();
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 1);
+    QVERIFY2(err.contains("\nrawcompare: Not enough memory to compare frames of 65536x65536 "
+                          "samples\n"),
+             err.constData());
 }
 
 void TestMetricsRunner::jsonShape()

@@ -78,7 +78,7 @@ MainWidget::MainWidget()
             },
             Qt::QueuedConnection);
     connect(m_pFileActions, &FileActions::loadNotes, m_pStatus, &StatusReadout::showNote);
-    connectMetricsDock();
+    m_pMetricsDock->followSession(*m_pSession);
     // The slice widget draws what the session holds from here on; its first redraw sets the
     // position label and the status bar.
     new SliceBinding(*m_pSession, *m_pSliceWidget, this);
@@ -127,19 +127,6 @@ void MainWidget::createMenus()
     // Through close(), so the quit question is asked as for the window's close button.
     connect(pQuit, &QAction::triggered, this, &QWidget::close);
     pFileMenu->addAction(pQuit);
-}
-
-void MainWidget::connectMetricsDock()
-{
-    MetricsDock *pDock = m_pMetricsDock;
-    Session *pSession = m_pSession.get();
-    // The dock's worker reads the movies with their pairing: it stops before either changes.
-    connect(pSession, &Session::movieAboutToChange, pDock, &MetricsDock::stopComputing);
-    auto showMovies = [pDock, pSession]() { pDock->setMovies(pSession->getMovieSet()); };
-    connect(pSession, &Session::movieChanged, pDock, showMovies);
-    connect(pSession, &Session::offsetChanged, pDock, showMovies);
-    connect(pSession, &Session::frameChanged, pDock, &MetricsDock::setCurrentFrame);
-    connect(pDock, &MetricsDock::frameChosen, pSession, &Session::setFrame);
 }
 
 void MainWidget::setDialogProvider(std::unique_ptr<DialogProvider> pDialogs)

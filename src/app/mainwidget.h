@@ -95,7 +95,6 @@ protected:
 
 private:
     void createMenus();
-    void connectMetricsDock();
 
     // Declared first, destroyed last: the parts below read them until they go.
     std::unique_ptr<Settings> m_pSettings;

@@ -9,6 +9,7 @@
 #include "rawfile.h"
 #include "rawfilesource.h"
 #include "sequencecomparison.h"
+#include "session.h"
 #include "volumesource.h"
 
 #include <QComboBox>
@@ -143,6 +144,21 @@ void MetricsDock::resumeComputing()
 }
 
 void MetricsDock::setMemoryBudget(qint64 bytes) { m_pJob->setMemoryBudget(bytes); }
+
+void MetricsDock::followSession(Session &session)
+{
+    Session *pSession = &session;
+    setMemoryBudget(session.getFrameCacheBudget());
+    setMovies(session.getMovieSet());
+    // The worker reads the movies with their pairing: it stops before either changes.
+    connect(pSession, &Session::movieAboutToChange, this, &MetricsDock::stopComputing);
+    auto showMovies = [this, pSession]() { setMovies(pSession->getMovieSet()); };
+    connect(pSession, &Session::movieChanged, this, showMovies);
+    connect(pSession, &Session::offsetChanged, this, showMovies);
+    connect(pSession, &Session::frameChanged, this, &MetricsDock::setCurrentFrame);
+    connect(pSession, &Session::frameCacheBudgetChanged, this, &MetricsDock::setMemoryBudget);
+    connect(this, &MetricsDock::frameChosen, pSession, &Session::setFrame);
+}
 
 bool MetricsDock::isComputing() const { return m_pJob->isRunning(); }
 

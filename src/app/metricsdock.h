@@ -18,6 +18,7 @@ class QComboBox;
 class QProgressBar;
 class QTableView;
 class QTimer;
+class Session;
 
 // The "Metrics" dock: per-frame PSNR, MSE and SSIM of the main movie against each reference
 // (reference frame f - offset against main frame f), as a plot of the plane the views show and
@@ -36,6 +37,9 @@ public:
 
     // Borrows the movies until the next setMovies or stopComputing; recomputes when shown.
     void setMovies(const MovieSet &movies);
+    // From now on shows the session's movies and frame, and asks it for the frame chosen; the
+    // session must outlive the dock's connection to it.
+    void followSession(Session &session);
     void setMovies(const Image3D *pMain, const Image3D *pReference1, const Image3D *pReference2);
     // Stops reading the movies (before they are replaced or deleted).
     void stopComputing();

@@ -97,8 +97,12 @@ void Session::setViewType(int viewType)
 
 void Session::setFrameCacheBudget(qint64 bytes)
 {
-    m_frameCacheBudget = std::max<qint64>(bytes, 0);
+    bytes = std::max<qint64>(bytes, 0);
+    if (bytes == m_frameCacheBudget)
+        return;
+    m_frameCacheBudget = bytes;
     shareFrameCacheBudget();
+    emit frameCacheBudgetChanged(bytes);
 }
 
 void Session::shareFrameCacheBudget()

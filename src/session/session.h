@@ -68,6 +68,7 @@ signals:
     void rangeChanged(int viewType, const DisplayRange &range);
     void frameChanged(int frame);
     void viewTypeChanged(int viewType);
+    void frameCacheBudgetChanged(qint64 bytes);
 
 private:
     void shareFrameCacheBudget();

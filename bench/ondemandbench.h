@@ -24,9 +24,9 @@ int step(const std::string &file, int width, int height, int rounds);
 // key repeats), and prints "longest=" (the slowest step), "median=" and "steps=".
 int hold(const std::string &file, int width, int height);
 
-// PercentileRange::valueRange (share 0) of a movie opened on demand (a new one each round, so nothing is
-// cached), against reading the luma frame by frame through one buffer and taking its smallest
-// and largest byte. Prints "range=", "floor_range=" (medians).
+// PercentileRange::valueRange (share 0) of a movie opened on demand (a new one each round, so
+// nothing is cached), against reading the luma frame by frame through one buffer and taking its
+// smallest and largest byte. Prints "range=", "floor_range=" (medians).
 int range(const std::string &file, int width, int height, int rounds);
 
 } // namespace OnDemandBench

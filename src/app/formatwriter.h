@@ -16,7 +16,9 @@ namespace FormatWriter {
 MovieWriter::Result writeYUV16(const Image3D &movie, const std::string &fileName,
                                const ProgressCallback &progress = {});
 // y4m, "YUV4MPEG2 W.. H.. F25:1 Ip A1:1 C420jpeg" with 8-bit samples 0 .. 255 (chroma 128), or
-// C420p16 with 16-bit samples (chroma 32768).
+// with sixteenBit two-byte samples at the movie's own depth: C420p10, C420p12 or C420p16, samples
+// 0 .. 2^depth - 1 (chroma 2^(depth - 1)), so the file reads back as the same movie. The F tag
+// is the movie's frame rate (Image3D::getFrameRate), 25:1 when it has none.
 MovieWriter::Result writeY4m(const Image3D &movie, const std::string &fileName, bool sixteenBit,
                              const ProgressCallback &progress = {});
 // True when a sample of the movie is above limit (NaN is not).

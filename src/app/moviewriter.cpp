@@ -1,6 +1,5 @@
 #include "moviewriter.h"
 
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -8,6 +7,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+
+#include <QFileDevice>
+#include <QString>
 
 #include "image3d.h"
 #include "savefile.h"
@@ -68,9 +70,9 @@ std::unique_ptr<unsigned char[]> frameBuffer(qint64 lumaBytes, qint64 bufferByte
     return buffer;
 }
 
-bool writeAll(FILE *pFile, const unsigned char *pBuffer, qint64 bytes)
+bool writeAll(QIODevice *pFile, const unsigned char *pBuffer, qint64 bytes)
 {
-    return std::fwrite(pBuffer, 1, size_t(bytes), pFile) == size_t(bytes);
+    return pFile->write(reinterpret_cast<const char *>(pBuffer), bytes) == bytes;
 }
 
 } // namespace
@@ -79,10 +81,10 @@ qint64 MovieWriter::frameBytes(int width, int height) { return qint64(width) * h
 
 MovieWriter::Result
 MovieWriter::writeFrames(const Image3D &movie, const std::string &fileName,
-                         const std::function<bool(const float *, int, FILE *)> &writeFrame,
+                         const std::function<bool(const float *, int, QIODevice *)> &writeFrame,
                          const ProgressCallback &progress)
 {
-    SaveFile file(fileName);
+    SaveFile file(QString::fromStdString(fileName));
     if (!file.open())
         return Result::OpenFailed;
     const int frames = movie.getNumFrames();
@@ -91,12 +93,12 @@ MovieWriter::writeFrames(const Image3D &movie, const std::string &fileName,
         if (!samples)
             return Result::ReadFailed;
         movie.readAhead(f, 1);
-        if (!writeFrame(samples.get(), f, file.get()))
+        if (!writeFrame(samples.get(), f, file.device()))
             return Result::WriteFailed;
         if (progress && !progress(f + 1, frames))
             return Result::Cancelled;
     }
-    // A full disk often shows only when the buffered rest is flushed on closing.
+    // A full disk often shows only when the buffered rest is flushed.
     return file.commit() ? Result::Written : Result::WriteFailed;
 }
 
@@ -112,7 +114,7 @@ MovieWriter::Result MovieWriter::writeYUV(const Image3D &movie, const std::strin
         return Result::OutOfMemory;
     return writeFrames(
             movie, fileName,
-            [&](const float *pSamples, int, FILE *pFile) {
+            [&](const float *pSamples, int, QIODevice *pFile) {
                 convertFrame(pSamples, width, height, buffer.get());
                 return writeAll(pFile, buffer.get(), bufferBytes);
             },

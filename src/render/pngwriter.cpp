@@ -1,7 +1,9 @@
 #include "pngwriter.h"
 
+#include <QFileDevice>
 #include <QImageWriter>
-#include <QSaveFile>
+
+#include "savefile.h"
 
 QImage PngWriter::upright(const QImage &slice) { return slice.mirrored(false, true); }
 
@@ -19,20 +21,18 @@ bool PngWriter::write(const QImage &slice, const QString &fileName, QString *pEr
     const QImage picture = upright(slice).convertToFormat(QImage::Format_Grayscale8);
     if (picture.isNull())
         return failed(QStringLiteral("Not enough memory for the picture"));
-    QSaveFile file(fileName);
-    // As the movie saves do: a destination that is no regular file (a device), or one whose
-    // folder takes no temporary file, is written directly.
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly))
-        return failed(file.errorString());
-    QImageWriter writer(&file, "png");
+    SaveFile file(fileName);
+    if (!file.open())
+        return failed(QString::fromStdString(file.getErrorString()));
+    QImageWriter writer(file.device(), "png");
     if (!writer.write(picture)) {
-        const QString reason
-                = file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString();
-        file.cancelWriting();
+        const QString reason = file.device()->error() != QFileDevice::NoError
+                ? file.device()->errorString()
+                : writer.errorString();
+        file.abandon();
         return failed(reason);
     }
     if (!file.commit())
-        return failed(file.errorString());
+        return failed(QString::fromStdString(file.getErrorString()));
     return true;
 }

@@ -11,10 +11,8 @@ public:
     // The slice turned upright: row 0 the top row of the picture.
     static QImage upright(const QImage &slice);
 
-    // Writes the upright slice, whose pixels are gray, as an 8-bit gray PNG to fileName through a
-    // temporary file beside it, renamed over fileName when complete, so a failed write leaves
-    // neither a partial file nor a changed one (a destination that is no regular file, or in a
-    // folder that takes no temporary file, is written directly). False with the reason in *pError
-    // (which may be null).
+    // Writes the upright slice, whose pixels are gray, as an 8-bit gray PNG to fileName through
+    // SaveFile, so a failed write leaves neither a partial file nor a changed one. False with the
+    // reason in *pError (which may be null).
     static bool write(const QImage &slice, const QString &fileName, QString *pError = nullptr);
 };

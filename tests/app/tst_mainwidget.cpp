@@ -225,10 +225,10 @@ void TestMainWidget::savingLayouts_data()
     QTest::newRow("yuv420p16le: no clipping, chroma 32768")
             << "gray10le" << 1 << ""
             << QByteArray("\x2c\x01\x01\x00\x02\x00\x03\x00\x00\x80\x00\x80", 12);
-    QTest::newRow("y4m of a 10-bit movie: 16 bits")
+    QTest::newRow("y4m of a 10-bit movie: 10 bits, chroma 512")
             << "gray10le" << 2 << ""
-            << QByteArray("YUV4MPEG2 W2 H2 F25:1 Ip A1:1 C420p16 XYSCSS=420P16\nFRAME\n")
-                    + QByteArray("\x2c\x01\x01\x00\x02\x00\x03\x00\x00\x80\x00\x80", 12);
+            << QByteArray("YUV4MPEG2 W2 H2 F25:1 Ip A1:1 C420p10 XYSCSS=420P10\nFRAME\n")
+                    + QByteArray("\x2c\x01\x01\x00\x02\x00\x03\x00\x00\x02\x00\x02", 12);
     QTest::newRow("y4m of an 8-bit movie")
             << "gray" << 2 << "" << y4m8 + QByteArray("\x2c\x01\x02\x03\x80\x80", 6);
 }
@@ -986,7 +986,8 @@ std::unique_ptr<Image3D> movieOf(int width, int height, int frames, const QList<
 }
 
 // The difference range sample by sample in memory order, every position tested against both
-// movies, as the window computed it before its scan went row by row.
+// movies, as the window computed it before its scan went row by row. A NaN difference is never
+// a bound, the first one included.
 void plainDifferenceRange(const Image3D *pA, const Image3D *pB, float &low, float &high)
 {
     auto dims = [](const Image3D *p) {
@@ -1009,7 +1010,7 @@ void plainDifferenceRange(const Image3D *pA, const Image3D *pB, float &low, floa
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x) {
                 const float d = sample(pA, a, x, y, f) - sample(pB, b, x, y, f);
-                if (first) {
+                if (first && !std::isnan(d)) {
                     low = high = d;
                     first = false;
                 }

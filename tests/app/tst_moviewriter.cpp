@@ -1,12 +1,43 @@
 #include <cmath>
+#include <csignal>
 #include <limits>
 
+#include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <dlfcn.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include "formatwriter.h"
 #include "image3d.h"
 #include "moviewriter.h"
+#include "pixelformat.h"
+#include "pngwriter.h"
+
+// Set by a test: the file watched, and what it held and how large the file being flushed was
+// when Qt's file engine synced that to disk.
+namespace {
+QString g_syncWatched;
+QByteArray g_watchedAtSync;
+qint64 g_syncedBytes = -1;
+} // namespace
+
+// Seen before the C library's own.
+extern "C" int fdatasync(int fd)
+{
+    struct stat info;
+    QFile watched(g_syncWatched);
+    if (!g_syncWatched.isEmpty() && fstat(fd, &info) == 0 && watched.open(QIODevice::ReadOnly)) {
+        g_syncedBytes = info.st_size;
+        g_watchedAtSync = watched.readAll();
+    }
+    static const auto pReal = reinterpret_cast<int (*)(int)>(dlsym(RTLD_NEXT, "fdatasync"));
+    return pReal(fd);
+}
 
 namespace {
 
@@ -43,6 +74,10 @@ private slots:
     void replacesAnExistingFile();
     void failures_data();
     void failures();
+    void savesReplaceSafely_data();
+    void savesReplaceSafely();
+    void y4mReopensAsTheSameMovie_data();
+    void y4mReopensAsTheSameMovie();
 
 private:
     QByteArray readAll(const QString &fileName);
@@ -271,6 +306,8 @@ void TestMovieWriter::failures_data()
         QTest::newRow("full device, large movie: a write reports it")
                 << "/dev/full" << 1024 << MovieWriter::Result::WriteFailed;
     }
+    QTest::newRow("/dev/null: written directly, stays a device")
+            << "/dev/null" << 2 << MovieWriter::Result::Written;
 }
 
 void TestMovieWriter::failures()
@@ -285,6 +322,98 @@ void TestMovieWriter::failures()
     QCOMPARE(MovieWriter::writeYUV(movie, fileName.toStdString()), result);
     Image3D longMovie(side, side, 40);
     QCOMPARE(MovieWriter::writeYUV(longMovie, fileName.toStdString()), result);
+    if (fileName.startsWith(QLatin1String("/dev/")))
+        QVERIFY(!QFileInfo(fileName).isFile());
+}
+
+void TestMovieWriter::savesReplaceSafely_data()
+{
+    QTest::addColumn<bool>("picture"); // a PNG picture, else a 4x2x3 movie
+    QTest::addColumn<bool>("throughLink");
+    QTest::addColumn<int>("mode"); // of the file replaced
+    QTest::addColumn<QString>("failure"); // "cancel", "limit" (writes past 8 bytes fail), none
+    QTest::newRow("movie through a link to a 0640 file") << false << true << 0640 << "";
+    QTest::newRow("picture through a link to a 0604 file") << true << true << 0604 << "";
+    QTest::newRow("movie cancelled after its first frame") << false << true << 0600 << "cancel";
+    QTest::newRow("movie meeting the file size limit") << false << false << 0600 << "limit";
+    QTest::newRow("picture meeting the file size limit") << true << false << 0644 << "limit";
+}
+
+void TestMovieWriter::savesReplaceSafely()
+{
+    QFETCH(bool, picture);
+    QFETCH(bool, throughLink);
+    QFETCH(int, mode);
+    QFETCH(QString, failure);
+    QVERIFY(QDir(m_pDir->path()).mkdir("real"));
+    const QString target = m_pDir->filePath("real/old.bin");
+    const QString name = throughLink ? m_pDir->filePath("link.bin") : target;
+    QFile old(target);
+    QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+    old.close();
+    QVERIFY(chmod(QFile::encodeName(target).constData(), mode_t(mode)) == 0);
+    QVERIFY(!throughLink || QFile::link("real/old.bin", name));
+
+    QImage slice(4, 2, QImage::Format_RGB32);
+    slice.fill(qRgb(9, 9, 9));
+    const rlimit unlimited {RLIM_INFINITY, RLIM_INFINITY};
+    const rlimit tight {failure == "limit" ? 8 : RLIM_INFINITY, RLIM_INFINITY};
+    std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &tight);
+    g_syncWatched = target;
+    g_syncedBytes = -1;
+    const bool saved = picture
+            ? PngWriter::write(slice, name)
+            : MovieWriter::writeYUV(Image3D(4, 2, 3), name.toStdString(), [&](int, int) {
+                  return failure != "cancel";
+              }) == MovieWriter::Result::Written;
+    g_syncWatched.clear();
+    setrlimit(RLIMIT_FSIZE, &unlimited);
+
+    QCOMPARE(saved, failure.isEmpty());
+    QCOMPARE(readAll(target) == "old", !saved);
+    QCOMPARE(QFileInfo(name).isSymLink(), throughLink);
+    QCOMPARE(QDir(m_pDir->filePath("real")).entryList(QDir::Files), QStringList {"old.bin"});
+    struct stat info;
+    QVERIFY(stat(QFile::encodeName(target).constData(), &info) == 0);
+    QCOMPARE(int(info.st_mode & 0777), mode);
+    // Synced to disk complete, while the old file was still in place.
+    QCOMPARE(g_syncedBytes == readAll(target).size() && g_watchedAtSync == "old", saved);
+}
+
+void TestMovieWriter::y4mReopensAsTheSameMovie_data()
+{
+    QTest::addColumn<int>("depth");
+    QTest::addColumn<double>("rate"); // 0: unknown
+    QTest::addColumn<QByteArray>("tags");
+    QTest::newRow("10-bit at 30000:1001") << 10 << 30000.0 / 1001
+                                          << QByteArray("F30000:1001 Ip "
+                                                        "A1:1 C420p10");
+    QTest::newRow("12-bit, rate unknown: 25") << 12 << 0.0 << QByteArray("F25:1 Ip A1:1 C420p12");
+    QTest::newRow("16-bit at 50") << 16 << 50.0 << QByteArray("F50:1 Ip A1:1 C420p16");
+}
+
+void TestMovieWriter::y4mReopensAsTheSameMovie()
+{
+    QFETCH(int, depth);
+    QFETCH(double, rate);
+    QFETCH(QByteArray, tags);
+    // Odd width, two frames, samples spread over the depth up to its largest value.
+    Image3D movie(3, 2, 2);
+    for (qint64 i = 0; i < movie.getSampleCount(); ++i)
+        movie.getData()[i] = float(i == 5 ? (1 << depth) - 1 : (i * 7919) % (1 << depth));
+    movie.setDepth(depth);
+    movie.setFrameRate(rate);
+    const std::string name = m_pDir->filePath("again.y4m").toStdString();
+    QCOMPARE(FormatWriter::writeY4m(movie, name, true), MovieWriter::Result::Written);
+    QVERIFY(readAll(QString::fromStdString(name)).startsWith("YUV4MPEG2 W3 H2 " + tags));
+    Image3D back;
+    QVERIFY(back.openRaw(name, *PixelFormat::byName("gray"), 8, 8));
+    QCOMPARE(back.getDepth(), depth);
+    QCOMPARE(back.getFrameRate(), rate > 0 ? rate : 25.0);
+    QCOMPARE(back.getNumFrames(), 2);
+    for (int i = 0; i < 12; ++i)
+        QCOMPARE(back.getFrame(i / 6).get()[i % 6], movie.getData()[i]);
 }
 
 QTEST_GUILESS_MAIN(TestMovieWriter)

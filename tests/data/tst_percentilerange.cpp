@@ -25,15 +25,6 @@ std::unique_ptr<Image3D> movieOf(int w, int h, int n, const QList<float> &values
     return pMovie;
 }
 
-// A movie of w x h x n whose sample i of frame f is values[(f * w * h + i) % values.size()].
-std::unique_ptr<Image3D> filled(int w, int h, int n, const QList<float> &values)
-{
-    auto pMovie = std::make_unique<Image3D>(w, h, n);
-    for (qint64 i = 0; i < pMovie->getSampleCount(); ++i)
-        pMovie->getData()[i] = values[int(i % values.size())];
-    return pMovie;
-}
-
 // The same movie served frame by frame on demand, as a file is; frames from `unreadableFrom`
 // on can't be read.
 std::unique_ptr<Image3D> onDemand(const Image3D &source, int unreadableFrom = INT_MAX)
@@ -303,7 +294,6 @@ void tst_PercentileRange::differenceOfWholeMovies_data()
     QTest::newRow("first of 0 frames still spans its width and height")
             << QList<int> {4, 4, 0, 0} << QList<int> {2, 2, 1, 10} << Pair(-10, 0);
     QTest::newRow("no second movie") << QList<int> {2, 1, 1, -5} << QList<int> {} << Pair(-5, -5);
-    QTest::newRow("nothing to scan") << QList<int> {} << QList<int> {0, 0, 0, 0} << Pair(-128, 128);
 }
 
 void tst_PercentileRange::differenceOfWholeMovies()
@@ -314,7 +304,8 @@ void tst_PercentileRange::differenceOfWholeMovies()
     auto make = [](const QList<int> &shape) -> std::unique_ptr<Image3D> {
         if (shape.isEmpty())
             return nullptr;
-        return filled(shape[0], shape[1], shape[2], {float(shape[3])});
+        return movieOf(shape[0], shape[1], shape[2],
+                       QList<float>(shape[0] * shape[1] * shape[2], float(shape[3])));
     };
     const std::unique_ptr<Image3D> pA = make(first);
     const std::unique_ptr<Image3D> pB = make(second);
@@ -348,8 +339,8 @@ void tst_PercentileRange::differenceWithOffset()
 {
     QFETCH(int, offset);
     QFETCH(Pair, expected);
-    const std::unique_ptr<Image3D> pA = filled(1, 1, 3, {10, 20, 30});
-    const std::unique_ptr<Image3D> pB = filled(1, 1, 3, {1, 2, 3});
+    const std::unique_ptr<Image3D> pA = movieOf(1, 1, 3, {10, 20, 30});
+    const std::unique_ptr<Image3D> pB = movieOf(1, 1, 3, {1, 2, 3});
     for (const double share : {0.0, 0.1}) {
         float low = 99;
         float high = 99;

@@ -233,12 +233,12 @@ void TestDialogProvider::dimensionsDialogResult()
         if (pModal != &dialog)
             return;
         wasModal = dialog.isModal();
-        QTest::keyClicks(dialog.m_pWidth, QStringLiteral("5000"));
+        QTest::keyClicks(dialog.m_pWidth, QStringLiteral("20000"));
         dialog.buttonBox->button(accept ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel)->click();
     });
     QCOMPARE(DialogProvider().execDimensionsDialog(dialog), result);
     QVERIFY(wasModal);
-    QCOMPARE(dialog.m_pWidth->text(), QStringLiteral("500"));
+    QCOMPARE(dialog.m_pWidth->text(), QStringLiteral("2000"));
 }
 
 void TestDialogProvider::progressShowsLateAndCancels()

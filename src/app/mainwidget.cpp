@@ -229,8 +229,6 @@ QStringList MainWidget::openFromCommandLine(const CommandLine &commandLine)
         m_loadSettings.plane = commandLine.getPlane();
     if (commandLine.getFrameCacheMiB() > 0)
         setFrameCacheBudget(qint64(commandLine.getFrameCacheMiB()) << 20);
-    m_loadSettings.firstFrame = commandLine.getFirstFrame();
-    m_loadSettings.frameCount = commandLine.getFrameCount();
     for (int ref = 1; ref <= 2; ++ref)
         setReferenceOffset(ref, commandLine.getReferenceOffset(ref));
     // A size answers the dimensions question; without one, a file's name may.
@@ -239,13 +237,14 @@ QStringList MainWidget::openFromCommandLine(const CommandLine &commandLine)
     m_pMetricsDock->stopComputing();
     MovieLoader loader(this, *m_pDialogs, m_loadSettings);
     loader.setSizeFromNames(!commandLine.hasSize());
+    loader.setFrameRange(commandLine.getFirstFrame(), commandLine.getFrameCount());
     const std::pair<std::unique_ptr<Image3D> *, QStringList> loads[3]
             = {{&m_pMainMovie, commandLine.getMainFiles()},
                {&m_pReference1, commandLine.getReference1Files()},
                {&m_pReference2, commandLine.getReference2Files()}};
     for (const auto &load : loads) {
         if (!load.second.isEmpty() && loader.loadFiles(*load.first, load.second, askDimensions)) {
-            rememberLoad(int(&load - loads), load.second, !commandLine.hasSize());
+            rememberLoad(int(&load - loads), loader, !commandLine.hasSize());
             showMovies();
             widenStartingRanges();
             if (load.first == &m_pMainMovie)
@@ -276,7 +275,7 @@ bool MainWidget::loadWith(int slotIndex, bool sizeFromNames,
     const bool loaded = load(loader);
     saveLoadSettings();
     if (loaded) {
-        rememberLoad(slotIndex, loader.getFileNames(), sizeFromNames);
+        rememberLoad(slotIndex, loader, sizeFromNames);
         showMovies();
         widenStartingRanges();
         if (slotIndex == 0)
@@ -975,18 +974,18 @@ bool MainWidget::loadFilesInto(int slotIndex, const QStringList &files, bool ask
     });
 }
 
-void MainWidget::rememberLoad(int slotIndex, const QStringList &files, bool sizeFromNames)
+void MainWidget::rememberLoad(int slotIndex, const MovieLoader &loader, bool sizeFromNames)
 {
     RecentFiles::Entry entry;
     entry.slot = slotIndex;
-    for (const QString &file : files)
+    for (const QString &file : loader.getFileNames())
         entry.files.append(QFileInfo(file).absoluteFilePath());
     entry.frameWidth = m_loadSettings.frameWidth;
     entry.frameHeight = m_loadSettings.frameHeight;
     entry.pixelFormat = MovieLoader::formatOf(m_loadSettings).getName();
     entry.plane = m_loadSettings.plane;
-    entry.firstFrame = m_loadSettings.firstFrame;
-    entry.frameCount = m_loadSettings.frameCount;
+    entry.firstFrame = loader.getFirstFrame();
+    entry.frameCount = loader.getFrameCount();
     entry.sizeFromName = sizeFromNames;
     m_recentFiles.add(entry);
     saveRecentFiles();
@@ -1003,9 +1002,10 @@ void MainWidget::openRecentFile(int index)
     m_loadSettings.pixelFormat = entry.pixelFormat;
     m_loadSettings.isYUV = entry.pixelFormat != QLatin1String("gray");
     m_loadSettings.plane = entry.plane;
-    m_loadSettings.firstFrame = entry.firstFrame;
-    m_loadSettings.frameCount = entry.frameCount;
-    if (loadFilesInto(entry.slot, entry.files, false, entry.sizeFromName))
+    if (loadWith(entry.slot, entry.sizeFromName, [&](MovieLoader &loader) {
+            loader.setFrameRange(entry.firstFrame, entry.frameCount);
+            return loader.loadFiles(slotAt(entry.slot), entry.files, false);
+        }))
         return;
     const bool gone = std::any_of(entry.files.begin(), entry.files.end(),
                                   [](const QString &file) { return !QFileInfo::exists(file); });

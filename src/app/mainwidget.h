@@ -153,7 +153,7 @@ private:
     // dock and playback held meanwhile; a loaded movie is shown and remembered. True when loaded.
     bool loadWith(int slotIndex, bool sizeFromNames,
                   const std::function<bool(MovieLoader &)> &load);
-    void rememberLoad(int slotIndex, const QStringList &files, bool sizeFromNames);
+    void rememberLoad(int slotIndex, const MovieLoader &loader, bool sizeFromNames);
     // File > "Recent files": a fixed set of entries, shown as the list fills.
     void createRecentMenu();
     void updateRecentMenu();

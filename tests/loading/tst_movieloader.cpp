@@ -111,8 +111,13 @@ private slots:
     void sizeFromNamesWithoutDialog();
     void frameRangeFromTheDialog_data();
     void frameRangeFromTheDialog();
+    void frameRangeHoldsForItsLoadOnly_data();
+    void frameRangeHoldsForItsLoadOnly();
+    void planeAFileLacksIsNoted_data();
+    void planeAFileLacksIsNoted();
     void stackLargerThanMemory_data();
     void stackLargerThanMemory();
+    void stackPiecesTakeLittleMemory();
 
 private:
     QString path(const QString &name) const
@@ -258,11 +263,11 @@ void TestMovieLoader::singleFile_data()
     QTest::newRow("dimensions dialog cancelled: no message, values kept")
             << "gray4x2x3.raw"
             << "cancel" << false << "" << QSize() << 0 << 0.0f << "352 288 yuv";
-    QTest::newRow("missing file: open error names it")
+    QTest::newRow("missing file: refused by name before any question")
             << "nothere.yuv"
-            << "4 2 yuv" << false
+            << "" << false
             << "Loading not successful:\nUnable to open specified file %1/nothere.yuv" << QSize()
-            << 0 << 0.0f << "4 2 yuv";
+            << 0 << 0.0f << "352 288 yuv";
     QTest::newRow("non-ASCII raw file name")
             << "fïlm ü.yuv"
             << "4 2 yuv" << true << "" << QSize(4, 2) << 1 << 74.0f << "4 2 yuv";
@@ -273,28 +278,26 @@ void TestMovieLoader::singleFile_data()
     // Hostile files.
     const QString notOneFrame
             = QStringLiteral("Loading not successful:\nNot enough data in file for one frame");
-    QTest::newRow("a directory: dimensions asked, then refused by name")
+    QTest::newRow("a directory: refused by name before any question")
             << "folder.yuv"
-            << "4 2 yuv" << false
+            << "" << false
             << "Loading not successful:\nUnable to open specified file "
                "%1/folder.yuv"
-            << QSize() << 0 << 0.0f << "4 2 yuv";
+            << QSize() << 0 << 0.0f << "352 288 yuv";
     QTest::newRow("empty file: not one frame")
             << "empty.yuv"
             << "4 2 yuv" << false << notOneFrame << QSize() << 0 << 0.0f << "4 2 yuv";
     QTest::newRow("one byte short of a frame")
             << "short_by_one.yuv"
             << "4 2 yuv" << false << notOneFrame << QSize() << 0 << 0.0f << "4 2 yuv";
-    QTest::newRow("/dev/zero: refused without reading")
+    QTest::newRow("/dev/zero: refused without reading or asking")
             << "/dev/zero"
-            << "4 2 yuv" << false
-            << "Loading not successful:\nUnable to open specified file /dev/zero" << QSize() << 0
-            << 0.0f << "4 2 yuv";
-    QTest::newRow("FIFO without a writer: refused, no hang")
+            << "" << false << "Loading not successful:\nUnable to open specified file /dev/zero"
+            << QSize() << 0 << 0.0f << "352 288 yuv";
+    QTest::newRow("FIFO without a writer: refused, no hang, no question")
             << "pipe.yuv"
-            << "4 2 yuv" << false
-            << "Loading not successful:\nUnable to open specified file %1/pipe.yuv" << QSize() << 0
-            << 0.0f << "4 2 yuv";
+            << "" << false << "Loading not successful:\nUnable to open specified file %1/pipe.yuv"
+            << QSize() << 0 << 0.0f << "352 288 yuv";
     if (QFile::exists(QStringLiteral("/proc/self/status")))
         QTest::newRow("file whose size reads as 0 (/proc): not one frame")
                 << "/proc/self/status"
@@ -624,7 +627,8 @@ void TestMovieLoader::fileChangesAfterItWasChosen_data()
 
     const QString gone = QStringLiteral("Loading not successful:\nUnable to open specified file "
                                         "%1/changing.raw");
-    QTest::newRow("removed after the file dialog") << false << qint64(-1) << false << gone << 0;
+    QTest::newRow("removed after the file dialog: no question")
+            << false << qint64(-1) << false << gone << 0;
     QTest::newRow("removed after the dimensions dialog")
             << true << qint64(-1) << false << gone << 0;
     QTest::newRow("shrunk below a frame after the file dialog")
@@ -668,7 +672,11 @@ void TestMovieLoader::fileChangesAfterItWasChosen()
 
     QCOMPARE(loader().loadMovie(slot), result);
 
-    QCOMPARE(m_pDialogs->log, (QStringList {"open", "dimensions", "warning"}));
+    // A file gone before the question is refused without it.
+    const QStringList dialogs = newSize < 0 && !duringDimensions
+            ? QStringList {"open", "warning"}
+            : QStringList {"open", "dimensions", "warning"};
+    QCOMPARE(m_pDialogs->log, dialogs);
     QCOMPARE(ScriptedDialogs::describedLines(m_pDialogs->warnings.first().text,
                                              warning.arg(m_dir.path())),
              warning.arg(m_dir.path()));
@@ -768,7 +776,7 @@ void TestMovieLoader::sizeFromNamesWithoutDialog()
     QCOMPARE(slot->getDepth(), 10);
     QCOMPARE(slot->getFrame(0).get()[2], 1023.0f); // file row 1 is stored row 0
     QCOMPARE(named.takeNotes(),
-             QStringList {"x_4x2_yuv422p10le.yuv: 4x2 yuv422p10le, from the file name"});
+             QStringList {"note: x_4x2_yuv422p10le.yuv: 4x2 yuv422p10le taken from the file name"});
     QVERIFY(named.takeNotes().isEmpty());
 
     // A format given on the command line wins over the name's; a name without a size asks.
@@ -779,7 +787,7 @@ void TestMovieLoader::sizeFromNamesWithoutDialog()
                             true));
     QCOMPARE(m_pDialogs->log, QStringList {"dimensions"});
     QCOMPARE(named.takeNotes(),
-             QStringList {"x_4x2_yuv422p10le.yuv: 4x2 gray, from the file name"});
+             QStringList {"note: x_4x2_yuv422p10le.yuv: 4x2 taken from the file name"});
     QCOMPARE(slot->getNumFrames(), 4 + 1); // 32 bytes of 4x2 gray, then one yuv420p frame
 }
 
@@ -820,9 +828,10 @@ void TestMovieLoader::frameRangeFromTheDialog()
     answer.frameCount = count;
     m_pDialogs->dimensionsAnswers = {answer};
     std::unique_ptr<Image3D> slot;
-    QCOMPARE(loader().loadFiles(slot, {path("range.raw")}), frames > 0);
-    QCOMPARE(m_settings.firstFrame, first.toInt());
-    QCOMPARE(m_settings.frameCount, count == "0" ? -1 : count.toInt());
+    MovieLoader ranged = loader();
+    QCOMPARE(ranged.loadFiles(slot, {path("range.raw")}), frames > 0);
+    QCOMPARE(ranged.getFirstFrame(), first.toInt());
+    QCOMPARE(ranged.getFrameCount(), count == "0" ? -1 : count.toInt());
     if (frames > 0) {
         QCOMPARE(slot->getNumFrames(), frames);
         QCOMPARE(slot->getFrame(0).get()[4], firstValue); // the file's top row is stored row 1
@@ -834,6 +843,87 @@ void TestMovieLoader::frameRangeFromTheDialog()
     m_pDialogs->dimensionsAnswers = {ScriptedDialogs::DimensionsAnswer(0, "", "", false, false)};
     loader().loadFiles(slot, {path("range.raw")});
     QCOMPARE(m_pDialogs->dimensionsShown.size(), 2);
+}
+
+void TestMovieLoader::frameRangeHoldsForItsLoadOnly_data()
+{
+    QTest::addColumn<bool>("fromDialog"); // else given to the loader, as the command line does
+    QTest::addColumn<QString>("file"); // loaded with the range
+    QTest::newRow("dialog's range for a raw file") << true << "range.raw";
+    QTest::newRow("loader's range for a raw file") << false << "range.raw";
+    QTest::newRow("loader's range for a y4m file") << false << "range.y4m";
+}
+
+void TestMovieLoader::frameRangeHoldsForItsLoadOnly()
+{
+    QFETCH(bool, fromDialog);
+    QFETCH(QString, file);
+    // Five 4x2 frames, as raw gray and as y4m.
+    QByteArray raw;
+    QByteArray y4m("YUV4MPEG2 W4 H2 F25:1 C420jpeg\n");
+    for (int f = 0; f < 5; ++f) {
+        raw.append(QByteArray(8, char(10 * f)));
+        y4m.append("FRAME\n" + QByteArray(8, char(10 * f)) + QByteArray(4, char(128)));
+    }
+    writeBytes("range.raw", raw);
+    writeBytes("range.y4m", y4m);
+    ScriptedDialogs::DimensionsAnswer answer(1, "4", "2", false, false);
+    if (fromDialog) {
+        answer.firstFrame = "2";
+        answer.frameCount = "1";
+    }
+    // The second answer leaves the range as the dialog shows it.
+    m_pDialogs->dimensionsAnswers
+            = {answer, ScriptedDialogs::DimensionsAnswer(1, "4", "2", false, false)};
+    MovieLoader ranged = loader();
+    if (!fromDialog)
+        ranged.setFrameRange(2, 1);
+    std::unique_ptr<Image3D> slot;
+    QVERIFY(ranged.loadFiles(slot, {path(file)}));
+    QCOMPARE(slot->getNumFrames(), 1);
+    QCOMPARE(slot->getFrame(0).get()[0], 20.0f);
+
+    // A later load reads every frame of either kind.
+    for (const char *next : {"range.y4m", "range.raw"}) {
+        QVERIFY(loader().loadFiles(slot, {path(next)}));
+        QVERIFY2(slot->getNumFrames() == 5, next);
+    }
+}
+
+void TestMovieLoader::planeAFileLacksIsNoted_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("format"); // the dialog's answer for a raw file
+    QTest::addColumn<int>("plane");
+    QTest::addColumn<QStringList>("notes");
+    QTest::newRow("U of a picture")
+            << "image4x2.png"
+            << "" << 1
+            << QStringList {"note: image4x2.png has no U plane (a picture): "
+                            "Y is used"};
+    QTest::newRow("V of a gray file") << "gray4x2x3.raw"
+                                      << "gray" << 2
+                                      << QStringList {"note: gray4x2x3.raw has no V plane (gray): "
+                                                      "Y is used"};
+    QTest::newRow("U of a yuv420p file: read, no note") << "yuv4x2.yuv"
+                                                        << "yuv420p" << 1 << QStringList {};
+}
+
+void TestMovieLoader::planeAFileLacksIsNoted()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, format);
+    QFETCH(int, plane);
+    QFETCH(QStringList, notes);
+    m_settings.plane = plane;
+    if (!format.isEmpty())
+        m_pDialogs->dimensionsAnswers
+                = {ScriptedDialogs::DimensionsAnswer(1, "4", "2", true, false, format, plane)};
+    MovieLoader noting = loader();
+    std::unique_ptr<Image3D> slot;
+    QVERIFY(noting.loadFiles(slot, {path(file)}));
+    QCOMPARE(noting.takeNotes(), notes);
+    QCOMPARE(slot->getWidth(), notes.isEmpty() ? 2 : 4);
 }
 
 void TestMovieLoader::stackLargerThanMemory_data()
@@ -890,6 +980,50 @@ void TestMovieLoader::stackLargerThanMemory()
         QCOMPARE(slot->getNumFrames(), offered);
         QCOMPARE(slot->getFrame(offered - 1).get()[0], 0.0f);
     }
+}
+
+void TestMovieLoader::stackPiecesTakeLittleMemory()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("AddressSanitizer's allocator can't live under a lowered address-space limit");
+#endif
+    // Two gray 1024x1024 files of 64 frames, sparse but for the first sample of each frame
+    // (1 + its number in the stack): 512 MiB as a stack. The memory left holds the stack and
+    // little more, so reading the pieces must not hold their frames beside it.
+    for (int k = 0; k < 2; ++k) {
+        QFile file(path(QStringLiteral("marked%1.gray").arg(k)));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(qint64(64) << 20));
+        for (int f = 0; f < 64; ++f)
+            QVERIFY(file.seek(qint64(f) << 20) && file.putChar(char(1 + 64 * k + f)));
+    }
+    m_settings.frameWidth = m_settings.frameHeight = 1024;
+    m_settings.isYUV = false;
+    std::unique_ptr<Image3D> slot;
+
+    rlimit saved {};
+    QCOMPARE(getrlimit(RLIMIT_AS, &saved), 0);
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    QVERIFY(statm.open(QIODevice::ReadOnly));
+    rlimit lowered = saved;
+    lowered.rlim_cur
+            = rlim_t(statm.readAll().split(' ').value(0).toLongLong() * sysconf(_SC_PAGESIZE)
+                     + (qint64(896) << 20));
+    if (saved.rlim_max != RLIM_INFINITY && lowered.rlim_cur > saved.rlim_max)
+        QSKIP("the hard address-space limit is lower than this test needs");
+    QCOMPARE(setrlimit(RLIMIT_AS, &lowered), 0);
+    const bool loaded
+            = loader().loadFiles(slot, {path("marked0.gray"), path("marked1.gray")}, false);
+    QCOMPARE(setrlimit(RLIMIT_AS, &saved), 0);
+
+    QVERIFY(loaded);
+    QCOMPARE(m_pDialogs->log, QStringList());
+    QCOMPARE(slot->getNumFrames(), 128);
+    QString missing;
+    for (int f = 0; f < 128; ++f) {
+        if (slot->getFrame(f).get()[1023 * 1024] != float(1 + f))
+            missing += QStringLiteral(" %1").arg(f);
+    }
+    QVERIFY2(missing.isEmpty(), qPrintable("frames not read:" + missing));
 }
 
 QTEST_MAIN(TestMovieLoader)

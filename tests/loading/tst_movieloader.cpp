@@ -111,13 +111,9 @@ private slots:
     void sizeFromNamesWithoutDialog();
     void frameRangeFromTheDialog_data();
     void frameRangeFromTheDialog();
-    void frameRangeHoldsForItsLoadOnly_data();
-    void frameRangeHoldsForItsLoadOnly();
-    void planeAFileLacksIsNoted_data();
     void planeAFileLacksIsNoted();
     void stackLargerThanMemory_data();
     void stackLargerThanMemory();
-    void stackPiecesTakeLittleMemory();
 
 private:
     QString path(const QString &name) const
@@ -839,98 +835,43 @@ void TestMovieLoader::frameRangeFromTheDialog()
         QVERIFY(!slot);
         QCOMPARE(m_pDialogs->warnings.value(0).text.section(QLatin1Char('\n'), 1, 1), error);
     }
-    // The next question starts from the answers given.
-    m_pDialogs->dimensionsAnswers = {ScriptedDialogs::DimensionsAnswer(0, "", "", false, false)};
-    loader().loadFiles(slot, {path("range.raw")});
-    QCOMPARE(m_pDialogs->dimensionsShown.size(), 2);
-}
-
-void TestMovieLoader::frameRangeHoldsForItsLoadOnly_data()
-{
-    QTest::addColumn<bool>("fromDialog"); // else given to the loader, as the command line does
-    QTest::addColumn<QString>("file"); // loaded with the range
-    QTest::newRow("dialog's range for a raw file") << true << "range.raw";
-    QTest::newRow("loader's range for a raw file") << false << "range.raw";
-    QTest::newRow("loader's range for a y4m file") << false << "range.y4m";
-}
-
-void TestMovieLoader::frameRangeHoldsForItsLoadOnly()
-{
-    QFETCH(bool, fromDialog);
-    QFETCH(QString, file);
-    // Five 4x2 frames, as raw gray and as y4m.
-    QByteArray raw;
+    // The range held for that load only: a y4m file loaded next gives all its frames, and so
+    // does a load after one given a range (as by --frames or a recent entry).
     QByteArray y4m("YUV4MPEG2 W4 H2 F25:1 C420jpeg\n");
-    for (int f = 0; f < 5; ++f) {
-        raw.append(QByteArray(8, char(10 * f)));
-        y4m.append("FRAME\n" + QByteArray(8, char(10 * f)) + QByteArray(4, char(128)));
-    }
-    writeBytes("range.raw", raw);
+    for (int f = 0; f < 5; ++f)
+        y4m.append("FRAME\n" + bytes.mid(8 * f, 8) + QByteArray(4, char(128)));
     writeBytes("range.y4m", y4m);
-    ScriptedDialogs::DimensionsAnswer answer(1, "4", "2", false, false);
-    if (fromDialog) {
-        answer.firstFrame = "2";
-        answer.frameCount = "1";
-    }
-    // The second answer leaves the range as the dialog shows it.
-    m_pDialogs->dimensionsAnswers
-            = {answer, ScriptedDialogs::DimensionsAnswer(1, "4", "2", false, false)};
-    MovieLoader ranged = loader();
-    if (!fromDialog)
-        ranged.setFrameRange(2, 1);
-    std::unique_ptr<Image3D> slot;
-    QVERIFY(ranged.loadFiles(slot, {path(file)}));
-    QCOMPARE(slot->getNumFrames(), 1);
-    QCOMPARE(slot->getFrame(0).get()[0], 20.0f);
-
-    // A later load reads every frame of either kind.
-    for (const char *next : {"range.y4m", "range.raw"}) {
-        QVERIFY(loader().loadFiles(slot, {path(next)}));
-        QVERIFY2(slot->getNumFrames() == 5, next);
-    }
-}
-
-void TestMovieLoader::planeAFileLacksIsNoted_data()
-{
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<QString>("format"); // the dialog's answer for a raw file
-    QTest::addColumn<int>("plane");
-    QTest::addColumn<QStringList>("notes");
-    QTest::newRow("U of a picture")
-            << "image4x2.png"
-            << "" << 1
-            << QStringList {"note: image4x2.png has no U plane (a picture): "
-                            "Y is used"};
-    QTest::newRow("V of a gray file") << "gray4x2x3.raw"
-                                      << "gray" << 2
-                                      << QStringList {"note: gray4x2x3.raw has no V plane (gray): "
-                                                      "Y is used"};
-    QTest::newRow("U of a yuv420p file: read, no note") << "yuv4x2.yuv"
-                                                        << "yuv420p" << 1 << QStringList {};
+    QVERIFY(loader().loadFiles(slot, {path("range.y4m")}));
+    QCOMPARE(slot->getNumFrames(), 5);
+    MovieLoader given = loader();
+    given.setFrameRange(1, 2);
+    QVERIFY(given.loadFiles(slot, {path("range.y4m")}) && slot->getNumFrames() == 2);
+    QVERIFY(loader().loadFiles(slot, {path("range.y4m")}) && slot->getNumFrames() == 5);
 }
 
 void TestMovieLoader::planeAFileLacksIsNoted()
 {
-    QFETCH(QString, file);
-    QFETCH(QString, format);
-    QFETCH(int, plane);
-    QFETCH(QStringList, notes);
-    m_settings.plane = plane;
-    if (!format.isEmpty())
-        m_pDialogs->dimensionsAnswers
-                = {ScriptedDialogs::DimensionsAnswer(1, "4", "2", true, false, format, plane)};
+    // A picture has no U plane, a gray file no V plane: each is read as Y, and said so.
+    m_pDialogs->dimensionsAnswers
+            = {ScriptedDialogs::DimensionsAnswer(1, "4", "2", false, false, "gray", 2)};
+    m_settings.plane = 1;
     MovieLoader noting = loader();
     std::unique_ptr<Image3D> slot;
-    QVERIFY(noting.loadFiles(slot, {path(file)}));
-    QCOMPARE(noting.takeNotes(), notes);
-    QCOMPARE(slot->getWidth(), notes.isEmpty() ? 2 : 4);
+    QVERIFY(noting.loadFiles(slot, {path("image4x2.png"), path("gray4x2x3.raw")}));
+    QCOMPARE(slot->getNumFrames(), 4);
+    QCOMPARE(noting.takeNotes(),
+             (QStringList {"note: image4x2.png has no U plane (a picture): Y is used",
+                           "note: gray4x2x3.raw has no V plane (gray): Y is used"}));
 }
 
 void TestMovieLoader::stackLargerThanMemory_data()
 {
-    QTest::addColumn<QMessageBox::StandardButton>("answer");
-    QTest::newRow("first frames taken") << QMessageBox::Yes;
-    QTest::newRow("declined: nothing changes") << QMessageBox::No;
+    QTest::addColumn<int>("spareMiB"); // address space left to the process
+    QTest::addColumn<QMessageBox::StandardButton>("answer"); // NoButton: no question expected
+    QTest::newRow("first frames taken") << 512 << QMessageBox::Yes;
+    QTest::newRow("declined: nothing changes") << 512 << QMessageBox::No;
+    // The pieces must not hold their frames beside the stack while it is copied.
+    QTest::newRow("fits beside the pieces: every frame read") << 896 << QMessageBox::NoButton;
 }
 
 void TestMovieLoader::stackLargerThanMemory()
@@ -938,68 +879,24 @@ void TestMovieLoader::stackLargerThanMemory()
 #if defined(__SANITIZE_ADDRESS__)
     QSKIP("AddressSanitizer's allocator can't live under a lowered address-space limit");
 #endif
+    QFETCH(int, spareMiB);
     QFETCH(QMessageBox::StandardButton, answer);
-    // Two gray 1024x1024 files of 64 frames each, sparse: 512 MiB as samples, read as zeros.
-    for (const QString &name : {QStringLiteral("big1.gray"), QStringLiteral("big2.gray")}) {
-        QFile file(path(name));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(qint64(64) << 20));
-    }
-    m_settings.frameWidth = m_settings.frameHeight = 1024;
-    m_settings.isYUV = false;
-    m_pDialogs->questionAnswers = {answer};
-    bool oldDeleted = false;
-    std::unique_ptr<Image3D> slot = std::make_unique<TrackedMovie>(&oldDeleted);
-
-    // Half a gigabyte more address space than the process has: about 256 MiB may be taken.
-    rlimit saved {};
-    QCOMPARE(getrlimit(RLIMIT_AS, &saved), 0);
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    QVERIFY(statm.open(QIODevice::ReadOnly));
-    rlimit lowered = saved;
-    lowered.rlim_cur
-            = rlim_t(statm.readAll().split(' ').value(0).toLongLong() * sysconf(_SC_PAGESIZE)
-                     + (qint64(512) << 20));
-    if (saved.rlim_max != RLIM_INFINITY && lowered.rlim_cur > saved.rlim_max)
-        QSKIP("the hard address-space limit is lower than this test needs");
-    QCOMPARE(setrlimit(RLIMIT_AS, &lowered), 0);
-    const bool loaded = loader().loadFiles(slot, {path("big1.gray"), path("big2.gray")}, false);
-    QCOMPARE(setrlimit(RLIMIT_AS, &saved), 0);
-
-    QCOMPARE(m_pDialogs->log, QStringList {"question"});
-    const QString text = m_pDialogs->questions.first().text;
-    static const QRegularExpression pattern(QStringLiteral(
-            "^The 128 frames of 1024x1024 need 512 MiB; [0-9.]+ MiB are available.\\n"
-            "Load the first ([0-9]+) frames only\\?$"));
-    const QRegularExpressionMatch match = pattern.match(text);
-    QVERIFY2(match.hasMatch(), qPrintable(text));
-    const int offered = match.captured(1).toInt();
-    QVERIFY(offered >= 1 && offered < 128);
-    QCOMPARE(loaded, answer == QMessageBox::Yes);
-    QCOMPARE(oldDeleted, loaded);
-    if (loaded) {
-        QCOMPARE(slot->getNumFrames(), offered);
-        QCOMPARE(slot->getFrame(offered - 1).get()[0], 0.0f);
-    }
-}
-
-void TestMovieLoader::stackPiecesTakeLittleMemory()
-{
-#if defined(__SANITIZE_ADDRESS__)
-    QSKIP("AddressSanitizer's allocator can't live under a lowered address-space limit");
-#endif
-    // Two gray 1024x1024 files of 64 frames, sparse but for the first sample of each frame
-    // (1 + its number in the stack): 512 MiB as a stack. The memory left holds the stack and
-    // little more, so reading the pieces must not hold their frames beside it.
+    // Two gray 1024x1024 files of 64 frames each, sparse: 512 MiB as samples, read as zeros but
+    // for the first sample of each frame, 1 + its number in the stack.
     for (int k = 0; k < 2; ++k) {
-        QFile file(path(QStringLiteral("marked%1.gray").arg(k)));
+        QFile file(path(QStringLiteral("big%1.gray").arg(k + 1)));
         QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(qint64(64) << 20));
         for (int f = 0; f < 64; ++f)
             QVERIFY(file.seek(qint64(f) << 20) && file.putChar(char(1 + 64 * k + f)));
     }
     m_settings.frameWidth = m_settings.frameHeight = 1024;
     m_settings.isYUV = false;
-    std::unique_ptr<Image3D> slot;
+    if (answer != QMessageBox::NoButton)
+        m_pDialogs->questionAnswers = {answer};
+    bool oldDeleted = false;
+    std::unique_ptr<Image3D> slot = std::make_unique<TrackedMovie>(&oldDeleted);
 
+    // spareMiB more address space than the process has: 256 MiB less may be taken.
     rlimit saved {};
     QCOMPARE(getrlimit(RLIMIT_AS, &saved), 0);
     QFile statm(QStringLiteral("/proc/self/statm"));
@@ -1007,23 +904,38 @@ void TestMovieLoader::stackPiecesTakeLittleMemory()
     rlimit lowered = saved;
     lowered.rlim_cur
             = rlim_t(statm.readAll().split(' ').value(0).toLongLong() * sysconf(_SC_PAGESIZE)
-                     + (qint64(896) << 20));
+                     + (qint64(spareMiB) << 20));
     if (saved.rlim_max != RLIM_INFINITY && lowered.rlim_cur > saved.rlim_max)
         QSKIP("the hard address-space limit is lower than this test needs");
     QCOMPARE(setrlimit(RLIMIT_AS, &lowered), 0);
-    const bool loaded
-            = loader().loadFiles(slot, {path("marked0.gray"), path("marked1.gray")}, false);
+    const bool loaded = loader().loadFiles(slot, {path("big1.gray"), path("big2.gray")}, false);
     QCOMPARE(setrlimit(RLIMIT_AS, &saved), 0);
 
-    QVERIFY(loaded);
-    QCOMPARE(m_pDialogs->log, QStringList());
-    QCOMPARE(slot->getNumFrames(), 128);
-    QString missing;
-    for (int f = 0; f < 128; ++f) {
-        if (slot->getFrame(f).get()[1023 * 1024] != float(1 + f))
-            missing += QStringLiteral(" %1").arg(f);
+    int offered = 128;
+    if (answer == QMessageBox::NoButton) {
+        QCOMPARE(m_pDialogs->log, QStringList());
+    } else {
+        QCOMPARE(m_pDialogs->log, QStringList {"question"});
+        const QString text = m_pDialogs->questions.first().text;
+        static const QRegularExpression pattern(QStringLiteral(
+                "^The 128 frames of 1024x1024 need 512 MiB; [0-9.]+ MiB are available.\\n"
+                "Load the first ([0-9]+) frames only\\?$"));
+        const QRegularExpressionMatch match = pattern.match(text);
+        QVERIFY2(match.hasMatch(), qPrintable(text));
+        offered = match.captured(1).toInt();
+        QVERIFY(offered >= 1 && offered < 128);
     }
-    QVERIFY2(missing.isEmpty(), qPrintable("frames not read:" + missing));
+    QCOMPARE(loaded, answer != QMessageBox::No);
+    QCOMPARE(oldDeleted, loaded);
+    if (loaded) {
+        QCOMPARE(slot->getNumFrames(), offered);
+        QString missing;
+        for (int f = 0; f < offered; ++f) {
+            if (slot->getFrame(f).get()[1023 * 1024] != float(1 + f))
+                missing += QStringLiteral(" %1").arg(f);
+        }
+        QVERIFY2(missing.isEmpty(), qPrintable("frames not read:" + missing));
+    }
 }
 
 QTEST_MAIN(TestMovieLoader)

@@ -73,7 +73,7 @@ std::unique_ptr<Image3D> ExportRunner::openMovie(const QString &fileName,
 std::pair<int, int> ExportRunner::viewFrames(const MovieSet &movies, int viewType)
 {
     // Main frames [begin, end) at which a movie of the view has a frame.
-    auto span = [&movies](const Image3D *pMovie, int offset) {
+    auto span = [](const Image3D *pMovie, int offset) {
         if (!pMovie)
             return std::pair<qint64, qint64>(0, 0);
         return std::pair<qint64, qint64>(offset, qint64(offset) + pMovie->getNumFrames());
@@ -124,12 +124,10 @@ int ExportRunner::run(const ExportOptions &options)
     const QDir directory(options.directory);
     const int count = end - begin;
     if (count < movies.getNumFrames()) {
-        note(QStringLiteral("note: %1 of the %2 frames have a frame of the view (main frames %3 "
-                            "to %4): only those are exported")
+        note(QStringLiteral("note: %1 of the %2 frames have a frame of the view: only those are "
+                            "exported")
                      .arg(count)
-                     .arg(movies.getNumFrames())
-                     .arg(begin)
-                     .arg(end - 1));
+                     .arg(movies.getNumFrames()));
     }
     const int width = movies.getWidth();
     const int height = movies.getHeight();
@@ -158,12 +156,12 @@ int ExportRunner::run(const ExportOptions &options)
         if (!PngWriter::write(slice, fileName, &reason))
             return fail(1, QStringLiteral("%1: %2").arg(fileName, reason));
     }
-    const QString first = pictureName(0, count);
-    const QString last = pictureName(count - 1, count);
-    const QString folder = QDir::toNativeSeparators(options.directory);
-    note(count == 1 ? QStringLiteral("1 picture written to %1, %2").arg(folder, first)
-                    : QStringLiteral("%1 pictures written to %2, %3 to %4")
-                              .arg(count)
-                              .arg(folder, first, last));
+    note(count == 1
+                 ? QStringLiteral("1 picture written to %1, %2")
+                           .arg(QDir::toNativeSeparators(options.directory), pictureName(0, count))
+                 : QStringLiteral("%1 pictures written to %2, %3 to %4")
+                           .arg(count)
+                           .arg(QDir::toNativeSeparators(options.directory), pictureName(0, count),
+                                pictureName(count - 1, count)));
     return 0;
 }

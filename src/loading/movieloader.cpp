@@ -154,8 +154,9 @@ bool MovieLoader::loadSeveralFiles(std::unique_ptr<Image3D> &slot, const QString
             continue;
         }
         auto volume = std::make_unique<Image3D>();
-        // A piece is read once, frame by frame, into the stack: a cache of two frames lets the
-        // next one be read ahead and keeps every piece small beside the stack.
+        // A piece is read once, frame by frame, into the stack: a cache of two frames keeps every
+        // piece small beside the stack, and leaves no room for a read-ahead thread per piece
+        // (the system reads a file read front to back ahead anyway).
         if (opened == Open::Failed)
             volume->setErrorString(opener.getErrorString(), opener.getErrorDetail());
         else if (opener.readInto(*volume, 2 * opener.getFrameBytes())

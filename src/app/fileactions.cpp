@@ -140,20 +140,21 @@ void FileActions::load(int slot) { loadFiles(slot, {}, true, false); }
 void FileActions::clear(int slot) { m_session.setMovie(slot, nullptr); }
 
 bool FileActions::loadFiles(int slot, const QStringList &files, bool askDimensions,
-                            bool sizeFromNames)
+                            bool sizeFromNames, int firstFrame, int frameCount)
 {
     // The loading flow runs dialogs, and so the event loop: no step while a slot may change.
     const bool playing = m_pPlayback->isPlaying();
     m_pPlayback->pause();
     MovieLoader loader(m_pWindow, *m_dialogs, m_settings.getLoadAnswers());
     loader.setSizeFromNames(sizeFromNames);
+    loader.setFrameRange(firstFrame, frameCount);
     std::unique_ptr<Image3D> pMovie;
     const bool loaded = files.isEmpty() ? loader.loadMovie(pMovie)
                                         : loader.loadFiles(pMovie, files, askDimensions);
     m_settings.saveLoadAnswers();
     if (loaded) {
         m_session.setMovie(slot, std::move(pMovie), loader.getFileNames());
-        rememberLoad(slot, loader.getFileNames(), sizeFromNames);
+        rememberLoad(slot, loader, sizeFromNames);
     }
     emit loadNotes(loader.takeNotes().join(QStringLiteral("; ")));
     if (playing)
@@ -180,40 +181,41 @@ QStringList FileActions::openFromCommandLine(const CommandLine &commandLine)
         answers.plane = commandLine.getPlane();
     if (commandLine.getFrameCacheMiB() > 0)
         m_session.setFrameCacheBudget(qint64(commandLine.getFrameCacheMiB()) << 20);
-    answers.firstFrame = commandLine.getFirstFrame();
-    answers.frameCount = commandLine.getFrameCount();
     for (int ref = 1; ref <= 2; ++ref)
         m_session.setOffset(ref, commandLine.getReferenceOffset(ref));
     // A size answers the dimensions question; without one, a file's name may.
     const bool askDimensions = !commandLine.hasSize();
     MovieLoader loader(m_pWindow, *m_dialogs, answers);
     loader.setSizeFromNames(!commandLine.hasSize());
+    loader.setFrameRange(commandLine.getFirstFrame(), commandLine.getFrameCount());
     const QStringList files[3] = {commandLine.getMainFiles(), commandLine.getReference1Files(),
                                   commandLine.getReference2Files()};
     for (int slot = 0; slot < Session::SlotCount; ++slot) {
         std::unique_ptr<Image3D> pMovie;
         if (!files[slot].isEmpty() && loader.loadFiles(pMovie, files[slot], askDimensions)) {
             m_session.setMovie(slot, std::move(pMovie), files[slot]);
-            rememberLoad(slot, files[slot], !commandLine.hasSize());
+            rememberLoad(slot, loader, !commandLine.hasSize());
         }
     }
     answers.formatGiven = false;
-    return loader.takeNotes();
+    const QStringList notes = loader.takeNotes();
+    emit loadNotes(notes.join(QStringLiteral("; ")));
+    return notes;
 }
 
-void FileActions::rememberLoad(int slot, const QStringList &files, bool sizeFromNames)
+void FileActions::rememberLoad(int slot, const MovieLoader &loader, bool sizeFromNames)
 {
     const LoadSettings &answers = m_settings.getLoadAnswers();
     RecentFiles::Entry entry;
     entry.slot = slot;
-    for (const QString &file : files)
+    for (const QString &file : loader.getFileNames())
         entry.files.append(QFileInfo(file).absoluteFilePath());
     entry.frameWidth = answers.frameWidth;
     entry.frameHeight = answers.frameHeight;
     entry.pixelFormat = MovieLoader::formatOf(answers).getName();
     entry.plane = answers.plane;
-    entry.firstFrame = answers.firstFrame;
-    entry.frameCount = answers.frameCount;
+    entry.firstFrame = loader.getFirstFrame();
+    entry.frameCount = loader.getFrameCount();
     entry.sizeFromName = sizeFromNames;
     m_settings.addRecentFile(entry);
 }
@@ -229,9 +231,8 @@ void FileActions::openRecentFile(int index)
     answers.pixelFormat = entry.pixelFormat;
     answers.isYUV = entry.pixelFormat != QLatin1String("gray");
     answers.plane = entry.plane;
-    answers.firstFrame = entry.firstFrame;
-    answers.frameCount = entry.frameCount;
-    if (loadFiles(entry.slot, entry.files, false, entry.sizeFromName))
+    if (loadFiles(entry.slot, entry.files, false, entry.sizeFromName, entry.firstFrame,
+                  entry.frameCount))
         return;
     const bool gone = std::any_of(entry.files.begin(), entry.files.end(),
                                   [](const QString &file) { return !QFileInfo::exists(file); });

@@ -9,6 +9,7 @@
 
 class CommandLine;
 class DialogProvider;
+class MovieLoader;
 class Playback;
 class QAction;
 class QEvent;
@@ -58,9 +59,12 @@ protected:
 
 private:
     // Reads files into slot as File > Load does once they are chosen (files empty: asks for
-    // them); a loaded movie enters the session and the recent files. True when loaded.
-    bool loadFiles(int slot, const QStringList &files, bool askDimensions, bool sizeFromNames);
-    void rememberLoad(int slot, const QStringList &files, bool sizeFromNames);
+    // them), frames firstFrame .. + frameCount - 1 (-1: to the end) of raw and y4m files; a
+    // loaded movie enters the session and the recent files. True when loaded.
+    bool loadFiles(int slot, const QStringList &files, bool askDimensions, bool sizeFromNames,
+                   int firstFrame = 0, int frameCount = -1);
+    // The last load of loader, into slot, becomes the first recent entry.
+    void rememberLoad(int slot, const MovieLoader &loader, bool sizeFromNames);
     bool handleDrag(QEvent *pEvent);
     void createRecentMenu(QMenu *pFileMenu, QAction *pBefore);
     void updateRecentMenu();

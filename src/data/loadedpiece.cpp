@@ -1,6 +1,7 @@
 #include "loadedpiece.h"
 
 #include "image2d.h"
+#include "framecache.h"
 #include "image3d.h"
 
 #include <algorithm>
@@ -17,6 +18,9 @@ StackExtent stackExtent(const std::vector<LoadedPiece> &pieces)
             extent.width = std::max(extent.width, pVolume->getWidth());
             extent.height = std::max(extent.height, pVolume->getHeight());
             extent.frames += std::max(0, pVolume->getNumFrames());
+            if (const FrameCache *pCache = pVolume->getFrameCache())
+                extent.readingBytes
+                        += std::max<qint64>(pCache->getBudget() - pCache->getHeldBytes(), 0);
         } else {
             const auto *pImage = static_cast<const Image2D *>(entry.piece);
             extent.width = std::max(extent.width, pImage->getWidth());

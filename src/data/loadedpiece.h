@@ -18,12 +18,14 @@ struct LoadedPiece
 };
 
 // The size of the movie stackPieces would make: the largest width and height, and the frames
-// of all pieces (64-bit, may exceed INT_MAX).
+// of all pieces (64-bit, may exceed INT_MAX); and the bytes that reading the pieces read on
+// demand may still take beside it (their frame caches filling up to their budgets).
 struct StackExtent
 {
     int width = 0;
     int height = 0;
     qint64 frames = 0;
+    qint64 readingBytes = 0;
 };
 StackExtent stackExtent(const std::vector<LoadedPiece> &pieces);
 

@@ -1,7 +1,6 @@
 #include "exportrunner.h"
 
 #include <algorithm>
-#include <cstring>
 #include <utility>
 
 #include <QDir>
@@ -9,12 +8,9 @@
 
 #include "displayrange.h"
 #include "graymapping.h"
-#include "image2d.h"
 #include "image3d.h"
 #include "movieset.h"
-#include "pixelformat.h"
 #include "pngwriter.h"
-#include "rawfile.h"
 
 namespace {
 
@@ -48,33 +44,18 @@ std::unique_ptr<Image3D> ExportRunner::openMovie(const QString &fileName,
                                                  const ExportOptions &options)
 {
     MovieFileOpener opener;
-    const bool opened = opener.open(fileName, options.files);
+    MovieFileOptions files = options.files;
+    files.plane = options.plane;
+    const bool opened = opener.open(fileName, files);
     for (const QString &text : opener.takeNotes())
         note(text);
     if (!opened) {
         fail(opener.getStatus(), opener.getError());
         return nullptr;
     }
-    if (std::unique_ptr<Image2D> pImage = opener.takeImage()) {
-        // A picture is a one-frame movie held in memory, as in the window.
-        auto pMovie = std::make_unique<Image3D>(pImage->getWidth(), pImage->getHeight(), 1);
-        if (pMovie->getSampleCount() != pImage->getSampleCount()) {
-            fail(1, QStringLiteral("%1: %2").arg(fileName, oneLine(pMovie->getErrorString())));
-            return nullptr;
-        }
-        std::memcpy(pMovie->getData(), pImage->getData(),
-                    size_t(pImage->getSampleCount()) * sizeof(float));
-        pMovie->setName(QFileInfo(fileName).fileName());
-        return pMovie;
-    }
-    std::unique_ptr<RawFile> pFile = opener.takeRawFile();
-    const int plane = options.plane < pFile->getFormat().getPlaneCount() ? options.plane : 0;
     // Each frame is rendered and written once: a cache of one frame keeps memory flat.
-    const qint64 frameBytes = qint64(pFile->getPlaneWidth(plane)) * pFile->getPlaneHeight(plane)
-            * qint64(sizeof(float));
     auto pMovie = std::make_unique<Image3D>();
-    if (!pMovie->openRaw(std::move(pFile), plane, opener.getFirstFrame(), opener.getFrameCount(),
-                         frameBytes)) {
+    if (!opener.readInto(*pMovie, opener.getFrameBytes())) {
         if (pMovie->getNumFrames() < 1) {
             QString text = oneLine(pMovie->getErrorString());
             if (!pMovie->getErrorDetail().empty())
@@ -87,6 +68,26 @@ std::unique_ptr<Image3D> ExportRunner::openMovie(const QString &fileName,
     }
     pMovie->setName(QFileInfo(fileName).fileName());
     return pMovie;
+}
+
+std::pair<int, int> ExportRunner::viewFrames(const MovieSet &movies, int viewType)
+{
+    // Main frames [begin, end) at which a movie of the view has a frame.
+    auto span = [](const Image3D *pMovie, int offset) {
+        if (!pMovie)
+            return std::pair<qint64, qint64>(0, 0);
+        return std::pair<qint64, qint64>(offset, qint64(offset) + pMovie->getNumFrames());
+    };
+    const MovieSet::ViewSources sources = movies.sources(viewType, 0);
+    // A reference's frame f - offset meets main frame f: at main frame 0 it shows -offset.
+    std::pair<qint64, qint64> frames = span(sources.pA, -sources.frameA);
+    if (sources.difference) {
+        const std::pair<qint64, qint64> b = span(sources.pB, -sources.frameB);
+        frames = {std::max(frames.first, b.first), std::min(frames.second, b.second)};
+    }
+    const qint64 begin = std::max<qint64>(frames.first, 0);
+    const qint64 end = std::min<qint64>(frames.second, movies.getNumFrames());
+    return {int(begin), int(std::max(begin, end))};
 }
 
 int ExportRunner::run(const ExportOptions &options)
@@ -110,13 +111,27 @@ int ExportRunner::run(const ExportOptions &options)
     if (options.hasRange)
         range = {options.minValue, options.maxValue};
 
+    const auto [begin, end] = viewFrames(movies, options.viewType);
+    if (begin >= end) {
+        return fail(1,
+                    QStringLiteral("no frame to export: the movies of the view share no frame "
+                                   "at the offsets given"));
+    }
+    if (QFileInfo(options.directory).exists() && !QFileInfo(options.directory).isDir())
+        return fail(1, QStringLiteral("%1: a file, not a folder").arg(options.directory));
     if (!QDir().mkpath(options.directory))
         return fail(1, QStringLiteral("%1: the folder can't be created").arg(options.directory));
     const QDir directory(options.directory);
-    const int count = movies.getNumFrames();
+    const int count = end - begin;
+    if (count < movies.getNumFrames()) {
+        note(QStringLiteral("note: %1 of the %2 frames have a frame of the view: only those are "
+                            "exported")
+                     .arg(count)
+                     .arg(movies.getNumFrames()));
+    }
     const int width = movies.getWidth();
     const int height = movies.getHeight();
-    for (int frame = 0; frame < count; ++frame) {
+    for (int frame = begin; frame < end; ++frame) {
         const MovieSet::ViewSources sources = movies.sources(options.viewType, frame);
         // Held while the frame is rendered; a frame that can't be read fails the export rather
         // than being written as absent.
@@ -136,7 +151,7 @@ int ExportRunner::run(const ExportOptions &options)
             return fail(
                     1,
                     QStringLiteral("not enough memory for a %1x%2 picture").arg(width).arg(height));
-        const QString fileName = directory.filePath(pictureName(frame, count));
+        const QString fileName = directory.filePath(pictureName(frame - begin, count));
         QString reason;
         if (!PngWriter::write(slice, fileName, &reason))
             return fail(1, QStringLiteral("%1: %2").arg(fileName, reason));

@@ -4,14 +4,17 @@
 
 #include <cstdio>
 #include <memory>
+#include <utility>
 
 class Image3D;
+class MovieSet;
 
 // `rawcompare --export-png`: opens the main movie and its references as the window does (raw
 // and y4m files read frame by frame, so memory stays flat however long they are), renders one
-// view of every frame with the views' own rendering and writes it as DIR/frame_0000.png, ...
-// (numbered from the first frame written, at least four digits, as many as the last number
-// needs). Notes and errors go to pErr. Needs no window system.
+// view of every frame at which the view's own movies have one (a difference: both) with the
+// views' own rendering and writes it as DIR/frame_0000.png, ... (numbered from the first frame
+// written, at least four digits, as many as the last number needs). Notes and errors go to
+// pErr. Needs no window system.
 class ExportRunner
 {
 public:
@@ -23,6 +26,9 @@ public:
 
     // The name of picture `index` of `count` in the folder: frame_0000.png ... .
     static QString pictureName(int index, int count);
+    // The main frames [first, second) at which the view's movies have a frame (a difference:
+    // both of its movies).
+    static std::pair<int, int> viewFrames(const MovieSet &movies, int viewType);
 
 private:
     // The file's frames as the window opens them; null with m_status set on failure.

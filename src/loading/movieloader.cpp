@@ -1,7 +1,7 @@
 #include "movieloader.h"
 
+#include <algorithm>
 #include <climits>
-#include <cstring>
 #include <vector>
 
 #include <QDir>
@@ -14,8 +14,8 @@
 #include "image3d.h"
 #include "loadedpiece.h"
 #include "memoryinfo.h"
+#include "moviefileopener.h"
 #include "pixelformat.h"
-#include "rawfile.h"
 
 namespace {
 
@@ -42,6 +42,12 @@ private:
 MovieLoader::MovieLoader(QWidget *pParent, DialogProvider &dialogs, LoadSettings &settings)
     : m_pParent(pParent), m_dialogs(dialogs), m_settings(settings)
 { }
+
+void MovieLoader::setFrameRange(int firstFrame, int frameCount)
+{
+    m_givenFirstFrame = m_firstFrame = firstFrame;
+    m_givenFrameCount = m_frameCount = frameCount;
+}
 
 QStringList MovieLoader::takeNotes()
 {
@@ -82,10 +88,12 @@ bool MovieLoader::loadFiles(std::unique_ptr<Image3D> &slot, const QStringList &f
                             bool askDimensions)
 {
     m_fileNames = fileNames;
+    m_firstFrame = m_givenFirstFrame;
+    m_frameCount = m_givenFrameCount;
     if (fileNames.isEmpty())
         return false;
     const bool loaded = fileNames.size() == 1
-            ? loadSingleFile(slot, fileNames.first().toStdString(), askDimensions)
+            ? loadSingleFile(slot, fileNames.first(), askDimensions)
             : loadSeveralFiles(slot, fileNames, askDimensions);
     if (loaded)
         slot->setName(movieName(fileNames));
@@ -101,46 +109,25 @@ QString MovieLoader::movieName(const QStringList &fileNames)
                                  : QStringLiteral("%1 +%2").arg(first).arg(fileNames.size() - 1);
 }
 
-bool MovieLoader::loadSingleFile(std::unique_ptr<Image3D> &slot, const std::string &fileName,
+bool MovieLoader::loadSingleFile(std::unique_ptr<Image3D> &slot, const QString &fileName,
                                  bool askDimensions)
 {
-    Image2D image;
-    if (image.loadImage(fileName)) {
-        auto movie = std::make_unique<Image3D>(image.getWidth(), image.getHeight(), 1);
-        if (movie->getSampleCount() != image.getSampleCount()) {
-            showWarning("Loading not successful:\n", movie.get());
-            return false;
-        }
-        // An image row and a frame row share one layout: sample (x, y) sits at x + y * width
-        // in both.
-        if (image.getSampleCount() > 0)
-            std::memcpy(movie->getData(), image.getData(),
-                        size_t(image.getSampleCount()) * sizeof(float));
-        slot = std::move(movie);
-        return true;
-    }
-    // A picture too large to decode is still a picture: reading its bytes as raw frames would
-    // only show noise, so say why it failed instead.
-    if (image.isTooLarge()) {
-        showWarning("Loading not successful:\n" + image.getErrorString());
-        return false;
-    }
-
+    MovieFileOpener opener;
     bool applyToOthers = false;
-    auto movie = std::make_unique<Image3D>();
-    switch (readRaw(fileName, askDimensions, applyToOthers, *movie)) {
-    case RawRead::Cancelled:
+    const Open opened = openFile(fileName, askDimensions, applyToOthers, opener);
+    if (opened == Open::Cancelled)
         return false;
-    case RawRead::Complete:
+    auto movie = std::make_unique<Image3D>();
+    if (opened == Open::Failed) {
+        movie->setErrorString(opener.getErrorString(), opener.getErrorDetail());
+    } else if (opener.readInto(*movie)) {
         slot = std::move(movie);
         return true;
-    case RawRead::Partial:
+    } else if (movie->getNumFrames() >= 1) {
         showWarning("Loading not entirely successful, but continuing with partially loaded data\n",
                     movie.get());
         slot = std::move(movie);
         return true;
-    case RawRead::Failed:
-        break;
     }
     // The warning runs while the old movie is still in the slot; the failed one goes first.
     const std::string text = "Loading not successful:\n" + movie->getErrorString();
@@ -158,47 +145,45 @@ bool MovieLoader::loadSeveralFiles(std::unique_ptr<Image3D> &slot, const QString
     bool applyToAll = false;
 
     for (int i = 0; i < count; ++i) {
-        const std::string fileName = fileNames.at(i).toStdString();
-
-        auto image = std::make_unique<Image2D>();
-        if (image->loadImage(fileName)) {
-            pieces[i] = {false, image.release()};
+        MovieFileOpener opener;
+        const Open opened = openFile(fileNames.at(i), askDimensions, applyToAll, opener);
+        if (opened == Open::Cancelled)
+            return false;
+        if (opened == Open::Opened && opener.getKind() == MovieFileOpener::Kind::Picture) {
+            pieces[i] = {false, opener.takeImage().release()};
             continue;
         }
-        if (image->isTooLarge()) {
-            const std::string text
-                    = "Loading " + fileName + " not successful:\n" + image->getErrorString();
-            image.reset();
-            pieces.clear();
-            showWarning(text);
-            return false;
-        }
-        image.reset();
-
         auto volume = std::make_unique<Image3D>();
-        const RawRead read = readRaw(fileName, askDimensions, applyToAll, *volume);
-        if (read == RawRead::Cancelled)
-            return false;
-        // A partial read is accepted silently on this road.
-        if (read == RawRead::Failed) {
-            std::string text
-                    = "Loading " + fileName + " not successful:\n" + volume->getErrorString();
-            if (!volume->getErrorDetail().empty())
-                text += "\n" + volume->getErrorDetail();
-            volume.reset();
-            pieces.clear();
-            showWarning(text);
-            return false;
+        // A piece is read once, frame by frame, into the stack: a cache of two frames keeps every
+        // piece small beside the stack, and leaves no room for a read-ahead thread per piece
+        // (the system reads a file read front to back ahead anyway).
+        if (opened == Open::Failed)
+            volume->setErrorString(opener.getErrorString(), opener.getErrorDetail());
+        else if (opener.readInto(*volume, 2 * opener.getFrameBytes())
+                 || volume->getNumFrames() >= 1) {
+            // A partial read is accepted silently on this road.
+            pieces[i] = {true, volume.release()};
+            continue;
         }
-        pieces[i] = {true, volume.release()};
+        std::string text = "Loading " + fileNames.at(i).toStdString() + " not successful:\n"
+                + volume->getErrorString();
+        if (!volume->getErrorDetail().empty())
+            text += "\n" + volume->getErrorDetail();
+        volume.reset();
+        pieces.clear();
+        showWarning(text);
+        return false;
     }
 
-    // A stack is held in memory whole: it must fit in what the machine has left, or the
-    // system's out-of-memory killer would answer instead of this flow.
+    // A stack is held in memory whole: it must fit in what the machine has left beside what
+    // reading its pieces still takes, or the system's out-of-memory killer would answer
+    // instead of this flow.
     int maxFrames = INT_MAX;
     const StackExtent extent = stackExtent(pieces.pieces());
     const qint64 frameBytes = qint64(extent.width) * extent.height * qint64(sizeof(float));
-    const qint64 available = MemoryInfo::availableBytes();
+    qint64 available = MemoryInfo::availableBytes();
+    if (available >= 0)
+        available = std::max<qint64>(available - extent.readingBytes, 0);
     if (available >= 0 && frameBytes > 0 && extent.frames > available / frameBytes) {
         const qint64 fit = available / frameBytes;
         const std::string sizes = "The " + std::to_string(extent.frames) + " frames of "
@@ -231,77 +216,62 @@ bool MovieLoader::loadSeveralFiles(std::unique_ptr<Image3D> &slot, const QString
     return true;
 }
 
-MovieLoader::RawRead MovieLoader::readRaw(const std::string &fileName, bool askDimensions,
-                                          bool &applyToAll, Image3D &movie)
+MovieLoader::Open MovieLoader::openFile(const QString &fileName, bool askDimensions,
+                                        bool &applyToAll, MovieFileOpener &opener)
 {
-    auto outcome = [&movie](bool complete) {
-        if (complete)
-            return RawRead::Complete;
-        return movie.getNumFrames() >= 1 ? RawRead::Partial : RawRead::Failed;
-    };
-
-    // A y4m file answers the dimensions question itself.
-    if (RawFile::hasY4mMagic(fileName)) {
-        auto pFile = std::make_unique<RawFile>();
-        if (!pFile->openY4m(fileName)) {
-            movie.setErrorString(pFile->getErrorString(), pFile->getErrorDetail());
-            return RawRead::Failed;
-        }
-        const int plane
-                = m_settings.plane < pFile->getFormat().getPlaneCount() ? m_settings.plane : 0;
-        return outcome(movie.openRaw(std::move(pFile), plane, m_settings.firstFrame,
-                                     m_settings.frameCount));
-    }
-
-    const QString name = QString::fromStdString(fileName);
-    const FileNameGuess guess = FileNameGuess::fromName(name, QFileInfo(name).size());
-    int width = m_settings.frameWidth;
-    int height = m_settings.frameHeight;
-    const PixelFormat *pFormat = &formatOf(m_settings);
-    int plane = m_settings.plane;
-    if (m_sizeFromNames && guess.hasSize()) {
-        width = guess.getWidth();
-        height = guess.getHeight();
-        if (guess.getFormat() && !m_settings.formatGiven)
-            pFormat = guess.getFormat();
-        m_notes << QStringLiteral("%1: %2x%3 %4, from the file name")
-                           .arg(QFileInfo(name).fileName())
-                           .arg(width)
-                           .arg(height)
-                           .arg(pFormat->getName());
-    } else if (askDimensions && !applyToAll) {
-        if (!askFrameDimensions(fileName, guess, applyToAll))
-            return RawRead::Cancelled;
-        width = m_settings.frameWidth;
-        height = m_settings.frameHeight;
-        pFormat = &formatOf(m_settings);
-        plane = m_settings.plane;
-    }
-    if (plane >= pFormat->getPlaneCount())
-        plane = 0;
-    // 8-bit gray and yuv420p keep the reader's rule that both sides are even.
-    const QString formatName = pFormat->getName();
-    if (plane == 0
-        && (formatName == QLatin1String("yuv420p") || formatName == QLatin1String("gray")))
-        return outcome(movie.openRaw(fileName, width, height, formatName != QLatin1String("gray"),
-                                     m_settings.firstFrame, m_settings.frameCount));
-    return outcome(movie.openRaw(fileName, *pFormat, width, height, plane, m_settings.firstFrame,
-                                 m_settings.frameCount));
+    const Open opened = openWith(fileName, askDimensions, applyToAll, opener);
+    m_notes << opener.takeNotes();
+    return opened;
 }
 
-bool MovieLoader::askFrameDimensions(const std::string &fileName, const FileNameGuess &guess,
+MovieLoader::Open MovieLoader::openWith(const QString &fileName, bool askDimensions,
+                                        bool &applyToAll, MovieFileOpener &opener)
+{
+    if (!opener.identify(fileName))
+        return Open::Failed;
+    int plane = m_settings.plane;
+    if (opener.getKind() == MovieFileOpener::Kind::Raw) {
+        int width = m_settings.frameWidth;
+        int height = m_settings.frameHeight;
+        const PixelFormat *pFormat = &formatOf(m_settings);
+        if (m_sizeFromNames && opener.getNameGuess().hasSize()) {
+            MovieFileOptions given;
+            if (m_settings.formatGiven)
+                given.pixelFormat = m_settings.pixelFormat;
+            const MovieFileOpener::RawAnswer answer = opener.answerRaw(given);
+            width = answer.width;
+            height = answer.height;
+            if (answer.pFormat)
+                pFormat = answer.pFormat;
+        } else if (askDimensions && !applyToAll) {
+            if (!askFrameDimensions(fileName, opener.getNameGuess(), applyToAll))
+                return Open::Cancelled;
+            width = m_settings.frameWidth;
+            height = m_settings.frameHeight;
+            pFormat = &formatOf(m_settings);
+            plane = m_settings.plane;
+        }
+        if (!opener.openRaw(width, height, *pFormat, true))
+            return Open::Failed;
+    }
+    if (!opener.selectFrames(m_firstFrame, m_frameCount))
+        return Open::Failed;
+    opener.selectPlane(plane);
+    return Open::Opened;
+}
+
+bool MovieLoader::askFrameDimensions(const QString &name, const FileNameGuess &guess,
                                      bool &applyToOthers)
 {
     // Over the main window; the name's guess comes before the remembered answers.
     DimensionsDialog dialog(m_pParent);
-    const QString name = QString::fromStdString(fileName);
     if (guess.hasSize())
         dialog.setFrameSize(guess.getWidth(), guess.getHeight());
     else
         dialog.setFrameSize(m_settings.frameWidth, m_settings.frameHeight);
     dialog.setFormat(guess.getFormat() ? *guess.getFormat() : formatOf(m_settings));
     dialog.setPlane(m_settings.plane);
-    dialog.setFrameRange(m_settings.firstFrame, m_settings.frameCount);
+    dialog.setFrameRange(m_firstFrame, m_frameCount);
     const QFileInfo info(name);
     if (info.isFile())
         dialog.setFileSize(info.size());
@@ -313,8 +283,9 @@ bool MovieLoader::askFrameDimensions(const std::string &fileName, const FileName
     m_settings.isYUV = dialog.isYUV();
     m_settings.pixelFormat = dialog.getFormat().getName();
     m_settings.plane = dialog.getPlane();
-    m_settings.firstFrame = dialog.getFirstFrame();
-    m_settings.frameCount = dialog.getFrameCount();
+    // The range answers for the rest of this load only.
+    m_firstFrame = dialog.getFirstFrame();
+    m_frameCount = dialog.getFrameCount();
     applyToOthers = dialog.applyToOthers();
     return true;
 }

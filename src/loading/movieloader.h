@@ -10,15 +10,16 @@
 class DialogProvider;
 class FileNameGuess;
 class Image3D;
+class MovieFileOpener;
 class PixelFormat;
 class QWidget;
 
-// The road by which a movie enters a slot of the window: choose files, tell still images from
-// raw files by trying the image reader, ask frame dimensions for raw files, read, stack several
-// files into one movie, report failures, and replace the slot's movie once the new one is
-// complete. y4m files carry their own size and format; for the other raw files the dimensions
-// dialog starts from what the file's name says, else from the remembered answers. Reads and
-// updates the remembered answers it is given.
+// The road by which a movie enters a slot of the window: choose files, open each as the modes
+// without a window do (MovieFileOpener: only regular files, y4m by its header, still pictures,
+// else raw), ask frame dimensions for raw files, read, stack several files into one movie,
+// report failures, and replace the slot's movie once the new one is complete. For raw files the
+// dimensions dialog starts from what the file's name says, else from the remembered answers.
+// Reads and updates the remembered answers it is given.
 class MovieLoader
 {
 public:
@@ -38,10 +39,21 @@ public:
     // with that size and the format the name gives (unless LoadSettings::formatGiven), without
     // the dimensions dialog; each such guess leaves a note.
     void setSizeFromNames(bool on) { m_sizeFromNames = on; }
+    // The frames taken from every raw or y4m file that loads through this loader read: from
+    // firstFrame (counted from 0), frameCount of them (-1: to the end); pictures keep their one
+    // frame. Not remembered: a loader made later reads every frame. A dimensions dialog's range
+    // replaces it for the rest of the load it was answered in.
+    void setFrameRange(int firstFrame, int frameCount);
+    // The range the last load used: the one given, or the dialog's answer.
+    int getFirstFrame() const { return m_firstFrame; }
+    int getFrameCount() const { return m_frameCount; }
     // The files the last loadMovie or loadFiles was given, in their order; kept whether or not
     // they loaded.
     const QStringList &getFileNames() const { return m_fileNames; }
-    // "clip_1920x1080.yuv: 1920x1080 yuv420p, from the file name", one per guess taken.
+    // What the user should know of the loads made since the last call, one line each, for the
+    // status bar or stderr, as the modes without a window print them: what was taken from a
+    // file's name ("note: clip_1920x1080.yuv: 1920x1080 taken from the file name"), a plane a
+    // file lacks ("note: still.png has no U plane (a picture): Y is used").
     QStringList takeNotes();
 
     static QString fileFilter();
@@ -51,19 +63,21 @@ public:
     static const PixelFormat &formatOf(const LoadSettings &settings);
 
 private:
-    enum class RawRead { Complete, Partial, Failed, Cancelled };
-    // Reads a raw or y4m file into movie, asking the dimensions first when askDimensions and
-    // not applyToAll (which the dialog may then set). Partial: frames with a warning on the
-    // movie; Failed: no frames, the reason on the movie.
-    RawRead readRaw(const std::string &fileName, bool askDimensions, bool &applyToAll,
-                    Image3D &movie);
-    bool loadSingleFile(std::unique_ptr<Image3D> &slot, const std::string &fileName,
+    enum class Open { Opened, Failed, Cancelled };
+    // Opens the file, asking the dimensions of a raw file first when askDimensions and not
+    // applyToAll (which the dialog may then set), and selects the frames and the plane. Failed:
+    // the reason on the opener. Keeps the opener's notes.
+    Open openFile(const QString &fileName, bool askDimensions, bool &applyToAll,
+                  MovieFileOpener &opener);
+    Open openWith(const QString &fileName, bool askDimensions, bool &applyToAll,
+                  MovieFileOpener &opener);
+    bool loadSingleFile(std::unique_ptr<Image3D> &slot, const QString &fileName,
                         bool askDimensions);
     bool loadSeveralFiles(std::unique_ptr<Image3D> &slot, const QStringList &fileNames,
                           bool askDimensions);
     // Runs the dimensions dialog filled from the remembered values and stores the answers.
     // False when cancelled.
-    bool askFrameDimensions(const std::string &fileName, const FileNameGuess &guess,
+    bool askFrameDimensions(const QString &fileName, const FileNameGuess &guess,
                             bool &applyToOthers);
     // The text, the reader's error text and, when there is one, its second line.
     void showWarning(const std::string &text, const Image3D *pMovie = nullptr);
@@ -74,4 +88,8 @@ private:
     bool m_sizeFromNames = false;
     QStringList m_notes;
     QStringList m_fileNames;
+    int m_givenFirstFrame = 0;
+    int m_givenFrameCount = -1;
+    int m_firstFrame = 0;
+    int m_frameCount = -1;
 };

@@ -17,8 +17,6 @@ struct LoadSettings
     int plane = 0; // 0 = Y, 1 = U, 2 = V
     // Set by the command line's --pix-fmt: a format guessed from a file name doesn't replace it.
     bool formatGiven = false;
-    // The frames taken from every raw or y4m file: from firstFrame (counted from 0),
-    // frameCount of them (-1: to the end).
-    int firstFrame = 0;
-    int frameCount = -1;
+    // A frame range is no remembered answer: it holds for the load it was given for
+    // (MovieLoader::setFrameRange).
 };

@@ -90,6 +90,8 @@ private slots:
     void framesNamedFromTheFirstWritten();
     void exitStatus_data();
     void exitStatus();
+    void framesOfTheViewOnly_data();
+    void framesOfTheViewOnly();
     void windowExportFailures();
 
 private:
@@ -220,8 +222,11 @@ void TestExport::pngEqualsTheView()
         arguments << QStringLiteral("--range=") + range;
     const Run run = runProgram(arguments + files, m_pDir->path());
     QVERIFY2(run.status == 0, qPrintable(run.err));
-    QCOMPARE(QDir(path("out")).entryList(QDir::Files),
-             (QStringList {"frame_0000.png", "frame_0001.png", "frame_0002.png"}));
+    // The frames at which the view's movies have one: the references have 2.
+    QStringList pictures {"frame_0000.png", "frame_0001.png", "frame_0002.png"};
+    if (view != ViewType::Main)
+        pictures.removeLast();
+    QCOMPARE(QDir(path("out")).entryList(QDir::Files), pictures);
     const QImage fromProgram(path("out/frame_0001.png"));
     QCOMPARE(rgb32(fromProgram), rgb32(fromWindow));
 }
@@ -296,6 +301,8 @@ void TestExport::exitStatus_data()
 
     QTest::newRow("main missing") << exportTo("o", "main") + QStringList {"--gray", "none_4x2.yuv"}
                                   << 1 << "none_4x2.yuv: no such file";
+    QTest::newRow("DIR a file") << exportTo("blocker", "main") + ok << 1
+                                << "blocker: a file, not a folder";
     QTest::newRow("DIR below a file")
             << exportTo("blocker/o", "main") + ok << 1 << "blocker/o: the folder can't be created";
     QTest::newRow("a picture can't be written")
@@ -330,6 +337,50 @@ void TestExport::exitStatus()
     // The folder in the way of the first picture is left as it was.
     QVERIFY(QFileInfo(path("taken/frame_0000.png")).isDir());
     QCOMPARE(QDir(path("taken")).entryList(QDir::Files), QStringList());
+}
+
+void TestExport::framesOfTheViewOnly_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<int>("pictures");
+    QTest::addColumn<QString>("err"); // found on stderr
+
+    // m1_4x2.yuv: 1 gray frame; m5_4x2.yuv and r5_4x2.yuv: 5; still.png: a 4x2 picture.
+    auto exportOf = [](const QString &view, const QStringList &files) {
+        return QStringList {"--export-png", "o", "--view", view, "--gray"} + files;
+    };
+    QTest::newRow("main of 1 frame beside a reference of 5: 1")
+            << exportOf("main", {"m1_4x2.yuv", "--ref1", "r5_4x2.yuv"}) << 0 << 1
+            << "1 of the 5 frames have a frame of the view";
+    QTest::newRow("reference far off: main's own frames only")
+            << exportOf("main", {"m5_4x2.yuv", "--ref1", "r5_4x2.yuv", "--ref1-offset", "9999999"})
+            << 0 << 5 << "5 of the 10000004 frames";
+    QTest::newRow("difference with no frame shared: nothing, 1")
+            << exportOf("diff1", {"m5_4x2.yuv", "--ref1", "r5_4x2.yuv", "--ref1-offset", "9999999"})
+            << 1 << 0 << "no frame to export";
+    QTest::newRow("--frames passes over a still reference")
+            << exportOf("diff1", {"--frames", "2:1", "m5_4x2.yuv", "--ref1", "still.png"}) << 0 << 1
+            << "1 picture written";
+    QTest::newRow("--plane u of a gray file and a picture: Y, said")
+            << exportOf("diff1", {"--plane", "u", "m5_4x2.yuv", "--ref1", "still.png"}) << 0 << 1
+            << "still.png has no U plane (a picture): Y is used";
+}
+
+void TestExport::framesOfTheViewOnly()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(int, pictures);
+    QFETCH(QString, err);
+    QVERIFY(writeRaw(path("m1_4x2.yuv"), 4, 2, 1, 1, 256));
+    QVERIFY(writeRaw(path("m5_4x2.yuv"), 4, 2, 5, 1, 256));
+    QVERIFY(writeRaw(path("r5_4x2.yuv"), 4, 2, 5, 2, 256));
+    QVERIFY(QImage(4, 2, QImage::Format_Grayscale8).save(path("still.png")));
+
+    const Run run = runProgram(arguments, m_pDir->path());
+    QVERIFY2(run.status == status && run.err.contains(err), qPrintable(run.err));
+    QCOMPARE(QDir(path("o")).entryList(QDir::Files).size(), pictures);
 }
 
 void TestExport::windowExportFailures()

@@ -13,6 +13,8 @@
 
 #include <cmath>
 
+#include <sys/stat.h>
+
 #include "metricsrunner.h"
 
 namespace {
@@ -113,6 +115,9 @@ void TestMetricsRunner::initTestCase()
     }
     QVERIFY(writeFile(f + "mono16.y4m",
                       "YUV4MPEG2 W8 H8 F25:1 Cmono16\nFRAME\n" + QByteArray(128, '\1')));
+    // A FIFO no one writes to: reading it would wait for ever.
+    QCOMPARE(mkfifo(QFile::encodeName(f + "fifo_8x8.gray").constData(), 0600), 0);
+    QVERIFY(writeFile(f + "x_99999x99999.yuv", QByteArray(64, '\0')));
 }
 
 void TestMetricsRunner::failures_data()
@@ -141,6 +146,13 @@ void TestMetricsRunner::failures_data()
     QTest::newRow("first frame beyond the end: 1")
             << (gray + QStringList {"--frames", "3", "a.gray", "--ref1", "b.gray"}) << 1
             << "rawcompare: a.gray holds 3 frames: --frames starts at frame 3\n";
+    QTest::newRow("a FIFO: refused at once, 1")
+            << (gray + QStringList {"a.gray", "--ref1", "fifo_8x8.gray"}) << 1
+            << "rawcompare: fifo_8x8.gray: not a regular file";
+    QTest::newRow("size in the name too large: 2")
+            << QStringList {"x_99999x99999.yuv", "--ref1", "b.gray"} << 2
+            << "rawcompare: x_99999x99999.yuv: the frame size 99999x99999 in its name is out of "
+               "range";
     QTest::newRow("bad arguments: 2")
             << QStringList {"--json", "--csv", "a.gray", "--ref1", "b.gray"} << 2
             << "rawcompare: --csv and --json exclude each other.\n";

@@ -111,6 +111,7 @@ private slots:
     void sizeFromNamesWithoutDialog();
     void frameRangeFromTheDialog_data();
     void frameRangeFromTheDialog();
+    void planeAFileLacksIsNoted();
     void stackLargerThanMemory_data();
     void stackLargerThanMemory();
 
@@ -258,11 +259,11 @@ void TestMovieLoader::singleFile_data()
     QTest::newRow("dimensions dialog cancelled: no message, values kept")
             << "gray4x2x3.raw"
             << "cancel" << false << "" << QSize() << 0 << 0.0f << "352 288 yuv";
-    QTest::newRow("missing file: open error names it")
+    QTest::newRow("missing file: refused by name before any question")
             << "nothere.yuv"
-            << "4 2 yuv" << false
+            << "" << false
             << "Loading not successful:\nUnable to open specified file %1/nothere.yuv" << QSize()
-            << 0 << 0.0f << "4 2 yuv";
+            << 0 << 0.0f << "352 288 yuv";
     QTest::newRow("non-ASCII raw file name")
             << "fïlm ü.yuv"
             << "4 2 yuv" << true << "" << QSize(4, 2) << 1 << 74.0f << "4 2 yuv";
@@ -273,28 +274,26 @@ void TestMovieLoader::singleFile_data()
     // Hostile files.
     const QString notOneFrame
             = QStringLiteral("Loading not successful:\nNot enough data in file for one frame");
-    QTest::newRow("a directory: dimensions asked, then refused by name")
+    QTest::newRow("a directory: refused by name before any question")
             << "folder.yuv"
-            << "4 2 yuv" << false
+            << "" << false
             << "Loading not successful:\nUnable to open specified file "
                "%1/folder.yuv"
-            << QSize() << 0 << 0.0f << "4 2 yuv";
+            << QSize() << 0 << 0.0f << "352 288 yuv";
     QTest::newRow("empty file: not one frame")
             << "empty.yuv"
             << "4 2 yuv" << false << notOneFrame << QSize() << 0 << 0.0f << "4 2 yuv";
     QTest::newRow("one byte short of a frame")
             << "short_by_one.yuv"
             << "4 2 yuv" << false << notOneFrame << QSize() << 0 << 0.0f << "4 2 yuv";
-    QTest::newRow("/dev/zero: refused without reading")
+    QTest::newRow("/dev/zero: refused without reading or asking")
             << "/dev/zero"
-            << "4 2 yuv" << false
-            << "Loading not successful:\nUnable to open specified file /dev/zero" << QSize() << 0
-            << 0.0f << "4 2 yuv";
-    QTest::newRow("FIFO without a writer: refused, no hang")
+            << "" << false << "Loading not successful:\nUnable to open specified file /dev/zero"
+            << QSize() << 0 << 0.0f << "352 288 yuv";
+    QTest::newRow("FIFO without a writer: refused, no hang, no question")
             << "pipe.yuv"
-            << "4 2 yuv" << false
-            << "Loading not successful:\nUnable to open specified file %1/pipe.yuv" << QSize() << 0
-            << 0.0f << "4 2 yuv";
+            << "" << false << "Loading not successful:\nUnable to open specified file %1/pipe.yuv"
+            << QSize() << 0 << 0.0f << "352 288 yuv";
     if (QFile::exists(QStringLiteral("/proc/self/status")))
         QTest::newRow("file whose size reads as 0 (/proc): not one frame")
                 << "/proc/self/status"
@@ -624,7 +623,8 @@ void TestMovieLoader::fileChangesAfterItWasChosen_data()
 
     const QString gone = QStringLiteral("Loading not successful:\nUnable to open specified file "
                                         "%1/changing.raw");
-    QTest::newRow("removed after the file dialog") << false << qint64(-1) << false << gone << 0;
+    QTest::newRow("removed after the file dialog: no question")
+            << false << qint64(-1) << false << gone << 0;
     QTest::newRow("removed after the dimensions dialog")
             << true << qint64(-1) << false << gone << 0;
     QTest::newRow("shrunk below a frame after the file dialog")
@@ -668,7 +668,11 @@ void TestMovieLoader::fileChangesAfterItWasChosen()
 
     QCOMPARE(loader().loadMovie(slot), result);
 
-    QCOMPARE(m_pDialogs->log, (QStringList {"open", "dimensions", "warning"}));
+    // A file gone before the question is refused without it.
+    const QStringList dialogs = newSize < 0 && !duringDimensions
+            ? QStringList {"open", "warning"}
+            : QStringList {"open", "dimensions", "warning"};
+    QCOMPARE(m_pDialogs->log, dialogs);
     QCOMPARE(ScriptedDialogs::describedLines(m_pDialogs->warnings.first().text,
                                              warning.arg(m_dir.path())),
              warning.arg(m_dir.path()));
@@ -768,7 +772,7 @@ void TestMovieLoader::sizeFromNamesWithoutDialog()
     QCOMPARE(slot->getDepth(), 10);
     QCOMPARE(slot->getFrame(0).get()[2], 1023.0f); // file row 1 is stored row 0
     QCOMPARE(named.takeNotes(),
-             QStringList {"x_4x2_yuv422p10le.yuv: 4x2 yuv422p10le, from the file name"});
+             QStringList {"note: x_4x2_yuv422p10le.yuv: 4x2 yuv422p10le taken from the file name"});
     QVERIFY(named.takeNotes().isEmpty());
 
     // A format given on the command line wins over the name's; a name without a size asks.
@@ -779,7 +783,7 @@ void TestMovieLoader::sizeFromNamesWithoutDialog()
                             true));
     QCOMPARE(m_pDialogs->log, QStringList {"dimensions"});
     QCOMPARE(named.takeNotes(),
-             QStringList {"x_4x2_yuv422p10le.yuv: 4x2 gray, from the file name"});
+             QStringList {"note: x_4x2_yuv422p10le.yuv: 4x2 taken from the file name"});
     QCOMPARE(slot->getNumFrames(), 4 + 1); // 32 bytes of 4x2 gray, then one yuv420p frame
 }
 
@@ -820,9 +824,10 @@ void TestMovieLoader::frameRangeFromTheDialog()
     answer.frameCount = count;
     m_pDialogs->dimensionsAnswers = {answer};
     std::unique_ptr<Image3D> slot;
-    QCOMPARE(loader().loadFiles(slot, {path("range.raw")}), frames > 0);
-    QCOMPARE(m_settings.firstFrame, first.toInt());
-    QCOMPARE(m_settings.frameCount, count == "0" ? -1 : count.toInt());
+    MovieLoader ranged = loader();
+    QCOMPARE(ranged.loadFiles(slot, {path("range.raw")}), frames > 0);
+    QCOMPARE(ranged.getFirstFrame(), first.toInt());
+    QCOMPARE(ranged.getFrameCount(), count == "0" ? -1 : count.toInt());
     if (frames > 0) {
         QCOMPARE(slot->getNumFrames(), frames);
         QCOMPARE(slot->getFrame(0).get()[4], firstValue); // the file's top row is stored row 1
@@ -830,17 +835,43 @@ void TestMovieLoader::frameRangeFromTheDialog()
         QVERIFY(!slot);
         QCOMPARE(m_pDialogs->warnings.value(0).text.section(QLatin1Char('\n'), 1, 1), error);
     }
-    // The next question starts from the answers given.
-    m_pDialogs->dimensionsAnswers = {ScriptedDialogs::DimensionsAnswer(0, "", "", false, false)};
-    loader().loadFiles(slot, {path("range.raw")});
-    QCOMPARE(m_pDialogs->dimensionsShown.size(), 2);
+    // The range held for that load only: a y4m file loaded next gives all its frames, and so
+    // does a load after one given a range (as by --frames or a recent entry).
+    QByteArray y4m("YUV4MPEG2 W4 H2 F25:1 C420jpeg\n");
+    for (int f = 0; f < 5; ++f)
+        y4m.append("FRAME\n" + bytes.mid(8 * f, 8) + QByteArray(4, char(128)));
+    writeBytes("range.y4m", y4m);
+    QVERIFY(loader().loadFiles(slot, {path("range.y4m")}));
+    QCOMPARE(slot->getNumFrames(), 5);
+    MovieLoader given = loader();
+    given.setFrameRange(1, 2);
+    QVERIFY(given.loadFiles(slot, {path("range.y4m")}) && slot->getNumFrames() == 2);
+    QVERIFY(loader().loadFiles(slot, {path("range.y4m")}) && slot->getNumFrames() == 5);
+}
+
+void TestMovieLoader::planeAFileLacksIsNoted()
+{
+    // A picture has no U plane, a gray file no V plane: each is read as Y, and said so.
+    m_pDialogs->dimensionsAnswers
+            = {ScriptedDialogs::DimensionsAnswer(1, "4", "2", false, false, "gray", 2)};
+    m_settings.plane = 1;
+    MovieLoader noting = loader();
+    std::unique_ptr<Image3D> slot;
+    QVERIFY(noting.loadFiles(slot, {path("image4x2.png"), path("gray4x2x3.raw")}));
+    QCOMPARE(slot->getNumFrames(), 4);
+    QCOMPARE(noting.takeNotes(),
+             (QStringList {"note: image4x2.png has no U plane (a picture): Y is used",
+                           "note: gray4x2x3.raw has no V plane (gray): Y is used"}));
 }
 
 void TestMovieLoader::stackLargerThanMemory_data()
 {
-    QTest::addColumn<QMessageBox::StandardButton>("answer");
-    QTest::newRow("first frames taken") << QMessageBox::Yes;
-    QTest::newRow("declined: nothing changes") << QMessageBox::No;
+    QTest::addColumn<int>("spareMiB"); // address space left to the process
+    QTest::addColumn<QMessageBox::StandardButton>("answer"); // NoButton: no question expected
+    QTest::newRow("first frames taken") << 512 << QMessageBox::Yes;
+    QTest::newRow("declined: nothing changes") << 512 << QMessageBox::No;
+    // The pieces must not hold their frames beside the stack while it is copied.
+    QTest::newRow("fits beside the pieces: every frame read") << 896 << QMessageBox::NoButton;
 }
 
 void TestMovieLoader::stackLargerThanMemory()
@@ -848,19 +879,24 @@ void TestMovieLoader::stackLargerThanMemory()
 #if defined(__SANITIZE_ADDRESS__)
     QSKIP("AddressSanitizer's allocator can't live under a lowered address-space limit");
 #endif
+    QFETCH(int, spareMiB);
     QFETCH(QMessageBox::StandardButton, answer);
-    // Two gray 1024x1024 files of 64 frames each, sparse: 512 MiB as samples, read as zeros.
-    for (const QString &name : {QStringLiteral("big1.gray"), QStringLiteral("big2.gray")}) {
-        QFile file(path(name));
+    // Two gray 1024x1024 files of 64 frames each, sparse: 512 MiB as samples, read as zeros but
+    // for the first sample of each frame, 1 + its number in the stack.
+    for (int k = 0; k < 2; ++k) {
+        QFile file(path(QStringLiteral("big%1.gray").arg(k + 1)));
         QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(qint64(64) << 20));
+        for (int f = 0; f < 64; ++f)
+            QVERIFY(file.seek(qint64(f) << 20) && file.putChar(char(1 + 64 * k + f)));
     }
     m_settings.frameWidth = m_settings.frameHeight = 1024;
     m_settings.isYUV = false;
-    m_pDialogs->questionAnswers = {answer};
+    if (answer != QMessageBox::NoButton)
+        m_pDialogs->questionAnswers = {answer};
     bool oldDeleted = false;
     std::unique_ptr<Image3D> slot = std::make_unique<TrackedMovie>(&oldDeleted);
 
-    // Half a gigabyte more address space than the process has: about 256 MiB may be taken.
+    // spareMiB more address space than the process has: 256 MiB less may be taken.
     rlimit saved {};
     QCOMPARE(getrlimit(RLIMIT_AS, &saved), 0);
     QFile statm(QStringLiteral("/proc/self/statm"));
@@ -868,27 +904,37 @@ void TestMovieLoader::stackLargerThanMemory()
     rlimit lowered = saved;
     lowered.rlim_cur
             = rlim_t(statm.readAll().split(' ').value(0).toLongLong() * sysconf(_SC_PAGESIZE)
-                     + (qint64(512) << 20));
+                     + (qint64(spareMiB) << 20));
     if (saved.rlim_max != RLIM_INFINITY && lowered.rlim_cur > saved.rlim_max)
         QSKIP("the hard address-space limit is lower than this test needs");
     QCOMPARE(setrlimit(RLIMIT_AS, &lowered), 0);
     const bool loaded = loader().loadFiles(slot, {path("big1.gray"), path("big2.gray")}, false);
     QCOMPARE(setrlimit(RLIMIT_AS, &saved), 0);
 
-    QCOMPARE(m_pDialogs->log, QStringList {"question"});
-    const QString text = m_pDialogs->questions.first().text;
-    static const QRegularExpression pattern(QStringLiteral(
-            "^The 128 frames of 1024x1024 need 512 MiB; [0-9.]+ MiB are available.\\n"
-            "Load the first ([0-9]+) frames only\\?$"));
-    const QRegularExpressionMatch match = pattern.match(text);
-    QVERIFY2(match.hasMatch(), qPrintable(text));
-    const int offered = match.captured(1).toInt();
-    QVERIFY(offered >= 1 && offered < 128);
-    QCOMPARE(loaded, answer == QMessageBox::Yes);
+    int offered = 128;
+    if (answer == QMessageBox::NoButton) {
+        QCOMPARE(m_pDialogs->log, QStringList());
+    } else {
+        QCOMPARE(m_pDialogs->log, QStringList {"question"});
+        const QString text = m_pDialogs->questions.first().text;
+        static const QRegularExpression pattern(QStringLiteral(
+                "^The 128 frames of 1024x1024 need 512 MiB; [0-9.]+ MiB are available.\\n"
+                "Load the first ([0-9]+) frames only\\?$"));
+        const QRegularExpressionMatch match = pattern.match(text);
+        QVERIFY2(match.hasMatch(), qPrintable(text));
+        offered = match.captured(1).toInt();
+        QVERIFY(offered >= 1 && offered < 128);
+    }
+    QCOMPARE(loaded, answer != QMessageBox::No);
     QCOMPARE(oldDeleted, loaded);
     if (loaded) {
         QCOMPARE(slot->getNumFrames(), offered);
-        QCOMPARE(slot->getFrame(offered - 1).get()[0], 0.0f);
+        QString missing;
+        for (int f = 0; f < offered; ++f) {
+            if (slot->getFrame(f).get()[1023 * 1024] != float(1 + f))
+                missing += QStringLiteral(" %1").arg(f);
+        }
+        QVERIFY2(missing.isEmpty(), qPrintable("frames not read:" + missing));
     }
 }
 

@@ -103,6 +103,7 @@ private slots:
     void quitQuestion();
     void commandLine_data();
     void commandLine();
+    void planeAFileLacksIsNotedInTheStatusBar();
     void statusBar_data();
     void statusBar();
     void frameKeysWhereTheFocusIs_data();
@@ -1250,6 +1251,23 @@ void TestMainWidget::commandLine_data()
             << QStringList {} << QStringList {} << "0 0 0"
             << "352 288 yuv"
             << "";
+}
+
+// --plane u on a gray file shows its Y plane: the status bar says so.
+void TestMainWidget::planeAFileLacksIsNotedInTheStatusBar()
+{
+    QFile file(path("g"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(16, char(7)));
+    file.close();
+    CommandLine commandLine;
+    QCOMPARE(
+            commandLine.parse({"rawcompare", "--size", "4x2", "--gray", "--plane", "u", path("g")}),
+            CommandLine::Action::Run);
+    m_pWindow->openFromCommandLine(commandLine);
+    QCOMPARE(m_pWindow->getSession().getMovie(Session::Main)->getNumFrames(), 2);
+    QVERIFY2(m_pWindow->statusBar()->currentMessage().contains("has no U plane"),
+             qPrintable(m_pWindow->statusBar()->currentMessage()));
 }
 
 void TestMainWidget::commandLine()

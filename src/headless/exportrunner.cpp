@@ -11,6 +11,7 @@
 #include "image3d.h"
 #include "movieset.h"
 #include "pngwriter.h"
+#include "session.h"
 
 namespace {
 
@@ -93,23 +94,26 @@ std::pair<int, int> ExportRunner::viewFrames(const MovieSet &movies, int viewTyp
 int ExportRunner::run(const ExportOptions &options)
 {
     m_status = 0;
-    const std::unique_ptr<Image3D> pMain = openMovie(options.mainFile, options);
-    if (!pMain)
-        return m_status;
-    std::unique_ptr<Image3D> pReferences[2];
-    const QString referenceFiles[2] = {options.reference1File, options.reference2File};
-    for (int r = 0; r < 2; ++r) {
-        if (referenceFiles[r].isEmpty())
+    // The comparison the window would show for the same files: its ranges start where the
+    // window's do, deeper movies widening them.
+    Session session;
+    // Each frame is rendered and written once: no cache holds more than the frame in use.
+    session.setFrameCacheBudget(0);
+    const QString files[3] = {options.mainFile, options.reference1File, options.reference2File};
+    for (int slot = 0; slot < Session::SlotCount; ++slot) {
+        if (slot != Session::Main && files[slot].isEmpty())
             continue;
-        pReferences[r] = openMovie(referenceFiles[r], options);
-        if (!pReferences[r])
+        std::unique_ptr<Image3D> pMovie = openMovie(files[slot], options);
+        if (!pMovie)
             return m_status;
+        session.setMovie(slot, std::move(pMovie), {files[slot]});
     }
-    const MovieSet movies(pMain.get(), pReferences[0].get(), pReferences[1].get(),
-                          options.reference1Offset, options.reference2Offset);
-    DisplayRange range = DisplayRange::starting(options.viewType, movies);
+    session.setOffset(1, options.reference1Offset);
+    session.setOffset(2, options.reference2Offset);
     if (options.hasRange)
-        range = {options.minValue, options.maxValue};
+        session.setRange(options.viewType, {options.minValue, options.maxValue});
+    const MovieSet movies = session.getMovieSet();
+    const DisplayRange range = session.getRange(options.viewType);
 
     const auto [begin, end] = viewFrames(movies, options.viewType);
     if (begin >= end) {

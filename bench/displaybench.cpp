@@ -15,9 +15,8 @@
 #include "interleavedruns.h"
 #include "roundrobin.h"
 #include "image3d.h"
-#include "imagenode.h"
+#include "imagenodetestaccess.h"
 #include "loadbench.h"
-#include "slicescene.h"
 #include "slicewidget.h"
 #include "sliceview.h"
 #include "viewtype.h"
@@ -37,7 +36,7 @@ void wheel(SliceView *pView, int delta)
 
 const QPixmap *shownPixmap(const SliceWidget &widget)
 {
-    return widget.getScene()->getNode()->getPixmap();
+    return ImageNodeTestAccess::shownPixmap(widget);
 }
 
 // Every pixmap has a key of its own: a slice shown as a new pixmap was rendered again.
@@ -62,7 +61,7 @@ int render(const std::string &mainFile, const std::string &refFile, int width, i
         return 1;
 
     SliceWidget widget;
-    widget.setMovies(&mainMovie, &refMovie, nullptr);
+    widget.setMovies({&mainMovie, &refMovie, nullptr});
     QSlider *pSlider = widget.getSlider();
 
     // One round renders frames 1 .. frames - 1, none of them cached: the range is set again
@@ -125,7 +124,7 @@ int step(const std::string &mainFile, int width, int height, int rounds)
 
     SliceWidget widget;
     widget.resize(1280, 800);
-    widget.setMovies(&mainMovie, nullptr, nullptr);
+    widget.setMovies({&mainMovie, nullptr, nullptr});
     SliceView *pView = widget.getView();
 
     // A round steps forward from slice 0 over slices not rendered yet, then back over the

@@ -18,11 +18,10 @@
 #include "benchfloors.h"
 #include "framecache.h"
 #include "image3d.h"
-#include "imagenode.h"
+#include "imagenodetestaccess.h"
 #include "interleavedruns.h"
 #include "percentilerange.h"
 #include "roundrobin.h"
-#include "slicescene.h"
 #include "slicewidget.h"
 #include "sliceview.h"
 #include "viewtype.h"
@@ -50,7 +49,7 @@ void press(SliceView *pView, int key, bool autoRepeat)
     QApplication::processEvents();
 }
 
-bool shown(const SliceWidget &widget) { return widget.getScene()->getNode()->getPixmap(); }
+bool shown(const SliceWidget &widget) { return ImageNodeTestAccess::shownPixmap(widget); }
 
 // The luma of one YUV 4:2:0 frame with one pread.
 bool readLuma(int fd, int frame, int width, int height, unsigned char *pBytes)
@@ -79,7 +78,7 @@ int memory(const std::string &mainFile, const std::string &refFile, int width, i
     }
     SliceWidget widget;
     widget.resize(1280, 800);
-    widget.setMovies(pMain.get(), pRef.get(), nullptr);
+    widget.setMovies({pMain.get(), pRef.get(), nullptr});
     if (pRef)
         widget.setViewType(ViewType::Diff1);
     widget.show();
@@ -110,13 +109,13 @@ int step(const std::string &file, int width, int height, int rounds)
     bool failed = false;
     // A new movie each time: frame 0 is read when it is shown, frame 1 by the step alone.
     auto oursStep = [&] {
-        widget.setMovies(nullptr, nullptr, nullptr);
+        widget.setMovies({nullptr, nullptr, nullptr});
         pMovie = open(file, width, height);
         if (!pMovie || pMovie->getNumFrames() < 2) {
             failed = true;
             return 0.0;
         }
-        widget.setMovies(pMovie.get(), nullptr, nullptr);
+        widget.setMovies({pMovie.get(), nullptr, nullptr});
         widget.setMainRange(0.0f, 255.0f);
         QApplication::processEvents();
         pMovie->getFrameCache()->waitForReadAhead();
@@ -182,7 +181,7 @@ int hold(const std::string &file, int width, int height)
     const int frames = pMovie->getNumFrames();
     SliceWidget widget;
     widget.resize(1280, 800);
-    widget.setMovies(pMovie.get(), nullptr, nullptr);
+    widget.setMovies({pMovie.get(), nullptr, nullptr});
     widget.setMainRange(0.0f, 255.0f);
     widget.show();
     widget.getSlider()->setValue(frames - 1);

@@ -6,10 +6,9 @@
 #include <QStringList>
 
 #include "commandline.h"
-#include "imagenode.h"
+#include "imagenodetestaccess.h"
 #include "mainwidget.h"
 #include "shownprobe.h"
-#include "slicescene.h"
 #include "slicewidget.h"
 
 int main(int argc, char *argv[])
@@ -30,7 +29,7 @@ int main(int argc, char *argv[])
         if (!movies)
             return true;
         const auto *pSlices = window.findChild<SliceWidget *>();
-        return pSlices && pSlices->getScene()->getNode()->getPixmap() != nullptr;
+        return pSlices && ImageNodeTestAccess::shownPixmap(*pSlices) != nullptr;
     });
     window.openFromCommandLine(commandLine);
     return app.exec();

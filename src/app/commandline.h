@@ -31,7 +31,6 @@ public:
     // arguments[0] is the program; the rest as the user typed them.
     Action parse(const QStringList &arguments);
 
-    Action getAction() const { return m_action; }
     // Exit status for the actions that end the program at once.
     int getExitStatus() const { return m_action == Action::Fail ? 2 : 0; }
     // Help, version, or a one-line error followed by the usage; ends with a newline.
@@ -40,7 +39,6 @@ public:
     bool hasSize() const { return m_hasSize; }
     int getFrameWidth() const { return m_frameWidth; } // pixels, 1..65536 when hasSize()
     int getFrameHeight() const { return m_frameHeight; }
-    bool isGray() const { return m_pixelFormat == QLatin1String("gray"); }
     // An ffmpeg pixel format name from --pix-fmt (or "gray" from --gray); empty when not given.
     QString getPixelFormat() const { return m_pixelFormat; }
     bool hasPlane() const { return m_hasPlane; }

@@ -114,12 +114,6 @@ MetricsDock::MetricsDock(QWidget *pParent)
 
 MetricsDock::~MetricsDock() { m_pJob->stop(); }
 
-void MetricsDock::setMovies(const Image3D *pMain, const Image3D *pReference1,
-                            const Image3D *pReference2)
-{
-    setMovies(MovieSet(pMain, pReference1, pReference2));
-}
-
 void MetricsDock::setMovies(const MovieSet &movies)
 {
     stopComputing();
@@ -135,12 +129,6 @@ void MetricsDock::stopComputing()
         m_stale = true;
     m_pJob->stop();
     m_pProgress->setVisible(false);
-}
-
-void MetricsDock::resumeComputing()
-{
-    if (m_stale && isVisible())
-        restart();
 }
 
 void MetricsDock::setMemoryBudget(qint64 bytes) { m_pJob->setMemoryBudget(bytes); }
@@ -159,8 +147,6 @@ void MetricsDock::followSession(Session &session)
     connect(pSession, &Session::frameCacheBudgetChanged, this, &MetricsDock::setMemoryBudget);
     connect(this, &MetricsDock::frameChosen, pSession, &Session::setFrame);
 }
-
-bool MetricsDock::isComputing() const { return m_pJob->isRunning(); }
 
 void MetricsDock::showEvent(QShowEvent *pEvent)
 {

@@ -40,17 +40,12 @@ public:
     // From now on shows the session's movies and frame, and asks it for the frame chosen; the
     // session must outlive the dock's connection to it.
     void followSession(Session &session);
-    void setMovies(const Image3D *pMain, const Image3D *pReference1, const Image3D *pReference2);
     // Stops reading the movies (before they are replaced or deleted).
     void stopComputing();
-    // After stopComputing when the movies stayed as they were: finishes what was stopped.
-    void resumeComputing();
     void setCurrentFrame(int frame);
     // Bytes the comparison's frames may take together, from the next run on;
     // FrameCache::defaultBudget() until set.
     void setMemoryBudget(qint64 bytes);
-
-    bool isComputing() const;
 
 signals:
     void frameChosen(int frame);

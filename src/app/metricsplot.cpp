@@ -48,13 +48,6 @@ void MetricsPlot::clear()
 
 int MetricsPlot::getFrameCount() const { return int(std::max(m_psnr[0].size(), m_psnr[1].size())); }
 
-double MetricsPlot::getValue(int reference, int frame) const
-{
-    if (reference < 1 || reference > 2)
-        return std::nan("");
-    return m_psnr[reference - 1].value(frame, std::nan(""));
-}
-
 QRect MetricsPlot::plotArea() const { return rect().adjusted(36, 8, -8, -18); }
 
 int MetricsPlot::frameAt(int x) const

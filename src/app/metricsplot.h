@@ -18,8 +18,6 @@ public:
     void setCurrentFrame(int frame);
     void clear();
     int getFrameCount() const;
-    // The PSNR plotted for that reference and frame; NaN where there is none.
-    double getValue(int reference, int frame) const;
     QSize sizeHint() const override { return QSize(320, 160); }
 
     // The frame under x (widget pixels); -1 when there are no frames.
@@ -33,6 +31,8 @@ protected:
     void mousePressEvent(QMouseEvent *pEvent) override;
 
 private:
+    friend class MetricsPlotTestAccess; // tests read the values plotted
+
     QRect plotArea() const;
 
     QVector<double> m_psnr[2];

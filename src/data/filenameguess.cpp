@@ -66,15 +66,18 @@ FileNameGuess FileNameGuess::fromName(const QString &fileName, qint64 fileSize)
         if (width <= MaxSide && height <= MaxSide)
             sizes << QSize(width, height);
     }
-    // Sizes of up to six digits a side that can't be one (0, a leading zero, past MaxSide).
+    // The first size named with a side outside 1 .. MaxSide ("0x0", "99999x99999").
     QString sizeOutOfRange;
     static const QRegularExpression anySize(
-            QStringLiteral("(?<![0-9])([0-9]{1,6})[x×]([0-9]{1,6})(?![0-9])"));
+            QStringLiteral("(?<![0-9])([0-9]+)[x×]([0-9]+)(?![0-9])"));
     for (auto it = anySize.globalMatch(name); it.hasNext() && sizeOutOfRange.isEmpty();) {
         const QRegularExpressionMatch match = it.next();
-        if (!explicitSize.match(match.captured(0)).hasMatch() || match.captured(1).toInt() > MaxSide
-            || match.captured(2).toInt() > MaxSide)
-            sizeOutOfRange = match.captured(0);
+        for (int side : {1, 2}) {
+            // Seven digits are past MaxSide already; more could overflow.
+            const qint64 value = match.captured(side).left(7).toLongLong();
+            if (value < 1 || value > MaxSide)
+                sizeOutOfRange = match.captured(0);
+        }
     }
 
     const PixelFormat *pNamed = nullptr;

@@ -46,7 +46,6 @@ public:
     void setBudget(qint64 bytes);
     qint64 getHeldBytes() const;
     int getNumFrames() const { return m_frames; }
-    qint64 getFrameSamples() const { return m_frameSamples; }
     // The text of the last failure, empty until one.
     std::string getErrorString() const;
 

@@ -51,7 +51,6 @@ public:
     // them: the array becomes empty. False (nothing changed) when a size is not positive.
     bool setFrameSource(int width, int height, int frames, FrameCache::Loader loader,
                         qint64 budgetBytes);
-    bool isReadOnDemand() const { return m_pCache != nullptr; }
     // The frame cache of a movie read on demand, or null.
     FrameCache *getFrameCache() const { return m_pCache.get(); }
     // The open file a movie read on demand from a raw or y4m file reads (null otherwise), for

@@ -26,8 +26,6 @@ public:
     bool openY4m(const std::string &fileName);
     void close();
 
-    bool isOpen() const { return m_fd >= 0; }
-    bool isY4m() const { return m_isY4m; }
     const std::string &getFileName() const { return m_fileName; }
     int getWidth() const { return m_width; }
     int getHeight() const { return m_height; }

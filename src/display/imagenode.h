@@ -19,16 +19,14 @@ public:
     void setHorizontalPosition(int hPos);
     void setVerticalPosition(int vPos);
 
-    const QPixmap *getPixmap() const { return m_pPixmap; }
-    float getHorizontalPosition() const { return m_horizontalPosition; }
-    float getVerticalPosition() const { return m_verticalPosition; }
-
     // (0, 0, pixmap width, pixmap height) in item coordinates; (0, 0, 1, 1) without a pixmap.
     QRectF boundingRect() const override;
     void paint(QPainter *pPainter, const QStyleOptionGraphicsItem *pOption,
                QWidget *pWidget) override;
 
 private:
+    friend class ImageNodeTestAccess; // tests read what the node paints
+
     const QPixmap *m_pPixmap = nullptr;
     float m_horizontalPosition = -1.0f;
     float m_verticalPosition = -1.0f;

@@ -17,8 +17,6 @@ public:
     void setHorizontalPosition(int hPos);
     void setVerticalPosition(int vPos);
 
-    const ImageNode *getNode() const { return m_pNode; }
-
 private:
     ImageNode *m_pNode = nullptr;
 };

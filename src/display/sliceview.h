@@ -34,9 +34,6 @@ public:
     using ForegroundPainter = std::function<void(QPainter *painter, const QRectF &exposed)>;
     void setForegroundPainter(ForegroundPainter painter) { m_foreground = std::move(painter); }
 
-    // True between a Control press and a Control release (or loss of focus) in the view.
-    bool isControlDown() const { return m_controlDown; }
-
 signals:
     // dir: +1 next slice, -1 previous slice.
     void sliceChanged(int dir);

@@ -49,6 +49,7 @@ SliceWidget::SliceWidget(QWidget *parent, Qt::WindowFlags f) : QWidget(parent, f
 
     // A child of the view, not an item of the scene: the picture's pixels stay as rendered.
     m_pMissingNote = new QLabel(m_pView);
+    m_pMissingNote->setObjectName(QStringLiteral("missingNote"));
     m_pMissingNote->setStyleSheet(QStringLiteral(
             "QLabel { color: white; background: rgba(0, 0, 0, 160); padding: 4px; }"));
     m_pMissingNote->move(8, 8);
@@ -56,11 +57,6 @@ SliceWidget::SliceWidget(QWidget *parent, Qt::WindowFlags f) : QWidget(parent, f
 }
 
 SliceWidget::~SliceWidget() { clearCache(); }
-
-void SliceWidget::setMovies(const Image3D *pMain, const Image3D *pRef1, const Image3D *pRef2)
-{
-    setMovies(MovieSet(pMain, pRef1, pRef2));
-}
 
 void SliceWidget::setMovies(const MovieSet &movies)
 {
@@ -402,11 +398,6 @@ void SliceWidget::drawValues(QPainter *pPainter) const
         pPainter->drawText(pixel, Qt::AlignCenter, label.text);
     }
     pPainter->restore();
-}
-
-QString SliceWidget::getMissingNote() const
-{
-    return m_pMissingNote->isHidden() ? QString() : m_pMissingNote->text();
 }
 
 void SliceWidget::updateMissingNote()

@@ -12,7 +12,6 @@
 #include "movieset.h"
 #include "viewtype.h"
 
-class Image3D;
 class QLabel;
 class QPainter;
 class QPixmap;
@@ -32,11 +31,9 @@ public:
     explicit SliceWidget(QWidget *parent = nullptr, Qt::WindowFlags f = {});
     ~SliceWidget() override;
 
-    // The volumes stay the caller's; call again whenever a pointer or a volume's samples change.
-    void setMovies(const Image3D *pMain, const Image3D *pRef1, const Image3D *pRef2);
-    // The same with references shifted by their offsets.
+    // The volumes stay the caller's, references shifted by their offsets; call again whenever
+    // a pointer or a volume's samples change.
     void setMovies(const MovieSet &movies);
-    const MovieSet &getMovies() const { return m_movies; }
     // Clamped to 0..4.
     void setViewType(int viewType);
     // Display ranges, stored unchanged (min may equal or exceed max).
@@ -79,17 +76,12 @@ public:
     // Size of the slice images in pixels: the largest extent of the three movies.
     int getImageWidth() const { return m_imageWidth; }
     int getImageHeight() const { return m_imageHeight; }
-    // What the current view lacks ("Reference 1 not loaded"), shown over the picture; empty
-    // when it lacks nothing.
-    QString getMissingNote() const;
-
     // Bound in bytes of all the slice images the widget holds (default 256 MiB). The slice on
     // screen is never evicted, so one slice larger than the budget is still kept.
     void setCacheBudget(qint64 bytes);
 
     int getViewType() const { return m_viewType; }
     int getFixedCoordinate() const { return m_fixedCoordinate; }
-    const SliceScene *getScene() const { return m_pScene; }
     SliceView *getView() const { return m_pView; }
     QSlider *getSlider() const { return m_pSlider; }
 

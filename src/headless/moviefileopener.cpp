@@ -5,7 +5,6 @@
 #include <utility>
 
 #include <QFileInfo>
-#include <QRegularExpression>
 
 #include "image2d.h"
 #include "image3d.h"
@@ -31,23 +30,6 @@ QString refusal(const QFileInfo &info)
                               "are read");
     if (!info.isReadable())
         return QStringLiteral("not a readable file");
-    return QString();
-}
-
-// The "WxH" of a name that gives a frame size no frame can have (x_0x0.yuv, x_99999x99999.yuv);
-// empty when it gives none such.
-QString sizeOutOfRange(const QString &fileName)
-{
-    static const QRegularExpression size(
-            QStringLiteral("(?<![0-9])([0-9]+)[x\u00d7]([0-9]+)(?![0-9])"));
-    for (auto it = size.globalMatch(baseName(fileName).toLower()); it.hasNext();) {
-        const QRegularExpressionMatch match = it.next();
-        for (int side : {1, 2}) {
-            const qint64 value = match.captured(side).left(7).toLongLong();
-            if (value < 1 || value > 65536)
-                return match.captured(0);
-        }
-    }
     return QString();
 }
 
@@ -212,7 +194,7 @@ bool MovieFileOpener::open(const QString &fileName, const MovieFileOptions &opti
     if (m_kind == Kind::Raw) {
         RawAnswer answer = answerRaw(options);
         if (answer.width <= 0) {
-            const QString outOfRange = sizeOutOfRange(fileName);
+            const QString &outOfRange = m_guess.getSizeOutOfRange();
             return fail(2,
                         outOfRange.isEmpty()
                                 ? QStringLiteral("%1: frame size unknown: give --size WxH, or "

@@ -23,8 +23,6 @@ public:
     int getPlaneHeight(int plane) const override;
     bool readPlane(int frame, int plane, float *pSamples, std::string &error) const override;
 
-    const RawFile &getFile() const { return *m_pFile; }
-
 private:
     std::shared_ptr<const RawFile> m_pFile;
     int m_first = 0;

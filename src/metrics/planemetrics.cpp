@@ -222,8 +222,3 @@ double PlaneMetrics::psnrFromMse(double mse, int depth)
     const double peak = peakValue(depth);
     return 10.0 * std::log10(peak * peak / mse);
 }
-
-double PlaneMetrics::computeSsim(const PlaneRef &main, const PlaneRef &reference, int depth)
-{
-    return compare(main, reference, depth).ssim;
-}

@@ -13,14 +13,13 @@ public:
 
     // 10 * log10(peak^2 / mse) with peak = 2^depth - 1; +inf for mse 0.
     static double psnrFromMse(double mse, int depth);
-    // Mean SSIM over the 8x8 windows that start every 4 samples from the top-left corner;
-    // NaN when the common area holds no whole window (narrower or lower than 8 samples).
-    static double computeSsim(const PlaneRef &main, const PlaneRef &reference, int depth);
     // The largest sample value of that depth: 2^depth - 1.
     static int peakValue(int depth) { return (1 << depth) - 1; }
 
     double mse = 0.0;
     double psnr = 0.0;
+    // Mean SSIM over the 8x8 windows that start every 4 samples from the top-left corner;
+    // NaN when the common area holds no whole window (narrower or lower than 8 samples).
     double ssim = 0.0;
     int width = 0; // the common area compared
     int height = 0;

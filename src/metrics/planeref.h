@@ -17,10 +17,5 @@ struct PlaneRef
     {
         return PlaneRef {pSamples + qint64(height - 1) * width, -qint64(width), width, height};
     }
-    // A plane stored top-down, width * height samples with row 0 the top row.
-    static PlaneRef topDown(const float *pSamples, int width, int height)
-    {
-        return PlaneRef {pSamples, qint64(width), width, height};
-    }
     const float *row(int y) const { return pTop + y * rowStride; } // y = 0 is the top row
 };

@@ -15,11 +15,10 @@
 
 #include "commandline.h"
 #include "exportrunner.h"
-#include "imagenode.h"
+#include "imagenodetestaccess.h"
 #include "mainwidget.h"
 #include "scalewidget.h"
 #include "scripteddialogs.h"
-#include "slicescene.h"
 #include "slicewidget.h"
 #include "viewtype.h"
 
@@ -199,7 +198,7 @@ void TestExport::pngEqualsTheView()
         editor(view)->setValues(range.section(':', 0, 0).toFloat(),
                                 range.section(':', 1, 1).toFloat());
     sliceWidget()->getSlider()->setValue(1);
-    const QPixmap *pShown = sliceWidget()->getScene()->getNode()->getPixmap();
+    const QPixmap *pShown = ImageNodeTestAccess::shownPixmap(*sliceWidget());
     QVERIFY(pShown);
     const QImage shown = rgb32(pShown->toImage());
     QCOMPARE(shown.size(), QSize(6, 4));

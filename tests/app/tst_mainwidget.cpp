@@ -13,6 +13,7 @@
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QMouseEvent>
 #include <QScreen>
@@ -28,14 +29,13 @@
 
 #include "commandline.h"
 #include "image3d.h"
-#include "imagenode.h"
+#include "imagenodetestaccess.h"
 #include "mainwidget.h"
 #include "session.h"
 #include "metricsdock.h"
 #include "playback.h"
 #include "scalewidget.h"
 #include "scripteddialogs.h"
-#include "slicescene.h"
 #include "slicewidget.h"
 #include "sliceview.h"
 #include "viewtype.h"
@@ -337,7 +337,7 @@ void TestMainWidget::metricsDockFollowsTheMovies()
     QCOMPARE(pTable->rowCount(), 0); // hidden: nothing computed
     m_pWindow->menuBar()->actions().at(1)->menu()->actions().at(6)->trigger();
     QVERIFY(pDock->isVisible());
-    QTRY_VERIFY(!pDock->isComputing());
+    QTRY_VERIFY(pDock->findChild<QProgressBar *>()->isHidden());
     QCOMPARE(pTable->rowCount(), 3);
     QCOMPARE(pTable->index(0, 2).data().toDouble(), 4.0); // MSE 2^2
 
@@ -351,7 +351,7 @@ void TestMainWidget::metricsDockFollowsTheMovies()
              CommandLine::Action::Run);
     m_pWindow->openFromCommandLine(commandLine);
     fileAction(QStringLiteral("Clear reference movie 1"))->trigger();
-    QVERIFY(!pDock->isComputing());
+    QVERIFY(pDock->findChild<QProgressBar *>()->isHidden());
     QCOMPARE(pTable->rowCount(), 0);
     QVERIFY(pDock->findChild<QLabel *>(QStringLiteral("metricsSummary"))
                     ->text()
@@ -1306,7 +1306,7 @@ void TestMainWidget::commandLine()
     if (!dialogsAnswers.isEmpty()) {
         QCOMPARE(m_pDialogs->dimensionsShown.first().width, QStringLiteral("352"));
         QCOMPARE(m_pDialogs->dimensionsShown.first().height, QStringLiteral("288"));
-        QCOMPARE(m_pDialogs->dimensionsShown.first().isYUV, !commandLine.isGray());
+        QCOMPARE(m_pDialogs->dimensionsShown.first().isYUV, commandLine.getPixelFormat() != "gray");
     }
     if (warning.isEmpty()) {
         QVERIFY(m_pDialogs->warnings.isEmpty());
@@ -1421,7 +1421,7 @@ void TestMainWidget::referenceOffsets()
     sliceWidget()->getSlider()->setValue(frame);
     hover(0, 0);
     auto shownGray = [this]() {
-        const QPixmap *pPixmap = sliceWidget()->getScene()->getNode()->getPixmap();
+        const QPixmap *pPixmap = ImageNodeTestAccess::shownPixmap(*sliceWidget());
         return pPixmap ? qGray(pPixmap->toImage().pixel(0, 0)) : -1;
     };
     // Frame for frame first: main frame f - reference frame f, or main - 0 past the reference.
@@ -1445,7 +1445,7 @@ void TestMainWidget::referenceOffsets()
     // The metrics dock pairs the same frames.
     MetricsDock *pDock = m_pWindow->findChild<MetricsDock *>();
     pDock->show();
-    QTRY_VERIFY(!pDock->isComputing());
+    QTRY_VERIFY(pDock->findChild<QProgressBar *>()->isHidden());
     const QAbstractItemModel *pRows = pDock->findChild<QTableView *>()->model();
     QList<int> listed; // frame indices; the dock shows them counted from 1
     for (int row = 0; row < pRows->rowCount(); ++row)
@@ -1470,9 +1470,13 @@ void TestMainWidget::referenceOffsetsFromTheCommandLine()
     QCOMPARE(m_pWindow->getSession().getMovieSet().getOffset(2), 2);
     QCOMPARE(m_pWindow->findChild<QSpinBox *>(QStringLiteral("ref%1Offset").arg(1))->value(), -1);
     QCOMPARE(m_pWindow->findChild<QSpinBox *>(QStringLiteral("ref%1Offset").arg(2))->value(), 2);
-    QCOMPARE(sliceWidget()->getMovies(), m_pWindow->getSession().getMovieSet());
     // Reference 2 reaches main frame 2 + 3 - 1: five frames to step through.
     QCOMPARE(statusText("frame"), QStringLiteral("frame 1/5"));
+    // Main frame 1 meets reference 1's last frame, main frame 2 none: 5 - 1, then 5 - 0.
+    m_pWindow->menuBar()->actions().at(1)->menu()->actions().at(ViewType::Diff1)->trigger();
+    editor(ViewType::Diff1)->setValues(0, 255);
+    QCOMPARE(sliceWidget()->grayAt(0, 0, 1), 4);
+    QCOMPARE(sliceWidget()->grayAt(0, 0, 2), 5);
 }
 
 QTEST_MAIN(TestMainWidget)

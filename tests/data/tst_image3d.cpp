@@ -436,7 +436,7 @@ void tst_Image3D::framesFromMemoryAndOnDemandAgree()
                 return true;
             },
             1 << 20));
-    QVERIFY(onDemand.isReadOnDemand());
+    QVERIFY(onDemand.getFrameCache());
     QCOMPARE(onDemand.getData(), nullptr);
     for (int frame = 0; frame < 3; ++frame) {
         const FrameCache::Frame a = loaded.getFrame(frame);
@@ -449,10 +449,10 @@ void tst_Image3D::framesFromMemoryAndOnDemandAgree()
     QCOMPARE(reads, 3);
     QVERIFY(!loaded.getFrame(3) && !loaded.getFrame(-1) && !onDemand.getFrame(3));
     QVERIFY(!onDemand.setFrameSource(0, 2, 3, nullptr, 0)); // refused, nothing changed
-    QVERIFY(onDemand.isReadOnDemand());
+    QVERIFY(onDemand.getFrameCache());
     // Giving the movie an array of its own ends reading on demand.
     QVERIFY(onDemand.setDimensions(2, 2, 1));
-    QVERIFY(!onDemand.isReadOnDemand());
+    QVERIFY(!onDemand.getFrameCache());
     QVERIFY(onDemand.getFrame(0) && onDemand.getFrame(0).get()[3] == 0.0f);
 }
 

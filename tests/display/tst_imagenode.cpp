@@ -5,7 +5,7 @@
 #include <QPainter>
 #include <QPixmap>
 
-#include "imagenode.h"
+#include "imagenodetestaccess.h"
 
 namespace {
 
@@ -55,9 +55,9 @@ private slots:
 void TestImageNode::newNodeHasFlipAndNoLines()
 {
     ImageNode node;
-    QCOMPARE(node.getPixmap(), nullptr);
-    QCOMPARE(node.getHorizontalPosition(), -1.0f);
-    QCOMPARE(node.getVerticalPosition(), -1.0f);
+    QCOMPARE(ImageNodeTestAccess::pixmap(node), nullptr);
+    QCOMPARE(ImageNodeTestAccess::horizontalPosition(node), -1.0f);
+    QCOMPARE(ImageNodeTestAccess::verticalPosition(node), -1.0f);
     QCOMPARE(node.transform(), QTransform(1, 0, 0, -1, 0, 0));
     QCOMPARE(node.parentItem(), nullptr);
     QCOMPARE(node.scene(), nullptr);
@@ -69,7 +69,7 @@ void TestImageNode::boundingRect()
     QCOMPARE(node.boundingRect(), QRectF(0, 0, 1, 1));
     const QPixmap pixmap = gradientPixmap();
     node.setPixmap(&pixmap);
-    QCOMPARE(node.getPixmap(), &pixmap);
+    QCOMPARE(ImageNodeTestAccess::pixmap(node), &pixmap);
     QCOMPARE(node.boundingRect(), QRectF(0, 0, PixmapWidth, PixmapHeight));
     // Flipped: the item covers scene y from -height to 0.
     QCOMPARE(node.sceneBoundingRect(), QRectF(0, -PixmapHeight, PixmapWidth, PixmapHeight));
@@ -82,10 +82,10 @@ void TestImageNode::settersStoreValues()
     ImageNode node;
     node.setHorizontalPosition(3);
     node.setVerticalPosition(0);
-    QCOMPARE(node.getHorizontalPosition(), 3.0f);
-    QCOMPARE(node.getVerticalPosition(), 0.0f);
+    QCOMPARE(ImageNodeTestAccess::horizontalPosition(node), 3.0f);
+    QCOMPARE(ImageNodeTestAccess::verticalPosition(node), 0.0f);
     node.setHorizontalPosition(-7);
-    QCOMPARE(node.getHorizontalPosition(), -7.0f);
+    QCOMPARE(ImageNodeTestAccess::horizontalPosition(node), -7.0f);
 }
 
 void TestImageNode::paintsFlippedPixmapAndLines_data()

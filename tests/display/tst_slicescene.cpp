@@ -3,7 +3,7 @@
 
 #include <QPixmap>
 
-#include "imagenode.h"
+#include "imagenodetestaccess.h"
 #include "slicescene.h"
 
 class TestSliceScene : public QObject
@@ -20,9 +20,7 @@ void TestSliceScene::ownsExactlyOneNode()
     auto *pScene = new SliceScene(&parent);
     QCOMPARE(pScene->parent(), &parent);
     QCOMPARE(pScene->items().size(), 1);
-    QVERIFY(pScene->getNode() != nullptr);
-    QCOMPARE(static_cast<const QGraphicsItem *>(pScene->getNode()), pScene->items().first());
-    QCOMPARE(pScene->getNode()->scene(), pScene);
+    QVERIFY(ImageNodeTestAccess::node(*pScene));
 }
 
 void TestSliceScene::forwardsSetters()
@@ -32,12 +30,13 @@ void TestSliceScene::forwardsSetters()
     scene.setPixmap(&pixmap);
     scene.setHorizontalPosition(1);
     scene.setVerticalPosition(-4);
-    QCOMPARE(scene.getNode()->getPixmap(), &pixmap);
-    QCOMPARE(scene.getNode()->getHorizontalPosition(), 1.0f);
-    QCOMPARE(scene.getNode()->getVerticalPosition(), -4.0f);
+    const ImageNode &node = *ImageNodeTestAccess::node(scene);
+    QCOMPARE(ImageNodeTestAccess::pixmap(node), &pixmap);
+    QCOMPARE(ImageNodeTestAccess::horizontalPosition(node), 1.0f);
+    QCOMPARE(ImageNodeTestAccess::verticalPosition(node), -4.0f);
     QCOMPARE(scene.itemsBoundingRect(), QRectF(0, -2, 3, 2));
     scene.setPixmap(nullptr);
-    QCOMPARE(scene.getNode()->getPixmap(), nullptr);
+    QCOMPARE(ImageNodeTestAccess::pixmap(node), nullptr);
 }
 
 QTEST_MAIN(TestSliceScene)

@@ -32,6 +32,16 @@ void sendKey(SliceView &view, QEvent::Type type, int key, bool autoRepeat = fals
     QCoreApplication::sendEvent(&view, &event);
 }
 
+// Whether a wheel notch zooms (Control is held in the view); the zoom is undone.
+bool wheelZooms(SliceView &view)
+{
+    const QTransform before = view.transform();
+    sendWheel(view, QPoint(0, 120));
+    const bool zoomed = view.transform() != before;
+    view.setTransform(before);
+    return zoomed;
+}
+
 QList<int> directions(const QSignalSpy &spy)
 {
     QList<int> result;
@@ -87,7 +97,7 @@ void TestSliceView::construction()
     QVERIFY(view.renderHints().testFlag(QPainter::Antialiasing));
     QCOMPARE(view.dragMode(), QGraphicsView::NoDrag);
     QCOMPARE(view.transform(), QTransform());
-    QVERIFY(!view.isControlDown());
+    QVERIFY(!wheelZooms(view));
 }
 
 void TestSliceView::zoomWithControlWheel_data()
@@ -139,7 +149,6 @@ void TestSliceView::zoomWithControlWheel()
     QSignalSpy steps(&view, &SliceView::sliceChanged);
 
     sendKey(view, QEvent::KeyPress, Qt::Key_Control);
-    QVERIFY(view.isControlDown());
     const QPointF centreBefore = view.mapToScene(view.viewport()->rect().center());
     sendWheel(view, angleDelta);
 
@@ -239,7 +248,7 @@ void TestSliceView::keys()
     QCOMPARE(directions(steps), expected);
     QCOMPARE(view.horizontalScrollBar()->value(), scrollX);
     QCOMPARE(view.verticalScrollBar()->value(), scrollY);
-    QVERIFY(!view.isControlDown());
+    QVERIFY(!wheelZooms(view));
 }
 
 void TestSliceView::controlPressAndRelease()
@@ -248,16 +257,13 @@ void TestSliceView::controlPressAndRelease()
     SliceView view(&scene);
     QSignalSpy steps(&view, &SliceView::sliceChanged);
     sendKey(view, QEvent::KeyPress, Qt::Key_Control);
-    QVERIFY(view.isControlDown());
     // Other releases leave zoom mode on.
     sendKey(view, QEvent::KeyRelease, Qt::Key_Shift);
     sendKey(view, QEvent::KeyRelease, Qt::Key_PageUp);
-    QVERIFY(view.isControlDown());
     sendWheel(view, QPoint(0, 120));
     QCOMPARE(steps.count(), 0);
     QCOMPARE(view.transform().m11(), std::sqrt(2.0));
     sendKey(view, QEvent::KeyRelease, Qt::Key_Control);
-    QVERIFY(!view.isControlDown());
     sendWheel(view, QPoint(0, 120));
     QCOMPARE(directions(steps), QList<int> {1});
     QCOMPARE(view.transform().m11(), std::sqrt(2.0));
@@ -272,12 +278,11 @@ void TestSliceView::focusOutLeavesZoomMode()
     SliceView view(&scene);
     QSignalSpy steps(&view, &SliceView::sliceChanged);
     sendKey(view, QEvent::KeyPress, Qt::Key_Control);
-    QVERIFY(view.isControlDown());
+    QVERIFY(wheelZooms(view));
 
     // Control is released while another widget has the focus: the view only sees focus out.
     QFocusEvent focusOut(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
     QCoreApplication::sendEvent(&view, &focusOut);
-    QVERIFY(!view.isControlDown());
 
     sendWheel(view, QPoint(0, 120));
     QCOMPARE(directions(steps), QList<int> {1});
@@ -300,11 +305,10 @@ void TestSliceView::focusMovingAwayLeavesZoomMode()
     QTRY_VERIFY(pView->hasFocus());
 
     QTest::keyPress(pView, Qt::Key_Control);
-    QVERIFY(pView->isControlDown());
+    QVERIFY(wheelZooms(*pView));
     pOther->setFocus();
     QTRY_VERIFY(pOther->hasFocus());
     QTest::keyRelease(pOther, Qt::Key_Control);
-    QVERIFY(!pView->isControlDown());
 
     QSignalSpy steps(pView, &SliceView::sliceChanged);
     sendWheel(*pView, QPoint(0, -120));

@@ -13,7 +13,7 @@ struct Plane
     QVector<float> samples;
     int width = 0;
     int height = 0;
-    PlaneRef ref() const { return PlaneRef::topDown(samples.constData(), width, height); }
+    PlaneRef ref() const { return PlaneRef {samples.constData(), width, width, height}; }
 };
 
 Plane filled(int width, int height, float value)
@@ -143,7 +143,7 @@ void TestPlaneMetrics::ssim()
     // 12x8: two windows across (starting at x = 0 and 4), one down.
     const Plane main = filled(12, 8, mainValue);
     const Plane reference = filled(12, 8, referenceValue);
-    const double ssim = PlaneMetrics::computeSsim(main.ref(), reference.ref(), depth);
+    const double ssim = PlaneMetrics::compare(main.ref(), reference.ref(), depth).ssim;
     QVERIFY2(std::abs(ssim - expected) < 1e-6, qPrintable(QString::number(ssim, 'g', 10)));
 
     // Only the last four columns differ: the window at x = 0 is whole, the one at x = 4
@@ -152,15 +152,15 @@ void TestPlaneMetrics::ssim()
     for (int y = 0; y < 8; ++y)
         for (int x = 8; x < 12; ++x)
             halfChanged.samples[y * 12 + x] = referenceValue;
-    const double windowed = PlaneMetrics::computeSsim(main.ref(), halfChanged.ref(), depth);
+    const double windowed = PlaneMetrics::compare(main.ref(), halfChanged.ref(), depth).ssim;
     Plane windowMain = filled(8, 8, mainValue);
     Plane windowChanged = filled(8, 8, mainValue);
     for (int y = 0; y < 8; ++y)
         for (int x = 4; x < 8; ++x)
             windowChanged.samples[y * 8 + x] = referenceValue;
-    const double s = PlaneMetrics::computeSsim(windowMain.ref(), windowChanged.ref(), depth);
+    const double s = PlaneMetrics::compare(windowMain.ref(), windowChanged.ref(), depth).ssim;
     QVERIFY(std::abs(windowed - (1.0 + s) / 2.0) < 1e-7);
-    QCOMPARE(PlaneMetrics::computeSsim(main.ref(), main.ref(), depth), 1.0);
+    QCOMPARE(PlaneMetrics::compare(main.ref(), main.ref(), depth).ssim, 1.0);
 }
 
 void TestPlaneMetrics::gridStartsAtTheTopRow()
@@ -186,8 +186,8 @@ void TestPlaneMetrics::gridStartsAtTheTopRow()
     QCOMPARE(bottom.mse, 8 * 1600.0 / 72.0);
     QVERIFY(PlaneMetrics::compare(mainRef, topRef, 8).ssim < 0.99);
     // The same numbers from the top-down copies.
-    QCOMPARE(PlaneMetrics::computeSsim(main.ref(), topChanged.ref(), 8),
-             PlaneMetrics::computeSsim(mainRef, topRef, 8));
+    QCOMPARE(PlaneMetrics::compare(main.ref(), topChanged.ref(), 8).ssim,
+             PlaneMetrics::compare(mainRef, topRef, 8).ssim);
 }
 
 void TestPlaneMetrics::tooSmallForAWindow()

@@ -9,12 +9,7 @@
 
 namespace {
 
-std::unique_ptr<Image3D> movie(int frames, int depth = 8)
-{
-    auto pMovie = std::make_unique<Image3D>(4, 2, frames);
-    pMovie->setDepth(depth);
-    return pMovie;
-}
+std::unique_ptr<Image3D> movie(int frames) { return std::make_unique<Image3D>(4, 2, frames); }
 
 } // namespace
 
@@ -27,7 +22,6 @@ private slots:
     void settersSignalOnlyRealChanges();
     void movieReplacementIsAnnouncedFirst();
     void frameFollowsTheMovies();
-    void deepMoviesWidenOnlyStartingRanges();
 };
 
 void TestSession::settersSignalOnlyRealChanges_data()
@@ -117,19 +111,6 @@ void TestSession::frameFollowsTheMovies()
     session.setMovie(Session::Main, nullptr);
     QCOMPARE(session.getFrame(), 0);
     QCOMPARE(frames.size(), 3);
-}
-
-void TestSession::deepMoviesWidenOnlyStartingRanges()
-{
-    Session session;
-    session.setRange(ViewType::Ref1, {10, 20});
-    session.setMovie(Session::Main, movie(1, 10));
-    session.setMovie(Session::Reference1, movie(1, 10));
-    QCOMPARE(session.getRange(ViewType::Main), (DisplayRange {0, 1023}));
-    QCOMPARE(session.getRange(ViewType::Ref1), (DisplayRange {10, 20}));
-    QCOMPARE(session.getRange(ViewType::Diff1), (DisplayRange {-512, 512}));
-    // Reference 2 is absent: its view keeps the 8-bit range.
-    QCOMPARE(session.getRange(ViewType::Ref2), (DisplayRange {0, 255}));
 }
 
 QTEST_GUILESS_MAIN(TestSession)

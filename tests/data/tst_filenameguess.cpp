@@ -11,8 +11,6 @@ class tst_FileNameGuess : public QObject
 private slots:
     void guess_data();
     void guess();
-    void sizeOutOfRange_data();
-    void sizeOutOfRange();
 };
 
 void tst_FileNameGuess::guess_data()
@@ -66,27 +64,6 @@ void tst_FileNameGuess::guess()
     const FileNameGuess guess = FileNameGuess::fromName(name, fileSize);
     QCOMPARE(guess.describe(), result);
     QCOMPARE(guess.isEmpty(), result.isEmpty());
-}
-
-void tst_FileNameGuess::sizeOutOfRange_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("outOfRange"); // empty: none told
-    QTest::newRow("sides past 65536") << "x_99999x99999.yuv"
-                                      << "99999x99999";
-    QTest::newRow("sides of 0") << "x_0x0.yuv"
-                                << "0x0";
-    QTest::newRow("a usable size beside it") << "a_99999x2_4x2.yuv"
-                                             << "";
-}
-
-void tst_FileNameGuess::sizeOutOfRange()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, outOfRange);
-    const FileNameGuess guess = FileNameGuess::fromName(name);
-    QCOMPARE(guess.getSizeOutOfRange(), outOfRange);
-    QCOMPARE(guess.hasSize(), outOfRange.isEmpty());
 }
 
 QTEST_APPLESS_MAIN(tst_FileNameGuess)

@@ -67,8 +67,6 @@ private slots:
     void cancelLeavesBoundsAlone();
     void unreadableFramesLeftOut_data();
     void unreadableFramesLeftOut();
-    void differenceOfWholeMovies_data();
-    void differenceOfWholeMovies();
     void differenceWithOffset_data();
     void differenceWithOffset();
     void fromFileAsFromFrames_data();
@@ -280,49 +278,6 @@ void tst_PercentileRange::unreadableFramesLeftOut()
     float high = 99;
     QCOMPARE(PercentileRange::valueRange(pMovie.get(), 0, -1, 0.0, low, high), Outcome::Done);
     QCOMPARE(Pair(low, high), expected);
-}
-
-void tst_PercentileRange::differenceOfWholeMovies_data()
-{
-    QTest::addColumn<QList<int>>("first"); // w h n value (no movie when empty)
-    QTest::addColumn<QList<int>>("second");
-    QTest::addColumn<Pair>("expected");
-
-    QTest::newRow("same size") << QList<int> {2, 2, 2, 7} << QList<int> {2, 2, 2, 3} << Pair(4, 4);
-    QTest::newRow("second larger: its rest against 0")
-            << QList<int> {2, 2, 1, 7} << QList<int> {3, 2, 2, 3} << Pair(-3, 4);
-    QTest::newRow("first of 0 frames still spans its width and height")
-            << QList<int> {4, 4, 0, 0} << QList<int> {2, 2, 1, 10} << Pair(-10, 0);
-    QTest::newRow("no second movie") << QList<int> {2, 1, 1, -5} << QList<int> {} << Pair(-5, -5);
-}
-
-void tst_PercentileRange::differenceOfWholeMovies()
-{
-    QFETCH(QList<int>, first);
-    QFETCH(QList<int>, second);
-    QFETCH(Pair, expected);
-    auto make = [](const QList<int> &shape) -> std::unique_ptr<Image3D> {
-        if (shape.isEmpty())
-            return nullptr;
-        return movieOf(shape[0], shape[1], shape[2],
-                       QList<float>(shape[0] * shape[1] * shape[2], float(shape[3])));
-    };
-    const std::unique_ptr<Image3D> pA = make(first);
-    const std::unique_ptr<Image3D> pB = make(second);
-    float low = 99;
-    float high = 99;
-    QCOMPARE(PercentileRange::differenceRange(pA.get(), pB.get(), 0, -1, 0.0, low, high),
-             Outcome::Done);
-    QCOMPARE(Pair(low, high), expected);
-    // Read on demand, the same bounds.
-    if (pA && pB && pA->getNumFrames() > 0 && pB->getNumFrames() > 0) {
-        const std::unique_ptr<Image3D> pLazyA = onDemand(*pA);
-        const std::unique_ptr<Image3D> pLazyB = onDemand(*pB);
-        QCOMPARE(
-                PercentileRange::differenceRange(pLazyA.get(), pLazyB.get(), 0, -1, 0.0, low, high),
-                Outcome::Done);
-        QCOMPARE(Pair(low, high), expected);
-    }
 }
 
 void tst_PercentileRange::differenceWithOffset_data()

@@ -118,6 +118,7 @@ void TestMetricsRunner::initTestCase()
     // A FIFO no one writes to: reading it would wait for ever.
     QCOMPARE(mkfifo(QFile::encodeName(f + "fifo_8x8.gray").constData(), 0600), 0);
     QVERIFY(writeFile(f + "x_99999x99999.yuv", QByteArray(64, '\0')));
+    QVERIFY(writeFile(f + "x_0x0.yuv", QByteArray(64, '\0')));
 }
 
 void TestMetricsRunner::failures_data()
@@ -153,6 +154,9 @@ void TestMetricsRunner::failures_data()
             << QStringList {"x_99999x99999.yuv", "--ref1", "b.gray"} << 2
             << "rawcompare: x_99999x99999.yuv: the frame size 99999x99999 in its name is out of "
                "range";
+    QTest::newRow("size in the name 0x0: 2")
+            << QStringList {"x_0x0.yuv", "--ref1", "b.gray"} << 2
+            << "rawcompare: x_0x0.yuv: the frame size 0x0 in its name is out of range";
     QTest::newRow("bad arguments: 2")
             << QStringList {"--json", "--csv", "a.gray", "--ref1", "b.gray"} << 2
             << "rawcompare: --csv and --json exclude each other.\n";

@@ -141,6 +141,11 @@ private:
     ScaleWidget *editor(int view) const;
     QLabel *label() const;
     SliceWidget *sliceWidget() const { return m_pWindow->findChild<SliceWidget *>(); }
+    const Image3D *movie(int slot) const { return m_pWindow->getSession().getMovie(slot); }
+    QDoubleSpinBox *frameRateBox() const
+    {
+        return m_pWindow->findChild<QDoubleSpinBox *>(QStringLiteral("frameRate"));
+    }
     QString statusText(const char *name) const
     {
         const auto *pLabel = m_pWindow->statusBar()->findChild<QLabel *>(QString::fromUtf8(name));
@@ -187,11 +192,11 @@ void TestMainWidget::deepMoviesWidenStartingRanges()
     QCOMPARE(commandLine.parse({"rawcompare", "--size", "2x2", "--pix-fmt", "gray10le", main}),
              CommandLine::Action::Run);
     QVERIFY(m_pWindow->openFromCommandLine(commandLine).isEmpty());
-    QCOMPARE(m_pWindow->getSession().getMovie(Session::Main)->getDepth(), 10);
+    QCOMPARE(movie(Session::Main)->getDepth(), 10);
     auto rangeOf = [this](int view) {
         return QStringLiteral("%1 %2")
-                .arg(editor(view)->findChild<QDoubleSpinBox *>(QStringLiteral("minimum"))->value())
-                .arg(editor(view)->findChild<QDoubleSpinBox *>(QStringLiteral("maximum"))->value());
+                .arg(editor(view)->findChild<QDoubleSpinBox *>("minimum")->value())
+                .arg(editor(view)->findChild<QDoubleSpinBox *>("maximum")->value());
     };
     QCOMPARE(rangeOf(ViewType::Main), QStringLiteral("0 1023"));
     QCOMPARE(rangeOf(ViewType::Ref1), QStringLiteral("0 255"));
@@ -251,7 +256,7 @@ void TestMainWidget::savingLayouts()
     QCOMPARE(commandLine.parse({"rawcompare", "--size", "2x2", "--pix-fmt", format, source}),
              CommandLine::Action::Run);
     m_pWindow->openFromCommandLine(commandLine);
-    QVERIFY(m_pWindow->getSession().getMovie(Session::Main));
+    QVERIFY(movie(Session::Main));
 
     const QString target = m_pDir->filePath("saved");
     m_pDialogs->saveAnswers = {target};
@@ -440,8 +445,7 @@ void TestMainWidget::menusAndToolbar()
     QCOMPARE(toolBars.first()->actions().mid(0, 5), viewEntries);
     QCOMPARE(toolBars.first()->actions().size(), 8);
     QCOMPARE(toolBars.first()->actions().at(6)->text(), QStringLiteral("Play"));
-    QCOMPARE(toolBars.first()->widgetForAction(toolBars.first()->actions().at(7)),
-             m_pWindow->findChild<QDoubleSpinBox *>(QStringLiteral("frameRate")));
+    QCOMPARE(toolBars.first()->widgetForAction(toolBars.first()->actions().at(7)), frameRateBox());
     for (int view = ViewType::Main; view <= ViewType::Diff2; ++view) {
         QAction *pAction = viewEntries.at(view);
         QCOMPARE(pAction->text(), QString::fromUtf8(viewTexts[view]));
@@ -475,9 +479,9 @@ void TestMainWidget::editorsLabelAndLayout()
         ScaleWidget *pEditor = editor(view);
         QVERIFY(pEditor);
         QCOMPARE(pEditor->findChild<QGroupBox *>()->title(), QString::fromUtf8(editorTitles[view]));
-        QCOMPARE(pEditor->findChild<QDoubleSpinBox *>(QStringLiteral("minimum"))->value(),
+        QCOMPARE(pEditor->findChild<QDoubleSpinBox *>("minimum")->value(),
                  double(initial[view][0]));
-        QCOMPARE(pEditor->findChild<QDoubleSpinBox *>(QStringLiteral("maximum"))->value(),
+        QCOMPARE(pEditor->findChild<QDoubleSpinBox *>("maximum")->value(),
                  double(initial[view][1]));
     }
     QVERIFY(label());
@@ -525,10 +529,7 @@ void TestMainWidget::viewSwitching()
         QCOMPARE(actions.at(i)->isChecked(), i == view);
     }
     QCOMPARE(checked, 1);
-    QCOMPARE(editor(ViewType::Diff2)
-                     ->findChild<QDoubleSpinBox *>(QStringLiteral("maximum"))
-                     ->value(),
-             128.0);
+    QCOMPARE(editor(ViewType::Diff2)->findChild<QDoubleSpinBox *>("maximum")->value(), 128.0);
     QVERIFY(m_pDialogs->warnings.isEmpty());
 }
 
@@ -570,15 +571,11 @@ void TestMainWidget::loadingShowsTheMovieAndKeepsRanges()
     editor(ViewType::Main)->setValues(10, 20);
     load(QStringLiteral("Load main movie"), QStringLiteral("4x2x3=7"));
 
-    QVERIFY(m_pWindow->getSession().getMovie(Session::Main));
-    QCOMPARE(m_pWindow->getSession().getMovie(Session::Main)->getNumFrames(), 3);
+    QVERIFY(movie(Session::Main));
+    QCOMPARE(movie(Session::Main)->getNumFrames(), 3);
     QCOMPARE(label()->text(), QStringLiteral("1/3"));
-    QCOMPARE(
-            editor(ViewType::Main)->findChild<QDoubleSpinBox *>(QStringLiteral("minimum"))->value(),
-            10.0);
-    QCOMPARE(
-            editor(ViewType::Main)->findChild<QDoubleSpinBox *>(QStringLiteral("maximum"))->value(),
-            20.0);
+    QCOMPARE(editor(ViewType::Main)->findChild<QDoubleSpinBox *>("minimum")->value(), 10.0);
+    QCOMPARE(editor(ViewType::Main)->findChild<QDoubleSpinBox *>("maximum")->value(), 20.0);
     QCOMPARE(sliceWidget()->getViewType(), int(ViewType::Main));
     // The file dialog belongs to the window.
     QCOMPARE(m_pDialogs->openCalls.first().parent, m_pWindow.get());
@@ -587,7 +584,7 @@ void TestMainWidget::loadingShowsTheMovieAndKeepsRanges()
 void TestMainWidget::failedLoadChangesNothing()
 {
     load(QStringLiteral("Load main movie"), QStringLiteral("4x2x2=7"));
-    const Image3D *pBefore = m_pWindow->getSession().getMovie(Session::Main);
+    const Image3D *pBefore = movie(Session::Main);
     QSignalSpy positions(sliceWidget(), &SliceWidget::slicePosition);
 
     m_pDialogs->openAnswers.append({true, m_pDir->path(), {path("missing.yuv")}});
@@ -598,7 +595,7 @@ void TestMainWidget::failedLoadChangesNothing()
     QVERIFY(m_pDialogs->warnings.first().text.startsWith(
             QStringLiteral("Loading not successful:\nUnable to open specified file ")));
     QCOMPARE(m_pDialogs->warnings.first().parent, m_pWindow.get());
-    QCOMPARE(m_pWindow->getSession().getMovie(Session::Main), pBefore);
+    QCOMPARE(movie(Session::Main), pBefore);
     QCOMPARE(positions.count(), 0);
     QCOMPARE(label()->text(), QStringLiteral("1/2"));
 }
@@ -607,13 +604,13 @@ void TestMainWidget::loadingAReferenceKeepsTheOthers()
 {
     load(QStringLiteral("Load main movie"), QStringLiteral("4x2x1=10"));
     load(QStringLiteral("Load reference movie 2"), QStringLiteral("2x2x1=30"));
-    const Image3D *pMain = m_pWindow->getSession().getMovie(Session::Main);
-    const Image3D *pRef2 = m_pWindow->getSession().getMovie(Session::Reference2);
+    const Image3D *pMain = movie(Session::Main);
+    const Image3D *pRef2 = movie(Session::Reference2);
     load(QStringLiteral("Load reference movie 1"), QStringLiteral("2x2x1=20"));
 
-    QCOMPARE(m_pWindow->getSession().getMovie(Session::Main), pMain);
-    QCOMPARE(m_pWindow->getSession().getMovie(Session::Reference2), pRef2);
-    QVERIFY(m_pWindow->getSession().getMovie(Session::Reference1));
+    QCOMPARE(movie(Session::Main), pMain);
+    QCOMPARE(movie(Session::Reference2), pRef2);
+    QVERIFY(movie(Session::Reference1));
     // The slice widget has all three: main - ref2 at the bottom-left sample is 10 - 30.
     m_pWindow->menuBar()->actions().at(1)->menu()->actions().at(ViewType::Diff2)->trigger();
     editor(ViewType::Diff2)->setValues(-20, -19);
@@ -672,26 +669,22 @@ void TestMainWidget::clearing()
     if (loaded.contains(QLatin1Char('2')))
         load(QStringLiteral("Load reference movie 2"), QStringLiteral("2x2x1=3"));
     m_pWindow->menuBar()->actions().at(1)->menu()->actions().at(ViewType::Diff1)->trigger();
-    const Image3D *pBefore[3] = {m_pWindow->getSession().getMovie(Session::Main),
-                                 m_pWindow->getSession().getMovie(Session::Reference1),
-                                 m_pWindow->getSession().getMovie(Session::Reference2)};
+    const Image3D *pBefore[3]
+            = {movie(Session::Main), movie(Session::Reference1), movie(Session::Reference2)};
     QSignalSpy positions(sliceWidget(), &SliceWidget::slicePosition);
 
     fileAction(entry)->trigger();
 
     QCOMPARE(positions.count() > 0, redraw);
-    QCOMPARE(m_pWindow->getSession().getMovie(Session::Main) != nullptr,
-             left.contains(QLatin1Char('m')));
-    QCOMPARE(m_pWindow->getSession().getMovie(Session::Reference1) != nullptr,
-             left.contains(QLatin1Char('1')));
-    QCOMPARE(m_pWindow->getSession().getMovie(Session::Reference2) != nullptr,
-             left.contains(QLatin1Char('2')));
+    QCOMPARE(movie(Session::Main) != nullptr, left.contains(QLatin1Char('m')));
+    QCOMPARE(movie(Session::Reference1) != nullptr, left.contains(QLatin1Char('1')));
+    QCOMPARE(movie(Session::Reference2) != nullptr, left.contains(QLatin1Char('2')));
     if (left.contains(QLatin1Char('m')))
-        QCOMPARE(m_pWindow->getSession().getMovie(Session::Main), pBefore[0]);
+        QCOMPARE(movie(Session::Main), pBefore[0]);
     if (left.contains(QLatin1Char('1')))
-        QCOMPARE(m_pWindow->getSession().getMovie(Session::Reference1), pBefore[1]);
+        QCOMPARE(movie(Session::Reference1), pBefore[1]);
     if (left.contains(QLatin1Char('2')))
-        QCOMPARE(m_pWindow->getSession().getMovie(Session::Reference2), pBefore[2]);
+        QCOMPARE(movie(Session::Reference2), pBefore[2]);
     QCOMPARE(sliceWidget()->getViewType(), int(ViewType::Diff1));
     QVERIFY(m_pDialogs->log.isEmpty() || !m_pDialogs->log.contains(QStringLiteral("warning")));
 }
@@ -779,8 +772,7 @@ void TestMainWidget::cancelledWorkChangesNothing()
         QSignalSpy ranges(editor(view), &ScaleWidget::range);
         QTest::mouseClick(editor(view)->findChild<QPushButton *>(), Qt::LeftButton);
         QCOMPARE(ranges.count(), 0);
-        QCOMPARE(editor(view)->findChild<QDoubleSpinBox *>(QStringLiteral("minimum"))->value(),
-                 -1000.0);
+        QCOMPARE(editor(view)->findChild<QDoubleSpinBox *>("minimum")->value(), -1000.0);
     } else {
         const QString target = path(QStringLiteral("kept.yuv"));
         QFile old(target);
@@ -838,10 +830,8 @@ void TestMainWidget::autoScale()
 
     QTest::mouseClick(editor(view)->findChild<QPushButton *>(), Qt::LeftButton);
 
-    QCOMPARE(editor(view)->findChild<QDoubleSpinBox *>(QStringLiteral("minimum"))->value(),
-             double(minValue));
-    QCOMPARE(editor(view)->findChild<QDoubleSpinBox *>(QStringLiteral("maximum"))->value(),
-             double(maxValue));
+    QCOMPARE(editor(view)->findChild<QDoubleSpinBox *>("minimum")->value(), double(minValue));
+    QCOMPARE(editor(view)->findChild<QDoubleSpinBox *>("maximum")->value(), double(maxValue));
     // Minimum first, then maximum, each change on its way to the slice widget.
     QCOMPARE(ranges.count(), 2);
     QCOMPARE(ranges.at(0).at(0).toFloat(), minValue);
@@ -856,9 +846,7 @@ void TestMainWidget::secondAutoScalePressEmitsNothing()
     load(QStringLiteral("Load main movie"), QStringLiteral("4x2x1=30,2:90"));
     QPushButton *pButton = editor(ViewType::Main)->findChild<QPushButton *>();
     QTest::mouseClick(pButton, Qt::LeftButton);
-    QCOMPARE(
-            editor(ViewType::Main)->findChild<QDoubleSpinBox *>(QStringLiteral("minimum"))->value(),
-            30.0);
+    QCOMPARE(editor(ViewType::Main)->findChild<QDoubleSpinBox *>("minimum")->value(), 30.0);
 
     QSignalSpy ranges(editor(ViewType::Main), &ScaleWidget::range);
     QSignalSpy positions(sliceWidget(), &SliceWidget::slicePosition);
@@ -1117,7 +1105,7 @@ void TestMainWidget::saving()
     raw.close();
     m_pDialogs->dimensionsAnswers.append({1, "4", "2", false, false});
     fileAction(QStringLiteral("Load main movie"))->trigger();
-    QVERIFY(m_pWindow->getSession().getMovie(Session::Main));
+    QVERIFY(movie(Session::Main));
     m_pDialogs->log.clear();
 
     const bool overSource = answer == QLatin1String("source");
@@ -1192,7 +1180,7 @@ void TestMainWidget::quitQuestion()
     load(QStringLiteral("Load main movie"), QStringLiteral("2x2x1=9"));
     m_pWindow->menuBar()->actions().at(1)->menu()->actions().at(ViewType::Ref1)->trigger();
     editor(ViewType::Main)->setValues(3, 4);
-    const Image3D *pMain = m_pWindow->getSession().getMovie(Session::Main);
+    const Image3D *pMain = movie(Session::Main);
     m_pDialogs->questionAnswers.append(answer);
 
     QCOMPARE(m_pWindow->close(), closed);
@@ -1205,11 +1193,9 @@ void TestMainWidget::quitQuestion()
     QCOMPARE(question.buttons, QMessageBox::Yes | QMessageBox::No);
     QCOMPARE(question.defaultButton, QMessageBox::No);
     QCOMPARE(m_pWindow->isVisible(), !closed);
-    QCOMPARE(m_pWindow->getSession().getMovie(Session::Main), pMain);
+    QCOMPARE(movie(Session::Main), pMain);
     QCOMPARE(sliceWidget()->getViewType(), int(ViewType::Ref1));
-    QCOMPARE(
-            editor(ViewType::Main)->findChild<QDoubleSpinBox *>(QStringLiteral("minimum"))->value(),
-            3.0);
+    QCOMPARE(editor(ViewType::Main)->findChild<QDoubleSpinBox *>("minimum")->value(), 3.0);
 }
 
 void TestMainWidget::commandLine_data()
@@ -1265,7 +1251,7 @@ void TestMainWidget::planeAFileLacksIsNotedInTheStatusBar()
             commandLine.parse({"rawcompare", "--size", "4x2", "--gray", "--plane", "u", path("g")}),
             CommandLine::Action::Run);
     m_pWindow->openFromCommandLine(commandLine);
-    QCOMPARE(m_pWindow->getSession().getMovie(Session::Main)->getNumFrames(), 2);
+    QCOMPARE(movie(Session::Main)->getNumFrames(), 2);
     QVERIFY2(m_pWindow->statusBar()->currentMessage().contains("has no U plane"),
              qPrintable(m_pWindow->statusBar()->currentMessage()));
 }
@@ -1317,9 +1303,8 @@ void TestMainWidget::commandLine()
                  warning.arg(m_pDir->path()));
         QCOMPARE(m_pDialogs->warnings.first().parent, m_pWindow.get());
     }
-    const Image3D *pMovies[3] = {m_pWindow->getSession().getMovie(Session::Main),
-                                 m_pWindow->getSession().getMovie(Session::Reference1),
-                                 m_pWindow->getSession().getMovie(Session::Reference2)};
+    const Image3D *pMovies[3]
+            = {movie(Session::Main), movie(Session::Reference1), movie(Session::Reference2)};
     const QStringList counts = frames.split(QLatin1Char(' '));
     for (int i = 0; i < 3; ++i)
         QCOMPARE(pMovies[i] ? pMovies[i]->getNumFrames() : 0, counts.at(i).toInt());
@@ -1348,12 +1333,11 @@ void TestMainWidget::frameCacheSharedByTheMovies()
                                 main, "--ref1", ref}),
              CommandLine::Action::Run);
     m_pWindow->openFromCommandLine(commandLine);
-    const FrameCache *pMainCache = m_pWindow->getSession().getMovie(Session::Main)->getFrameCache();
-    QVERIFY(pMainCache && m_pWindow->getSession().getMovie(Session::Reference1)->getFrameCache());
+    const FrameCache *pMainCache = movie(Session::Main)->getFrameCache();
+    QVERIFY(pMainCache && movie(Session::Reference1)->getFrameCache());
     QCOMPARE(m_pWindow->getSession().getFrameCacheBudget(), qint64(48) << 20);
     QCOMPARE(pMainCache->getBudget(), qint64(24) << 20);
-    QCOMPARE(m_pWindow->getSession().getMovie(Session::Reference1)->getFrameCache()->getBudget(),
-             qint64(24) << 20);
+    QCOMPARE(movie(Session::Reference1)->getFrameCache()->getBudget(), qint64(24) << 20);
     // The movie left alone has it all.
     fileAction(QStringLiteral("Clear reference movie 1"))->trigger();
     QCOMPARE(pMainCache->getBudget(), qint64(48) << 20);
@@ -1582,8 +1566,7 @@ void TestMainWidget::frameKeysWhereTheFocusIs()
     load("Load main movie", "2x2x5=3");
     sliceWidget()->stepSlice(2);
     QCOMPARE(sliceWidget()->getFixedCoordinate(), 2);
-    QDoubleSpinBox *pField
-            = editor(ViewType::Main)->findChild<QDoubleSpinBox *>(QStringLiteral("minimum"));
+    QDoubleSpinBox *pField = editor(ViewType::Main)->findChild<QDoubleSpinBox *>("minimum");
     QWidget *pTarget = pField;
     if (target == "view")
         pTarget = sliceWidget()->getView();
@@ -1605,7 +1588,7 @@ void TestMainWidget::enterAppliesTheRangeAndReturnsToThePicture()
 {
     load("Load main movie", "2x2x1=100");
     ScaleWidget *pEditor = editor(ViewType::Main);
-    QDoubleSpinBox *pField = pEditor->findChild<QDoubleSpinBox *>(QStringLiteral("maximum"));
+    QDoubleSpinBox *pField = pEditor->findChild<QDoubleSpinBox *>("maximum");
     pField->setFocus();
     pField->selectAll();
     QTest::keyClicks(pField, QStringLiteral("200"));
@@ -1751,8 +1734,7 @@ void TestMainWidget::spacePlaysAndPauses()
     QFETCH(bool, plays);
 
     load("Load main movie", "2x2x5=3");
-    QWidget *pTarget
-            = editor(ViewType::Main)->findChild<QDoubleSpinBox *>(QStringLiteral("minimum"));
+    QWidget *pTarget = editor(ViewType::Main)->findChild<QDoubleSpinBox *>("minimum");
     if (target == "view")
         pTarget = sliceWidget()->getView();
     else if (target == "button")
@@ -1786,7 +1768,7 @@ void TestMainWidget::playbackShowsEveryFrameInOrderAndLoops()
     QList<int> painted;
     connect(sliceWidget()->getView(), &SliceView::painted, this,
             [this, &painted]() { painted.append(sliceWidget()->getFixedCoordinate()); });
-    m_pWindow->findChild<QDoubleSpinBox *>(QStringLiteral("frameRate"))->setValue(1000);
+    frameRateBox()->setValue(1000);
     QTest::keyClick(sliceWidget()->getView(), Qt::Key_Space);
     QTRY_VERIFY(painted.size() >= 14);
     QTest::keyClick(sliceWidget()->getView(), Qt::Key_Space);
@@ -1821,8 +1803,8 @@ void TestMainWidget::frameRateSetsTheInterval()
 {
     QFETCH(double, rate);
     QFETCH(int, interval);
-    QCOMPARE(m_pWindow->findChild<QDoubleSpinBox *>(QStringLiteral("frameRate"))->value(), 25.0);
-    m_pWindow->findChild<QDoubleSpinBox *>(QStringLiteral("frameRate"))->setValue(rate);
+    QCOMPARE(frameRateBox()->value(), 25.0);
+    frameRateBox()->setValue(rate);
     QCOMPARE(m_pWindow->findChild<Playback *>()->findChild<QTimer *>()->interval(), interval);
 }
 
@@ -1837,12 +1819,12 @@ void TestMainWidget::y4mRateBecomesThePlaybackRate()
     file.close();
     m_pDialogs->openAnswers.append({true, m_pDir->path(), {name}});
     fileAction("Load main movie")->trigger();
-    QCOMPARE(m_pWindow->getSession().getMovie(Session::Main)->getNumFrames(), 2);
-    QCOMPARE(m_pWindow->findChild<QDoubleSpinBox *>(QStringLiteral("frameRate"))->value(), 29.97);
+    QCOMPARE(movie(Session::Main)->getNumFrames(), 2);
+    QCOMPARE(frameRateBox()->value(), 29.97);
     QCOMPARE(m_pWindow->findChild<Playback *>()->getInterval(), 33);
     load("Load reference movie 1", "2x2x1=3");
     load("Load main movie", "2x2x3=3");
-    QCOMPARE(m_pWindow->findChild<QDoubleSpinBox *>(QStringLiteral("frameRate"))->value(), 29.97);
+    QCOMPARE(frameRateBox()->value(), 29.97);
 }
 
 void TestMainWidget::playbackSurvivesSteppingLoadingAndClearing()
@@ -1850,7 +1832,7 @@ void TestMainWidget::playbackSurvivesSteppingLoadingAndClearing()
     load("Load main movie", "2x2x5=3");
     load("Load reference movie 1", "2x2x3=1");
     QVERIFY(QTest::qWaitForWindowExposed(m_pWindow.get()));
-    m_pWindow->findChild<QDoubleSpinBox *>(QStringLiteral("frameRate"))->setValue(1000);
+    frameRateBox()->setValue(1000);
     Playback *pPlayback = m_pWindow->findChild<Playback *>();
     QSignalSpy positions(sliceWidget(), &SliceWidget::slicePosition);
     pPlayback->play();
@@ -1912,13 +1894,11 @@ void TestMainWidget::autoScaleOptions()
         load("Load reference movie 1", ref1);
     sliceWidget()->stepSlice(1);
     ScaleWidget *pEditor = editor(view);
-    pEditor->findChild<QCheckBox *>(QStringLiteral("thisFrame"))->setChecked(thisFrame);
-    pEditor->findChild<QCheckBox *>(QStringLiteral("ignoreOutliers"))->setChecked(outliers);
+    pEditor->findChild<QCheckBox *>("thisFrame")->setChecked(thisFrame);
+    pEditor->findChild<QCheckBox *>("ignoreOutliers")->setChecked(outliers);
     pEditor->findChild<QPushButton *>()->click();
-    QCOMPARE(float(pEditor->findChild<QDoubleSpinBox *>(QStringLiteral("minimum"))->value()),
-             minValue);
-    QCOMPARE(float(pEditor->findChild<QDoubleSpinBox *>(QStringLiteral("maximum"))->value()),
-             maxValue);
+    QCOMPARE(float(pEditor->findChild<QDoubleSpinBox *>("minimum")->value()), minValue);
+    QCOMPARE(float(pEditor->findChild<QDoubleSpinBox *>("maximum")->value()), maxValue);
     // One frame needs no progress dialog.
     QVERIFY(m_pDialogs->warnings.isEmpty());
 }

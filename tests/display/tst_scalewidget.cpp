@@ -57,10 +57,8 @@ void TestScaleWidget::layoutAndFields()
     };
     QCOMPARE(labelAt(0), QStringLiteral("Minimum"));
     QCOMPARE(labelAt(1), QStringLiteral("Maximum"));
-    QCOMPARE(pGrid->itemAtPosition(0, 1)->widget(),
-             widget.findChild<QDoubleSpinBox *>(QStringLiteral("minimum")));
-    QCOMPARE(pGrid->itemAtPosition(1, 1)->widget(),
-             widget.findChild<QDoubleSpinBox *>(QStringLiteral("maximum")));
+    QCOMPARE(pGrid->itemAtPosition(0, 1)->widget(), widget.findChild<QDoubleSpinBox *>("minimum"));
+    QCOMPARE(pGrid->itemAtPosition(1, 1)->widget(), widget.findChild<QDoubleSpinBox *>("maximum"));
     auto *pButton = qobject_cast<QPushButton *>(pGrid->itemAtPosition(2, 0)->widget());
     QVERIFY(pButton);
     QCOMPARE(pButton->text(), QStringLiteral("Auto scale"));
@@ -69,8 +67,8 @@ void TestScaleWidget::layoutAndFields()
     QCOMPARE(rowSpan, 1);
     QCOMPARE(columnSpan, 2);
 
-    for (QDoubleSpinBox *pField : {widget.findChild<QDoubleSpinBox *>(QStringLiteral("minimum")),
-                                   widget.findChild<QDoubleSpinBox *>(QStringLiteral("maximum"))}) {
+    for (QDoubleSpinBox *pField : {widget.findChild<QDoubleSpinBox *>("minimum"),
+                                   widget.findChild<QDoubleSpinBox *>("maximum")}) {
         QCOMPARE(pField->parentWidget(), pGroupBox);
         QCOMPARE(pField->minimum(), -65536.0);
         QCOMPARE(pField->maximum(), 65536.0);
@@ -136,8 +134,8 @@ void TestScaleWidget::setValuesEmits()
     widget.setValues(minValue, maxValue);
     QCOMPARE(ranges(rangeSpy), expected);
     QCOMPARE(automaticSpy.count(), 0);
-    QCOMPARE(widget.findChild<QDoubleSpinBox *>(QStringLiteral("minimum"))->value(), shownMin);
-    QCOMPARE(widget.findChild<QDoubleSpinBox *>(QStringLiteral("maximum"))->value(), shownMax);
+    QCOMPARE(widget.findChild<QDoubleSpinBox *>("minimum")->value(), shownMin);
+    QCOMPARE(widget.findChild<QDoubleSpinBox *>("maximum")->value(), shownMax);
 }
 
 void TestScaleWidget::listenerWritingBackEnds()
@@ -181,9 +179,8 @@ void TestScaleWidget::typingDigitByDigit()
     QFETCH(Ranges, expected);
 
     ScaleWidget widget(QStringLiteral("Main"));
-    QDoubleSpinBox *pField = maximumField
-            ? widget.findChild<QDoubleSpinBox *>(QStringLiteral("maximum"))
-            : widget.findChild<QDoubleSpinBox *>(QStringLiteral("minimum"));
+    QDoubleSpinBox *pField = maximumField ? widget.findChild<QDoubleSpinBox *>("maximum")
+                                          : widget.findChild<QDoubleSpinBox *>("minimum");
     auto *pLineEdit = pField->findChild<QLineEdit *>();
     QVERIFY(pLineEdit);
     pLineEdit->selectAll();
@@ -205,8 +202,8 @@ void TestScaleWidget::autoScaleEmitsOnlyAutomatic()
     QTest::mouseClick(pButton, Qt::LeftButton);
     QCOMPARE(automaticSpy.count(), 1);
     QCOMPARE(rangeSpy.count(), 0);
-    QCOMPARE(widget.findChild<QDoubleSpinBox *>(QStringLiteral("minimum"))->value(), -5.0);
-    QCOMPARE(widget.findChild<QDoubleSpinBox *>(QStringLiteral("maximum"))->value(), 5.0);
+    QCOMPARE(widget.findChild<QDoubleSpinBox *>("minimum")->value(), -5.0);
+    QCOMPARE(widget.findChild<QDoubleSpinBox *>("maximum")->value(), 5.0);
 
     // A listener that answers with setValues: the fields change, and range follows.
     connect(&widget, &ScaleWidget::automatic, &widget, [&widget] { widget.setValues(1.0f, 2.0f); });

@@ -61,7 +61,7 @@ int render(const std::string &mainFile, const std::string &refFile, int width, i
         return 1;
 
     SliceWidget widget;
-    widget.setMovies({&mainMovie, &refMovie, nullptr});
+    widget.setMovies(&mainMovie, &refMovie, nullptr);
     QSlider *pSlider = widget.getSlider();
 
     // One round renders frames 1 .. frames - 1, none of them cached: the range is set again
@@ -124,7 +124,7 @@ int step(const std::string &mainFile, int width, int height, int rounds)
 
     SliceWidget widget;
     widget.resize(1280, 800);
-    widget.setMovies({&mainMovie, nullptr, nullptr});
+    widget.setMovies(&mainMovie, nullptr, nullptr);
     SliceView *pView = widget.getView();
 
     // A round steps forward from slice 0 over slices not rendered yet, then back over the

@@ -78,7 +78,7 @@ int memory(const std::string &mainFile, const std::string &refFile, int width, i
     }
     SliceWidget widget;
     widget.resize(1280, 800);
-    widget.setMovies({pMain.get(), pRef.get(), nullptr});
+    widget.setMovies(pMain.get(), pRef.get(), nullptr);
     if (pRef)
         widget.setViewType(ViewType::Diff1);
     widget.show();
@@ -109,13 +109,13 @@ int step(const std::string &file, int width, int height, int rounds)
     bool failed = false;
     // A new movie each time: frame 0 is read when it is shown, frame 1 by the step alone.
     auto oursStep = [&] {
-        widget.setMovies({nullptr, nullptr, nullptr});
+        widget.setMovies(nullptr, nullptr, nullptr);
         pMovie = open(file, width, height);
         if (!pMovie || pMovie->getNumFrames() < 2) {
             failed = true;
             return 0.0;
         }
-        widget.setMovies({pMovie.get(), nullptr, nullptr});
+        widget.setMovies(pMovie.get(), nullptr, nullptr);
         widget.setMainRange(0.0f, 255.0f);
         QApplication::processEvents();
         pMovie->getFrameCache()->waitForReadAhead();
@@ -181,7 +181,7 @@ int hold(const std::string &file, int width, int height)
     const int frames = pMovie->getNumFrames();
     SliceWidget widget;
     widget.resize(1280, 800);
-    widget.setMovies({pMovie.get(), nullptr, nullptr});
+    widget.setMovies(pMovie.get(), nullptr, nullptr);
     widget.setMainRange(0.0f, 255.0f);
     widget.show();
     widget.getSlider()->setValue(frames - 1);

@@ -58,6 +58,11 @@ SliceWidget::SliceWidget(QWidget *parent, Qt::WindowFlags f) : QWidget(parent, f
 
 SliceWidget::~SliceWidget() { clearCache(); }
 
+void SliceWidget::setMovies(const Image3D *pMain, const Image3D *pRef1, const Image3D *pRef2)
+{
+    setMovies(MovieSet(pMain, pRef1, pRef2));
+}
+
 void SliceWidget::setMovies(const MovieSet &movies)
 {
     m_movies = movies;

@@ -31,8 +31,9 @@ public:
     explicit SliceWidget(QWidget *parent = nullptr, Qt::WindowFlags f = {});
     ~SliceWidget() override;
 
-    // The volumes stay the caller's, references shifted by their offsets; call again whenever
-    // a pointer or a volume's samples change.
+    // The volumes stay the caller's; call again whenever a pointer or a volume's samples change.
+    void setMovies(const Image3D *pMain, const Image3D *pRef1, const Image3D *pRef2);
+    // The same with references shifted by their offsets.
     void setMovies(const MovieSet &movies);
     // Clamped to 0..4.
     void setViewType(int viewType);

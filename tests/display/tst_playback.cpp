@@ -22,7 +22,7 @@ void TestPlayback::pauseStopsATickAlreadyQueued()
 {
     Image3D movie(4, 4, 5);
     SliceWidget sliceWidget;
-    sliceWidget.setMovies({&movie, nullptr, nullptr});
+    sliceWidget.setMovies(&movie, nullptr, nullptr);
     sliceWidget.show();
     QVERIFY(QTest::qWaitForWindowExposed(&sliceWidget));
     Playback playback(&sliceWidget);

@@ -266,7 +266,7 @@ void TestSliceWidget::noVolume()
     SignalLog log(widget);
     QSignalSpy positions(&widget, &SliceWidget::slicePosition);
 
-    widget.setMovies({nullptr, nullptr, nullptr});
+    widget.setMovies(nullptr, nullptr, nullptr);
     QCOMPARE(log.entries,
              (QStringList {"fixedCoordinateChanged(0)", "slicePosition(0, 0)", "redrawNeeded"}));
     QCOMPARE(positions.count(), 1);
@@ -306,7 +306,7 @@ void TestSliceWidget::renderedSlices()
     SliceWidget widget;
     widget.setDiff1Range(Diff1Min, Diff1Min + 255.0f);
     widget.setDiff2Range(Diff2Min, Diff2Min + 255.0f);
-    widget.setMovies({pMain.get(), pRef.get(), nullptr});
+    widget.setMovies(pMain.get(), pRef.get(), nullptr);
     QSignalSpy positions(&widget, &SliceWidget::slicePosition);
     show(widget, view, slice);
 
@@ -339,7 +339,7 @@ void TestSliceWidget::cifMainAgainstQcifReference()
     const auto pRef = makeVolume(
             176, 144, 20, [](int x, int y, int f) { return float((5 * x + y + 11 * f) % 256); });
     SliceWidget widget;
-    widget.setMovies({pMain.get(), pRef.get(), nullptr});
+    widget.setMovies(pMain.get(), pRef.get(), nullptr);
     // Gray of difference d under the default -128..128.
     const auto differenceGray = [](float d) {
         const float g = (d + 128.0f) / 256.0f * 255.0f;
@@ -426,7 +426,7 @@ void TestSliceWidget::fastPathMatchesGrayAt()
     const auto pRef1 = makeVolume(4, 9, 3, sample);
     const auto pRef2 = makeVolume(9, 2, 1, sample);
     SliceWidget widget;
-    widget.setMovies({pMain.get(), pRef1.get(), pRef2.get()});
+    widget.setMovies(pMain.get(), pRef1.get(), pRef2.get());
     widget.setMainRange(minValue, maxValue);
     widget.setRef1Range(minValue, maxValue);
     widget.setRef2Range(minValue, maxValue);
@@ -459,7 +459,7 @@ void TestSliceWidget::upright()
     const auto pMain = makeVolume(width, height, 1,
                                   [](int x, int y, int) { return float(100 + 40 * y + x); });
     SliceWidget widget;
-    widget.setMovies({pMain.get(), nullptr, nullptr});
+    widget.setMovies(pMain.get(), nullptr, nullptr);
     widget.show();
     QVERIFY(QTest::qWaitForWindowExposed(&widget));
 
@@ -485,7 +485,7 @@ void TestSliceWidget::sliderMovesSlice()
 {
     const auto pMain = makeVolume(4, 3, 6, [](int, int, int f) { return float(f); });
     SliceWidget widget;
-    widget.setMovies({pMain.get(), nullptr, nullptr});
+    widget.setMovies(pMain.get(), nullptr, nullptr);
     SignalLog log(widget);
     widget.getSlider()->setValue(3);
     QCOMPARE(log.entries,
@@ -499,14 +499,14 @@ void TestSliceWidget::sliceCountDropWhileSlice15Shown()
     const auto pLong = makeVolume(4, 3, 20, [](int, int, int f) { return float(f); });
     const auto pShort = makeVolume(4, 3, 10, [](int, int, int f) { return float(100 + f); });
     SliceWidget widget;
-    widget.setMovies({pLong.get(), nullptr, nullptr});
+    widget.setMovies(pLong.get(), nullptr, nullptr);
     widget.getSlider()->setValue(15);
     QCOMPARE(widget.getFixedCoordinate(), 15);
 
     SignalLog log(widget);
     QSignalSpy coordinates(&widget, &SliceWidget::fixedCoordinateChanged);
     QSignalSpy positions(&widget, &SliceWidget::slicePosition);
-    widget.setMovies({pShort.get(), nullptr, nullptr});
+    widget.setMovies(pShort.get(), nullptr, nullptr);
 
     // The new slider range pulls the slider to 9; its one nested redraw shows slice 9.
     QCOMPARE(log.entries,
@@ -541,7 +541,7 @@ void TestSliceWidget::steppingStopsAtBothEnds()
 
     const auto pMain = makeVolume(4, 3, 5, [](int, int, int f) { return float(f); });
     SliceWidget widget;
-    widget.setMovies({pMain.get(), nullptr, nullptr});
+    widget.setMovies(pMain.get(), nullptr, nullptr);
     widget.getSlider()->setValue(startSlice);
     const qint64 key = shownKey(widget);
     SignalLog log(widget);
@@ -571,7 +571,7 @@ void TestSliceWidget::steppingInTheMiddle()
 {
     const auto pMain = makeVolume(4, 3, 5, [](int, int, int f) { return float(f); });
     SliceWidget widget;
-    widget.setMovies({pMain.get(), nullptr, nullptr});
+    widget.setMovies(pMain.get(), nullptr, nullptr);
     widget.getSlider()->setValue(2);
     SignalLog log(widget);
 
@@ -614,7 +614,7 @@ void TestSliceWidget::setViewTypeClamps()
 
     const auto pMain = makeVolume(3, 2, 2, [](int, int, int) { return 200.0f; });
     SliceWidget widget;
-    widget.setMovies({pMain.get(), nullptr, nullptr});
+    widget.setMovies(pMain.get(), nullptr, nullptr);
     const qint64 mainKey = shownKey(widget);
     widget.setViewType(ViewType::Ref1); // start elsewhere: every row is a change
     const qint64 ref1Key = shownKey(widget);
@@ -652,7 +652,7 @@ void TestSliceWidget::rangeChangeEmptiesEveryView()
     const auto pMain = makeVolume(3, 2, 3, [](int, int, int) { return 100.0f; });
     const auto pRef = makeVolume(3, 2, 3, [](int, int, int) { return 60.0f; });
     SliceWidget widget;
-    widget.setMovies({pMain.get(), pRef.get(), pRef.get()});
+    widget.setMovies(pMain.get(), pRef.get(), pRef.get());
     std::map<std::pair<int, int>, qint64> keys;
     for (int view = ViewType::Main; view <= ViewType::Diff2; ++view) {
         for (int slice = 0; slice < 2; ++slice) {
@@ -691,13 +691,13 @@ void TestSliceWidget::setMoviesEmptiesCacheAndKeepsSlice()
     const auto pFirst = makeVolume(3, 2, 5, [](int, int, int f) { return float(f); });
     const auto pSecond = makeVolume(3, 2, 5, [](int, int, int f) { return float(10 + f); });
     SliceWidget widget;
-    widget.setMovies({pFirst.get(), nullptr, nullptr});
+    widget.setMovies(pFirst.get(), nullptr, nullptr);
     show(widget, ViewType::Main, 2);
     show(widget, ViewType::Diff1, 2);
     const qint64 diffKey = shownKey(widget);
     show(widget, ViewType::Main, 3);
 
-    widget.setMovies({pSecond.get(), nullptr, nullptr});
+    widget.setMovies(pSecond.get(), nullptr, nullptr);
     QCOMPARE(widget.getFixedCoordinate(), 3);
     QCOMPARE(pixelGray(shownImage(widget), 0, 0), 13);
     show(widget, ViewType::Diff1, 2);
@@ -709,7 +709,7 @@ void TestSliceWidget::revisitedSliceIsNotRenderedAgain()
 {
     const auto pMain = makeVolume(3, 2, 5, [](int, int, int f) { return float(f); });
     SliceWidget widget;
-    widget.setMovies({pMain.get(), nullptr, nullptr});
+    widget.setMovies(pMain.get(), nullptr, nullptr);
     const qint64 first = shownKey(widget);
     show(widget, ViewType::Main, 1);
     const qint64 second = shownKey(widget);
@@ -751,7 +751,7 @@ void TestSliceWidget::sliderLayout()
 
     const auto pMain = std::make_unique<Image3D>(width, height, 2);
     SliceWidget widget;
-    widget.setMovies({pMain.get(), nullptr, nullptr});
+    widget.setMovies(pMain.get(), nullptr, nullptr);
     QVERIFY(shownPixmap(widget));
     QCOMPARE(shownPixmap(widget)->size(), QSize(width, height));
     QCOMPARE(widget.getSlider()->orientation(), vertical ? Qt::Vertical : Qt::Horizontal);
@@ -783,7 +783,7 @@ void TestSliceWidget::cacheBudgetKeepsSlicesRight()
     const auto pRef = makeVolume(64, 32, 12, [](int x, int, int f) { return float(x * f % 256); });
     SliceWidget widget;
     widget.setCacheBudget(3 * sliceBytes(64, 32));
-    widget.setMovies({pMain.get(), pRef.get(), pRef.get()});
+    widget.setMovies(pMain.get(), pRef.get(), pRef.get());
     for (int view = ViewType::Main; view <= ViewType::Diff2; ++view) {
         widget.setViewType(view);
         for (int step = 0; step < 12; ++step) {
@@ -803,7 +803,7 @@ void TestSliceWidget::evictedSliceReturnsIdentical()
     });
     SliceWidget widget;
     widget.setCacheBudget(2 * sliceBytes(33, 17));
-    widget.setMovies({pMain.get(), pMain.get(), nullptr});
+    widget.setMovies(pMain.get(), pMain.get(), nullptr);
     widget.setViewType(ViewType::Diff1);
     widget.setDiff1Range(-3.0f, 40.0f);
     widget.setViewType(ViewType::Main);
@@ -824,7 +824,7 @@ void TestSliceWidget::evictionIsLeastRecentlyUsed()
     const auto pMain = makeVolume(16, 16, 6, [](int, int, int f) { return float(f); });
     SliceWidget widget;
     widget.setCacheBudget(3 * sliceBytes(16, 16));
-    widget.setMovies({pMain.get(), nullptr, nullptr}); // slice 0
+    widget.setMovies(pMain.get(), nullptr, nullptr); // slice 0
     qint64 keys[6] = {shownKey(widget)};
     for (int slice : {1, 2}) {
         show(widget, ViewType::Main, slice);
@@ -852,7 +852,7 @@ void TestSliceWidget::shownSliceIsNeverEvicted()
     const auto pMain = makeVolume(16, 16, 4, [](int, int, int f) { return float(40 * f); });
     SliceWidget widget;
     widget.setCacheBudget(100); // smaller than one slice
-    widget.setMovies({pMain.get(), nullptr, nullptr});
+    widget.setMovies(pMain.get(), nullptr, nullptr);
     for (int view : {int(ViewType::Main), int(ViewType::Diff1), int(ViewType::Main)}) {
         for (int slice : {0, 1, 3, 2}) {
             show(widget, view, slice);
@@ -877,7 +877,7 @@ void TestSliceWidget::loweringBudgetTrims()
 {
     const auto pMain = makeVolume(16, 16, 6, [](int, int, int f) { return float(f); });
     SliceWidget widget;
-    widget.setMovies({pMain.get(), nullptr, nullptr});
+    widget.setMovies(pMain.get(), nullptr, nullptr);
     qint64 keys[6] = {shownKey(widget)};
     for (int slice = 1; slice < 6; ++slice) {
         show(widget, ViewType::Main, slice);
@@ -916,7 +916,7 @@ void TestSliceWidget::clearingGivesMemoryBack()
     SliceWidget widget;
     widget.setCacheBudget(budget);
     const qint64 before = residentBytes();
-    widget.setMovies({pMain.get(), pRef.get(), nullptr});
+    widget.setMovies(pMain.get(), pRef.get(), nullptr);
     qint64 peak = 0;
     for (int view : {int(ViewType::Main), int(ViewType::Ref1), int(ViewType::Diff1)}) {
         widget.setViewType(view);
@@ -932,7 +932,7 @@ void TestSliceWidget::clearingGivesMemoryBack()
                                 .arg(peak >> 20)
                                 .arg(budget >> 20)));
 
-    widget.setMovies({nullptr, nullptr, nullptr});
+    widget.setMovies(nullptr, nullptr, nullptr);
     const qint64 after = residentBytes() - before;
     QVERIFY2(after <= slack - slice,
              qPrintable(QStringLiteral("%1 MiB still held after clearing").arg(after >> 20)));
@@ -976,7 +976,7 @@ void TestSliceWidget::failedRenderIsToldOnceAndNotCached()
     rlimit lowered = saved;
     lowered.rlim_cur = rlim_t(mappedBytes() + (qint64(64) << 20));
     QCOMPARE(setrlimit(RLIMIT_AS, &lowered), 0);
-    widget.setMovies({pMain.get(), pRef.get(), nullptr});
+    widget.setMovies(pMain.get(), pRef.get(), nullptr);
     const bool firstShown = shownPixmap(widget) != nullptr;
     widget.getSlider()->setValue(1);
     const bool secondShown = shownPixmap(widget) != nullptr;
@@ -1025,7 +1025,7 @@ void TestSliceWidget::missingNote()
     const auto pMovie = makeVolume(2, 2, 1, [](int, int, int) { return 10.0f; });
     auto pick = [&](char c) { return loaded.contains(QLatin1Char(c)) ? pMovie.get() : nullptr; };
     SliceWidget widget;
-    widget.setMovies({pick('m'), pick('1'), pick('2')});
+    widget.setMovies(pick('m'), pick('1'), pick('2'));
     widget.setViewType(view);
     QCOMPARE(noteShown(widget), note);
     if (gray >= 0) {
@@ -1035,7 +1035,7 @@ void TestSliceWidget::missingNote()
         QVERIFY(shownImage(widget).isNull());
     }
     // Loading what was missing takes the note away.
-    widget.setMovies({pMovie.get(), pMovie.get(), pMovie.get()});
+    widget.setMovies(pMovie.get(), pMovie.get(), pMovie.get());
     QCOMPARE(noteShown(widget), QString());
 }
 
@@ -1044,7 +1044,7 @@ void TestSliceWidget::canvasAroundThePictureIsDarkGray()
     // A white picture on the canvas: both stay told apart.
     const auto pMain = makeVolume(2, 2, 1, [](int, int, int) { return 255.0f; });
     SliceWidget widget;
-    widget.setMovies({pMain.get(), nullptr, nullptr});
+    widget.setMovies(pMain.get(), nullptr, nullptr);
     widget.show();
     QVERIFY(QTest::qWaitForWindowExposed(&widget));
     const QImage screen = widget.getView()->viewport()->grab().toImage();
@@ -1099,7 +1099,7 @@ void TestSliceWidget::valuesWrittenIntoVisiblePixels()
     const auto pRef = makeVolume(60, 40, 2, [&](int x, int y, int) { return ref(x, y); });
     SliceWidget widget;
     widget.resize(500, 400);
-    widget.setMovies({pMain.get(), pRef.get(), nullptr});
+    widget.setMovies(pMain.get(), pRef.get(), nullptr);
     widget.setViewType(view);
     widget.getSlider()->setValue(1);
     widget.show();
@@ -1138,7 +1138,7 @@ void TestSliceWidget::valuesAreAnOverlay()
     const auto pMain = makeVolume(2, 1, 1, [](int x, int, int) { return x == 0 ? 0.f : 255.f; });
     SliceWidget widget;
     widget.resize(300, 200);
-    widget.setMovies({pMain.get(), nullptr, nullptr});
+    widget.setMovies(pMain.get(), nullptr, nullptr);
     widget.show();
     QVERIFY(QTest::qWaitForWindowExposed(&widget));
     widget.getView()->setZoom(100);

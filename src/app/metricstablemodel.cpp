@@ -80,19 +80,24 @@ int MetricsTableModel::columnCount(const QModelIndex &parent) const
     return parent.isValid() ? 0 : ColumnCount;
 }
 
-double MetricsTableModel::value(int row, int column) const
+const PlaneMetrics *MetricsTableModel::planeOf(int row, int column) const
 {
-    const Row &entry = m_rows[size_t(row)];
-    if (column == FrameColumn)
-        return entry.frame;
-    const int reference = column < Psnr2 ? 1 : 2;
-    const int result = entry.results[reference - 1];
+    const int result = m_rows[size_t(row)].results[column < Psnr2 ? 0 : 1];
     // A reference compared on Y only has no U and V.
     if (result < 0 || m_plane >= m_results[size_t(result)].planeCount)
+        return nullptr;
+    return &m_results[size_t(result)].planes[size_t(m_plane)];
+}
+
+double MetricsTableModel::value(int row, int column) const
+{
+    if (column == FrameColumn)
+        return m_rows[size_t(row)].frame;
+    const PlaneMetrics *pPlane = planeOf(row, column);
+    if (!pPlane)
         return std::nan("");
-    const PlaneMetrics &plane = m_results[size_t(result)].planes[size_t(m_plane)];
-    const int measure = column - (reference == 1 ? Psnr1 : Psnr2);
-    return measure == 0 ? plane.psnr : measure == 1 ? plane.mse : plane.ssim;
+    const int measure = column - (column < Psnr2 ? Psnr1 : Psnr2);
+    return measure == 0 ? pPlane->psnr : measure == 1 ? pPlane->mse : pPlane->ssim;
 }
 
 QVariant MetricsTableModel::data(const QModelIndex &index, int role) const
@@ -106,12 +111,8 @@ QVariant MetricsTableModel::data(const QModelIndex &index, int role) const
     const int row = m_order[size_t(index.row())];
     if (index.column() == FrameColumn)
         return m_rows[size_t(row)].frame + 1;
-    const Row &entry = m_rows[size_t(row)];
-    const int result = entry.results[index.column() < Psnr2 ? 0 : 1];
-    if (result < 0 || m_plane >= m_results[size_t(result)].planeCount)
-        return QVariant();
-    // SSIM of a plane too small for one window is NaN, and shown so.
-    return value(row, index.column());
+    // Empty without a value; the SSIM of a plane too small for one window is NaN, and shown so.
+    return planeOf(row, index.column()) ? QVariant(value(row, index.column())) : QVariant();
 }
 
 QVariant MetricsTableModel::headerData(int section, Qt::Orientation orientation, int role) const

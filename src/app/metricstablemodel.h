@@ -42,6 +42,9 @@ private:
         int frame = 0;
         int results[2] = {-1, -1}; // into m_results, for reference 1 and 2; -1: none
     };
+    // The measures of row m_rows[row] against the reference of a column; null when the row has
+    // none (no partner, or the plane not compared with that reference).
+    const PlaneMetrics *planeOf(int row, int column) const;
     // The value of a cell of row m_rows[row]; NaN when it has none.
     double value(int row, int column) const;
     // Puts m_order in the order of m_sortColumn and m_sortOrder, keeping selections on their rows.

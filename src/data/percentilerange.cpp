@@ -301,9 +301,9 @@ Outcome differenceRange(const Image3D *pFirst, const Image3D *pSecond, int first
         e.pMovie->readAhead(int(frame), 1);
         return e.pMovie->getFrame(int(frame));
     };
-    if (share <= 0.0) {
-        // Plain bounds, streamed row by row with nothing kept.
-        Bounds bounds;
+    // Hands every row of the frames asked for to takeRow(pRowA, widthA, pRowB, widthB), a row a
+    // movie lacks as width 0; takeRow's false is memory run out.
+    auto scanRows = [&](auto &&takeRow) {
         for (int i = 0; i < frameCount; ++i) {
             const int f = firstFrame + i;
             const FrameCache::Frame frameA = frameOf(a, f);
@@ -313,15 +313,27 @@ Outcome differenceRange(const Image3D *pFirst, const Image3D *pSecond, int first
                         = frameA && y < a.height ? frameA.get() + qint64(y) * a.width : nullptr;
                 const float *pRowB
                         = frameB && y < b.height ? frameB.get() + qint64(y) * b.width : nullptr;
-                scanDifferenceRow(pRowA, pRowA ? a.width : 0, pRowB, pRowB ? b.width : 0, width,
-                                  bounds);
+                if (!takeRow(pRowA, pRowA ? a.width : 0, pRowB, pRowB ? b.width : 0))
+                    return Outcome::OutOfMemory;
             }
             if (!report(progress, i + 1, frameCount))
                 return Outcome::Cancelled;
         }
-        minValue = bounds.isEmpty() ? -128 : bounds.low;
-        maxValue = bounds.isEmpty() ? 128 : bounds.high;
         return Outcome::Done;
+    };
+    if (share <= 0.0) {
+        // Plain bounds, streamed row by row with nothing kept.
+        Bounds bounds;
+        const Outcome outcome
+                = scanRows([&](const float *pRowA, int widthA, const float *pRowB, int widthB) {
+                      scanDifferenceRow(pRowA, widthA, pRowB, widthB, width, bounds);
+                      return true;
+                  });
+        if (outcome == Outcome::Done) {
+            minValue = bounds.isEmpty() ? -128 : bounds.low;
+            maxValue = bounds.isEmpty() ? 128 : bounds.high;
+        }
+        return outcome;
     }
     SampleCollector collector;
     std::vector<float> row;
@@ -332,26 +344,16 @@ Outcome differenceRange(const Image3D *pFirst, const Image3D *pSecond, int first
     }
     if (!collector.start())
         return Outcome::OutOfMemory;
-    for (int i = 0; i < frameCount; ++i) {
-        const int f = firstFrame + i;
-        const FrameCache::Frame frameA = frameOf(a, f);
-        const FrameCache::Frame frameB = frameOf(b, qint64(f) - secondOffset);
-        for (int y = 0; y < height; ++y) {
-            const float *pRowA
-                    = frameA && y < a.height ? frameA.get() + qint64(y) * a.width : nullptr;
-            const float *pRowB
-                    = frameB && y < b.height ? frameB.get() + qint64(y) * b.width : nullptr;
-            const int widthA = pRowA ? a.width : 0;
-            const int widthB = pRowB ? b.width : 0;
-            // The expressions the views form: a missing sample is 0.
-            for (int x = 0; x < width; ++x)
-                row[size_t(x)] = (x < widthA ? pRowA[x] : 0.0f) - (x < widthB ? pRowB[x] : 0.0f);
-            if (!collector.add(row.data(), width))
-                return Outcome::OutOfMemory;
-        }
-        if (!report(progress, i + 1, frameCount))
-            return Outcome::Cancelled;
-    }
+    const Outcome outcome
+            = scanRows([&](const float *pRowA, int widthA, const float *pRowB, int widthB) {
+                  // The expressions the views form: a missing sample is 0.
+                  for (int x = 0; x < width; ++x)
+                      row[size_t(x)]
+                              = (x < widthA ? pRowA[x] : 0.0f) - (x < widthB ? pRowB[x] : 0.0f);
+                  return collector.add(row.data(), width);
+              });
+    if (outcome != Outcome::Done)
+        return outcome;
     if (!collector.result(share, minValue, maxValue)) {
         minValue = -128;
         maxValue = 128;

@@ -12,6 +12,7 @@
 #include "movieset.h"
 #include "viewtype.h"
 
+class Image3D;
 class QLabel;
 class QPainter;
 class QPixmap;

@@ -21,6 +21,27 @@ QString oneLine(const std::string &text)
     return QString::fromStdString(text).replace(QLatin1Char('\n'), QStringLiteral(": "));
 }
 
+// The main frames [first, second) at which the view's movies have a frame (a difference: both
+// of its movies).
+std::pair<int, int> viewFrames(const MovieSet &movies, int viewType)
+{
+    auto span = [](const Image3D *pMovie, int offset) {
+        if (!pMovie)
+            return std::pair<qint64, qint64>(0, 0);
+        return std::pair<qint64, qint64>(offset, qint64(offset) + pMovie->getNumFrames());
+    };
+    const MovieSet::ViewSources sources = movies.sources(viewType, 0);
+    // A reference's frame f - offset meets main frame f: at main frame 0 it shows -offset.
+    std::pair<qint64, qint64> frames = span(sources.pA, -sources.frameA);
+    if (sources.difference) {
+        const std::pair<qint64, qint64> b = span(sources.pB, -sources.frameB);
+        frames = {std::max(frames.first, b.first), std::min(frames.second, b.second)};
+    }
+    const qint64 begin = std::max<qint64>(frames.first, 0);
+    const qint64 end = std::min<qint64>(frames.second, movies.getNumFrames());
+    return {int(begin), int(std::max(begin, end))};
+}
+
 } // namespace
 
 void ExportRunner::note(const QString &text)
@@ -69,26 +90,6 @@ std::unique_ptr<Image3D> ExportRunner::openMovie(const QString &fileName,
     }
     pMovie->setName(QFileInfo(fileName).fileName());
     return pMovie;
-}
-
-std::pair<int, int> ExportRunner::viewFrames(const MovieSet &movies, int viewType)
-{
-    // Main frames [begin, end) at which a movie of the view has a frame.
-    auto span = [](const Image3D *pMovie, int offset) {
-        if (!pMovie)
-            return std::pair<qint64, qint64>(0, 0);
-        return std::pair<qint64, qint64>(offset, qint64(offset) + pMovie->getNumFrames());
-    };
-    const MovieSet::ViewSources sources = movies.sources(viewType, 0);
-    // A reference's frame f - offset meets main frame f: at main frame 0 it shows -offset.
-    std::pair<qint64, qint64> frames = span(sources.pA, -sources.frameA);
-    if (sources.difference) {
-        const std::pair<qint64, qint64> b = span(sources.pB, -sources.frameB);
-        frames = {std::max(frames.first, b.first), std::min(frames.second, b.second)};
-    }
-    const qint64 begin = std::max<qint64>(frames.first, 0);
-    const qint64 end = std::min<qint64>(frames.second, movies.getNumFrames());
-    return {int(begin), int(std::max(begin, end))};
 }
 
 int ExportRunner::run(const ExportOptions &options)

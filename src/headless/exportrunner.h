@@ -4,10 +4,8 @@
 
 #include <cstdio>
 #include <memory>
-#include <utility>
 
 class Image3D;
-class MovieSet;
 
 // `rawcompare --export-png`: opens the main movie and its references as the window does (raw
 // and y4m files read frame by frame, so memory stays flat however long they are), renders one
@@ -26,9 +24,6 @@ public:
 
     // The name of picture `index` of `count` in the folder: frame_0000.png ... .
     static QString pictureName(int index, int count);
-    // The main frames [first, second) at which the view's movies have a frame (a difference:
-    // both of its movies).
-    static std::pair<int, int> viewFrames(const MovieSet &movies, int viewType);
 
 private:
     // The file's frames as the window opens them; null with m_status set on failure.

@@ -201,8 +201,9 @@ bool MovieFileOpener::open(const QString &fileName, const MovieFileOptions &opti
                                                  "name the file like clip_1920x1080.yuv")
                                           .arg(fileName)
                                 : QStringLiteral("%1: the frame size %2 in its name is out of "
-                                                 "range (1 to 65536 a side): give --size WxH")
-                                          .arg(fileName, outOfRange),
+                                                 "range (1 to %3 a side): give --size WxH")
+                                          .arg(fileName, outOfRange)
+                                          .arg(FileNameGuess::MaxSide),
                         "Frame size unknown");
         }
         if (!answer.pFormat)

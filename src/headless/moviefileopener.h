@@ -87,7 +87,6 @@ public:
     // The frames selected: getFirstFrame() .. + getFrameCount() - 1 (a picture: 0, 1).
     int getFirstFrame() const { return m_firstFrame; }
     int getFrameCount() const { return m_frameCount; }
-    int getPlane() const { return m_plane; }
     // What was taken from the file's name and planes read as Y, one line each
     // ("note: clip_352x288.yuv: 352x288 taken from the file name").
     QStringList takeNotes();

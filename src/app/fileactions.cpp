@@ -154,6 +154,8 @@ bool FileActions::loadFiles(int slot, const QStringList &files, bool askDimensio
     m_settings.saveLoadAnswers();
     if (loaded) {
         m_session.setMovie(slot, std::move(pMovie), loader.getFileNames());
+        // A plane answered for this movie is the plane every movie shows.
+        m_session.setPlane(m_settings.getLoadAnswers().plane);
         rememberLoad(slot, loader, sizeFromNames);
     }
     emit loadNotes(loader.takeNotes().join(QStringLiteral("; ")));
@@ -179,6 +181,7 @@ QStringList FileActions::openFromCommandLine(const CommandLine &commandLine)
     }
     if (commandLine.hasPlane())
         answers.plane = commandLine.getPlane();
+    m_session.setPlane(answers.plane);
     if (commandLine.getFrameCacheMiB() > 0)
         m_session.setFrameCacheBudget(qint64(commandLine.getFrameCacheMiB()) << 20);
     for (int ref = 1; ref <= 2; ++ref)

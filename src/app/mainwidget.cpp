@@ -13,6 +13,7 @@
 #include <QScreen>
 #include <QToolBar>
 
+#include "colouractions.h"
 #include "commandline.h"
 #include "dialogprovider.h"
 #include "fileactions.h"
@@ -38,6 +39,8 @@ MainWidget::MainWidget()
     , m_pSession(std::make_unique<Session>())
     , m_pDialogs(std::make_unique<DialogProvider>())
 {
+    m_pSession->setColourOptions(m_pSettings->getColourOptions());
+    m_pSession->setColour(m_pSettings->getColourShown());
     const int cacheMiB = m_pSettings->getFrameCacheMiB();
     if (cacheMiB >= CommandLine::minFrameCacheMiB && cacheMiB <= CommandLine::maxFrameCacheMiB)
         m_pSession->setFrameCacheBudget(qint64(cacheMiB) << 20);
@@ -105,6 +108,7 @@ void MainWidget::createMenus()
     pViewMenu->addSeparator();
     pViewMenu->addAction(m_pMetricsDock->toggleViewAction());
     pViewMenu->addAction(QStringLiteral("Frame cache size…"), this, &MainWidget::onFrameCacheSize);
+    new ColourActions(*m_pSession, *m_pSettings, pViewMenu, this);
     pViewMenu->addSeparator();
     m_pViewActions->addZoomActions(*m_pSliceWidget->getView(), pViewMenu);
     // Showing the dock widens the window by the dock's width, as far as the screen allows, so

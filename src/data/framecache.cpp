@@ -7,8 +7,18 @@
 #include <unistd.h>
 
 FrameCache::FrameCache(Loader loader, qint64 frameSamples, int frames, qint64 budgetBytes)
+    : FrameCache(
+            OfBytes(),
+            [loader = std::move(loader)](int frame, unsigned char *pBytes, std::string &error) {
+                return loader(frame, reinterpret_cast<float *>(pBytes), error);
+            },
+            std::max<qint64>(frameSamples, 0) * qint64(sizeof(float)), frames, budgetBytes)
+{ }
+
+FrameCache::FrameCache(OfBytes, ByteLoader loader, qint64 frameBytes, int frames,
+                       qint64 budgetBytes)
     : m_loader(std::move(loader))
-    , m_frameSamples(std::max<qint64>(frameSamples, 0))
+    , m_frameBytes(std::max<qint64>(frameBytes, 0))
     , m_frames(std::max(frames, 0))
     , m_budget(budgetBytes)
 { }
@@ -36,13 +46,19 @@ qint64 FrameCache::defaultBudget()
 
 FrameCache::Frame FrameCache::getFrame(int frame)
 {
+    const Bytes bytes = getBytes(frame);
+    return Frame(bytes, reinterpret_cast<const float *>(bytes.get()));
+}
+
+FrameCache::Bytes FrameCache::getBytes(int frame)
+{
     std::unique_lock<std::mutex> lock(m_mutex);
     if (frame < 0 || frame >= m_frames) {
         m_error = "Frame " + std::to_string(frame) + " is outside the movie";
         return nullptr;
     }
     for (;;) {
-        if (Frame samples = lookup(frame))
+        if (Bytes samples = lookup(frame))
             return samples;
         // The worker is reading it: wait rather than read the same frame twice.
         if (m_inFlight.count(frame) == 0)
@@ -52,7 +68,7 @@ FrameCache::Frame FrameCache::getFrame(int frame)
     return load(frame, lock, true);
 }
 
-FrameCache::Frame FrameCache::lookup(int frame)
+FrameCache::Bytes FrameCache::lookup(int frame)
 {
     const auto it = m_entries.find(frame);
     if (it == m_entries.end())
@@ -61,9 +77,9 @@ FrameCache::Frame FrameCache::lookup(int frame)
     return it->second.frame;
 }
 
-FrameCache::Frame FrameCache::load(int frame, std::unique_lock<std::mutex> &lock, bool report)
+FrameCache::Bytes FrameCache::load(int frame, std::unique_lock<std::mutex> &lock, bool report)
 {
-    Frame samples;
+    Bytes samples;
     std::string error;
     try {
         m_inFlight.insert(frame);
@@ -74,8 +90,12 @@ FrameCache::Frame FrameCache::load(int frame, std::unique_lock<std::mutex> &lock
     lock.unlock();
     try {
         // shared_ptr frees the array itself if its own bookkeeping can't be allocated.
-        if (float *pSamples = new (std::nothrow) float[size_t(m_frameSamples)]) {
-            samples = Frame(pSamples, std::default_delete<float[]>());
+        // Raw storage, aligned for any kind of sample.
+        if (auto *pSamples
+            = static_cast<unsigned char *>(::operator new(size_t(m_frameBytes), std::nothrow))) {
+            samples = Bytes(pSamples, [](const unsigned char *p) {
+                ::operator delete(const_cast<unsigned char *>(p));
+            });
             if (!m_loader(frame, pSamples, error))
                 samples.reset();
         } else {
@@ -97,7 +117,7 @@ FrameCache::Frame FrameCache::load(int frame, std::unique_lock<std::mutex> &lock
     return samples;
 }
 
-bool FrameCache::insert(int frame, const Frame &samples)
+bool FrameCache::insert(int frame, const Bytes &samples)
 {
     try {
         m_lru.push_front(frame);

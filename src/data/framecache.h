@@ -23,8 +23,14 @@ public:
     using Loader = std::function<bool(int frame, float *pSamples, std::string &error)>;
     // A frame's samples; they stay valid while the pointer is held, cached or not.
     using Frame = std::shared_ptr<const float>;
+    // The same for frames of any kind of samples: frameBytes bytes each, aligned for any type.
+    using ByteLoader = std::function<bool(int frame, unsigned char *pBytes, std::string &error)>;
+    using Bytes = std::shared_ptr<const unsigned char>;
+    struct OfBytes
+    { };
 
     FrameCache(Loader loader, qint64 frameSamples, int frames, qint64 budgetBytes);
+    FrameCache(OfBytes, ByteLoader loader, qint64 frameBytes, int frames, qint64 budgetBytes);
     ~FrameCache();
 
     FrameCache(const FrameCache &) = delete;
@@ -33,6 +39,7 @@ public:
     // The frame's samples, read now unless cached; null when it can't be read or memory runs
     // out (getErrorString says why). A frame that failed is tried again at the next call.
     Frame getFrame(int frame);
+    Bytes getBytes(int frame);
     // Asks the worker to read, after `frame`, up to `count` frames in direction dir (+1 or -1)
     // that aren't cached; returns at once. A newer request replaces one not yet done. Never
     // reads more than fits the budget beside the frame in use.
@@ -55,24 +62,24 @@ public:
 private:
     struct Entry
     {
-        Frame frame;
+        Bytes frame;
         std::list<int>::iterator lruPosition;
     };
 
     // With the lock held: the cached frame, moved to the front, or null.
-    Frame lookup(int frame);
+    Bytes lookup(int frame);
     // Reads a frame without the lock held, then caches it; `lock` is held on entry and exit.
     // With `report` a failure becomes the error text.
-    Frame load(int frame, std::unique_lock<std::mutex> &lock, bool report);
+    Bytes load(int frame, std::unique_lock<std::mutex> &lock, bool report);
     // With the lock held: caches the frame as the most recent; false when memory runs out.
-    bool insert(int frame, const Frame &samples);
+    bool insert(int frame, const Bytes &samples);
     void trim();
     qint64 getHeldBytesLocked() const;
     void runWorker();
-    qint64 frameBytes() const { return m_frameSamples * qint64(sizeof(float)); }
+    qint64 frameBytes() const { return m_frameBytes; }
 
-    const Loader m_loader;
-    const qint64 m_frameSamples;
+    const ByteLoader m_loader;
+    const qint64 m_frameBytes;
     const int m_frames;
 
     mutable std::mutex m_mutex;

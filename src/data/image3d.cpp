@@ -7,6 +7,7 @@
 
 #include <QLatin1String>
 
+#include "colourframes.h"
 #include "pixelformat.h"
 #include "rawfile.h"
 
@@ -35,6 +36,7 @@ bool Image3D::setDimensions(int width, int height, int frames)
 {
     m_pCache.reset();
     m_pFile.reset();
+    m_pColour.reset();
     // width * height fits in 64 bits; the third factor may not. A product too large for 64 bits
     // is far beyond any memory, and one below -2^63 is simply negative (an empty array).
     qint64 count = 0;
@@ -160,6 +162,7 @@ bool Image3D::setFrameSource(int width, int height, int frames, FrameCache::Load
     m_samples.clear();
     m_pCache = std::move(pCache);
     m_pFile.reset();
+    m_pColour.reset();
     m_width = width;
     m_height = height;
     m_frames = frames;
@@ -168,6 +171,21 @@ bool Image3D::setFrameSource(int width, int height, int frames, FrameCache::Load
 
 bool Image3D::openRaw(std::unique_ptr<RawFile> pFile, int plane, int firstFrame, int frameCount,
                       qint64 budgetBytes)
+{
+    std::shared_ptr<const RawFile> pShared;
+    try {
+        pShared = std::move(pFile);
+    } catch (const std::bad_alloc &) {
+        makeEmpty();
+        setErrorString(notEnoughMemoryToLoad(pFile->getNumFrames(), pFile->getWidth(),
+                                             pFile->getHeight()));
+        return false;
+    }
+    return openRaw(pShared, plane, firstFrame, frameCount, budgetBytes);
+}
+
+bool Image3D::openRaw(std::shared_ptr<const RawFile> pFile, int plane, int firstFrame,
+                      int frameCount, qint64 budgetBytes)
 {
     makeEmpty();
     if (!hasPlane(*pFile, plane))
@@ -186,13 +204,7 @@ bool Image3D::openRaw(std::unique_ptr<RawFile> pFile, int plane, int firstFrame,
                                       : int(std::min<qint64>(frameCount, fileFrames - firstFrame));
     const int width = pFile->getPlaneWidth(plane);
     const int height = pFile->getPlaneHeight(plane);
-    std::shared_ptr<const RawFile> pShared;
-    try {
-        pShared = std::move(pFile);
-    } catch (const std::bad_alloc &) {
-        setErrorString(notEnoughMemoryToLoad(frames, width, height));
-        return false;
-    }
+    const std::shared_ptr<const RawFile> pShared = std::move(pFile);
     auto loader = [pShared, plane, firstFrame, frames, name](int frame, float *pSamples,
                                                              std::string &error) {
         if (pShared->readPlane(firstFrame + frame, plane, pSamples))
@@ -212,6 +224,14 @@ bool Image3D::openRaw(std::unique_ptr<RawFile> pFile, int plane, int firstFrame,
     }
     m_depth = format.getDepth();
     m_pFile = pShared;
+    if (format.getPlaneCount() == 3) {
+        try {
+            m_pColour = std::make_unique<ColourFrames>(pShared, firstFrame, frames,
+                                                       m_pCache->getBudget());
+        } catch (const std::bad_alloc &) {
+            // Without it the movie is shown in gray only.
+        }
+    }
     m_filePlane = plane;
     m_fileFirstFrame = firstFrame;
     m_frameRate = pShared->getFrameRate();
@@ -252,6 +272,7 @@ void Image3D::makeEmpty()
 {
     m_pCache.reset();
     m_pFile.reset();
+    m_pColour.reset();
     m_samples.clear();
     m_width = m_height = m_frames = 0;
     m_frameRate = 0;

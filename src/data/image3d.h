@@ -9,6 +9,7 @@
 
 #include <QString>
 
+class ColourFrames;
 class PixelFormat;
 class RawFile;
 
@@ -58,6 +59,9 @@ public:
     // getFileFirstFrame() .. getFileFirstFrame() + getNumFrames() - 1.
     std::shared_ptr<const RawFile> getRawFile() const { return m_pFile; }
     int getFilePlane() const { return m_filePlane; }
+    // The same frames with all three planes, for a movie read on demand from a file that has
+    // chroma; null otherwise.
+    const ColourFrames *getColourFrames() const { return m_pColour.get(); }
     int getFileFirstFrame() const { return m_fileFirstFrame; }
     // Bits per sample of what was loaded (8 for pictures and 8-bit files): samples lie in
     // 0 .. 2^depth - 1.
@@ -88,6 +92,9 @@ public:
     // or the frames asked for don't exist.
     bool openRaw(std::unique_ptr<RawFile> pFile, int plane, int firstFrame = 0, int frameCount = -1,
                  qint64 budgetBytes = -1);
+    // The same for a file another movie reads too (another plane of it, say).
+    bool openRaw(std::shared_ptr<const RawFile> pFile, int plane, int firstFrame = 0,
+                 int frameCount = -1, qint64 budgetBytes = -1);
     // The same for a file opened here, with loadRaw's rules for the arguments of the same name.
     bool openRaw(const std::string &fileName, int width, int height, bool isYUV, int firstFrame = 0,
                  int frameCount = -1);
@@ -103,6 +110,7 @@ private:
     SampleArray m_samples;
     std::unique_ptr<FrameCache> m_pCache;
     std::shared_ptr<const RawFile> m_pFile; // set with m_pCache by openRaw
+    std::unique_ptr<ColourFrames> m_pColour; // set by openRaw for files with chroma
     int m_filePlane = 0;
     int m_fileFirstFrame = 0;
     int m_width = 0;

@@ -102,6 +102,7 @@ void RawFile::close()
     m_width = m_height = m_frames = 0;
     m_fileSize = m_frameBytes = m_unusedBytes = 0;
     m_frameRate = 0;
+    m_colourRangeTag = 0;
     m_unusedReason.clear();
     m_frameOffsets.clear();
     m_frameOffsets.shrink_to_fit();
@@ -218,6 +219,7 @@ bool RawFile::openY4m(const std::string &fileName)
     m_width = parsed.getWidth();
     m_height = parsed.getHeight();
     m_frameRate = parsed.getFrameRate();
+    m_colourRangeTag = int(parsed.getColourRange());
     m_frameBytes = m_pFormat->getFrameBytes(m_width, m_height);
     if (!indexY4mFrames(parsed.getHeaderBytes()))
         return false;
@@ -385,5 +387,43 @@ bool RawFile::sampleRange(int frame, int plane, int &minValue, int &maxValue) co
         return false;
     minValue = int(low);
     maxValue = int(high);
+    return true;
+}
+
+bool RawFile::readFrame(int frame, unsigned char *pBytes) const
+{
+    const PixelFormat &format = *m_pFormat;
+    if (m_fd < 0 || frame < 0 || frame >= m_frames)
+        return false;
+    const qint64 start = frameOffset(frame);
+    if (!format.isSemiPlanar()) {
+        // A planar frame is stored as it lies in the file: one read.
+        if (!readBytes(pBytes, m_frameBytes, start))
+            return false;
+#if Q_BYTE_ORDER == Q_BIG_ENDIAN
+        if (format.getBytesPerSample() == 2) {
+            for (qint64 i = 0; i + 1 < m_frameBytes; i += 2)
+                std::swap(pBytes[i], pBytes[i + 1]);
+        }
+#endif
+        return true;
+    }
+    const qint64 lumaBytes = format.getPlaneBytes(0, m_width, m_height);
+    const qint64 chromaSamples = qint64(getPlaneWidth(1)) * getPlaneHeight(1);
+    if (!readBytes(pBytes, lumaBytes, start))
+        return false;
+    // The pairs are read on their own, then split into the U and V planes.
+    unsigned char *pU = pBytes + lumaBytes;
+    unsigned char *pV = pU + chromaSamples;
+    std::unique_ptr<unsigned char[]> pairs(
+            new (std::nothrow) unsigned char[size_t(2 * chromaSamples)]);
+    if (!pairs || !readBytes(pairs.get(), 2 * chromaSamples, start + lumaBytes))
+        return false;
+    unsigned char *pFirst = format.isVFirst() ? pV : pU;
+    unsigned char *pSecond = format.isVFirst() ? pU : pV;
+    for (qint64 i = 0; i < chromaSamples; ++i) {
+        pFirst[i] = pairs[size_t(2 * i)];
+        pSecond[i] = pairs[size_t(2 * i + 1)];
+    }
     return true;
 }

@@ -37,6 +37,9 @@ public:
     qint64 getUnusedBytes() const { return m_unusedBytes; } // after the last whole frame
     // Frames per second a y4m header gives; 0 for a headerless file or a y4m without one.
     double getFrameRate() const { return m_frameRate; }
+    // The range a y4m header's XCOLORRANGE tag gives: 0 none (and for headerless files),
+    // 1 limited, 2 full.
+    int getColourRangeTag() const { return m_colourRangeTag; }
     // Why there are unused bytes ("clip.yuv: 1000 bytes = ..."); empty when there are none.
     std::string describeUnusedBytes() const;
 
@@ -52,6 +55,11 @@ public:
     // The smallest and largest sample of that plane of that frame, read as readPlane reads it
     // (the same integers that readPlane turns into floats). False as for readPlane.
     bool sampleRange(int frame, int plane, int &minValue, int &maxValue) const;
+    // Frame `frame` as the samples lie in a planar file: Y, then U and V (each plane's rows top
+    // row first, one byte per sample up to 8 bits, else one 16-bit word in the machine's order;
+    // an nv12 or nv21 plane of pairs is split into U and V). pBytes holds getFrameBytes().
+    // False as for readPlane.
+    bool readFrame(int frame, unsigned char *pBytes) const;
 
     // True when the file can be read and starts with the y4m magic "YUV4MPEG2 ".
     static bool hasY4mMagic(const std::string &fileName);
@@ -83,6 +91,7 @@ private:
     qint64 m_frameBytes = 0;
     qint64 m_unusedBytes = 0;
     double m_frameRate = 0;
+    int m_colourRangeTag = 0;
     std::string m_unusedReason;
     // y4m: where the samples of each frame start (after its FRAME header).
     std::vector<qint64> m_frameOffsets;

@@ -98,6 +98,7 @@ bool Y4mHeader::fail(const std::string &reason)
     m_pFormat = nullptr;
     m_headerBytes = 0;
     m_frameRate = 0;
+    m_colourRange = ColourRange::Unknown;
     setErrorString("Malformed y4m header: " + reason);
     return false;
 }
@@ -122,6 +123,7 @@ bool Y4mHeader::parse(const char *pBytes, qint64 size)
     };
     int width = 0, height = 0;
     double frameRate = 0;
+    ColourRange colourRange = ColourRange::Unknown;
     std::string colourSpace = "420jpeg"; // what a header without C means
     const char *p = pBytes + MagicBytes;
     while (p < pEnd) {
@@ -149,8 +151,15 @@ bool Y4mHeader::parse(const char *pBytes, qint64 size)
             // A rate that can't be read only leaves the rate unknown.
             frameRate = parseRate(value);
             break;
+        case 'X':
+            // ffmpeg writes the range as a comment; other comments say nothing of the samples.
+            if (value == "COLORRANGE=FULL")
+                colourRange = ColourRange::Full;
+            else if (value == "COLORRANGE=LIMITED")
+                colourRange = ColourRange::Limited;
+            break;
         default:
-            // I (interlacing), A (aspect), X (comments) and tags of later versions
+            // I (interlacing), A (aspect) and tags of later versions
             // say nothing about the samples.
             break;
         }
@@ -178,6 +187,7 @@ bool Y4mHeader::parse(const char *pBytes, qint64 size)
     m_pFormat = pFormat;
     m_headerBytes = pEnd - pBytes + 1;
     m_frameRate = frameRate;
+    m_colourRange = colourRange;
     return true;
 }
 

@@ -33,6 +33,9 @@ public:
     qint64 getHeaderBytes() const { return m_headerBytes; } // newline included
     // Frames per second of the F tag ("F30000:1001"); 0 when absent or not a positive ratio.
     double getFrameRate() const { return m_frameRate; }
+    // What an XCOLORRANGE=FULL or =LIMITED tag says; Unknown without one.
+    enum class ColourRange { Unknown, Limited, Full };
+    ColourRange getColourRange() const { return m_colourRange; }
 
 private:
     bool fail(const std::string &reason);
@@ -42,4 +45,5 @@ private:
     const PixelFormat *m_pFormat = nullptr;
     qint64 m_headerBytes = 0;
     double m_frameRate = 0;
+    ColourRange m_colourRange = ColourRange::Unknown;
 };

@@ -2,6 +2,7 @@
 
 #include <QSlider>
 
+#include "colourrendering.h"
 #include "session.h"
 #include "slicewidget.h"
 #include "viewtype.h"
@@ -13,6 +14,7 @@ SliceBinding::SliceBinding(Session &session, SliceWidget &sliceWidget, QObject *
         showRange(view);
     m_sliceWidget.setViewType(m_session.getViewType());
     showMovies();
+    showColour();
     showFrame(m_session.getFrame());
 
     connect(&m_session, &Session::movieChanged, this, &SliceBinding::showMovies);
@@ -21,11 +23,17 @@ SliceBinding::SliceBinding(Session &session, SliceWidget &sliceWidget, QObject *
             [this](int viewType) { showRange(viewType); });
     connect(&m_session, &Session::viewTypeChanged, &m_sliceWidget, &SliceWidget::setViewType);
     connect(&m_session, &Session::frameChanged, this, &SliceBinding::showFrame);
+    connect(&m_session, &Session::colourChanged, this, &SliceBinding::showColour);
     // Every redraw reports the frame the widget settled on, clamped to its movies.
     connect(&m_sliceWidget, &SliceWidget::slicePosition, &m_session, &Session::setFrame);
 }
 
 void SliceBinding::showMovies() { m_sliceWidget.setMovies(m_session.getMovieSet()); }
+
+void SliceBinding::showColour()
+{
+    m_sliceWidget.setColour(m_session.isColour(), ColourRendering(m_session.getColourOptions()));
+}
 
 void SliceBinding::showRange(int viewType)
 {

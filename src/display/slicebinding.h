@@ -6,8 +6,8 @@ class Session;
 class SliceWidget;
 
 // Keeps a slice widget showing what the session says (movies with their offsets, the five
-// display ranges, the view type and the frame) and hands the widget's own frame steps (slider,
-// wheel, keys, playback) back to the session. Both are borrowed and must outlive it.
+// display ranges, the view type, colour and the frame) and hands the widget's own frame steps
+// (slider, wheel, keys, playback) back to the session. Both are borrowed and must outlive it.
 class SliceBinding : public QObject
 {
     Q_OBJECT
@@ -16,6 +16,7 @@ public:
 
 private:
     void showMovies();
+    void showColour();
     void showRange(int viewType);
     void showFrame(int frame);
 

@@ -12,6 +12,7 @@
 #include <QPixmap>
 #include <QSlider>
 
+#include "colourframes.h"
 #include "graymapping.h"
 #include "image3d.h"
 #include "slicescene.h"
@@ -111,6 +112,22 @@ void SliceWidget::setRange(int viewType, float minValue, float maxValue)
     emit redrawNeeded();
 }
 
+void SliceWidget::setColour(bool colour, const ColourRendering &rendering)
+{
+    m_colour = colour;
+    m_colourRendering = rendering;
+    clearCache();
+    emit redrawNeeded();
+}
+
+bool SliceWidget::showsColour(const MovieSet::ViewSources &sources) const
+{
+    return m_colour && !sources.difference && ColourRendering::hasColour(sources.pA)
+            && sources.frameA >= 0 && sources.frameA < sources.pA->getNumFrames();
+}
+
+bool SliceWidget::showsColour(int frame) const { return showsColour(currentSources(frame)); }
+
 MovieSet::ViewSources SliceWidget::currentSources(int frame) const
 {
     return m_movies.sources(m_viewType, frame);
@@ -127,9 +144,16 @@ QImage SliceWidget::renderSlice() const
 {
     if (m_imageWidth <= 0 || m_imageHeight <= 0)
         return QImage();
+    const MovieSet::ViewSources sources = currentSources(m_fixedCoordinate);
+    if (showsColour(sources)) {
+        // A frame that can't be read is shown absent, as in gray.
+        if (sources.pA->getColourFrames()->getFrame(sources.frameA).isNull())
+            return renderView(MovieSet::ViewSources(), 0, 1, m_imageWidth, m_imageHeight);
+        return m_colourRendering.render(sources.pA, sources.frameA, m_imageWidth, m_imageHeight);
+    }
     // The formula is chosen once per slice; the renderers work row by row.
-    return renderView(currentSources(m_fixedCoordinate), m_minValue[m_viewType],
-                      m_maxValue[m_viewType], m_imageWidth, m_imageHeight);
+    return renderView(sources, m_minValue[m_viewType], m_maxValue[m_viewType], m_imageWidth,
+                      m_imageHeight);
 }
 
 QPixmap *SliceWidget::buildSlicePixmap() const
@@ -183,11 +207,17 @@ QPixmap *SliceWidget::slicePixmap()
     // The frames are fetched (and so read, for a movie read on demand) before the render.
     const MovieSet::ViewSources sources = currentSources(m_fixedCoordinate);
     QString unreadable;
-    for (const auto &[pMovie, frame] :
-         {std::pair(sources.pA, sources.frameA), std::pair(sources.pB, sources.frameB)}) {
-        if (pMovie && frame >= 0 && frame < pMovie->getNumFrames() && !pMovie->getFrame(frame)
-            && unreadable.isEmpty())
-            unreadable = QString::fromStdString(pMovie->getFrameError());
+    if (showsColour(sources)) {
+        const ColourFrames *pFrames = sources.pA->getColourFrames();
+        if (pFrames->getFrame(sources.frameA).isNull())
+            unreadable = QString::fromStdString(pFrames->getFrameError());
+    } else {
+        for (const auto &[pMovie, frame] :
+             {std::pair(sources.pA, sources.frameA), std::pair(sources.pB, sources.frameB)}) {
+            if (pMovie && frame >= 0 && frame < pMovie->getNumFrames() && !pMovie->getFrame(frame)
+                && unreadable.isEmpty())
+                unreadable = QString::fromStdString(pMovie->getFrameError());
+        }
     }
     if (unreadable.isEmpty()) {
         m_frameUnreadable = false;
@@ -266,12 +296,18 @@ void SliceWidget::onSliceChanged(int dir)
         m_fixedCoordinate = 0;
     if (m_fixedCoordinate != old) {
         // Movies read on demand read on in the direction of travel while this frame shows.
-        if (m_movies.getMain())
-            m_movies.getMain()->readAhead(m_fixedCoordinate, dir);
-        for (int ref : {1, 2}) {
-            if (const Image3D *pRef = m_movies.getReference(ref))
-                pRef->readAhead(m_movies.referenceFrame(ref, m_fixedCoordinate), dir);
-        }
+        // In colour, the movie views read frames of three planes.
+        const MovieSet::ViewSources sources = currentSources(m_fixedCoordinate);
+        const bool colour = showsColour(sources);
+        auto readAhead = [colour, dir](const Image3D *pMovie, int frame) {
+            if (colour && ColourRendering::hasColour(pMovie))
+                pMovie->getColourFrames()->readAhead(frame, dir);
+            else if (pMovie)
+                pMovie->readAhead(frame, dir);
+        };
+        readAhead(m_movies.getMain(), m_fixedCoordinate);
+        for (int ref : {1, 2})
+            readAhead(m_movies.getReference(ref), m_movies.referenceFrame(ref, m_fixedCoordinate));
         emit fixedCoordinateChanged(m_fixedCoordinate);
         emit redrawNeeded();
     }

@@ -9,6 +9,7 @@
 #include <memory>
 #include <utility>
 
+#include "colourrendering.h"
 #include "movieset.h"
 #include "viewtype.h"
 
@@ -44,6 +45,13 @@ public:
     void setRef2Range(float minValue, float maxValue);
     void setDiff1Range(float minValue, float maxValue);
     void setDiff2Range(float minValue, float maxValue);
+
+    // With colour, the main and reference views show movies that have chroma in colour through
+    // `rendering`; the differences and movies without chroma stay gray.
+    void setColour(bool colour, const ColourRendering &rendering);
+    // Whether the current view shows slice `frame` in colour.
+    bool showsColour(int frame) const;
+    const ColourRendering &getColourRendering() const { return m_colourRendering; }
 
     // Gray 0..255 of pixel (x, y) of slice `frame` in the current view: the per-pixel rule that
     // rendered slices follow bit for bit.
@@ -124,6 +132,7 @@ private:
     };
 
     MovieSet::ViewSources currentSources(int frame) const;
+    bool showsColour(const MovieSet::ViewSources &sources) const;
     void setRange(int viewType, float minValue, float maxValue);
     void clearCache();
     // nullptr when memory runs out.
@@ -142,6 +151,8 @@ private:
     float m_minValue[5] = {0, 0, 0, -128, -128};
     float m_maxValue[5] = {255, 255, 255, 128, 128};
     MovieSet m_movies;
+    bool m_colour = false;
+    ColourRendering m_colourRendering;
     // Axis held fixed: always 2 (frame), so a slice is one movie frame, image column j is
     // sample x and image row i is sample y.
     static constexpr int m_fixedAxis = 2;

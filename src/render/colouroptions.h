@@ -27,6 +27,18 @@ struct ColourOptions
     // 1024 or taller than 576, else BT.601.
     ColourOptions resolve(int width, int height, bool rangeTagged, bool fullRange) const;
 
+    // The names the command line and the settings use: "auto", "601", "709", "2020"; "auto",
+    // "limited", "full"; "nearest", "bilinear"; "sdr", "pq", "hlg". parse* leave the value
+    // alone and return false for any other name.
+    static QString name(Matrix matrix);
+    static QString name(Range range);
+    static QString name(Chroma chroma);
+    static QString name(Transfer transfer);
+    static bool parse(const QString &text, Matrix &matrix);
+    static bool parse(const QString &text, Range &range);
+    static bool parse(const QString &text, Chroma &chroma);
+    static bool parse(const QString &text, Transfer &transfer);
+
     bool operator==(const ColourOptions &other) const
     {
         return matrix == other.matrix && range == other.range && chroma == other.chroma

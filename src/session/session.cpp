@@ -4,8 +4,11 @@
 #include <utility>
 #include <vector>
 
+#include "colourframes.h"
 #include "framecache.h"
 #include "image3d.h"
+#include "pixelformat.h"
+#include "rawfile.h"
 #include "viewtype.h"
 
 Session::Session(QObject *pParent)
@@ -108,12 +111,58 @@ void Session::setFrameCacheBudget(qint64 bytes)
 void Session::shareFrameCacheBudget()
 {
     std::vector<FrameCache *> caches;
+    std::vector<FrameCache *> idle;
     for (const auto &pMovie : m_pMovies) {
         if (pMovie && pMovie->getFrameCache())
             caches.push_back(pMovie->getFrameCache());
+        if (pMovie && pMovie->getColourFrames())
+            (m_colour ? caches : idle).push_back(&pMovie->getColourFrames()->getFrameCache());
     }
     for (FrameCache *pCache : caches)
         pCache->setBudget(m_frameCacheBudget / qint64(caches.size()));
+    // Frames of three planes are kept only while colour is shown.
+    for (FrameCache *pCache : idle)
+        pCache->setBudget(0);
+}
+
+void Session::setPlane(int plane)
+{
+    plane = std::clamp(plane, 0, 2);
+    if (plane == m_plane)
+        return;
+    m_plane = plane;
+    for (int slot = 0; slot < SlotCount; ++slot) {
+        const Image3D *pOld = m_pMovies[slot].get();
+        if (!pOld || !pOld->getRawFile() || pOld->getFilePlane() == plane
+            || pOld->getRawFile()->getFormat().getPlaneCount() <= plane)
+            continue;
+        auto pNew = std::make_unique<Image3D>();
+        // Nothing is read here: the frames of the other plane are read when shown.
+        pNew->openRaw(pOld->getRawFile(), plane, pOld->getFileFirstFrame(), pOld->getNumFrames(),
+                      0);
+        if (pNew->getNumFrames() != pOld->getNumFrames())
+            continue;
+        pNew->setName(pOld->getName());
+        setMovie(slot, std::move(pNew), m_fileNames[slot]);
+    }
+    emit planeChanged(plane);
+}
+
+void Session::setColour(bool colour)
+{
+    if (colour == m_colour)
+        return;
+    m_colour = colour;
+    shareFrameCacheBudget();
+    emit colourChanged();
+}
+
+void Session::setColourOptions(const ColourOptions &options)
+{
+    if (options == m_colourOptions)
+        return;
+    m_colourOptions = options;
+    emit colourChanged();
 }
 
 void Session::widenStartingRanges()

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QStringList>
 
+#include "colouroptions.h"
 #include "displayrange.h"
 #include "movieset.h"
 
@@ -56,7 +57,20 @@ public:
     // Clamped to 0..4.
     void setViewType(int viewType);
 
-    // Memory for the frames of the movies read from files, shared equally by those movies.
+    // The plane the gray views and the differences show: 0 = Y, 1 = U, 2 = V. Setting it reads
+    // each movie of a file with that plane at that plane instead (movieChanged for each); a
+    // picture or a gray file keeps its one plane.
+    int getPlane() const { return m_plane; }
+    void setPlane(int plane);
+    // Whether the main and reference views show their movies in colour, and how; a movie
+    // without chroma stays gray. The differences stay of the plane shown.
+    bool isColour() const { return m_colour; }
+    void setColour(bool colour);
+    const ColourOptions &getColourOptions() const { return m_colourOptions; }
+    void setColourOptions(const ColourOptions &options);
+
+    // Memory for the frames of the movies read from files, shared equally by those movies
+    // (and, in colour, by their frames of three planes).
     qint64 getFrameCacheBudget() const { return m_frameCacheBudget; }
     void setFrameCacheBudget(qint64 bytes);
 
@@ -69,6 +83,9 @@ signals:
     void frameChanged(int frame);
     void viewTypeChanged(int viewType);
     void frameCacheBudgetChanged(qint64 bytes);
+    void planeChanged(int plane);
+    // Colour was switched on or off, or its options changed.
+    void colourChanged();
 
 private:
     void shareFrameCacheBudget();
@@ -81,5 +98,8 @@ private:
     DisplayRange m_ranges[5];
     int m_frame = 0;
     int m_viewType = 0;
+    int m_plane = 0;
+    bool m_colour = false;
+    ColourOptions m_colourOptions;
     qint64 m_frameCacheBudget = 0;
 };

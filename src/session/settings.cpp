@@ -41,6 +41,17 @@ Settings::Settings(QObject *pParent) : QObject(pParent)
     settings.endGroup();
     m_frameCacheMiB = std::max(0, settings.value(QStringLiteral("frameCache/mebibytes")).toInt());
     m_recentFiles.read(settings);
+    settings.beginGroup(QStringLiteral("colour"));
+    m_colourShown = settings.value(QStringLiteral("shown"), true).toBool();
+    // A name this version doesn't know keeps the default.
+    ColourOptions::parse(settings.value(QStringLiteral("matrix")).toString(),
+                         m_colourOptions.matrix);
+    ColourOptions::parse(settings.value(QStringLiteral("range")).toString(), m_colourOptions.range);
+    ColourOptions::parse(settings.value(QStringLiteral("chroma")).toString(),
+                         m_colourOptions.chroma);
+    ColourOptions::parse(settings.value(QStringLiteral("transfer")).toString(),
+                         m_colourOptions.transfer);
+    settings.endGroup();
     m_windowGeometry = settings.value(QStringLiteral("window/geometry")).toByteArray();
     m_windowState = settings.value(QStringLiteral("window/state")).toByteArray();
 }
@@ -67,6 +78,22 @@ void Settings::setFrameCacheMiB(int mebibytes)
     QSettings settings;
     if (settings.status() == QSettings::NoError)
         settings.setValue(QStringLiteral("frameCache/mebibytes"), mebibytes);
+}
+
+void Settings::setColour(bool shown, const ColourOptions &options)
+{
+    m_colourShown = shown;
+    m_colourOptions = options;
+    QSettings settings;
+    if (settings.status() != QSettings::NoError)
+        return;
+    settings.beginGroup(QStringLiteral("colour"));
+    settings.setValue(QStringLiteral("shown"), shown);
+    settings.setValue(QStringLiteral("matrix"), ColourOptions::name(options.matrix));
+    settings.setValue(QStringLiteral("range"), ColourOptions::name(options.range));
+    settings.setValue(QStringLiteral("chroma"), ColourOptions::name(options.chroma));
+    settings.setValue(QStringLiteral("transfer"), ColourOptions::name(options.transfer));
+    settings.endGroup();
 }
 
 void Settings::addRecentFile(const RecentFiles::Entry &entry)

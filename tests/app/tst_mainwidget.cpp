@@ -434,10 +434,10 @@ void TestMainWidget::menusAndToolbar()
     QCOMPARE(m_pWindow->toolBarArea(toolBars.first()), Qt::TopToolBarArea);
 
     // The five views, then the entry that shows or hides the metrics dock (hidden at first),
-    // and the frame cache size, then the zoom entries.
+    // the frame cache size and the colour choices, then the zoom entries.
     QList<QAction *> viewEntries = menus.at(1)->menu()->actions();
     QCOMPARE(actionTexts(viewEntries.mid(5)),
-             (QStringList {"-", "Metrics", "Frame cache size…", "-", "Fit to window",
+             (QStringList {"-", "Metrics", "Frame cache size…", "Colour", "-", "Fit to window",
                            "Actual size (100 %)", "Zoom in", "Zoom out"}));
     QVERIFY(viewEntries.at(6)->isCheckable() && !viewEntries.at(6)->isChecked());
     viewEntries = viewEntries.mid(0, 5);

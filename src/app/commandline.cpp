@@ -1,5 +1,7 @@
 #include "commandline.h"
 
+#include <algorithm>
+
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QRegularExpression>
@@ -23,6 +25,30 @@ bool parseSize(const QString &text, int &width, int &height)
     return width >= 1 && width <= maxFrameSide && height >= 1 && height <= maxFrameSide;
 }
 
+// --range is a sample range (auto, limited, full) or a display range (MIN:MAX); these split the
+// values given.
+bool isColourRange(const QString &value)
+{
+    ColourOptions::Range range;
+    return ColourOptions::parse(value, range);
+}
+
+QStringList colourRanges(const QCommandLineParser &parser)
+{
+    QStringList values = parser.values(QStringLiteral("range"));
+    values.erase(std::remove_if(values.begin(), values.end(),
+                                [](const QString &value) { return !isColourRange(value); }),
+                 values.end());
+    return values;
+}
+
+QStringList displayRanges(const QCommandLineParser &parser)
+{
+    QStringList values = parser.values(QStringLiteral("range"));
+    values.erase(std::remove_if(values.begin(), values.end(), isColourRange), values.end());
+    return values;
+}
+
 } // namespace
 
 QString CommandLine::usage()
@@ -30,6 +56,8 @@ QString CommandLine::usage()
     return QStringLiteral(
             "Usage: rawcompare [--size WxH] [--pix-fmt NAME | --gray] [--plane y|u|v] "
             "[--frames FIRST[:COUNT]]\n"
+            "                  [--display y|u|v|colour] [--matrix M] [--range R] [--chroma C]\n"
+            "                  [--transfer T]\n"
             "                  [MAIN_FILE...] [--ref1 FILE]... [--ref2 FILE]...\n"
             "                  [--ref1-offset N] [--ref2-offset N]\n"
             "       rawcompare --metrics [--csv | --json] [--size WxH] [--pix-fmt NAME | --gray]\n"
@@ -38,6 +66,8 @@ QString CommandLine::usage()
             "       rawcompare --export-png DIR --view main|ref1|ref2|diff1|diff2 "
             "[--range=MIN:MAX]\n"
             "                  [--size WxH] [--pix-fmt NAME | --gray] [--plane y|u|v]\n"
+            "                  [--display y|u|v|colour] [--matrix M] [--range R] [--chroma C]\n"
+            "                  [--transfer T]\n"
             "                  [--frames FIRST[:COUNT]] [--ref1-offset N] [--ref2-offset N]\n"
             "                  MAIN [--ref1 REF] [--ref2 REF]\n");
 }
@@ -75,6 +105,9 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
     const QCommandLineOption range(QStringLiteral("range"), QString(), QStringLiteral("MIN:MAX"));
     parser.addOptions({help, version, size, gray, pixelFormat, plane, ref1, ref2, metrics, csv,
                        json, frames, frameCache, ref1Offset, ref2Offset, exportPng, view, range});
+    for (const char *name : {"display", "matrix", "chroma", "transfer"})
+        parser.addOption(
+                QCommandLineOption(QString::fromLatin1(name), QString(), QStringLiteral("VALUE")));
 
     QStringList withProgram = arguments;
     if (withProgram.isEmpty())
@@ -162,6 +195,24 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
                          "                  for a movie (2^depth-1 when deeper than 8 bits), "
                          "-128:128\n"
                          "                  for a difference (2^(depth-1) when deeper)\n"
+                         "\n"
+                         "  --display y|u|v|colour\n"
+                         "                  what the movie views show: one plane in gray (y, u, "
+                         "v:\n"
+                         "                  as --plane) or colour (the differences stay of the "
+                         "plane);\n"
+                         "                  the window shows colour by default, --export-png y\n"
+                         "  --matrix auto|601|709|2020\n"
+                         "                  the colour matrix (auto: 709 above 1024x576, else "
+                         "601)\n"
+                         "  --range auto|limited|full\n"
+                         "                  the sample range (auto: a y4m's XCOLORRANGE, else "
+                         "limited)\n"
+                         "  --chroma nearest|bilinear\n"
+                         "                  chroma upsampling (bilinear: MPEG-2 siting; default "
+                         "nearest)\n"
+                         "  --transfer sdr|pq|hlg\n"
+                         "                  SDR as is, or an HDR preview on a 100 cd/m2 display\n"
                          "  -h, --help      show this help and exit\n"
                          "  -v, --version   show the version and exit\n"
                          "\n"
@@ -245,7 +296,7 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
         }
     }
     if (!parseMetricsOptions(parser) || !parseReferenceOffsets(parser)
-        || !parseExportOptions(parser))
+        || !parseColourOptions(parser) || !parseExportOptions(parser))
         return m_action;
     m_action = parser.isSet(metrics)  ? Action::Metrics
             : parser.isSet(exportPng) ? Action::ExportPng
@@ -321,12 +372,16 @@ bool CommandLine::parseReferenceOffsets(const QCommandLineParser &parser)
 bool CommandLine::parseExportOptions(const QCommandLineParser &parser)
 {
     const bool exporting = parser.isSet(QStringLiteral("export-png"));
+    const QStringList ranges = displayRanges(parser);
     for (const char *name : {"export-png", "view", "range"}) {
-        if (parser.values(QString::fromLatin1(name)).size() > 1) {
+        const qsizetype given = name == QLatin1String("range")
+                ? ranges.size()
+                : parser.values(QString::fromLatin1(name)).size();
+        if (given > 1) {
             fail(QStringLiteral("--%1 given more than once.").arg(QLatin1String(name)));
             return false;
         }
-        if (!exporting && parser.isSet(QString::fromLatin1(name))) {
+        if (!exporting && given > 0) {
             fail(QStringLiteral("--%1 needs --export-png.").arg(QLatin1String(name)));
             return false;
         }
@@ -353,13 +408,13 @@ bool CommandLine::parseExportOptions(const QCommandLineParser &parser)
                                .arg(viewName));
         return false;
     }
-    if (parser.isSet(QStringLiteral("range"))) {
+    if (!ranges.isEmpty()) {
         // Decimal numbers, either of them negative; min may equal or exceed max, as in the
         // window's range fields.
         static const QRegularExpression pattern(
                 QStringLiteral("^(-?(?:[0-9]+(?:\\.[0-9]*)?|\\.[0-9]+)):"
                                "(-?(?:[0-9]+(?:\\.[0-9]*)?|\\.[0-9]+))$"));
-        const QString text = parser.value(QStringLiteral("range"));
+        const QString text = ranges.first();
         const QRegularExpressionMatch match = pattern.match(text);
         bool minOk = false;
         bool maxOk = false;
@@ -389,6 +444,69 @@ bool CommandLine::parseExportOptions(const QCommandLineParser &parser)
     return true;
 }
 
+bool CommandLine::parseColourOptions(const QCommandLineParser &parser)
+{
+    for (const char *name : {"display", "matrix", "chroma", "transfer"}) {
+        if (parser.values(QString::fromLatin1(name)).size() > 1) {
+            fail(QStringLiteral("--%1 given more than once.").arg(QLatin1String(name)));
+            return false;
+        }
+    }
+    if (parser.isSet(QStringLiteral("display"))) {
+        const QString text = parser.value(QStringLiteral("display")).toLower();
+        m_display = int(QStringList {"y", "u", "v", "colour"}.indexOf(text));
+        if (m_display < 0) {
+            fail(QStringLiteral("Invalid display '%1': expected y, u, v or colour.").arg(text));
+            return false;
+        }
+        if (m_display < 3 && m_hasPlane && m_plane != m_display) {
+            fail(QStringLiteral("--display %1 and --plane disagree.").arg(text));
+            return false;
+        }
+        if (m_display < 3) {
+            m_hasPlane = true;
+            m_plane = m_display;
+        }
+    }
+    // Each choice must be a name the options know; "auto" is the default.
+    auto take = [&](const char *name, QString &value, auto kind, const char *expected) {
+        const QString option = QString::fromLatin1(name);
+        QStringList values = parser.values(option);
+        if (option == QLatin1String("range"))
+            values = colourRanges(parser);
+        if (values.size() > 1) {
+            fail(QStringLiteral("--%1 given more than once.").arg(option));
+            return false;
+        }
+        if (values.isEmpty())
+            return true;
+        if (!ColourOptions::parse(values.first(), kind)) {
+            fail(QStringLiteral("Invalid %1 '%2': expected %3.")
+                         .arg(option, values.first(), QLatin1String(expected)));
+            return false;
+        }
+        value = values.first();
+        return true;
+    };
+    return take("matrix", m_matrix, ColourOptions::Matrix(), "auto, 601, 709 or 2020")
+            && take("range", m_colourRange, ColourOptions::Range(), "auto, limited or full")
+            && take("chroma", m_chroma, ColourOptions::Chroma(), "nearest or bilinear")
+            && take("transfer", m_transfer, ColourOptions::Transfer(), "sdr, pq or hlg");
+}
+
+ColourOptions CommandLine::applyColourOptions(ColourOptions base) const
+{
+    if (!m_matrix.isEmpty())
+        ColourOptions::parse(m_matrix, base.matrix);
+    if (!m_colourRange.isEmpty())
+        ColourOptions::parse(m_colourRange, base.range);
+    if (!m_chroma.isEmpty())
+        ColourOptions::parse(m_chroma, base.chroma);
+    if (!m_transfer.isEmpty())
+        ColourOptions::parse(m_transfer, base.transfer);
+    return base;
+}
+
 void CommandLine::fail(const QString &error)
 {
     m_action = Action::Fail;
@@ -407,6 +525,11 @@ void CommandLine::fail(const QString &error)
     m_viewType = 0;
     m_hasRange = false;
     m_rangeMin = m_rangeMax = 0.0f;
+    m_display = -1;
+    m_matrix.clear();
+    m_colourRange.clear();
+    m_chroma.clear();
+    m_transfer.clear();
     m_mainFiles.clear();
     m_reference1Files.clear();
     m_reference2Files.clear();

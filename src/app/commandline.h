@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "colouroptions.h"
+
 class QCommandLineParser;
 
 // The command line of rawcompare:
@@ -62,6 +64,12 @@ public:
     float getRangeMin() const { return m_rangeMin; }
     float getRangeMax() const { return m_rangeMax; }
 
+    // --display: -1 not given, 0..2 a plane in gray (as --plane), 3 colour.
+    int getDisplay() const { return m_display; }
+    // base with the colour choices given (--matrix, --range limited|full, --chroma, --transfer)
+    // put in.
+    ColourOptions applyColourOptions(ColourOptions base) const;
+
     QStringList getMainFiles() const { return m_mainFiles; }
     QStringList getReference1Files() const { return m_reference1Files; }
     QStringList getReference2Files() const { return m_reference2Files; }
@@ -74,6 +82,7 @@ private:
     bool parseMetricsOptions(const QCommandLineParser &parser);
     bool parseReferenceOffsets(const QCommandLineParser &parser);
     bool parseExportOptions(const QCommandLineParser &parser);
+    bool parseColourOptions(const QCommandLineParser &parser);
 
     Action m_action = Action::Run;
     QString m_text;
@@ -94,6 +103,12 @@ private:
     bool m_hasRange = false;
     float m_rangeMin = 0.0f;
     float m_rangeMax = 0.0f;
+    int m_display = -1;
+    // The colour choices as given; empty: not given.
+    QString m_matrix;
+    QString m_colourRange;
+    QString m_chroma;
+    QString m_transfer;
     QStringList m_mainFiles;
     QStringList m_reference1Files;
     QStringList m_reference2Files;

@@ -182,6 +182,10 @@ QStringList FileActions::openFromCommandLine(const CommandLine &commandLine)
     if (commandLine.hasPlane())
         answers.plane = commandLine.getPlane();
     m_session.setPlane(answers.plane);
+    // A plane asked for is shown in gray unless colour is asked for too.
+    if (commandLine.getDisplay() == 3 || commandLine.hasPlane())
+        m_session.setColour(commandLine.getDisplay() == 3);
+    m_session.setColourOptions(commandLine.applyColourOptions(m_session.getColourOptions()));
     if (commandLine.getFrameCacheMiB() > 0)
         m_session.setFrameCacheBudget(qint64(commandLine.getFrameCacheMiB()) << 20);
     for (int ref = 1; ref <= 2; ++ref)
@@ -422,7 +426,8 @@ void FileActions::exportView()
         return;
     }
     QString reason;
-    if (!PngWriter::write(slice, fileName, &reason))
+    if (!PngWriter::write(slice, fileName, &reason,
+                          m_pSliceWidget->showsColour(m_pSliceWidget->getFixedCoordinate())))
         m_dialogs->warning(m_pWindow, title,
                            QStringLiteral("Unable to write the picture\n%1: %2")
                                    .arg(QFileInfo(fileName).fileName(), reason));

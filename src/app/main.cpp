@@ -62,6 +62,8 @@ int runExport(const CommandLine &commandLine, char *program)
     options.reference2File = commandLine.getReference2Files().value(0);
     options.files = fileOptionsOf(commandLine);
     options.plane = commandLine.getPlane();
+    options.colour = commandLine.getDisplay() == 3;
+    options.colourOptions = commandLine.applyColourOptions(ColourOptions());
     options.hasRange = commandLine.hasRange();
     options.minValue = commandLine.getRangeMin();
     options.maxValue = commandLine.getRangeMax();

@@ -122,8 +122,7 @@ void SliceWidget::setColour(bool colour, const ColourRendering &rendering)
 
 bool SliceWidget::showsColour(const MovieSet::ViewSources &sources) const
 {
-    return m_colour && !sources.difference && ColourRendering::hasColour(sources.pA)
-            && sources.frameA >= 0 && sources.frameA < sources.pA->getNumFrames();
+    return m_colour && ColourRendering::inColour(sources);
 }
 
 bool SliceWidget::showsColour(int frame) const { return showsColour(currentSources(frame)); }

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include "colouroptions.h"
 #include "moviefileopener.h"
 #include "viewtype.h"
 
@@ -15,6 +16,9 @@ struct ExportOptions
     QString reference2File;
     MovieFileOptions files;
     int plane = 0; // 0 = Y, 1 = U, 2 = V; Y for a file without that plane, as the window does
+    // Movies with chroma in colour (a movie view only; differences stay of the plane).
+    bool colour = false;
+    ColourOptions colourOptions;
     bool hasRange = false; // else the range the window's view starts with
     float minValue = 0.0f;
     float maxValue = 255.0f;

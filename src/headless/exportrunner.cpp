@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "colourframes.h"
+#include "colourrendering.h"
 #include "displayrange.h"
 #include "graymapping.h"
 #include "image3d.h"
@@ -100,6 +102,7 @@ int ExportRunner::run(const ExportOptions &options)
     Session session;
     // Each frame is rendered and written once: no cache holds more than the frame in use.
     session.setFrameCacheBudget(0);
+    session.setColour(options.colour);
     const QString files[3] = {options.mainFile, options.reference1File, options.reference2File};
     for (int slot = 0; slot < Session::SlotCount; ++slot) {
         if (slot != Session::Main && files[slot].isEmpty())
@@ -136,14 +139,24 @@ int ExportRunner::run(const ExportOptions &options)
     }
     const int width = movies.getWidth();
     const int height = movies.getHeight();
+    const ColourRendering colour(options.colourOptions);
+    const MovieSet::ViewSources first = movies.sources(options.viewType, begin);
+    if (options.colour && !first.difference && first.pA) {
+        if (ColourRendering::inColour(first))
+            note(QStringLiteral("note: colour: %1").arg(colour.describe(first.pA)));
+        else
+            note(QStringLiteral("note: %1 has no chroma: exported in gray")
+                         .arg(first.pA->getName()));
+    }
     for (int frame = begin; frame < end; ++frame) {
         const MovieSet::ViewSources sources = movies.sources(options.viewType, frame);
+        const bool inColour = options.colour && ColourRendering::inColour(sources);
         // Held while the frame is rendered; a frame that can't be read fails the export rather
         // than being written as absent.
         FrameCache::Frame held[2];
         const std::pair<const Image3D *, int> parts[2]
                 = {{sources.pA, sources.frameA}, {sources.pB, sources.frameB}};
-        for (int k = 0; k < 2; ++k) {
+        for (int k = 0; k < 2 && !inColour; ++k) {
             const auto &[pMovie, movieFrame] = parts[k];
             if (!pMovie || movieFrame < 0 || movieFrame >= pMovie->getNumFrames())
                 continue;
@@ -151,14 +164,19 @@ int ExportRunner::run(const ExportOptions &options)
             if (!held[k])
                 return fail(1, oneLine(pMovie->getFrameError()));
         }
-        const QImage slice = renderView(sources, range.minValue, range.maxValue, width, height);
+        const ColourFrames *pColour = inColour ? sources.pA->getColourFrames() : nullptr;
+        if (pColour && pColour->getFrame(sources.frameA).isNull())
+            return fail(1, oneLine(pColour->getFrameError()));
+        const QImage slice = inColour
+                ? colour.render(sources.pA, sources.frameA, width, height)
+                : renderView(sources, range.minValue, range.maxValue, width, height);
         if (slice.isNull())
             return fail(
                     1,
                     QStringLiteral("not enough memory for a %1x%2 picture").arg(width).arg(height));
         const QString fileName = directory.filePath(pictureName(frame - begin, count));
         QString reason;
-        if (!PngWriter::write(slice, fileName, &reason))
+        if (!PngWriter::write(slice, fileName, &reason, inColour))
             return fail(1, QStringLiteral("%1: %2").arg(fileName, reason));
     }
     note(count == 1

@@ -28,6 +28,12 @@ bool ColourRendering::hasColour(const Image3D *pMovie)
     return pMovie && pMovie->getColourFrames();
 }
 
+bool ColourRendering::inColour(const MovieSet::ViewSources &sources)
+{
+    return !sources.difference && hasColour(sources.pA) && sources.frameA >= 0
+            && sources.frameA < sources.pA->getNumFrames();
+}
+
 ColourOptions ColourRendering::settledFor(const Image3D *pMovie) const
 {
     const ColourFrames *pFrames = pMovie ? pMovie->getColourFrames() : nullptr;

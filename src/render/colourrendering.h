@@ -8,6 +8,7 @@
 #include <tuple>
 
 #include "colouroptions.h"
+#include "movieset.h"
 
 class ColourConverter;
 class Image3D;
@@ -27,6 +28,9 @@ public:
     void setOptions(const ColourOptions &options);
 
     static bool hasColour(const Image3D *pMovie);
+    // Whether a colour session shows what a view reads in colour: a movie (not a difference)
+    // with chroma, at one of its frames.
+    static bool inColour(const MovieSet::ViewSources &sources);
     // The options settled for that movie: its size and its file's range tag decide the
     // automatic choices.
     ColourOptions settledFor(const Image3D *pMovie) const;

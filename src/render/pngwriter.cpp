@@ -7,7 +7,7 @@
 
 QImage PngWriter::upright(const QImage &slice) { return slice.mirrored(false, true); }
 
-bool PngWriter::write(const QImage &slice, const QString &fileName, QString *pError)
+bool PngWriter::write(const QImage &slice, const QString &fileName, QString *pError, bool colour)
 {
     auto failed = [pError](const QString &reason) {
         if (pError)
@@ -16,9 +16,10 @@ bool PngWriter::write(const QImage &slice, const QString &fileName, QString *pEr
     };
     if (slice.isNull())
         return failed(QStringLiteral("Nothing to write"));
-    // Every pixel of a rendered slice is gray: an 8-bit gray PNG holds it exactly, in a third of
-    // the bytes and the time.
-    const QImage picture = upright(slice).convertToFormat(QImage::Format_Grayscale8);
+    // Every pixel of a gray slice is gray: an 8-bit gray PNG holds it exactly, in a third of the
+    // bytes and the time.
+    const QImage picture = upright(slice).convertToFormat(colour ? QImage::Format_RGB888
+                                                                 : QImage::Format_Grayscale8);
     if (picture.isNull())
         return failed(QStringLiteral("Not enough memory for the picture"));
     SaveFile file(fileName);

@@ -11,8 +11,9 @@ public:
     // The slice turned upright: row 0 the top row of the picture.
     static QImage upright(const QImage &slice);
 
-    // Writes the upright slice, whose pixels are gray, as an 8-bit gray PNG to fileName through
-    // SaveFile, so a failed write leaves neither a partial file nor a changed one. False with the
-    // reason in *pError (which may be null).
-    static bool write(const QImage &slice, const QString &fileName, QString *pError = nullptr);
+    // Writes the upright slice as an 8-bit PNG to fileName through SaveFile, so a failed write
+    // leaves neither a partial file nor a changed one: gray (the slice's pixels are gray), or
+    // RGB for a colour slice. False with the reason in *pError (which may be null).
+    static bool write(const QImage &slice, const QString &fileName, QString *pError = nullptr,
+                      bool colour = false);
 };

@@ -6,6 +6,8 @@
 #include <QMainWindow>
 #include <QStatusBar>
 
+#include "colourrendering.h"
+#include "image3d.h"
 #include "session.h"
 #include "slicewidget.h"
 #include "sliceview.h"
@@ -27,6 +29,7 @@ StatusReadout::StatusReadout(Session &session, SliceWidget &sliceWidget, QMainWi
     };
     m_pReadoutLabel = addLabel("readout", false);
     m_pMismatchLabel = addLabel("mismatch", true);
+    m_pDisplayLabel = addLabel("display", true);
     m_pViewLabel = addLabel("view", true);
     m_pFrameLabel = addLabel("frame", true);
     m_pZoomLabel = addLabel("zoom", true);
@@ -43,7 +46,27 @@ void StatusReadout::showPosition(int pos, int numFrames)
                                                      m_session.getMovie(Session::Reference1),
                                                      m_session.getMovie(Session::Reference2)));
     m_pMismatchLabel->setText(StatusTexts::mismatch(m_session.getMovieSet()));
+    updateDisplay();
     updateReadout();
+}
+
+void StatusReadout::updateDisplay()
+{
+    const MovieSet::ViewSources sources
+            = m_session.getMovieSet().sources(m_session.getViewType(), m_session.getFrame());
+    const QString plane = QStringList {"Y", "U", "V"}.value(m_session.getPlane());
+    QString text = plane;
+    if (m_sliceWidget.showsColour(m_sliceWidget.getFixedCoordinate())) {
+        text = m_sliceWidget.getColourRendering().describe(sources.pA);
+    } else if (m_session.isColour() && !sources.difference && sources.pA
+               && !ColourRendering::hasColour(sources.pA)) {
+        bool anyColour = false;
+        for (int slot = 0; slot < Session::SlotCount; ++slot)
+            anyColour = anyColour || ColourRendering::hasColour(m_session.getMovie(slot));
+        if (anyColour)
+            text = QStringLiteral("%1 has no chroma: %2 in gray").arg(sources.pA->getName(), plane);
+    }
+    m_pDisplayLabel->setText(text);
 }
 
 void StatusReadout::showPixel(int x, int y)
@@ -55,9 +78,18 @@ void StatusReadout::showPixel(int x, int y)
 
 void StatusReadout::updateReadout()
 {
-    m_pReadoutLabel->setText(StatusTexts::readout(m_session.getMovieSet(),
-                                                  m_sliceWidget.getFixedCoordinate(), m_hoverX,
-                                                  m_hoverY, m_sliceWidget.getImageHeight()));
+    const int frame = m_sliceWidget.getFixedCoordinate();
+    QString text = StatusTexts::readout(m_session.getMovieSet(), frame, m_hoverX, m_hoverY,
+                                        m_sliceWidget.getImageHeight());
+    if (m_sliceWidget.showsColour(frame)) {
+        const MovieSet::ViewSources sources
+                = m_session.getMovieSet().sources(m_session.getViewType(), frame);
+        const QString colour = StatusTexts::colourReadout(
+                m_sliceWidget.getColourRendering(), sources.pA, sources.frameA, m_hoverX, m_hoverY);
+        if (!colour.isEmpty())
+            text += QStringLiteral("  ") + colour;
+    }
+    m_pReadoutLabel->setText(text);
     report();
 }
 

@@ -9,8 +9,9 @@ class Session;
 class SliceWidget;
 
 // The window's title and its status bar, left to right: the readout of the pixel under the
-// pointer (every movie and difference there), how the references fall short of the main movie,
-// the view, the frame and the zoom. With RAWCOMPARE_STATUS_TO_STDERR set, each new status text
+// pointer (every movie and difference there; in colour also the samples and the RGB of the view
+// shown), how the references fall short of the main movie, what the view shows (the plane, or
+// how colour is made), the view, the frame and the zoom. With RAWCOMPARE_STATUS_TO_STDERR set, each new status text
 // also goes to stderr as one line "status: readout | mismatch | view | frame | zoom", for checks
 // of the real window.
 class StatusReadout : public QObject
@@ -29,6 +30,7 @@ public:
 
 private:
     void updateReadout();
+    void updateDisplay();
     void report();
 
     Session &m_session;
@@ -36,6 +38,7 @@ private:
     QMainWindow &m_window;
     QLabel *m_pReadoutLabel = nullptr;
     QLabel *m_pMismatchLabel = nullptr;
+    QLabel *m_pDisplayLabel = nullptr;
     QLabel *m_pViewLabel = nullptr;
     QLabel *m_pFrameLabel = nullptr;
     QLabel *m_pZoomLabel = nullptr;

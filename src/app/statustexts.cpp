@@ -4,6 +4,7 @@
 
 #include <QStringList>
 
+#include "colourrendering.h"
 #include "image3d.h"
 #include "movieset.h"
 
@@ -56,6 +57,24 @@ QString readout(const MovieSet &movies, int frame, int x, int row, int canvasHei
                         + (present[0] && present[i] ? number(difference) : QString());
     }
     return parts.join(QStringLiteral("  "));
+}
+
+QString colourReadout(const ColourRendering &rendering, const Image3D *pMovie, int frame, int x,
+                      int row)
+{
+    ColourRendering::Pixel pixel;
+    if (!rendering.pixelAt(pMovie, frame, x, row, pixel))
+        return QString();
+    QString text = QStringLiteral("YUV %1 %2 %3  RGB %4 %5 %6")
+                           .arg(pixel.y)
+                           .arg(pixel.u)
+                           .arg(pixel.v)
+                           .arg(qRed(pixel.rgb))
+                           .arg(qGreen(pixel.rgb))
+                           .arg(qBlue(pixel.rgb));
+    if (pixel.luminance >= 0)
+        text += QStringLiteral("  %1 cd/m²").arg(pixel.luminance, 0, 'f', 1);
+    return text;
 }
 
 QString mismatch(const MovieSet &movies)

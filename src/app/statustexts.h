@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class ColourRendering;
 class Image3D;
 class MovieSet;
 
@@ -18,6 +19,12 @@ bool sampleAt(const Image3D *pMovie, int frame, int x, int row, float &value);
 // canvasHeight rows; a value is blank where its movie (or either movie of a difference) has no
 // sample there. Empty when x or row is negative.
 QString readout(const MovieSet &movies, int frame, int x, int row, int canvasHeight);
+
+// "YUV 81 90 240  RGB 255 0 0" for pixel (x, row) (row 0 at the bottom) of a frame of a movie
+// shown in colour: its Y sample, the U and V samples that cover it and the RGB shown; with a PQ
+// transfer "  1000.0 cd/m²" follows. Empty where the movie has no such pixel.
+QString colourReadout(const ColourRendering &rendering, const Image3D *pMovie, int frame, int x,
+                      int row);
 
 // Each reference shorter or smaller than the main movie: "Reference 1 shorter (10 of 20 frames)
 // and smaller (176x144 of 352x288)", references joined by "; "; empty without a main movie.

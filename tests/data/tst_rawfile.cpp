@@ -165,7 +165,17 @@ void tst_RawFile::matchesFfmpeg()
                     = qint64(planeWidth) * planeHeight * pFormat->getBytesPerSample();
             QCOMPARE(qint64(expected.size()), planeBytes * frames);
             std::vector<float> samples(size_t(planeWidth) * planeHeight);
+            // The whole frame as colour reads it: the planes one after the other, as stored.
+            std::vector<char> frame(size_t(file.getFrameBytes()));
+            qint64 planeStart = 0;
+            for (int p = 0; p < plane; ++p)
+                planeStart += qint64(file.getPlaneWidth(p)) * file.getPlaneHeight(p)
+                        * pFormat->getBytesPerSample();
             for (int f = 0; f < frames; ++f) {
+                QVERIFY(file.readFrame(f, reinterpret_cast<unsigned char *>(frame.data())));
+                QVERIFY2(QByteArray(frame.data() + planeStart, planeBytes)
+                                 == expected.mid(f * planeBytes, planeBytes),
+                         qPrintable(QString("readFrame, plane %1").arg(plane)));
                 QVERIFY(file.readPlane(f, plane, samples.data()));
                 QString where;
                 QVERIFY2(samePlane(samples, expected, f * planeBytes, planeWidth, planeHeight,

@@ -18,6 +18,8 @@ private slots:
     void errorsExitWithStatus2();
     void metricsOptions_data();
     void metricsOptions();
+    void colourOptions_data();
+    void colourOptions();
     void referenceOffsets_data();
     void referenceOffsets();
     void helpAndVersion_data();
@@ -197,6 +199,56 @@ void TestCommandLine::errorsExitWithStatus2_data()
             << QStringList {"--ref2-offset=12345678"} << offset.arg("12345678", "ref2-offset");
     QTest::newRow("offset twice") << QStringList {"--ref2-offset", "1", "--ref2-offset", "1"}
                                   << "--ref2-offset given more than once.";
+}
+
+void TestCommandLine::colourOptions_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>(
+            "result"); // "display plane matrix range chroma transfer", or the error
+
+    QTest::newRow("colour choices, a display range beside the sample range")
+            << QStringList {"--export-png", "d",   "--view",  "main", "--display",      "colour",
+                            "--matrix",     "709", "--range", "full", "--range=-20:20", "a"}
+            << "3 y 709 full nearest sdr -20:20";
+    QTest::newRow("--display u is --plane u")
+            << QStringList {"--display", "u", "--chroma", "bilinear", "a"}
+            << "1 u auto auto bilinear sdr";
+    QTest::newRow("a sample range needs no export")
+            << QStringList {"--range", "limited", "--transfer", "pq", "a"}
+            << "-1 y auto limited nearest pq";
+    QTest::newRow("--display against --plane")
+            << QStringList {"--display", "y", "--plane", "v", "a"}
+            << "rawcompare: --display y and --plane disagree.";
+    QTest::newRow("unknown matrix") << QStringList {"--matrix", "2100", "a"}
+                                    << "rawcompare: Invalid matrix '2100': expected auto, 601, "
+                                       "709 or 2020.";
+    QTest::newRow("sample range twice") << QStringList {"--range", "full", "--range=limited", "a"}
+                                        << "rawcompare: --range given more than once.";
+}
+
+void TestCommandLine::colourOptions()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, result);
+    CommandLine commandLine;
+    if (commandLine.parse(QStringList {"rawcompare"} + arguments) == Action::Fail) {
+        QCOMPARE(commandLine.getText().section('\n', 0, 0), result);
+        return;
+    }
+    const ColourOptions options = commandLine.applyColourOptions(ColourOptions());
+    QString text
+            = QStringLiteral("%1 %2 %3 %4 %5 %6")
+                      .arg(commandLine.getDisplay())
+                      .arg(QString("yuv").at(commandLine.getPlane()))
+                      .arg(ColourOptions::name(options.matrix), ColourOptions::name(options.range),
+                           ColourOptions::name(options.chroma),
+                           ColourOptions::name(options.transfer));
+    if (commandLine.hasRange())
+        text += QStringLiteral(" %1:%2")
+                        .arg(commandLine.getRangeMin())
+                        .arg(commandLine.getRangeMax());
+    QCOMPARE(text, result);
 }
 
 void TestCommandLine::referenceOffsets_data()

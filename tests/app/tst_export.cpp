@@ -1,3 +1,4 @@
+#include <cstdlib>
 #include <memory>
 
 #include <QAction>
@@ -17,6 +18,7 @@
 #include "exportrunner.h"
 #include "imagenodetestaccess.h"
 #include "mainwidget.h"
+#include "pixelformat.h"
 #include "scalewidget.h"
 #include "scripteddialogs.h"
 #include "slicewidget.h"
@@ -84,6 +86,8 @@ private slots:
 
     void pngEqualsTheView_data();
     void pngEqualsTheView();
+    void colourPngEqualsZscale_data();
+    void colourPngEqualsZscale();
     void pictureNames_data();
     void pictureNames();
     void framesNamedFromTheFirstWritten();
@@ -228,6 +232,110 @@ void TestExport::pngEqualsTheView()
     QCOMPARE(QDir(path("out")).entryList(QDir::Files), pictures);
     const QImage fromProgram(path("out/frame_0001.png"));
     QCOMPARE(rgb32(fromProgram), rgb32(fromWindow));
+}
+
+void TestExport::colourPngEqualsZscale_data()
+{
+    QTest::addColumn<QString>("file"); // "y4m full" (tagged XCOLORRANGE=FULL) or a raw format
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("zscale"); // the same conversion by ffmpeg; empty: a gray picture
+    QTest::addColumn<QString>("note");
+
+    QTest::newRow("y4m tagged full range, HD: BT.709 and full range unasked, bilinear")
+            << "y4m full" << QSize(1280, 720) << QStringList {"--chroma", "bilinear"}
+            << "matrixin=709:rangein=full:chromalin=left:f=bilinear:matrix=709"
+            << "colour: BT.709, full range, bilinear chroma, SDR";
+    QTest::newRow("yuv444p10le, BT.2020 limited, odd size")
+            << "yuv444p10le" << QSize(33, 17) << QStringList {"--matrix", "2020"}
+            << "matrixin=2020_ncl:rangein=limited:chromalin=center:f=point:matrix=2020_ncl"
+            << "colour: BT.2020, limited range, nearest chroma, SDR";
+    QTest::newRow("a gray file is exported gray, with a note")
+            << "gray" << QSize(8, 6) << QStringList() << QString() << "has no chroma";
+}
+
+void TestExport::colourPngEqualsZscale()
+{
+    QFETCH(QString, file);
+    QFETCH(QSize, size);
+    QFETCH(QStringList, options);
+    QFETCH(QString, zscale);
+    QFETCH(QString, note);
+
+    // Random samples in range, chroma too: no smooth gradient hides a misplaced sample.
+    const bool y4m = file.startsWith(QLatin1String("y4m"));
+    const QString format = y4m ? QStringLiteral("yuv420p") : file;
+    const PixelFormat *pFormat = PixelFormat::byName(format);
+    QByteArray bytes;
+    quint32 state = 99;
+    const int depth = pFormat->getDepth();
+    for (qint64 i = 0; i < pFormat->getFrameBytes(size.width(), size.height());
+         i += pFormat->getBytesPerSample()) {
+        state = state * 1103515245u + 12345u;
+        const int value = int((state >> 8) % (1u << depth));
+        bytes.append(char(value & 0xff));
+        if (depth > 8)
+            bytes.append(char(value >> 8));
+    }
+    const QString name = path(y4m ? "clip.y4m" : "clip.raw");
+    QFile out(name);
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    if (y4m)
+        out.write(QStringLiteral("YUV4MPEG2 W%1 H%2 F25:1 C420jpeg XCOLORRANGE=FULL\nFRAME\n")
+                          .arg(size.width())
+                          .arg(size.height())
+                          .toLatin1());
+    out.write(bytes);
+    out.close();
+    const QString sizeText = QStringLiteral("%1x%2").arg(size.width()).arg(size.height());
+    const QStringList files = y4m ? QStringList {name}
+                                  : QStringList {"--size", sizeText, "--pix-fmt", format, name};
+
+    // The window's view and its export, the program's export: one picture.
+    openWindow(QStringList {"--display", "colour"} + options + files);
+    const QPixmap *pShown = ImageNodeTestAccess::shownPixmap(*sliceWidget());
+    QVERIFY(pShown);
+    m_pDialogs->saveAnswers.append(path("window.png"));
+    exportAction()->trigger();
+    const QImage fromWindow(path("window.png"));
+    QCOMPARE(rgb32(fromWindow), rgb32(pShown->toImage()).mirrored(false, true));
+    const Run run = runProgram(
+            QStringList {"--export-png", path("out"), "--view", "main", "--display", "colour"}
+                    + options + files,
+            m_pDir->path());
+    QVERIFY2(run.status == 0 && run.err.contains(note), qPrintable(run.err));
+    const QImage fromProgram(path("out/frame_0000.png"));
+    QCOMPARE(fromProgram.isGrayscale(), zscale.isEmpty());
+    QCOMPARE(rgb32(fromProgram), rgb32(fromWindow));
+    if (zscale.isEmpty())
+        return;
+
+    QFile samples(path("samples"));
+    QVERIFY(samples.open(QIODevice::WriteOnly) && samples.write(bytes) == bytes.size());
+    samples.close();
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"),
+                 {"-v", "error", "-f", "rawvideo", "-pix_fmt", format, "-s", sizeText, "-i",
+                  path("samples"), "-vf",
+                  QStringLiteral("zscale=%1:range=full,format=gbrp,format=rgb24").arg(zscale), "-f",
+                  "rawvideo", "-y", path("zscale.rgb")});
+    ffmpeg.waitForFinished(-1);
+    if (ffmpeg.error() == QProcess::FailedToStart)
+        QSKIP("ffmpeg is needed for the comparison (tools/test installs it)");
+    QFile rgb(path("zscale.rgb"));
+    QVERIFY2(rgb.open(QIODevice::ReadOnly), ffmpeg.readAllStandardError().constData());
+    const QByteArray expected = rgb.readAll();
+    QCOMPARE(expected.size(), size.width() * size.height() * 3);
+    const QImage picture = rgb32(fromProgram);
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x) {
+            const QRgb got = picture.pixel(x, y);
+            const int at = (y * size.width() + x) * 3;
+            const int channels[3] = {qRed(got), qGreen(got), qBlue(got)};
+            for (int c = 0; c < 3; ++c)
+                QVERIFY2(std::abs(channels[c] - quint8(expected[at + c])) <= 1,
+                         qPrintable(QStringLiteral("(%1, %2)").arg(x).arg(y)));
+        }
 }
 
 void TestExport::pictureNames_data()

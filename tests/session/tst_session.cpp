@@ -1,9 +1,13 @@
 #include <memory>
 
+#include <QFile>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
+#include "colourframes.h"
 #include "image3d.h"
+#include "pixelformat.h"
 #include "session.h"
 #include "viewtype.h"
 
@@ -22,6 +26,7 @@ private slots:
     void settersSignalOnlyRealChanges();
     void movieReplacementIsAnnouncedFirst();
     void frameFollowsTheMovies();
+    void colourAndPlaneOfFileMovies();
 };
 
 void TestSession::settersSignalOnlyRealChanges_data()
@@ -115,3 +120,49 @@ void TestSession::frameFollowsTheMovies()
 
 QTEST_GUILESS_MAIN(TestSession)
 #include "tst_session.moc"
+
+void TestSession::colourAndPlaneOfFileMovies()
+{
+    // A 4x2 yuv420p file of 3 frames: Y samples 10 + f, U 100 + f, V 200 + f.
+    QTemporaryDir dir;
+    QFile file(dir.filePath("clip.yuv"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    for (int f = 0; f < 3; ++f)
+        file.write(QByteArray(8, char(10 + f)) + QByteArray(2, char(100 + f))
+                   + QByteArray(2, char(200 + f)));
+    file.close();
+    const PixelFormat &yuv = *PixelFormat::byName("yuv420p");
+    Session session;
+    session.setFrameCacheBudget(1200);
+    for (int slot : {Session::Main, Session::Reference1}) {
+        auto pMovie = std::make_unique<Image3D>();
+        QVERIFY(pMovie->openRaw(file.fileName().toStdString(), yuv, 4, 2));
+        session.setMovie(slot, std::move(pMovie));
+    }
+    session.setMovie(Session::Reference2, movie(3)); // held in memory: no plane but its own
+    auto heldBudget = [&session](bool colour) {
+        qint64 sum = 0;
+        for (int slot : {Session::Main, Session::Reference1})
+            sum += colour ? session.getMovie(slot)->getColourFrames()->getFrameCache().getBudget()
+                          : session.getMovie(slot)->getFrameCache()->getBudget();
+        return sum;
+    };
+    // Frames of three planes are kept only while colour is shown, within the one budget.
+    QCOMPARE(heldBudget(false), qint64(1200));
+    QCOMPARE(heldBudget(true), qint64(0));
+    session.setColour(true);
+    QCOMPARE(heldBudget(false) + heldBudget(true), qint64(1200));
+    QVERIFY(heldBudget(true) > 0);
+
+    // Another plane: the file movies read it at its size, the movie in memory stays.
+    const Image3D *pStill = session.getMovie(Session::Reference2);
+    QSignalSpy changed(&session, &Session::movieChanged);
+    session.setPlane(1);
+    QCOMPARE(changed.count(), 2);
+    QCOMPARE(session.getMovie(Session::Reference2), pStill);
+    const Image3D *pMain = session.getMovie(Session::Main);
+    QCOMPARE(pMain->getWidth(), 2);
+    QCOMPARE(pMain->getNumFrames(), 3);
+    QCOMPARE(pMain->getFrame(2).get()[1], 102.0f);
+    QCOMPARE(heldBudget(false) + heldBudget(true), qint64(1200));
+}

@@ -1,3 +1,4 @@
+#include <array>
 #include <memory>
 
 #include <QFile>
@@ -21,6 +22,7 @@ private slots:
     void cleanupTestCase();
     void showsTheFrameUprightAndQuitsOnYes();
     void readoutOfThePixelUnderThePointer();
+    void colourBarsInColour();
 
 private:
     struct GrayPatch
@@ -41,6 +43,8 @@ private:
     QProcessEnvironment programEnvironment() const;
     // The gray of screen pixel (x, y); -1 when it is not gray or the grab fails.
     int screenGray(int x, int y);
+    // Red, green and blue of screen pixel (x, y); -1 each when the grab fails.
+    std::array<int, 3> screenRgb(int x, int y);
 
     QProcess m_xvfb;
     QProcess m_program;
@@ -222,18 +226,25 @@ QProcessEnvironment TestOnScreen::programEnvironment() const
 
 int TestOnScreen::screenGray(int x, int y)
 {
+    const std::array<int, 3> rgb = screenRgb(x, y);
+    return rgb[0] == rgb[1] && rgb[1] == rgb[2] ? rgb[0] : -1;
+}
+
+std::array<int, 3> TestOnScreen::screenRgb(int x, int y)
+{
     xcb_get_image_reply_t *pReply
             = xcb_get_image_reply(m_pConnection,
                                   xcb_get_image(m_pConnection, XCB_IMAGE_FORMAT_Z_PIXMAP,
                                                 m_pScreen->root, int16_t(x), int16_t(y), 1, 1, ~0u),
                                   nullptr);
     if (!pReply)
-        return -1;
+        return {-1, -1, -1};
     std::unique_ptr<xcb_get_image_reply_t, decltype(&free)> reply(pReply, &free);
     if (xcb_get_image_data_length(pReply) != 4)
-        return -1;
+        return {-1, -1, -1};
+    // Depth 24 on a little-endian server: blue, green, red, unused.
     const uint8_t *p = xcb_get_image_data(pReply);
-    return p[0] == p[1] && p[1] == p[2] ? int(p[0]) : -1;
+    return {p[2], p[1], p[0]};
 }
 
 QString TestOnScreen::programOutput()
@@ -377,6 +388,68 @@ void TestOnScreen::readoutOfThePixelUnderThePointer()
                 20000);
         QCOMPARE(screenGray(pointer.x(), pointer.y()), value);
     }
+    program.kill();
+    program.waitForFinished(5000);
+}
+
+void TestOnScreen::colourBarsInColour()
+{
+    // Colour bars as y4m, 4:2:0: the sixth of the seven upper bars is red.
+    QTemporaryDir dir;
+    const QString bars = dir.filePath(QStringLiteral("bars.y4m"));
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"),
+                 {"-v", "error", "-f", "lavfi", "-i", "smptebars=size=448x240", "-frames:v", "1",
+                  "-pix_fmt", "yuv420p", bars});
+    QVERIFY2(ffmpeg.waitForFinished(30000) && ffmpeg.exitCode() == 0,
+             "ffmpeg is needed to make colour bars (tools/test installs it)");
+
+    // A first run: no settings yet, so a movie with chroma opens in colour.
+    QProcess program;
+    QProcessEnvironment environment = programEnvironment();
+    environment.insert(QStringLiteral("RAWCOMPARE_STATUS_TO_STDERR"), QStringLiteral("1"));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(RAWCOMPARE_PATH), {bars});
+    QString output;
+    auto lastStatus = [&program, &output]() {
+        output += QString::fromLocal8Bit(program.readAllStandardError());
+        const qsizetype at = output.lastIndexOf(QLatin1String("status: "));
+        return at < 0 ? QString() : output.mid(at + 8).section(QLatin1Char('\n'), 0, 0);
+    };
+    QStringList windows;
+    QTRY_VERIFY2_WITH_TIMEOUT(!(windows = findWindows({"--classname", "rawcompare"})).isEmpty(),
+                              qPrintable(output), 30000);
+    QTRY_VERIFY2_WITH_TIMEOUT(lastStatus().endsWith(" | Main movie | frame 1/1 | 100 %"),
+                              qPrintable(output), 30000);
+    QByteArray geometry;
+    QVERIFY(runXdotool({"getwindowgeometry", "--shell", windows.first()}, &geometry));
+    const QRegularExpressionMatch corner = QRegularExpression(QStringLiteral("X=(\\d+)\\nY=(\\d+)"))
+                                                   .match(QString::fromLatin1(geometry));
+    QVERIFY(corner.hasMatch());
+    const QRegularExpression readout(QStringLiteral("^x (\\d+)  y (\\d+)  main "));
+    QPoint pointer;
+    QRegularExpressionMatch match;
+    for (int down = 150; down <= 350; down += 50) {
+        pointer = QPoint(corner.captured(1).toInt() + 150, corner.captured(2).toInt() + down);
+        QVERIFY(runXdotool({"mousemove", "--sync", QString::number(pointer.x()),
+                            QString::number(pointer.y())}));
+        if (QTest::qWaitFor([&] { return (match = readout.match(lastStatus())).hasMatch(); }, 5000))
+            break;
+    }
+    QVERIFY2(match.hasMatch(), qPrintable(lastStatus()));
+    const QPoint origin = pointer - QPoint(match.captured(1).toInt(), match.captured(2).toInt());
+
+    // The middle of the red bar: red on screen, and its samples and RGB in the readout.
+    pointer = origin + QPoint(352, 60);
+    QVERIFY(runXdotool(
+            {"mousemove", "--sync", QString::number(pointer.x()), QString::number(pointer.y())}));
+    QTRY_VERIFY2_WITH_TIMEOUT(lastStatus().startsWith("x 352  y 60  main "), qPrintable(output),
+                              20000);
+    const std::array<int, 3> red = screenRgb(pointer.x(), pointer.y());
+    const QString shown = QStringLiteral("RGB %1 %2 %3 ").arg(red[0]).arg(red[1]).arg(red[2]);
+    QVERIFY2(red[0] > 150 && red[1] < 40 && red[2] < 40, qPrintable(shown));
+    QVERIFY2(lastStatus().contains(shown), qPrintable(lastStatus()));
     program.kill();
     program.waitForFinished(5000);
 }

@@ -13,6 +13,8 @@
 
 #include "benchapplication.h"
 #include "benchclock.h"
+#include "colourframes.h"
+#include "colourrendering.h"
 #include "commandline.h"
 #include "graymapping.h"
 #include "image3d.h"
@@ -48,19 +50,22 @@ protected:
 // What one frame costs apart, medians over (at most) 30 frames of the movie opened anew, before
 // any window exists: reading and converting, rendering the slice, making the pixmap; then auto
 // scale of one frame ignoring outliers (its frame in memory). False when a frame fails.
-bool measureParts(const std::string &file, int width, int height, double parts[4])
+bool measureParts(const std::string &file, int width, int height, bool colour, double parts[4])
 {
     Image3D movie;
-    if (!movie.openRaw(file, width, height, true))
+    if (!movie.openRaw(file, width, height, true) || !movie.getColourFrames())
         return false;
+    const ColourRendering rendering;
     std::vector<double> times[4];
     const int frames = std::min(movie.getNumFrames(), 30);
     for (int f = 0; f < frames; ++f) {
         double t = benchSeconds();
-        const bool ok = bool(movie.getFrame(f));
+        const bool ok
+                = colour ? !movie.getColourFrames()->getFrame(f).isNull() : bool(movie.getFrame(f));
         times[0].push_back(benchSeconds() - t);
         t = benchSeconds();
-        const QImage image = renderValueSlice(&movie, 0, 255, f, width, height);
+        const QImage image = colour ? rendering.render(&movie, f, width, height)
+                                    : renderValueSlice(&movie, 0, 255, f, width, height);
         times[1].push_back(benchSeconds() - t);
         t = benchSeconds();
         const QPixmap pixmap = QPixmap::fromImage(image);
@@ -83,11 +88,11 @@ bool measureParts(const std::string &file, int width, int height, double parts[4
 
 } // namespace
 
-int play(const std::string &file, int width, int height, double seconds)
+int play(const std::string &file, int width, int height, double seconds, bool colour)
 {
     BenchApplication application;
     double parts[4] = {};
-    if (!measureParts(file, width, height, parts)) {
+    if (!measureParts(file, width, height, colour, parts)) {
         std::fprintf(stderr, "cannot read %s\n", file.c_str());
         return 1;
     }
@@ -95,6 +100,8 @@ int play(const std::string &file, int width, int height, double seconds)
     CommandLine commandLine;
     const QString size = QStringLiteral("%1x%2").arg(width).arg(height);
     if (commandLine.parse({QStringLiteral("rawcompare"), QStringLiteral("--size"), size,
+                           QStringLiteral("--display"),
+                           colour ? QStringLiteral("colour") : QStringLiteral("y"),
                            QString::fromStdString(file)})
         != CommandLine::Action::Run) {
         std::fprintf(stderr, "bad command line\n");

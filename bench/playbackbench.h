@@ -6,14 +6,15 @@
 // each prints "name=value" lines and returns the process's exit status.
 namespace PlaybackBench {
 
-// Opens the YUV 4:2:0 movie in the window as the command line does, shows it at 100 %, plays it
+// Opens the YUV 4:2:0 movie in the window as the command line does (its Y plane in gray, or in
+// colour), shows it at 100 %, plays it
 // with the frame rate box at 1000 for `seconds` and counts the frames shown (a paint of a frame
 // other than the one painted before). Prints "fps=" (frames shown a second), "skipped=" (frames
 // shown that did not follow the one before), "paint=" (mean seconds a paint of the view takes),
 // and what one frame costs apart, medians over the frames of the movie opened anew before the
-// window exists: "read=" (read and convert to floats), "render=" (the gray slice image),
+// window exists: "read=" (read, and convert to floats for gray), "render=" (the slice image),
 // "upload=" (the pixmap made from it), and "percentile=" (auto scale of one frame, ignoring
 // outliers).
-int play(const std::string &file, int width, int height, double seconds);
+int play(const std::string &file, int width, int height, double seconds, bool colour);
 
 } // namespace PlaybackBench

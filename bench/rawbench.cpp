@@ -92,9 +92,9 @@ int runChild(const std::vector<std::string> &args)
         return OnDemandBench::range(args[1], std::atoi(args[2].c_str()), std::atoi(args[3].c_str()),
                                     std::atoi(args[4].c_str()));
     }
-    if (mode == "play" && args.size() == 5) {
+    if (mode == "play" && args.size() == 6) {
         return PlaybackBench::play(args[1], std::atoi(args[2].c_str()), std::atoi(args[3].c_str()),
-                                   std::atof(args[4].c_str()));
+                                   std::atof(args[4].c_str()), args[5] == "colour");
     }
     if (mode == "panel" && args.size() == 5) {
         return PanelBench::fill(args[1], args[2], std::atoi(args[3].c_str()),
@@ -516,22 +516,27 @@ bool onDemandFigures(const Options &options, BenchTable &table)
     return true;
 }
 
-// Figure 14: playback at 100 % in the window, 1080p and 4K, frames shown a second (Xvfb when
-// given); what one frame costs apart says what bounds it. Also auto scale of one 1080p frame
-// ignoring outliers, against a frame time at 25 fps.
+// Figures 14 and 16: playback at 100 % in the window, 1080p and 4K, frames shown a second (Xvfb
+// when given), in gray and in colour; what one frame costs apart says what bounds it. Also auto
+// scale of one 1080p frame ignoring outliers, against a frame time at 25 fps.
 bool playbackFigure(const Options &options, BenchTable &table)
 {
     const auto [platform, display] = shownPlatform(options);
     const std::string frames = std::to_string(options.frames);
-    for (const auto &[file, width, height, target] :
-         {std::tuple<std::string, int, int, double>("movie1080.yuv", 1920, 1080, 60),
-          std::tuple<std::string, int, int, double>("play2160.yuv", 3840, 2160, 30)}) {
+    // The Y plane in gray (figure 14), then the same movies in colour (figure 16).
+    using Case = std::tuple<std::string, int, int, double, bool>;
+    for (const auto &[file, width, height, target, colour] :
+         {Case("movie1080.yuv", 1920, 1080, 60, false), Case("play2160.yuv", 3840, 2160, 30, false),
+          Case("movie1080.yuv", 1920, 1080, 60, true),
+          Case("play2160.yuv", 3840, 2160, 30, true)}) {
+        const std::string figure = colour ? "16" : "14";
         // One child a round: each plays for a few seconds.
         std::vector<double> fps, paint, read, render, upload, percentile;
         ChildRun::Result result;
         for (int round = 0; round < options.rounds; ++round) {
             result = ChildRun::run({options.self, "--child", "play", options.dir + "/" + file,
-                                    std::to_string(width), std::to_string(height), "3"},
+                                    std::to_string(width), std::to_string(height), "3",
+                                    colour ? "colour" : "y"},
                                    display);
             if (!result.ok) {
                 std::fprintf(stderr, "bench: playback failed\n%s", result.errors.c_str());
@@ -558,12 +563,12 @@ bool playbackFigure(const Options &options, BenchTable &table)
         char wanted[32];
         std::snprintf(ours, sizeof ours, "%.1f/s", shown);
         std::snprintf(wanted, sizeof wanted, "target %.0f/s", target);
-        table.addRow("14",
-                     "playback " + size + "×" + frames + " at 100 % (" + platform
-                             + "), frames shown a second, none skipped",
+        table.addRow(figure,
+                     "playback " + size + "×" + frames + (colour ? " in colour" : "")
+                             + " at 100 % (" + platform + "), frames shown a second, none skipped",
                      ours, wanted, target / shown, 1.0);
         table.addInfo(
-                "14",
+                figure,
                 "  one " + size + " frame apart: read + convert "
                         + BenchTable::seconds(median(read)) + ", render "
                         + BenchTable::seconds(median(render)) + ", pixmap "
@@ -573,7 +578,7 @@ bool playbackFigure(const Options &options, BenchTable &table)
                 BenchTable::seconds(median(read) + median(render) + median(upload) + median(paint)),
                 "frame time " + BenchTable::seconds(1.0 / shown),
                 (median(read) + median(render) + median(upload) + median(paint)) * shown);
-        if (width == 1920) {
+        if (width == 1920 && !colour) {
             const double scale = median(percentile);
             table.addRow("14", "auto scale of one 1920×1080 frame ignoring outliers vs 40 ms",
                          BenchTable::seconds(scale), "40 ms", scale / 0.040, 0.25);

@@ -1,8 +1,10 @@
 // Writes a small demo: a main movie and two references that differ from it in ways the five
 // views show at a glance.
 //
-//   main.yuv          320x240, 24 frames, YUV 4:2:0: a gradient, a moving disc, a ring pattern
-//   ref1.yuv          the same with noise and coarse quantisation (16 levels)
+//   main.yuv          320x240, 24 frames, YUV 4:2:0: a gradient, a moving red disc, a ring
+//                     pattern, over a sweep of colour
+//   ref1.yuv          the same with noise and coarse quantisation (16 levels), its colour
+//                     coarser still and a chroma sample to the right
 //   ref2-00..23.png   352x256 still frames: the main picture moved 4 right and 3 up, 8 levels
 //
 // Usage: rawcompare-makedemo FOLDER
@@ -71,17 +73,51 @@ private:
     unsigned long long m_state = 20240611ULL;
 };
 
-bool writeYUV(const QString &fileName, const std::vector<unsigned char> &luma)
+// The colour of the picture: U and V of chroma sample (cx, cy) (each covers 2 x 2 pixels, cy up
+// from the bottom row) of frame f. A blue-to-orange sweep across the frame, the disc red.
+void chromaOf(int cx, int cy, int f, double &u, double &v)
+{
+    const double x = 2.0 * cx + 0.5;
+    const double y = 2.0 * cy + 0.5;
+    u = 128.0 + 32.0 * std::cos(x / 70.0) - 16.0 * y / mainHeight;
+    v = 128.0 + 28.0 * std::sin(x / 90.0 + y / 80.0);
+    const double dx = x - (50.0 + 9.0 * f);
+    const double dy = y - 150.0;
+    if (dx * dx + dy * dy < 36.0 * 36.0) {
+        u = 90.0;
+        v = 220.0;
+    }
+}
+
+// Writes the movie as YUV 4:2:0: the luma given and the picture's chroma, coarsely quantised
+// and shifted a chroma sample to the right for the coarse copy.
+bool writeYUV(const QString &fileName, const std::vector<unsigned char> &luma, bool coarse)
 {
     const size_t frameLuma = size_t(mainWidth) * mainHeight;
-    const std::vector<unsigned char> chroma(frameLuma / 2, 128);
+    const int chromaWidth = mainWidth / 2;
+    const int chromaHeight = mainHeight / 2;
+    std::vector<unsigned char> u(frameLuma / 4);
+    std::vector<unsigned char> v(frameLuma / 4);
     FILE *pFile = std::fopen(fileName.toStdString().c_str(), "wb");
     if (!pFile)
         return false;
     bool ok = true;
     for (int f = 0; f < frames && ok; ++f) {
+        for (int row = 0; row < chromaHeight; ++row) {
+            for (int cx = 0; cx < chromaWidth; ++cx) {
+                double uValue = 0, vValue = 0;
+                chromaOf(coarse ? cx - 1 : cx, chromaHeight - 1 - row, f, uValue, vValue);
+                if (coarse) {
+                    uValue = quantised(uValue, 24.0);
+                    vValue = quantised(vValue, 24.0);
+                }
+                u[size_t(row) * chromaWidth + cx] = toByte(uValue);
+                v[size_t(row) * chromaWidth + cx] = toByte(vValue);
+            }
+        }
         ok = std::fwrite(luma.data() + f * frameLuma, 1, frameLuma, pFile) == frameLuma
-                && std::fwrite(chroma.data(), 1, chroma.size(), pFile) == chroma.size();
+                && std::fwrite(u.data(), 1, u.size(), pFile) == u.size()
+                && std::fwrite(v.data(), 1, v.size(), pFile) == v.size();
     }
     return std::fclose(pFile) == 0 && ok;
 }
@@ -116,8 +152,8 @@ int main(int argc, char *argv[])
             }
         }
     }
-    bool ok = writeYUV(folder.filePath(QStringLiteral("main.yuv")), mainLuma)
-            && writeYUV(folder.filePath(QStringLiteral("ref1.yuv")), ref1Luma);
+    bool ok = writeYUV(folder.filePath(QStringLiteral("main.yuv")), mainLuma, false)
+            && writeYUV(folder.filePath(QStringLiteral("ref1.yuv")), ref1Luma, true);
 
     for (int f = 0; f < frames && ok; ++f) {
         QImage image(ref2Width, ref2Height, QImage::Format_Grayscale8);

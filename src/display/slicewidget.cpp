@@ -395,6 +395,7 @@ QVector<SliceWidget::ValueLabel> SliceWidget::visibleValueLabels() const
     const int heightB = sources.difference ? sources.pB->getHeight() : 0;
     const float minValue = m_minValue[m_viewType];
     const float maxValue = m_maxValue[m_viewType];
+    const bool colour = showsColour(sources);
     for (int row = firstRow; row <= lastRow; ++row) {
         for (int x = firstX; x <= lastX; ++x) {
             if (x >= widthA || row >= heightA)
@@ -405,7 +406,11 @@ QVector<SliceWidget::ValueLabel> SliceWidget::visibleValueLabels() const
                     continue;
                 value = value - frameB.get()[qint64(row) * widthB + x];
             }
-            const int gray = grayLevel(grayOfValue(value, minValue, maxValue));
+            int gray = grayLevel(grayOfValue(value, minValue, maxValue));
+            // On a colour pixel the text stands out from the colour shown.
+            ColourRendering::Pixel pixel;
+            if (colour && m_colourRendering.pixelAt(sources.pA, sources.frameA, x, row, pixel))
+                gray = qGray(pixel.rgb);
             labels.append({x, row, valueText(value), gray >= 128});
         }
     }

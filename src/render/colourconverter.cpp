@@ -7,7 +7,7 @@
 #include "yuvframe.h"
 
 // R'G'B' travel as fixed-point integers, 255 << Shift per unit of signal, so that value >> Shift
-// is the 8-bit code; the luma table carries the rounding half. The tables are rounded to the
+// is the 8-bit code; the luma's share carries the rounding half. The shares are rounded to the
 // nearest step of 2^-Shift of a code, which keeps the result within a code of the exact formula.
 //
 // HDR preview. PQ: the mastering white is taken as 1000 cd/m² (brighter signals clip to it),
@@ -17,8 +17,11 @@
 // the inverse of BT.1886 (V = L^(1/2.4)).
 struct ColourTables
 {
-    // Per sample value: the luma's share of R', G' and B' and the chroma's shares.
-    std::vector<qint32> luma;
+    // The luma's share of R', G' and B': (sample * lumaFactor + lumaTerm) >> LumaShift.
+    qint32 lumaFactor = 0;
+    qint32 lumaTerm = 0;
+    qint32 top = 255;
+    // Per sample value: the chroma's shares.
     std::vector<qint32> redV;
     std::vector<qint32> greenU;
     std::vector<qint32> greenV;
@@ -39,23 +42,26 @@ namespace {
 constexpr int Shift = 16;
 constexpr qint32 Half = 1 << (Shift - 1);
 constexpr int IndexTop = 65535;
+// The luma's factor carries 6 more bits: a 16-bit sample times it still fits 31 bits.
+constexpr int LumaShift = 6;
 constexpr quint32 Opaque = 0xff000000u;
 
-// The chroma's shares of R', G' and B' along one row: per chroma column, or per pixel once
-// bilinear upsampling has spread them.
-struct RowWork
+// The chroma's shares of R', G' and B' of one chroma row, per chroma column.
+struct ChromaShares
 {
+    int row = -1;
     std::vector<qint32> red, green, blue;
-    std::vector<qint32> pixelRed, pixelGreen, pixelBlue;
-    int heldChromaRow = -1; // nearest: the chroma row the columns hold
 };
 
-int code(qint32 value) { return std::clamp(value >> Shift, 0, 255); }
-
-quint32 packed(qint32 r, qint32 g, qint32 b)
+// What converting the rows of one frame, over one span of columns, keeps from row to row: the
+// shares of the last two chroma rows, and the shares spread over the pixels of a row.
+struct RowWork
 {
-    return Opaque | quint32(code(r)) << 16 | quint32(code(g)) << 8 | quint32(code(b));
-}
+    ChromaShares held[2];
+    int lastUsed = 0;
+    std::vector<qint32> red, green, blue;
+    int spreadRow = -1; // nearest: the chroma row spread over red, green and blue
+};
 
 // A fixed-point R', G' or B' as an index 0..65535 of the signal 0..1.
 int signalIndex(qint32 value)
@@ -95,100 +101,178 @@ const Sample *rowOf(const YuvFrame &frame, int plane, int row)
     return reinterpret_cast<const Sample *>(frame.planes[plane] + frame.strides[plane] * row);
 }
 
-// The chroma's shares of chroma columns c0 .. c1 for luma row y, columns past the plane's edge
-// repeating its last one. Weight 1 for nearest; weight 4 for bilinear, rows 3:1 for 4:2:0
-// (chroma sited between two luma rows).
+// The chroma's shares of columns c0 .. c1 of one chroma row, columns past the plane's edge
+// repeating its last one.
 template<typename Sample>
-void chromaColumns(const ColourTables &tables, const YuvFrame &frame, bool bilinear, int y, int c0,
-                   int c1, RowWork &work)
+void computeShares(const ColourTables &tables, const YuvFrame &frame, int row, int c0, int c1,
+                   ChromaShares &shares)
 {
-    const int lastRow = frame.chromaHeight - 1;
-    const int near = std::min(y >> frame.chromaShiftY(), lastRow);
-    int far = near;
-    if (bilinear && frame.chromaShiftY() == 1)
-        far = std::clamp((y & 1) ? near + 1 : near - 1, 0, lastRow);
-    const Sample *pU = rowOf<Sample>(frame, 1, near);
-    const Sample *pV = rowOf<Sample>(frame, 2, near);
-    const Sample *pFarU = rowOf<Sample>(frame, 1, far);
-    const Sample *pFarV = rowOf<Sample>(frame, 2, far);
-    if (work.red.size() < size_t(c1) + 1) {
-        work.red.resize(size_t(c1) + 1);
-        work.green.resize(size_t(c1) + 1);
-        work.blue.resize(size_t(c1) + 1);
+    const Sample *pU = rowOf<Sample>(frame, 1, row);
+    const Sample *pV = rowOf<Sample>(frame, 2, row);
+    for (std::vector<qint32> *pShare : {&shares.red, &shares.green, &shares.blue}) {
+        if (pShare->size() < size_t(c1) + 1)
+            pShare->resize(size_t(c1) + 1);
     }
+    qint32 *pRed = shares.red.data();
+    qint32 *pGreen = shares.green.data();
+    qint32 *pBlue = shares.blue.data();
     const int inside = std::min(c1, frame.chromaWidth - 1);
     for (int c = c0; c <= inside; ++c) {
-        if (bilinear) {
-            work.red[c] = 3 * tables.redV[pV[c]] + tables.redV[pFarV[c]];
-            work.green[c] = 3 * (tables.greenU[pU[c]] + tables.greenV[pV[c]])
-                    + tables.greenU[pFarU[c]] + tables.greenV[pFarV[c]];
-            work.blue[c] = 3 * tables.blueU[pU[c]] + tables.blueU[pFarU[c]];
-        } else {
-            work.red[c] = tables.redV[pV[c]];
-            work.green[c] = tables.greenU[pU[c]] + tables.greenV[pV[c]];
-            work.blue[c] = tables.blueU[pU[c]];
-        }
+        pRed[c] = tables.redV[pV[c]];
+        pGreen[c] = tables.greenU[pU[c]] + tables.greenV[pV[c]];
+        pBlue[c] = tables.blueU[pU[c]];
     }
     for (int c = std::max(inside + 1, c0); c <= c1; ++c) {
-        work.red[c] = work.red[inside];
-        work.green[c] = work.green[inside];
-        work.blue[c] = work.blue[inside];
+        pRed[c] = pRed[inside];
+        pGreen[c] = pGreen[inside];
+        pBlue[c] = pBlue[inside];
     }
+    shares.row = row;
 }
 
-template<typename Sample, int ChromaShift, typename Pixel>
-void pixels(const ColourTables &tables, const Sample *pY, const qint32 *pRed, const qint32 *pGreen,
-            const qint32 *pBlue, int x0, int x1, Pixel pixel)
+// The shares of a chroma row, from the two held when it is one of them.
+template<typename Sample>
+const ChromaShares &sharesOf(const ColourTables &tables, const YuvFrame &frame, int row, int c0,
+                             int c1, RowWork &work)
 {
-    const qint32 *pLuma = tables.luma.data();
-    for (int x = x0; x < x1; ++x) {
-        const qint32 luma = pLuma[pY[x]];
-        const int c = x >> ChromaShift;
-        pixel(x, luma + pRed[c], luma + pGreen[c], luma + pBlue[c]);
+    for (int k = 0; k < 2; ++k) {
+        if (work.held[k].row == row) {
+            work.lastUsed = k;
+            return work.held[k];
+        }
     }
+    work.lastUsed = 1 - work.lastUsed;
+    computeShares<Sample>(tables, frame, row, c0, c1, work.held[work.lastUsed]);
+    return work.held[work.lastUsed];
+}
+
+struct PixelShares
+{
+    const qint32 *pRed;
+    const qint32 *pGreen;
+    const qint32 *pBlue;
+};
+
+// The chroma's shares of pixels x0 .. x1 - 1 of luma row y, indexed by x.
+template<typename Sample>
+PixelShares chromaPixels(const ColourTables &tables, const YuvFrame &frame, bool bilinear, int y,
+                         int x0, int x1, RowWork &work)
+{
+    const int shiftX = frame.chromaShiftX();
+    const int c0 = x0 >> shiftX;
+    const int cLast = (x1 - 1) >> shiftX;
+    const int c1 = cLast + (bilinear && shiftX ? 1 : 0);
+    const int lastRow = frame.chromaHeight - 1;
+    const int near = std::min(y >> frame.chromaShiftY(), lastRow);
+    const ChromaShares &a = sharesOf<Sample>(tables, frame, near, c0, c1, work);
+    if (!shiftX) // 4:4:4
+        return {a.red.data(), a.green.data(), a.blue.data()};
+    const size_t size = size_t(cLast + 1) << shiftX;
+    for (std::vector<qint32> *pPixels : {&work.red, &work.green, &work.blue}) {
+        if (pPixels->size() < size)
+            pPixels->resize(size);
+    }
+    qint32 *pRed = work.red.data();
+    qint32 *pGreen = work.green.data();
+    qint32 *pBlue = work.blue.data();
+    if (!bilinear) {
+        // Two luma rows of 4:2:0 share their chroma row.
+        if (work.spreadRow != near) {
+            for (int c = c0; c <= cLast; ++c) {
+                pRed[2 * c] = pRed[2 * c + 1] = a.red[c];
+                pGreen[2 * c] = pGreen[2 * c + 1] = a.green[c];
+                pBlue[2 * c] = pBlue[2 * c + 1] = a.blue[c];
+            }
+            work.spreadRow = near;
+        }
+        return {pRed, pGreen, pBlue};
+    }
+    // Bilinear: 4:2:0 chroma sits between two luma rows (weights 3:1 from the nearer), and on
+    // the even luma columns (odd ones take the mean of two); weights add up to 8.
+    int far = near;
+    if (frame.chromaShiftY() == 1)
+        far = std::clamp((y & 1) ? near + 1 : near - 1, 0, lastRow);
+    const ChromaShares &b = sharesOf<Sample>(tables, frame, far, c0, c1, work);
+    const qint32 *pNear[3] = {a.red.data(), a.green.data(), a.blue.data()};
+    const qint32 *pFar[3] = {b.red.data(), b.green.data(), b.blue.data()};
+    qint32 *pOut[3] = {pRed, pGreen, pBlue};
+    for (int k = 0; k < 3; ++k) {
+        const qint32 *pA = pNear[k];
+        const qint32 *pB = pFar[k];
+        qint32 *pPixel = pOut[k];
+        for (int c = c0; c <= cLast; ++c) {
+            const qint32 here = 3 * pA[c] + pB[c];
+            const qint32 next = 3 * pA[c + 1] + pB[c + 1];
+            pPixel[2 * c] = (2 * here + 4) >> 3;
+            pPixel[2 * c + 1] = (here + next + 4) >> 3;
+        }
+    }
+    return {pRed, pGreen, pBlue};
 }
 
 // Pixels x0 .. x1 - 1 of frame row y (counted from the top) as fixed-point R'G'B', handed to
-// pixel(x, r, g, b).
+// pixel(x, r, g, b). Samples above the depth's top count as the top.
 template<typename Sample, typename Pixel>
 void convertRow(const ColourTables &tables, const YuvFrame &frame, bool bilinear, int y, int x0,
                 int x1, RowWork &work, Pixel pixel)
 {
-    const int shiftX = frame.chromaShiftX();
-    const int c0 = x0 >> shiftX;
-    const int c1 = ((x1 - 1) >> shiftX) + (bilinear && shiftX ? 1 : 0);
+    const PixelShares shares = chromaPixels<Sample>(tables, frame, bilinear, y, x0, x1, work);
     const Sample *pY = rowOf<Sample>(frame, 0, y);
-    if (!bilinear) {
-        // Two luma rows of 4:2:0 share their chroma row.
-        const int chromaRow = y >> frame.chromaShiftY();
-        if (work.heldChromaRow != chromaRow) {
-            chromaColumns<Sample>(tables, frame, false, y, c0, c1, work);
-            work.heldChromaRow = chromaRow;
-        }
-        if (shiftX)
-            pixels<Sample, 1>(tables, pY, work.red.data(), work.green.data(), work.blue.data(), x0,
-                              x1, pixel);
-        else
-            pixels<Sample, 0>(tables, pY, work.red.data(), work.green.data(), work.blue.data(), x0,
-                              x1, pixel);
-        return;
-    }
-    chromaColumns<Sample>(tables, frame, true, y, c0, c1, work);
-    if (work.pixelRed.size() < size_t(x1)) {
-        work.pixelRed.resize(size_t(x1));
-        work.pixelGreen.resize(size_t(x1));
-        work.pixelBlue.resize(size_t(x1));
-    }
-    // Chroma co-sited with the even luma columns: odd columns take the mean of two.
+    const Sample top = Sample(tables.top);
     for (int x = x0; x < x1; ++x) {
-        const int c = x >> shiftX;
-        const int next = c + (x & shiftX);
-        work.pixelRed[x] = (work.red[c] + work.red[next] + 4) >> 3;
-        work.pixelGreen[x] = (work.green[c] + work.green[next] + 4) >> 3;
-        work.pixelBlue[x] = (work.blue[c] + work.blue[next] + 4) >> 3;
+        const qint32 luma
+                = (qint32(std::min(pY[x], top)) * tables.lumaFactor + tables.lumaTerm) >> LumaShift;
+        pixel(x, luma + shares.pRed[x], luma + shares.pGreen[x], luma + shares.pBlue[x]);
     }
-    pixels<Sample, 0>(tables, pY, work.pixelRed.data(), work.pixelGreen.data(),
-                      work.pixelBlue.data(), x0, x1, pixel);
+}
+
+// SDR pixels x0 .. x1 - 1 of a row, pixel x written as pOut[x - x0]: the arithmetic of
+// convertRow in a loop the compiler vectorises (2.4 ms instead of 5.9 ms for a 1080p 4:2:0 frame
+// here).
+template<typename Sample>
+inline void sdrPixels(const Sample *pY, const qint32 *pRed, const qint32 *pGreen,
+                      const qint32 *pBlue, Sample top, qint32 factor, qint32 term, int x0, int x1,
+                      quint32 *pOut)
+{
+    for (int x = x0; x < x1; ++x) {
+        const qint32 luma = (qint32(std::min(pY[x], top)) * factor + term) >> LumaShift;
+        const qint32 r = std::clamp((luma + pRed[x]) >> Shift, 0, 255);
+        const qint32 g = std::clamp((luma + pGreen[x]) >> Shift, 0, 255);
+        const qint32 b = std::clamp((luma + pBlue[x]) >> Shift, 0, 255);
+        pOut[x - x0] = Opaque | quint32(r) << 16 | quint32(g) << 8 | quint32(b);
+    }
+}
+
+// SSE4.1 brings the 32-bit multiply and minimum that loop needs; without it, 1080p 4:2:0 takes
+// 2.4 ms instead of 1.8 ms at 8 bits and 3.2 ms instead of 1.9 ms at 10 bits here. The clone
+// for the processor is picked when the program loads.
+#if defined(__x86_64__) && defined(__GNUC__)
+#define RAWCOMPARE_SSE41_CLONE __attribute__((target_clones("sse4.1", "default")))
+#else
+#define RAWCOMPARE_SSE41_CLONE
+#endif
+
+RAWCOMPARE_SSE41_CLONE
+void sdrLine(const unsigned char *pY, const PixelShares &shares, unsigned char top, qint32 factor,
+             qint32 term, int x0, int x1, quint32 *pOut)
+{
+    sdrPixels(pY, shares.pRed, shares.pGreen, shares.pBlue, top, factor, term, x0, x1, pOut);
+}
+
+RAWCOMPARE_SSE41_CLONE
+void sdrLine(const quint16 *pY, const PixelShares &shares, quint16 top, qint32 factor, qint32 term,
+             int x0, int x1, quint32 *pOut)
+{
+    sdrPixels(pY, shares.pRed, shares.pGreen, shares.pBlue, top, factor, term, x0, x1, pOut);
+}
+
+template<typename Sample>
+void sdrRow(const ColourTables &tables, const YuvFrame &frame, bool bilinear, int y, int x0, int x1,
+            RowWork &work, quint32 *pOut)
+{
+    const PixelShares shares = chromaPixels<Sample>(tables, frame, bilinear, y, x0, x1, work);
+    const Sample *pY = rowOf<Sample>(frame, 0, y);
+    sdrLine(pY, shares, Sample(tables.top), tables.lumaFactor, tables.lumaTerm, x0, x1, pOut);
 }
 
 template<typename Pixel>
@@ -199,6 +283,15 @@ void convertRowOf(const ColourTables &tables, const YuvFrame &frame, bool biline
         convertRow<unsigned char>(tables, frame, bilinear, y, x0, x1, work, pixel);
     else
         convertRow<quint16>(tables, frame, bilinear, y, x0, x1, work, pixel);
+}
+
+void sdrRowOf(const ColourTables &tables, const YuvFrame &frame, bool bilinear, int y, int x0,
+              int x1, RowWork &work, quint32 *pOut)
+{
+    if (frame.bytesPerSample() == 1)
+        sdrRow<unsigned char>(tables, frame, bilinear, y, x0, x1, work, pOut);
+    else
+        sdrRow<quint16>(tables, frame, bilinear, y, x0, x1, work, pOut);
 }
 
 void buildSampleTables(ColourTables &tables, const ColourOptions &options, int depth)
@@ -226,12 +319,15 @@ void buildSampleTables(ColourTables &tables, const ColourOptions &options, int d
     // Tables cover every value the samples' storage holds; values above the depth's top show
     // as the top.
     const size_t entries = depth > 8 ? 65536 : 256;
-    for (auto *pTable : {&tables.luma, &tables.redV, &tables.greenU, &tables.greenV, &tables.blueU})
+    tables.top = top;
+    tables.lumaFactor = qint32(std::lround(lumaScale * unit * (1 << LumaShift)));
+    tables.lumaTerm
+            = qint32(std::lround((Half - lumaOffset * lumaScale * unit) * (1 << LumaShift)));
+    for (auto *pTable : {&tables.redV, &tables.greenU, &tables.greenV, &tables.blueU})
         pTable->resize(entries);
     for (size_t v = 0; v < entries; ++v) {
         const double sample = std::min(double(v), double(top));
         const double chroma = (sample - chromaOffset) * chromaScale * unit;
-        tables.luma[v] = qint32(std::lround((sample - lumaOffset) * lumaScale * unit)) + Half;
         tables.redV[v] = qint32(std::lround(2.0 * (1.0 - kr) * chroma));
         tables.greenU[v] = qint32(std::lround(-2.0 * kb * (1.0 - kb) / kg * chroma));
         tables.greenV[v] = qint32(std::lround(-2.0 * kr * (1.0 - kr) / kg * chroma));
@@ -309,10 +405,7 @@ QImage ColourConverter::render(const YuvFrame &frame, int width, int height) con
         if (i < rows) {
             const int y = frame.height - 1 - i;
             if (m_options.transfer == ColourOptions::Transfer::Sdr) {
-                convertRowOf(tables, frame, bilinear, y, 0, columns, work,
-                             [pLine](int x, qint32 r, qint32 g, qint32 b) {
-                                 pLine[x] = packed(r, g, b);
-                             });
+                sdrRowOf(tables, frame, bilinear, y, 0, columns, work, pLine);
             } else {
                 convertRowOf(tables, frame, bilinear, y, 0, columns, work,
                              [pLine, &tables](int x, qint32 r, qint32 g, qint32 b) {
@@ -330,13 +423,15 @@ QRgb ColourConverter::rgbAt(const YuvFrame &frame, int x, int y) const
     if (!fits(frame) || x < 0 || y < 0 || x >= frame.width || y >= frame.height)
         return Opaque;
     const bool bilinear = m_options.chroma == ColourOptions::Chroma::Bilinear;
-    const bool sdr = m_options.transfer == ColourOptions::Transfer::Sdr;
     RowWork work;
-    QRgb rgb = Opaque;
-    convertRowOf(*m_pTables, frame, bilinear, y, x, x + 1, work,
-                 [&](int, qint32 r, qint32 g, qint32 b) {
-                     rgb = sdr ? packed(r, g, b) : hdrPixel(*m_pTables, r, g, b);
-                 });
+    quint32 rgb = Opaque;
+    if (m_options.transfer == ColourOptions::Transfer::Sdr) {
+        sdrRowOf(*m_pTables, frame, bilinear, y, x, x + 1, work, &rgb);
+    } else {
+        convertRowOf(
+                *m_pTables, frame, bilinear, y, x, x + 1, work,
+                [&](int, qint32 r, qint32 g, qint32 b) { rgb = hdrPixel(*m_pTables, r, g, b); });
+    }
     return rgb;
 }
 

@@ -36,6 +36,41 @@ double renderSlice(const float *pA, const float *pB, QImage *pImage)
     return benchSeconds() - start;
 }
 
+namespace {
+template<typename Sample>
+void yuvRows(const Sample *pY, const Sample *pU, const Sample *pV, int shift, QImage *pImage)
+{
+    const int width = pImage->width();
+    const int chromaWidth = (width + 1) / 2;
+    for (int y = 0; y < pImage->height(); ++y) {
+        const Sample *pRowY = pY + qint64(y) * width;
+        const Sample *pRowU = pU + qint64(y / 2) * chromaWidth;
+        const Sample *pRowV = pV + qint64(y / 2) * chromaWidth;
+        auto *pLine = reinterpret_cast<quint32 *>(pImage->scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            pLine[x] = 0xff000000u | quint32(pRowV[x / 2] >> shift) << 16
+                    | quint32(pRowU[x / 2] >> shift) << 8 | quint32(pRowY[x] >> shift);
+        }
+    }
+}
+} // namespace
+
+double yuvToRgb(const unsigned char *pY, const unsigned char *pU, const unsigned char *pV,
+                int width, int height, int bytesPerSample, int shift, quint32 *pCheck)
+{
+    const double start = benchSeconds();
+    QImage image(width, height, QImage::Format_RGB32);
+    if (bytesPerSample == 1) {
+        yuvRows(pY, pU, pV, shift, &image);
+    } else {
+        yuvRows(reinterpret_cast<const quint16 *>(pY), reinterpret_cast<const quint16 *>(pU),
+                reinterpret_cast<const quint16 *>(pV), shift, &image);
+    }
+    const double seconds = benchSeconds() - start;
+    *pCheck = image.pixel(width / 2, height / 2);
+    return seconds;
+}
+
 double minMax(const float *pSamples, qint64 count, float *pMin, float *pMax)
 {
     const double start = benchSeconds();

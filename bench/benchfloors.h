@@ -14,6 +14,12 @@ namespace BenchFloors {
 // null) and writes a 32-bit image of the same size (image already allocated, Format_RGB32).
 double renderSlice(const float *pA, const float *pB, QImage *pImage);
 
+// Makes a width x height Format_RGB32 image and writes into each pixel the Y, U and V samples
+// that cover it (4:2:0 planes of 8-bit bytes, or of 16-bit words shifted down by shift), as
+// the blue, green and red bytes. *pCheck takes one pixel, so that no work is optimised away.
+double yuvToRgb(const unsigned char *pY, const unsigned char *pU, const unsigned char *pV,
+                int width, int height, int bytesPerSample, int shift, quint32 *pCheck);
+
 // A plain minimum / maximum pass over count samples; the result goes to *pMin and *pMax.
 double minMax(const float *pSamples, qint64 count, float *pMin, float *pMax);
 

@@ -2,7 +2,7 @@
 //
 //   rawbench --dir DIR [--frames N] [--rounds N] [--ffmpeg PATH] [--display :N] [--only GROUP]
 //       runs every figure (or one group: load, display, app, startup, metrics, ondemand,
-//       playback) on the
+//       playback, colour) on the
 //       inputs
 //       tools/bench generated in DIR and prints the table.
 //   rawbench --child MODE ARGS...
@@ -21,6 +21,7 @@
 
 #include "appbench.h"
 #include "benchtable.h"
+#include "colourbench.h"
 #include "displaybench.h"
 #include "interleavedruns.h"
 #include "loadbench.h"
@@ -38,7 +39,7 @@ struct Options
     std::string display; // an X display for the start-up figure, or empty
     int frames = 200;
     int rounds = 5;
-    // One group of figures: load, display, app, startup, metrics, ondemand or playback.
+    // One group of figures: load, display, app, startup, metrics, ondemand, playback or colour.
     std::string only;
 };
 
@@ -100,6 +101,8 @@ int runChild(const std::vector<std::string> &args)
         return PanelBench::fill(args[1], args[2], std::atoi(args[3].c_str()),
                                 std::atoi(args[4].c_str()));
     }
+    if (mode == "colour" && args.size() == 2)
+        return ColourBench::convert(std::atoi(args[1].c_str()));
     std::fprintf(stderr, "rawbench: unknown child mode %s\n", mode.c_str());
     return 2;
 }
@@ -587,6 +590,38 @@ bool playbackFigure(const Options &options, BenchTable &table)
     return true;
 }
 
+// Figure 15: one 1080p 4:2:0 frame to the screen's RGB by ColourConverter::render, against a
+// plain loop that reads the three planes and writes RGB32; both into a freshly made image.
+bool colourFigure(const Options &options, BenchTable &table)
+{
+    const ChildRun::Result result = ChildRun::run(
+            {options.self, "--child", "colour", std::to_string(3 * options.rounds)});
+    if (!result.ok) {
+        std::fprintf(stderr, "bench: the colour figure failed\n%s", result.errors.c_str());
+        return false;
+    }
+    const double floor = ChildRun::value(result.output, "floor");
+    const double floor16 = ChildRun::value(result.output, "floor16");
+    for (const auto &[name, what, reference, limit] :
+         {std::tuple<std::string, std::string, double, double>("nearest", "8-bit, nearest", floor,
+                                                               1.5),
+          std::tuple<std::string, std::string, double, double>("bilinear", "8-bit, bilinear", floor,
+                                                               2.5),
+          std::tuple<std::string, std::string, double, double>(
+                  "nearest10", "10-bit, nearest (the loop on 16-bit samples)", floor16, 1.5)}) {
+        const double ours = ChildRun::value(result.output, name);
+        table.addRow("15",
+                     "1080p 4:2:0 " + what
+                             + " to RGB vs a plain loop reading three planes writing RGB32",
+                     BenchTable::seconds(ours), "floor " + BenchTable::seconds(reference),
+                     ours / reference, limit);
+    }
+    const double pq = ChildRun::value(result.output, "pq");
+    table.addInfo("15", "1080p 4:2:0 10-bit PQ preview (BT.2390 tone mapping) vs the same loop",
+                  BenchTable::seconds(pq), "floor " + BenchTable::seconds(floor16), pq / floor16);
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -626,10 +661,11 @@ int main(int argc, char *argv[])
     mkdir((options.dir + "/runtime").c_str(), 0700);
 
     BenchTable table;
-    const std::vector<std::pair<std::string, bool (*)(const Options &, BenchTable &)>> groups = {
-            {"load", loadFigures},       {"display", displayFigures}, {"app", appFigures},
-            {"startup", startupFigure},  {"metrics", metricsFigure},  {"ondemand", onDemandFigures},
-            {"playback", playbackFigure}};
+    const std::vector<std::pair<std::string, bool (*)(const Options &, BenchTable &)>> groups
+            = {{"load", loadFigures},        {"display", displayFigures},
+               {"app", appFigures},          {"startup", startupFigure},
+               {"metrics", metricsFigure},   {"ondemand", onDemandFigures},
+               {"playback", playbackFigure}, {"colour", colourFigure}};
     for (const auto &[name, figures] : groups) {
         if ((options.only.empty() || options.only == name) && !figures(options, table))
             return 1;

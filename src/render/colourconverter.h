@@ -2,11 +2,12 @@
 
 #include <QImage>
 
-#include <vector>
+#include <memory>
 
 #include "colouroptions.h"
 
 struct YuvFrame;
+struct ColourTables;
 
 // Turns Y'CbCr frames into 8-bit RGB for the screen under settled options (no Automatic
 // choice left: see ColourOptions::resolve) for one bit depth (8 to 16): the one conversion the
@@ -39,10 +40,11 @@ public:
     static double eetf(double pqSignal, double sourcePeak, double targetPeak);
 
 private:
+    bool fits(const YuvFrame &frame) const;
+
     ColourOptions m_options;
     int m_depth;
-    // Lookup tables and constants of the matrix and range, built once.
-    std::vector<float> m_y;
-    std::vector<float> m_u;
-    std::vector<float> m_v;
+    // Lookup tables per sample value of the matrix and range, and of the HDR curves; built once,
+    // shared by copies.
+    std::shared_ptr<const ColourTables> m_pTables;
 };

@@ -1,7 +1,5 @@
 #include "commandline.h"
 
-#include <algorithm>
-
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QRegularExpression>
@@ -23,30 +21,6 @@ bool parseSize(const QString &text, int &width, int &height)
     width = match.captured(1).toInt();
     height = match.captured(2).toInt();
     return width >= 1 && width <= maxFrameSide && height >= 1 && height <= maxFrameSide;
-}
-
-// --range is a sample range (auto, limited, full) or a display range (MIN:MAX); these split the
-// values given.
-bool isColourRange(const QString &value)
-{
-    ColourOptions::Range range;
-    return ColourOptions::parse(value, range);
-}
-
-QStringList colourRanges(const QCommandLineParser &parser)
-{
-    QStringList values = parser.values(QStringLiteral("range"));
-    values.erase(std::remove_if(values.begin(), values.end(),
-                                [](const QString &value) { return !isColourRange(value); }),
-                 values.end());
-    return values;
-}
-
-QStringList displayRanges(const QCommandLineParser &parser)
-{
-    QStringList values = parser.values(QStringLiteral("range"));
-    values.erase(std::remove_if(values.begin(), values.end(), isColourRange), values.end());
-    return values;
 }
 
 } // namespace
@@ -372,7 +346,7 @@ bool CommandLine::parseReferenceOffsets(const QCommandLineParser &parser)
 bool CommandLine::parseExportOptions(const QCommandLineParser &parser)
 {
     const bool exporting = parser.isSet(QStringLiteral("export-png"));
-    const QStringList ranges = displayRanges(parser);
+    const QStringList ranges = ColourArguments::displayRanges(parser);
     for (const char *name : {"export-png", "view", "range"}) {
         const qsizetype given = name == QLatin1String("range")
                 ? ranges.size()
@@ -446,65 +420,22 @@ bool CommandLine::parseExportOptions(const QCommandLineParser &parser)
 
 bool CommandLine::parseColourOptions(const QCommandLineParser &parser)
 {
-    for (const char *name : {"display", "matrix", "chroma", "transfer"}) {
-        if (parser.values(QString::fromLatin1(name)).size() > 1) {
-            fail(QStringLiteral("--%1 given more than once.").arg(QLatin1String(name)));
-            return false;
-        }
+    QString error;
+    if (!m_colour.parse(parser, error)) {
+        fail(error);
+        return false;
     }
-    if (parser.isSet(QStringLiteral("display"))) {
-        const QString text = parser.value(QStringLiteral("display")).toLower();
-        m_display = int(QStringList {"y", "u", "v", "colour"}.indexOf(text));
-        if (m_display < 0) {
-            fail(QStringLiteral("Invalid display '%1': expected y, u, v or colour.").arg(text));
+    const int display = m_colour.getDisplay();
+    if (display >= 0 && display < 3) {
+        if (m_hasPlane && m_plane != display) {
+            fail(QStringLiteral("--display %1 and --plane disagree.")
+                         .arg(m_colour.getDisplayText()));
             return false;
         }
-        if (m_display < 3 && m_hasPlane && m_plane != m_display) {
-            fail(QStringLiteral("--display %1 and --plane disagree.").arg(text));
-            return false;
-        }
-        if (m_display < 3) {
-            m_hasPlane = true;
-            m_plane = m_display;
-        }
+        m_hasPlane = true;
+        m_plane = display;
     }
-    // Each choice must be a name the options know; "auto" is the default.
-    auto take = [&](const char *name, QString &value, auto kind, const char *expected) {
-        const QString option = QString::fromLatin1(name);
-        QStringList values = parser.values(option);
-        if (option == QLatin1String("range"))
-            values = colourRanges(parser);
-        if (values.size() > 1) {
-            fail(QStringLiteral("--%1 given more than once.").arg(option));
-            return false;
-        }
-        if (values.isEmpty())
-            return true;
-        if (!ColourOptions::parse(values.first(), kind)) {
-            fail(QStringLiteral("Invalid %1 '%2': expected %3.")
-                         .arg(option, values.first(), QLatin1String(expected)));
-            return false;
-        }
-        value = values.first();
-        return true;
-    };
-    return take("matrix", m_matrix, ColourOptions::Matrix(), "auto, 601, 709 or 2020")
-            && take("range", m_colourRange, ColourOptions::Range(), "auto, limited or full")
-            && take("chroma", m_chroma, ColourOptions::Chroma(), "nearest or bilinear")
-            && take("transfer", m_transfer, ColourOptions::Transfer(), "sdr, pq or hlg");
-}
-
-ColourOptions CommandLine::applyColourOptions(ColourOptions base) const
-{
-    if (!m_matrix.isEmpty())
-        ColourOptions::parse(m_matrix, base.matrix);
-    if (!m_colourRange.isEmpty())
-        ColourOptions::parse(m_colourRange, base.range);
-    if (!m_chroma.isEmpty())
-        ColourOptions::parse(m_chroma, base.chroma);
-    if (!m_transfer.isEmpty())
-        ColourOptions::parse(m_transfer, base.transfer);
-    return base;
+    return true;
 }
 
 void CommandLine::fail(const QString &error)
@@ -525,11 +456,7 @@ void CommandLine::fail(const QString &error)
     m_viewType = 0;
     m_hasRange = false;
     m_rangeMin = m_rangeMax = 0.0f;
-    m_display = -1;
-    m_matrix.clear();
-    m_colourRange.clear();
-    m_chroma.clear();
-    m_transfer.clear();
+    m_colour = ColourArguments();
     m_mainFiles.clear();
     m_reference1Files.clear();
     m_reference2Files.clear();

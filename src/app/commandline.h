@@ -3,7 +3,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "colouroptions.h"
+#include "colourarguments.h"
 
 class QCommandLineParser;
 
@@ -65,10 +65,10 @@ public:
     float getRangeMax() const { return m_rangeMax; }
 
     // --display: -1 not given, 0..2 a plane in gray (as --plane), 3 colour.
-    int getDisplay() const { return m_display; }
+    int getDisplay() const { return m_colour.getDisplay(); }
     // base with the colour choices given (--matrix, --range limited|full, --chroma, --transfer)
     // put in.
-    ColourOptions applyColourOptions(ColourOptions base) const;
+    ColourOptions applyColourOptions(ColourOptions base) const { return m_colour.apply(base); }
 
     QStringList getMainFiles() const { return m_mainFiles; }
     QStringList getReference1Files() const { return m_reference1Files; }
@@ -103,12 +103,7 @@ private:
     bool m_hasRange = false;
     float m_rangeMin = 0.0f;
     float m_rangeMax = 0.0f;
-    int m_display = -1;
-    // The colour choices as given; empty: not given.
-    QString m_matrix;
-    QString m_colourRange;
-    QString m_chroma;
-    QString m_transfer;
+    ColourArguments m_colour;
     QStringList m_mainFiles;
     QStringList m_reference1Files;
     QStringList m_reference2Files;

@@ -337,6 +337,10 @@ void buildSampleTables(ColourTables &tables, const ColourOptions &options, int d
 
 constexpr double SourcePeak = 1000.0;
 constexpr double DisplayPeak = 100.0;
+// SMPTE ST 2084.
+constexpr double PqM1 = 2610.0 / 16384.0, PqM2 = 2523.0 / 4096.0 * 128.0;
+constexpr double PqC1 = 3424.0 / 4096.0, PqC2 = 2413.0 / 4096.0 * 32.0;
+constexpr double PqC3 = 2392.0 / 4096.0 * 32.0;
 
 // Tone-mapped display light 0..1 of a PQ signal.
 double toneMapped(double pqSignal)
@@ -453,14 +457,6 @@ double ColourConverter::luminanceAt(const YuvFrame &frame, int x, int y) const
                  });
     return luminance;
 }
-
-namespace {
-constexpr double PqM1 = 2610.0 / 16384.0;
-constexpr double PqM2 = 2523.0 / 4096.0 * 128.0;
-constexpr double PqC1 = 3424.0 / 4096.0;
-constexpr double PqC2 = 2413.0 / 4096.0 * 32.0;
-constexpr double PqC3 = 2392.0 / 4096.0 * 32.0;
-} // namespace
 
 double ColourConverter::pqToLuminance(double signal)
 {

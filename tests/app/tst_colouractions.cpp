@@ -75,9 +75,6 @@ void TestColourActions::display_data()
             << QStringList {"--display", "colour", "@red.yuv"} << "V (gray)" << int(ViewType::Main)
             << "gray 240"
             << "V";
-    QTest::newRow("the menu's Colour after Y") << QStringList {"--display", "y", "@red.yuv"}
-                                               << "Colour" << int(ViewType::Main) << "red"
-                                               << "BT.601";
     QTest::newRow("colour: a gray file stays gray, with a note")
             << QStringList {"--display", "colour", "@gray.png", "--ref1", "@red.yuv"} << QString()
             << int(ViewType::Main) << "gray 50"

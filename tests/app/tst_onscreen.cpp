@@ -45,6 +45,14 @@ private:
     int screenGray(int x, int y);
     // Red, green and blue of screen pixel (x, y); -1 each when the grab fails.
     std::array<int, 3> screenRgb(int x, int y);
+    // Starts the program with its status lines on stderr and settings in configDir, waits for
+    // its one frame at 100 % and sets *pOrigin to where the picture's top-left pixel is on the
+    // screen. Fails the test when it can't.
+    void showAndFindPicture(QProcess &program, const QStringList &arguments,
+                            const QString &configDir, QPoint *pOrigin);
+    // The newest status line the program has written.
+    QString lastStatus(QProcess &program);
+    QString m_output;
 
     QProcess m_xvfb;
     QProcess m_program;
@@ -317,6 +325,51 @@ void TestOnScreen::showsTheFrameUprightAndQuitsOnYes()
     QCOMPARE(m_program.exitCode(), 0);
 }
 
+QString TestOnScreen::lastStatus(QProcess &program)
+{
+    m_output += QString::fromLocal8Bit(program.readAllStandardError());
+    const qsizetype at = m_output.lastIndexOf(QLatin1String("status: "));
+    return at < 0 ? QString() : m_output.mid(at + 8).section(QLatin1Char('\n'), 0, 0);
+}
+
+void TestOnScreen::showAndFindPicture(QProcess &program, const QStringList &arguments,
+                                      const QString &configDir, QPoint *pOrigin)
+{
+    m_output.clear();
+    QProcessEnvironment environment = programEnvironment();
+    environment.insert(QStringLiteral("RAWCOMPARE_STATUS_TO_STDERR"), QStringLiteral("1"));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configDir);
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(RAWCOMPARE_PATH), arguments);
+    QStringList windows;
+    QTRY_VERIFY2_WITH_TIMEOUT(!(windows = findWindows({"--classname", "rawcompare"})).isEmpty(),
+                              qPrintable(m_output), 30000);
+    QTRY_VERIFY2_WITH_TIMEOUT(lastStatus(program).endsWith(" | Main movie | frame 1/1 | 100 %"),
+                              qPrintable(m_output), 30000);
+    QByteArray geometry;
+    QVERIFY(runXdotool({"getwindowgeometry", "--shell", windows.first()}, &geometry));
+    const QRegularExpressionMatch corner = QRegularExpression(QStringLiteral("X=(\\d+)\\nY=(\\d+)"))
+                                                   .match(QString::fromLatin1(geometry));
+    QVERIFY(corner.hasMatch());
+
+    // At 100 % the picture lies in the view, centred when the view is taller than it: one of
+    // these points below the window's corner is on it, and that pixel's readout places the
+    // picture on the screen.
+    const QRegularExpression readout(QStringLiteral("^x (\\d+)  y (\\d+)  main "));
+    QPoint pointer;
+    QRegularExpressionMatch match;
+    for (int down = 150; down <= 500; down += 50) {
+        pointer = QPoint(corner.captured(1).toInt() + 150, corner.captured(2).toInt() + down);
+        QVERIFY(runXdotool({"mousemove", "--sync", QString::number(pointer.x()),
+                            QString::number(pointer.y())}));
+        if (QTest::qWaitFor([&] { return (match = readout.match(lastStatus(program))).hasMatch(); },
+                            5000))
+            break;
+    }
+    QVERIFY2(match.hasMatch(), qPrintable(lastStatus(program)));
+    *pOrigin = pointer - QPoint(match.captured(1).toInt(), match.captured(2).toInt());
+}
+
 void TestOnScreen::readoutOfThePixelUnderThePointer()
 {
     // 640 x 480 gray, file rows top-down: sample (x, y), y from the top row, is (x + 3 y) mod 256.
@@ -330,56 +383,22 @@ void TestOnScreen::readoutOfThePixelUnderThePointer()
     }
     file.close();
 
-    // The program writes each new status bar text to stderr; settings of this run only.
     QProcess program;
-    QProcessEnvironment environment = programEnvironment();
-    environment.insert(QStringLiteral("RAWCOMPARE_STATUS_TO_STDERR"), QStringLiteral("1"));
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
-    program.setProcessEnvironment(environment);
-    program.start(QStringLiteral(RAWCOMPARE_PATH),
-                  {"--size", "640x480", "--gray", file.fileName()});
-    QString output;
-    auto lastStatus = [&program, &output]() {
-        output += QString::fromLocal8Bit(program.readAllStandardError());
-        const qsizetype at = output.lastIndexOf(QLatin1String("status: "));
-        return at < 0 ? QString() : output.mid(at + 8).section(QLatin1Char('\n'), 0, 0);
-    };
-    QStringList windows;
-    QTRY_VERIFY2_WITH_TIMEOUT(!(windows = findWindows({"--classname", "rawcompare"})).isEmpty(),
-                              qPrintable(output), 30000);
-    QTRY_VERIFY2_WITH_TIMEOUT(lastStatus().endsWith(" | Main movie | frame 1/1 | 100 %"),
-                              qPrintable(output), 30000);
-    QByteArray geometry;
-    QVERIFY(runXdotool({"getwindowgeometry", "--shell", windows.first()}, &geometry));
-    const QRegularExpressionMatch corner = QRegularExpression(QStringLiteral("X=(\\d+)\\nY=(\\d+)"))
-                                                   .match(QString::fromLatin1(geometry));
-    QVERIFY(corner.hasMatch());
-
-    // At 100 % the picture lies in the view, centred when the view is taller than it: one of
-    // these points below the window's corner is on it, and that pixel's readout places the
-    // picture on the screen.
-    const QRegularExpression readout(QStringLiteral("^x (\\d+)  y (\\d+)  main "));
-    QPoint pointer;
-    QRegularExpressionMatch match;
-    for (int down = 200; down <= 500; down += 100) {
-        pointer = QPoint(corner.captured(1).toInt() + 150, corner.captured(2).toInt() + down);
-        QVERIFY(runXdotool({"mousemove", "--sync", QString::number(pointer.x()),
-                            QString::number(pointer.y())}));
-        if (QTest::qWaitFor([&] { return (match = readout.match(lastStatus())).hasMatch(); }, 5000))
-            break;
-    }
-    QVERIFY2(match.hasMatch(), qPrintable(lastStatus()));
-    const QPoint origin = pointer - QPoint(match.captured(1).toInt(), match.captured(2).toInt());
+    QPoint origin;
+    showAndFindPicture(program, {"--size", "640x480", "--gray", file.fileName()},
+                       dir.filePath(QStringLiteral("config")), &origin);
+    if (QTest::currentTestFailed())
+        return;
 
     // Known pixels and their neighbours: the file's values, and the screen shows that very
     // sample under the pointer.
     for (const QPoint &pixel : {QPoint(37, 211), QPoint(38, 211), QPoint(37, 212)}) {
-        pointer = origin + pixel;
+        const QPoint pointer = origin + pixel;
         QVERIFY(runXdotool({"mousemove", "--sync", QString::number(pointer.x()),
                             QString::number(pointer.y())}));
         const int value = sample(pixel.x(), pixel.y());
         QTRY_COMPARE_WITH_TIMEOUT(
-                lastStatus(),
+                lastStatus(program),
                 QStringLiteral("x %1  y %2  main %3  ref1   ref2   diff1   diff2  "
                                "|  | Main movie | frame 1/1 | 100 %")
                         .arg(pixel.x())
@@ -406,50 +425,21 @@ void TestOnScreen::colourBarsInColour()
 
     // A first run: no settings yet, so a movie with chroma opens in colour.
     QProcess program;
-    QProcessEnvironment environment = programEnvironment();
-    environment.insert(QStringLiteral("RAWCOMPARE_STATUS_TO_STDERR"), QStringLiteral("1"));
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
-    program.setProcessEnvironment(environment);
-    program.start(QStringLiteral(RAWCOMPARE_PATH), {bars});
-    QString output;
-    auto lastStatus = [&program, &output]() {
-        output += QString::fromLocal8Bit(program.readAllStandardError());
-        const qsizetype at = output.lastIndexOf(QLatin1String("status: "));
-        return at < 0 ? QString() : output.mid(at + 8).section(QLatin1Char('\n'), 0, 0);
-    };
-    QStringList windows;
-    QTRY_VERIFY2_WITH_TIMEOUT(!(windows = findWindows({"--classname", "rawcompare"})).isEmpty(),
-                              qPrintable(output), 30000);
-    QTRY_VERIFY2_WITH_TIMEOUT(lastStatus().endsWith(" | Main movie | frame 1/1 | 100 %"),
-                              qPrintable(output), 30000);
-    QByteArray geometry;
-    QVERIFY(runXdotool({"getwindowgeometry", "--shell", windows.first()}, &geometry));
-    const QRegularExpressionMatch corner = QRegularExpression(QStringLiteral("X=(\\d+)\\nY=(\\d+)"))
-                                                   .match(QString::fromLatin1(geometry));
-    QVERIFY(corner.hasMatch());
-    const QRegularExpression readout(QStringLiteral("^x (\\d+)  y (\\d+)  main "));
-    QPoint pointer;
-    QRegularExpressionMatch match;
-    for (int down = 150; down <= 350; down += 50) {
-        pointer = QPoint(corner.captured(1).toInt() + 150, corner.captured(2).toInt() + down);
-        QVERIFY(runXdotool({"mousemove", "--sync", QString::number(pointer.x()),
-                            QString::number(pointer.y())}));
-        if (QTest::qWaitFor([&] { return (match = readout.match(lastStatus())).hasMatch(); }, 5000))
-            break;
-    }
-    QVERIFY2(match.hasMatch(), qPrintable(lastStatus()));
-    const QPoint origin = pointer - QPoint(match.captured(1).toInt(), match.captured(2).toInt());
+    QPoint origin;
+    showAndFindPicture(program, {bars}, dir.filePath(QStringLiteral("config")), &origin);
+    if (QTest::currentTestFailed())
+        return;
 
     // The middle of the red bar: red on screen, and its samples and RGB in the readout.
-    pointer = origin + QPoint(352, 60);
+    const QPoint pointer = origin + QPoint(352, 60);
     QVERIFY(runXdotool(
             {"mousemove", "--sync", QString::number(pointer.x()), QString::number(pointer.y())}));
-    QTRY_VERIFY2_WITH_TIMEOUT(lastStatus().startsWith("x 352  y 60  main "), qPrintable(output),
-                              20000);
+    QTRY_VERIFY2_WITH_TIMEOUT(lastStatus(program).startsWith("x 352  y 60  main "),
+                              qPrintable(m_output), 20000);
     const std::array<int, 3> red = screenRgb(pointer.x(), pointer.y());
     const QString shown = QStringLiteral("RGB %1 %2 %3 ").arg(red[0]).arg(red[1]).arg(red[2]);
     QVERIFY2(red[0] > 150 && red[1] < 40 && red[2] < 40, qPrintable(shown));
-    QVERIFY2(lastStatus().contains(shown), qPrintable(lastStatus()));
+    QVERIFY2(lastStatus(program).contains(shown), qPrintable(m_output));
     program.kill();
     program.waitForFinished(5000);
 }

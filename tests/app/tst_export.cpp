@@ -259,30 +259,23 @@ void TestExport::colourPngEqualsTheView()
     QFETCH(bool, colour);
     QFETCH(QString, note);
 
-    // Random samples in range, chroma too.
+    // Samples all over the range, chroma too; a y4m file says they are full range.
     const bool y4m = file.startsWith(QLatin1String("y4m"));
     const QString format = y4m ? QStringLiteral("yuv420p") : file;
     const PixelFormat *pFormat = PixelFormat::byName(format);
-    QByteArray bytes;
-    quint32 state = 99;
-    const int depth = pFormat->getDepth();
-    for (qint64 i = 0; i < pFormat->getFrameBytes(size.width(), size.height());
-         i += pFormat->getBytesPerSample()) {
-        state = state * 1103515245u + 12345u;
-        const int value = int((state >> 8) % (1u << depth));
-        bytes.append(char(value & 0xff));
-        if (depth > 8)
-            bytes.append(char(value >> 8));
-    }
+    const int bytes = pFormat->getBytesPerSample();
     const QString name = path(y4m ? "clip.y4m" : "clip.raw");
-    QFile out(name);
-    QVERIFY(out.open(QIODevice::WriteOnly));
+    QVERIFY(writeRaw(path("samples"),
+                     int(pFormat->getFrameBytes(size.width(), size.height())) / bytes, 1, 1, 7,
+                     1 << pFormat->getDepth(), bytes));
+    QFile samples(path("samples")), out(name);
+    QVERIFY(samples.open(QIODevice::ReadOnly) && out.open(QIODevice::WriteOnly));
     if (y4m)
         out.write(QStringLiteral("YUV4MPEG2 W%1 H%2 F25:1 C420jpeg XCOLORRANGE=FULL\nFRAME\n")
                           .arg(size.width())
                           .arg(size.height())
                           .toLatin1());
-    out.write(bytes);
+    out.write(samples.readAll());
     out.close();
     const QString sizeText = QStringLiteral("%1x%2").arg(size.width()).arg(size.height());
     const QStringList files = y4m ? QStringList {name}

@@ -224,8 +224,6 @@ void TestCommandLine::colourOptions_data()
                                     << "rawcompare: Invalid matrix '2100': expected auto, 601, "
                                        "709 or 2020.";
 }
-<< "rawcompare: --range given more than once.";
-}
 
 void TestCommandLine::colourOptions()
 {

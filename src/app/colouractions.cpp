@@ -4,7 +4,6 @@
 #include <QActionGroup>
 #include <QMenu>
 
-#include "colourrendering.h"
 #include "session.h"
 #include "settings.h"
 
@@ -71,13 +70,10 @@ QActionGroup *ColourActions::addGroup(QMenu *pMenu, const QString &heading,
 
 void ColourActions::showSession()
 {
-    bool anyColour = false;
-    for (int slot = 0; slot < Session::SlotCount; ++slot)
-        anyColour = anyColour || ColourRendering::hasColour(m_session.getMovie(slot));
     // Colour is offered once a movie has chroma; until then the plane is what shows.
-    QAction *pColour = m_pDisplay->actions().at(3);
-    pColour->setEnabled(anyColour);
-    check(m_pDisplay, m_session.isColour() && anyColour ? 3 : m_session.getPlane());
+    const bool offered = m_session.hasColourMovie();
+    m_pDisplay->actions().at(3)->setEnabled(offered);
+    check(m_pDisplay, m_session.isColour() && offered ? 3 : m_session.getPlane());
     const ColourOptions &options = m_session.getColourOptions();
     check(m_pMatrix, int(options.matrix));
     check(m_pRange, int(options.range));

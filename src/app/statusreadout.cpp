@@ -58,13 +58,9 @@ void StatusReadout::updateDisplay()
     QString text = plane;
     if (m_sliceWidget.showsColour(m_sliceWidget.getFixedCoordinate())) {
         text = m_sliceWidget.getColourRendering().describe(sources.pA);
-    } else if (m_session.isColour() && !sources.difference && sources.pA
-               && !ColourRendering::hasColour(sources.pA)) {
-        bool anyColour = false;
-        for (int slot = 0; slot < Session::SlotCount; ++slot)
-            anyColour = anyColour || ColourRendering::hasColour(m_session.getMovie(slot));
-        if (anyColour)
-            text = QStringLiteral("%1 has no chroma: %2 in gray").arg(sources.pA->getName(), plane);
+    } else if (m_session.isColour() && m_session.hasColourMovie() && !sources.difference
+               && sources.pA && !ColourRendering::hasColour(sources.pA)) {
+        text = QStringLiteral("%1 has no chroma: %2 in gray").arg(sources.pA->getName(), plane);
     }
     m_pDisplayLabel->setText(text);
 }

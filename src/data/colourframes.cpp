@@ -5,7 +5,7 @@
 
 ColourFrames::ColourFrames(std::shared_ptr<const RawFile> pFile, int firstFrame, int frames,
                            qint64 budgetBytes)
-    : m_pFile(std::move(pFile)), m_firstFrame(firstFrame)
+    : m_pFile(std::move(pFile))
 {
     const std::shared_ptr<const RawFile> pShared = m_pFile;
     const std::string name = RawFile::baseName(pShared->getFileName());
@@ -55,7 +55,5 @@ int ColourFrames::getNumFrames() const { return m_pCache->getNumFrames(); }
 int ColourFrames::getWidth() const { return m_pFile->getWidth(); }
 
 int ColourFrames::getHeight() const { return m_pFile->getHeight(); }
-
-int ColourFrames::getDepth() const { return m_pFile->getFormat().getDepth(); }
 
 int ColourFrames::getColourRangeTag() const { return m_pFile->getColourRangeTag(); }

@@ -29,13 +29,11 @@ public:
     int getNumFrames() const;
     int getWidth() const;
     int getHeight() const;
-    int getDepth() const;
     // What the file says of the range: 0 nothing, 1 limited, 2 full (a y4m's XCOLORRANGE).
     int getColourRangeTag() const;
     FrameCache &getFrameCache() const { return *m_pCache; }
 
 private:
     std::shared_ptr<const RawFile> m_pFile;
-    int m_firstFrame;
     std::unique_ptr<FrameCache> m_pCache;
 };

@@ -1,6 +1,7 @@
 #include "session.h"
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 #include <vector>
 
@@ -146,6 +147,12 @@ void Session::setPlane(int plane)
         setMovie(slot, std::move(pNew), m_fileNames[slot]);
     }
     emit planeChanged(plane);
+}
+
+bool Session::hasColourMovie() const
+{
+    return std::any_of(std::begin(m_pMovies), std::end(m_pMovies),
+                       [](const auto &pMovie) { return pMovie && pMovie->getColourFrames(); });
 }
 
 void Session::setColour(bool colour)

@@ -65,6 +65,8 @@ public:
     // Whether the main and reference views show their movies in colour, and how; a movie
     // without chroma stays gray. The differences stay of the plane shown.
     bool isColour() const { return m_colour; }
+    // Whether a movie can be shown in colour: one read from a file with chroma.
+    bool hasColourMovie() const;
     void setColour(bool colour);
     const ColourOptions &getColourOptions() const { return m_colourOptions; }
     void setColourOptions(const ColourOptions &options);

@@ -11,9 +11,9 @@ class SliceWidget;
 // The window's title and its status bar, left to right: the readout of the pixel under the
 // pointer (every movie and difference there; in colour also the samples and the RGB of the view
 // shown), how the references fall short of the main movie, what the view shows (the plane, or
-// how colour is made), the view, the frame and the zoom. With RAWCOMPARE_STATUS_TO_STDERR set, each new status text
-// also goes to stderr as one line "status: readout | mismatch | view | frame | zoom", for checks
-// of the real window.
+// how colour is made), the view, the frame and the zoom. With RAWCOMPARE_STATUS_TO_STDERR set, each
+// new status text also goes to stderr as one line "status: readout | mismatch | view | frame |
+// zoom", for checks of the real window.
 class StatusReadout : public QObject
 {
     Q_OBJECT

@@ -149,6 +149,20 @@ void Session::setPlane(int plane)
     emit planeChanged(plane);
 }
 
+DifferenceDisplay Session::getDifferenceDisplay(int ref) const
+{
+    return m_differenceDisplays[ref == 2 ? 1 : 0];
+}
+
+void Session::setDifferenceDisplay(int ref, const DifferenceDisplay &display)
+{
+    DifferenceDisplay &stored = m_differenceDisplays[ref == 2 ? 1 : 0];
+    if (display == stored)
+        return;
+    stored = display;
+    emit differenceDisplayChanged(ref == 2 ? 2 : 1, display);
+}
+
 bool Session::hasColourMovie() const
 {
     return std::any_of(std::begin(m_pMovies), std::end(m_pMovies),

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include "colouroptions.h"
+#include "differencedisplay.h"
 #include "displayrange.h"
 #include "movieset.h"
 
@@ -71,6 +72,10 @@ public:
     const ColourOptions &getColourOptions() const { return m_colourOptions; }
     void setColourOptions(const ColourOptions &options);
 
+    // How difference view ref (1 or 2: Diff1, Diff2) shows main - reference.
+    DifferenceDisplay getDifferenceDisplay(int ref) const;
+    void setDifferenceDisplay(int ref, const DifferenceDisplay &display);
+
     // Memory for the frames of the movies read from files, shared equally by those movies
     // (and, in colour, by their frames of three planes).
     qint64 getFrameCacheBudget() const { return m_frameCacheBudget; }
@@ -88,6 +93,7 @@ signals:
     void planeChanged(int plane);
     // Colour was switched on or off, or its options changed.
     void colourChanged();
+    void differenceDisplayChanged(int ref, const DifferenceDisplay &display);
 
 private:
     void shareFrameCacheBudget();
@@ -103,5 +109,6 @@ private:
     int m_plane = 0;
     bool m_colour = false;
     ColourOptions m_colourOptions;
+    DifferenceDisplay m_differenceDisplays[2];
     qint64 m_frameCacheBudget = 0;
 };

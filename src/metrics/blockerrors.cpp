@@ -15,8 +15,8 @@ std::vector<BlockError> BlockErrors::compute(const PlaneRef &main, const PlaneRe
         return blocks;
     const int across = (width + blockSize - 1) / blockSize;
     blocks.reserve(size_t(across) * size_t((height + blockSize - 1) / blockSize));
-    std::vector<double> sums(size_t(across));
-    std::vector<double> largest(size_t(across));
+    std::vector<double> sums(static_cast<size_t>(across));
+    std::vector<double> largest(static_cast<size_t>(across));
     for (int top = 0; top < height; top += blockSize) {
         const int rows = std::min(blockSize, height - top);
         std::fill(sums.begin(), sums.end(), 0.0);

@@ -15,6 +15,7 @@
 
 #include "colouractions.h"
 #include "commandline.h"
+#include "comparisonarea.h"
 #include "dialogprovider.h"
 #include "fileactions.h"
 #include "image3d.h"
@@ -26,7 +27,6 @@
 #include "rangecolumn.h"
 #include "session.h"
 #include "settings.h"
-#include "slicebinding.h"
 #include "slicewidget.h"
 #include "sliceview.h"
 #include "statusreadout.h"
@@ -47,12 +47,13 @@ MainWidget::MainWidget()
 
     auto *pCentral = new QWidget(this);
     auto *pRowLayout = new QHBoxLayout(pCentral);
-    m_pSliceWidget = new SliceWidget(pCentral);
+    m_pArea = new ComparisonArea(*m_pSession, pCentral);
+    m_pSliceWidget = m_pArea->getPrimary();
     m_pRangeColumn = new RangeColumn(*m_pSession, m_pDialogs, pCentral);
-    pRowLayout->addWidget(m_pSliceWidget);
+    pRowLayout->addWidget(m_pArea);
     pRowLayout->addWidget(m_pRangeColumn);
     // Nearly all extra width goes to the slice view.
-    pRowLayout->setStretchFactor(m_pSliceWidget, 1024);
+    pRowLayout->setStretchFactor(m_pArea, 1024);
     pRowLayout->setStretchFactor(m_pRangeColumn, 1);
     setCentralWidget(pCentral);
     m_pMetricsDock = new MetricsDock(this);
@@ -69,7 +70,7 @@ MainWidget::MainWidget()
 
     connect(m_pSliceWidget, &SliceWidget::slicePosition, this, &MainWidget::onSlicePosition);
     connect(m_pSliceWidget, &SliceWidget::slicePosition, this, &MainWidget::onStatusPosition);
-    connect(m_pSliceWidget, &SliceWidget::pixelHovered, this, &MainWidget::onPixelHovered);
+    connect(m_pArea, &ComparisonArea::pixelHovered, this, &MainWidget::onPixelHovered);
     connect(m_pSliceWidget->getView(), &SliceView::zoomChanged, this, &MainWidget::onZoomChanged);
     // Queued: the warning's own event loop must not run inside the slice widget's redraw.
     connect(m_pSliceWidget, &SliceWidget::renderFailed, this, &MainWidget::onRenderFailed,
@@ -84,7 +85,7 @@ MainWidget::MainWidget()
     m_pMetricsDock->followSession(*m_pSession);
     // The slice widget draws what the session holds from here on; its first redraw sets the
     // position label and the status bar.
-    new SliceBinding(*m_pSession, *m_pSliceWidget, this);
+    m_pArea->start();
 }
 
 MainWidget::~MainWidget()

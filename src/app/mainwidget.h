@@ -6,6 +6,7 @@
 #include <QStringList>
 
 class CommandLine;
+class ComparisonArea;
 class DialogProvider;
 class FileActions;
 class Image3D;
@@ -100,7 +101,8 @@ private:
     std::unique_ptr<Settings> m_pSettings;
     std::unique_ptr<Session> m_pSession;
     std::unique_ptr<DialogProvider> m_pDialogs;
-    SliceWidget *m_pSliceWidget = nullptr;
+    ComparisonArea *m_pArea = nullptr;
+    SliceWidget *m_pSliceWidget = nullptr; // the first pane of m_pArea
     RangeColumn *m_pRangeColumn = nullptr;
     MetricsDock *m_pMetricsDock = nullptr;
     ViewActions *m_pViewActions = nullptr;

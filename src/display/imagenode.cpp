@@ -17,6 +17,14 @@ void ImageNode::setPixmap(const QPixmap *pPixmap)
     update();
 }
 
+void ImageNode::setWipe(const QPixmap *pB, double position, bool vertical)
+{
+    m_pWipe = pB;
+    m_wipePosition = position;
+    m_wipeVertical = vertical;
+    update();
+}
+
 void ImageNode::setHorizontalPosition(int hPos)
 {
     m_horizontalPosition = float(hPos);
@@ -41,10 +49,22 @@ void ImageNode::paint(QPainter *pPainter, const QStyleOptionGraphicsItem *, QWid
     if (!m_pPixmap)
         return;
     pPainter->drawPixmap(0, 0, *m_pPixmap);
-    // Width 0: a cosmetic pen, one device pixel wide at every zoom.
-    pPainter->setPen(QPen(QColor(Qt::red), 0));
     const qreal width = m_pPixmap->width();
     const qreal height = m_pPixmap->height();
+    if (m_pWipe) {
+        // Pixmap row 0 is the picture's bottom row: "above the line" is the rows past it.
+        const QRectF beyond = m_wipeVertical
+                ? QRectF(width * m_wipePosition, 0, width * (1 - m_wipePosition), height)
+                : QRectF(0, 0, width, height * (1 - m_wipePosition));
+        pPainter->drawPixmap(beyond, *m_pWipe, beyond);
+        pPainter->setPen(QPen(QColor(Qt::yellow), 0));
+        if (m_wipeVertical)
+            pPainter->drawLine(QLineF(beyond.left(), 0, beyond.left(), height));
+        else
+            pPainter->drawLine(QLineF(0, beyond.bottom(), width, beyond.bottom()));
+    }
+    // Width 0: a cosmetic pen, one device pixel wide at every zoom.
+    pPainter->setPen(QPen(QColor(Qt::red), 0));
     if (m_horizontalPosition >= 0) {
         const qreal y = qreal(m_horizontalPosition) + 0.5;
         pPainter->drawLine(QLineF(0, y, width, y));

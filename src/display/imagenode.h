@@ -15,6 +15,11 @@ public:
 
     // The pixmap stays the caller's; null paints nothing.
     void setPixmap(const QPixmap *pPixmap);
+    // Wipe: pB (borrowed, null: none) is painted over the first pixmap beyond a split line at
+    // `position` (0..1) of the width (vertical: the first pixmap left of it) or of the height
+    // (the first pixmap above it), with the line drawn.
+    void setWipe(const QPixmap *pB, double position, bool vertical);
+
     // Pixmap row (column) the line goes through; negative: no line.
     void setHorizontalPosition(int hPos);
     void setVerticalPosition(int vPos);
@@ -28,6 +33,9 @@ private:
     friend class ImageNodeTestAccess; // tests read what the node paints
 
     const QPixmap *m_pPixmap = nullptr;
+    const QPixmap *m_pWipe = nullptr;
+    double m_wipePosition = 0.5;
+    bool m_wipeVertical = true;
     float m_horizontalPosition = -1.0f;
     float m_verticalPosition = -1.0f;
 };

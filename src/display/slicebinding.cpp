@@ -7,12 +7,14 @@
 #include "slicewidget.h"
 #include "viewtype.h"
 
-SliceBinding::SliceBinding(Session &session, SliceWidget &sliceWidget, QObject *pParent)
+SliceBinding::SliceBinding(Session &session, SliceWidget &sliceWidget, QObject *pParent,
+                           bool followView)
     : QObject(pParent), m_session(session), m_sliceWidget(sliceWidget)
 {
     for (int view = ViewType::Main; view <= ViewType::Diff2; ++view)
         showRange(view);
-    m_sliceWidget.setViewType(m_session.getViewType());
+    if (followView)
+        m_sliceWidget.setViewType(m_session.getViewType());
     showMovies();
     showColour();
     showFrame(m_session.getFrame());
@@ -21,7 +23,8 @@ SliceBinding::SliceBinding(Session &session, SliceWidget &sliceWidget, QObject *
     connect(&m_session, &Session::offsetChanged, this, &SliceBinding::showMovies);
     connect(&m_session, &Session::rangeChanged, this,
             [this](int viewType) { showRange(viewType); });
-    connect(&m_session, &Session::viewTypeChanged, &m_sliceWidget, &SliceWidget::setViewType);
+    if (followView)
+        connect(&m_session, &Session::viewTypeChanged, &m_sliceWidget, &SliceWidget::setViewType);
     connect(&m_session, &Session::frameChanged, this, &SliceBinding::showFrame);
     connect(&m_session, &Session::colourChanged, this, &SliceBinding::showColour);
     // Every redraw reports the frame the widget settled on, clamped to its movies.

@@ -12,7 +12,9 @@ class SliceBinding : public QObject
 {
     Q_OBJECT
 public:
-    SliceBinding(Session &session, SliceWidget &sliceWidget, QObject *pParent = nullptr);
+    // Without followView the widget keeps the view it is given (a pane of several).
+    SliceBinding(Session &session, SliceWidget &sliceWidget, QObject *pParent = nullptr,
+                 bool followView = true);
 
 private:
     void showMovies();

@@ -11,6 +11,11 @@ SliceScene::~SliceScene() = default;
 
 void SliceScene::setPixmap(const QPixmap *pPixmap) { m_pNode->setPixmap(pPixmap); }
 
+void SliceScene::setWipe(const QPixmap *pB, double position, bool vertical)
+{
+    m_pNode->setWipe(pB, position, vertical);
+}
+
 void SliceScene::setHorizontalPosition(int hPos) { m_pNode->setHorizontalPosition(hPos); }
 
 void SliceScene::setVerticalPosition(int vPos) { m_pNode->setVerticalPosition(vPos); }

@@ -14,6 +14,7 @@ public:
     ~SliceScene() override;
 
     void setPixmap(const QPixmap *pPixmap);
+    void setWipe(const QPixmap *pB, double position, bool vertical);
     void setHorizontalPosition(int hPos);
     void setVerticalPosition(int vPos);
 

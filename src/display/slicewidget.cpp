@@ -139,11 +139,13 @@ int SliceWidget::grayAt(int x, int y, int frame) const
     return grayLevel(grayOfView(currentSources(frame), minValue, maxValue, x, y));
 }
 
-QImage SliceWidget::renderSlice() const
+QImage SliceWidget::renderSlice() const { return renderSlice(m_viewType); }
+
+QImage SliceWidget::renderSlice(int viewType) const
 {
     if (m_imageWidth <= 0 || m_imageHeight <= 0)
         return QImage();
-    const MovieSet::ViewSources sources = currentSources(m_fixedCoordinate);
+    const MovieSet::ViewSources sources = m_movies.sources(viewType, m_fixedCoordinate);
     if (showsColour(sources)) {
         // A frame that can't be read is shown absent, as in gray.
         if (sources.pA->getColourFrames()->getFrame(sources.frameA).isNull())
@@ -151,7 +153,7 @@ QImage SliceWidget::renderSlice() const
         return m_colourRendering.render(sources.pA, sources.frameA, m_imageWidth, m_imageHeight);
     }
     // The formula is chosen once per slice; the renderers work row by row.
-    return renderView(sources, m_minValue[m_viewType], m_maxValue[m_viewType], m_imageWidth,
+    return renderView(sources, m_minValue[viewType], m_maxValue[viewType], m_imageWidth,
                       m_imageHeight);
 }
 
@@ -193,6 +195,31 @@ void SliceWidget::onRedrawNeeded()
     emit slicePosition(m_fixedCoordinate, n);
 
     showPixmap(m_fixedCoordinate >= 0 && m_fixedCoordinate < n ? slicePixmap() : nullptr);
+    updateWipe();
+}
+
+void SliceWidget::setWipe(int viewB, double position, bool vertical)
+{
+    m_wipeView = viewB >= ViewType::Main && viewB <= ViewType::Diff2 ? viewB : -1;
+    m_wipePosition = std::clamp(position, 0.0, 1.0);
+    m_wipeVertical = vertical;
+    updateWipe();
+}
+
+void SliceWidget::updateWipe()
+{
+    const CacheKey key(m_wipeView, m_fixedCoordinate);
+    if (m_wipeView < 0 || key != m_wipeKey || !m_pWipePixmap) {
+        m_pScene->setWipe(nullptr, m_wipePosition, m_wipeVertical);
+        m_pWipePixmap.reset();
+        m_wipeKey = key;
+        if (m_wipeView < 0)
+            return;
+        const QImage image = renderSlice(m_wipeView);
+        if (!image.isNull())
+            m_pWipePixmap = std::make_unique<QPixmap>(QPixmap::fromImage(image));
+    }
+    m_pScene->setWipe(m_pWipePixmap.get(), m_wipePosition, m_wipeVertical);
 }
 
 QPixmap *SliceWidget::slicePixmap()
@@ -471,6 +498,8 @@ void SliceWidget::clearCache()
 {
     // The scene must not keep a pointer to a pixmap about to be deleted.
     showPixmap(nullptr);
+    m_pScene->setWipe(nullptr, m_wipePosition, m_wipeVertical);
+    m_pWipePixmap.reset();
     for (auto &[key, entry] : m_sliceCache)
         delete entry.pPixmap;
     m_sliceCache.clear();

@@ -60,6 +60,15 @@ public:
     // (row 0 at the bottom): what the cached pixmaps are made of. A null image when nothing is
     // shown or memory runs out.
     QImage renderSlice() const;
+    // The same of another view.
+    QImage renderSlice(int viewType) const;
+
+    // Wipe: view viewB (-1: none) is shown beyond a split line at `position` (0..1) of the width
+    // (vertical: the current view left of it) or the height (the current view above it). Moving
+    // the line renders nothing again.
+    void setWipe(int viewB, double position, bool vertical);
+    // The scene the slices are shown in (cross-hairs of several panes are set there).
+    SliceScene *getScene() const { return m_pScene; }
 
     // From this zoom on (device pixels per picture pixel) the view writes each visible
     // sample's value into its pixel.
@@ -176,6 +185,13 @@ private:
     qint64 m_cacheBytes = 0;
     qint64 m_cacheBudget = qint64(256) << 20;
     QPixmap *m_pShownPixmap = nullptr;
+    // Wipe: the second view, its slice as rendered for (view, slice), and the line.
+    int m_wipeView = -1;
+    double m_wipePosition = 0.5;
+    bool m_wipeVertical = true;
+    CacheKey m_wipeKey {-1, -1};
+    std::unique_ptr<QPixmap> m_pWipePixmap;
+    void updateWipe();
     bool m_renderFailed = false; // the last render ran out of memory
     bool m_frameUnreadable = false; // the last render met a frame that can't be read
     // A slice with an unreadable frame is shown but not cached: made by slicePixmap, then held

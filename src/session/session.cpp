@@ -149,6 +149,24 @@ void Session::setPlane(int plane)
     emit planeChanged(plane);
 }
 
+void Session::setLayout(const Layout &layout)
+{
+    Layout clamped = layout;
+    for (int &view : clamped.views)
+        view = std::clamp(view, int(ViewType::Main), int(ViewType::Diff2));
+    while (clamped.views.size() < 2)
+        clamped.views.append(clamped.views.isEmpty() ? int(ViewType::Main) : int(ViewType::Diff1));
+    if (clamped.views.size() > 6)
+        clamped.views.resize(6);
+    clamped.columns = std::clamp(clamped.columns, 2, 3);
+    clamped.wipePosition = std::clamp(clamped.wipePosition, 0.0, 1.0);
+    clamped.flickerRate = std::max(clamped.flickerRate, 0.0);
+    if (clamped == m_layout)
+        return;
+    m_layout = clamped;
+    emit layoutChanged(m_layout);
+}
+
 DifferenceDisplay Session::getDifferenceDisplay(int ref) const
 {
     return m_differenceDisplays[ref == 2 ? 1 : 0];

@@ -8,6 +8,7 @@
 #include "colouroptions.h"
 #include "differencedisplay.h"
 #include "displayrange.h"
+#include "layout.h"
 #include "movieset.h"
 
 class Image3D;
@@ -72,6 +73,11 @@ public:
     const ColourOptions &getColourOptions() const { return m_colourOptions; }
     void setColourOptions(const ColourOptions &options);
 
+    // The panes and what each shows; views are clamped to 0..4, a grid to 2 .. 6 views in 2 or 3
+    // columns, the wipe position to 0..1.
+    const Layout &getLayout() const { return m_layout; }
+    void setLayout(const Layout &layout);
+
     // How difference view ref (1 or 2: Diff1, Diff2) shows main - reference.
     DifferenceDisplay getDifferenceDisplay(int ref) const;
     void setDifferenceDisplay(int ref, const DifferenceDisplay &display);
@@ -94,6 +100,7 @@ signals:
     // Colour was switched on or off, or its options changed.
     void colourChanged();
     void differenceDisplayChanged(int ref, const DifferenceDisplay &display);
+    void layoutChanged(const Layout &layout);
 
 private:
     void shareFrameCacheBudget();
@@ -110,5 +117,6 @@ private:
     bool m_colour = false;
     ColourOptions m_colourOptions;
     DifferenceDisplay m_differenceDisplays[2];
+    Layout m_layout;
     qint64 m_frameCacheBudget = 0;
 };

@@ -79,9 +79,8 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
     const QCommandLineOption range(QStringLiteral("range"), QString(), QStringLiteral("MIN:MAX"));
     parser.addOptions({help, version, size, gray, pixelFormat, plane, ref1, ref2, metrics, csv,
                        json, frames, frameCache, ref1Offset, ref2Offset, exportPng, view, range});
-    for (const char *name : {"display", "matrix", "chroma", "transfer"})
-        parser.addOption(
-                QCommandLineOption(QString::fromLatin1(name), QString(), QStringLiteral("VALUE")));
+    ColourArguments::addOptions(parser);
+    ViewArguments::addOptions(parser);
 
     QStringList withProgram = arguments;
     if (withProgram.isEmpty())
@@ -421,7 +420,7 @@ bool CommandLine::parseExportOptions(const QCommandLineParser &parser)
 bool CommandLine::parseColourOptions(const QCommandLineParser &parser)
 {
     QString error;
-    if (!m_colour.parse(parser, error)) {
+    if (!m_colour.parse(parser, error) || !m_view.parse(parser, error)) {
         fail(error);
         return false;
     }
@@ -457,6 +456,7 @@ void CommandLine::fail(const QString &error)
     m_hasRange = false;
     m_rangeMin = m_rangeMax = 0.0f;
     m_colour = ColourArguments();
+    m_view = ViewArguments();
     m_mainFiles.clear();
     m_reference1Files.clear();
     m_reference2Files.clear();

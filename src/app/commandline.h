@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include "colourarguments.h"
+#include "viewarguments.h"
 
 class QCommandLineParser;
 
@@ -69,6 +70,8 @@ public:
     // base with the colour choices given (--matrix, --range limited|full, --chroma, --transfer)
     // put in.
     ColourOptions applyColourOptions(ColourOptions base) const { return m_colour.apply(base); }
+    // --layout, --views, --diff-mode, --threshold and --block.
+    const ViewArguments &getViewArguments() const { return m_view; }
 
     QStringList getMainFiles() const { return m_mainFiles; }
     QStringList getReference1Files() const { return m_reference1Files; }
@@ -104,6 +107,7 @@ private:
     float m_rangeMin = 0.0f;
     float m_rangeMax = 0.0f;
     ColourArguments m_colour;
+    ViewArguments m_view;
     QStringList m_mainFiles;
     QStringList m_reference1Files;
     QStringList m_reference2Files;

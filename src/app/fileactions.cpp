@@ -125,9 +125,12 @@ FileActions::FileActions(Session &session, Settings &settings,
     pFileMenu->addSeparator();
     add("Save main movie", [this]() { saveMainMovie(); });
     m_pExportAction = add("Export view as PNG\u2026", [this]() { exportView(); });
-    m_pExportAction->setEnabled(false);
-    connect(m_pSliceWidget, &SliceWidget::slicePosition, m_pExportAction,
-            [this](int, int numSlices) { m_pExportAction->setEnabled(numSlices > 0); });
+    QAction *pExportLayout = add("Export layout as PNG\u2026", [this]() { exportLayout(); });
+    for (QAction *pAction : {m_pExportAction, pExportLayout}) {
+        pAction->setEnabled(false);
+        connect(m_pSliceWidget, &SliceWidget::slicePosition, pAction,
+                [pAction](int, int numSlices) { pAction->setEnabled(numSlices > 0); });
+    }
     // Under the three load entries.
     createRecentMenu(pFileMenu, pSeparator);
     connect(&m_settings, &Settings::recentFilesChanged, this, &FileActions::updateRecentMenu);
@@ -186,6 +189,11 @@ QStringList FileActions::openFromCommandLine(const CommandLine &commandLine)
     if (commandLine.getDisplay() == 3 || commandLine.hasPlane())
         m_session.setColour(commandLine.getDisplay() == 3);
     m_session.setColourOptions(commandLine.applyColourOptions(m_session.getColourOptions()));
+    const ViewArguments &view = commandLine.getViewArguments();
+    m_session.setLayout(view.applyLayout(m_session.getLayout()));
+    for (int ref = 1; ref <= 2; ++ref)
+        m_session.setDifferenceDisplay(ref,
+                                       view.applyDifference(m_session.getDifferenceDisplay(ref)));
     if (commandLine.getFrameCacheMiB() > 0)
         m_session.setFrameCacheBudget(qint64(commandLine.getFrameCacheMiB()) << 20);
     for (int ref = 1; ref <= 2; ++ref)
@@ -405,6 +413,21 @@ void FileActions::saveMainMovie()
 
 void FileActions::exportView()
 {
+    exportPicture(QStringLiteral("Export view as PNG"), [this]() {
+        return std::pair(m_pSliceWidget->renderSlice(),
+                         m_pSliceWidget->showsColour(m_pSliceWidget->getFixedCoordinate()));
+    });
+}
+
+void FileActions::exportLayout()
+{
+    exportPicture(QStringLiteral("Export layout as PNG"),
+                  [this]() { return std::pair(m_layoutPicture(), true); });
+}
+
+void FileActions::exportPicture(const QString &caption,
+                                const std::function<std::pair<QImage, bool>()> &render)
+{
     const QString title = QStringLiteral("Warning");
     if (m_session.getNumFrames() <= 0 || m_pSliceWidget->getImageWidth() <= 0
         || m_pSliceWidget->getImageHeight() <= 0) {
@@ -412,22 +435,20 @@ void FileActions::exportView()
         return;
     }
     QString fileName = m_dialogs->getSaveFileName(
-            m_pWindow, QStringLiteral("Export view as PNG"),
-            QString::fromStdString(m_settings.getLoadAnswers().lastDirectory),
+            m_pWindow, caption, QString::fromStdString(m_settings.getLoadAnswers().lastDirectory),
             QStringLiteral("PNG pictures (*.png)"));
     if (fileName.isNull())
         return;
     if (QFileInfo(fileName).suffix().isEmpty())
         fileName += QStringLiteral(".png");
-    const QImage slice = m_pSliceWidget->renderSlice();
+    const auto [slice, colour] = render();
     if (slice.isNull()) {
         m_dialogs->warning(m_pWindow, title,
                            QStringLiteral("Not enough memory to export the view"));
         return;
     }
     QString reason;
-    if (!PngWriter::write(slice, fileName, &reason,
-                          m_pSliceWidget->showsColour(m_pSliceWidget->getFixedCoordinate())))
+    if (!PngWriter::write(slice, fileName, &reason, colour))
         m_dialogs->warning(m_pWindow, title,
                            QStringLiteral("Unable to write the picture\n%1: %2")
                                    .arg(QFileInfo(fileName).fileName(), reason));

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <utility>
 
+#include <QImage>
 #include <QObject>
 #include <QStringList>
 
@@ -40,6 +43,9 @@ public:
     // Writes the frame on screen of the current view as a PNG picture, exactly as the view maps
     // it (one pixel per sample, no zoom; the picture's top row first).
     void exportView();
+    // Writes what the panes show (setLayoutPicture) as one PNG.
+    void exportLayout();
+    void setLayoutPicture(std::function<QImage()> picture) { m_layoutPicture = std::move(picture); }
     // Loads entry `index` of the recent files into its slot again, with the answers it was read
     // with; an entry whose files are gone leaves the list after the loader's message.
     void openRecentFile(int index);
@@ -58,6 +64,9 @@ protected:
     bool eventFilter(QObject *pWatched, QEvent *pEvent) override;
 
 private:
+    // Asks for a file name and writes the picture render() makes (colour: as RGB).
+    void exportPicture(const QString &caption,
+                       const std::function<std::pair<QImage, bool>()> &render);
     // Reads files into slot as File > Load does once they are chosen (files empty: asks for
     // them), frames firstFrame .. + frameCount - 1 (-1: to the end) of raw and y4m files; a
     // loaded movie enters the session and the recent files. True when loaded.
@@ -74,6 +83,7 @@ private:
     const std::unique_ptr<DialogProvider> &m_dialogs;
     QMainWindow *m_pWindow;
     SliceWidget *m_pSliceWidget;
+    std::function<QImage()> m_layoutPicture = []() { return QImage(); };
     Playback *m_pPlayback;
     QAction *m_pExportAction = nullptr; // enabled while a picture is shown
     QMenu *m_pRecentMenu = nullptr;

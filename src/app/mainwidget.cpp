@@ -20,6 +20,7 @@
 #include "fileactions.h"
 #include "image3d.h"
 #include "keyhandler.h"
+#include "layoutactions.h"
 #include "metricsdock.h"
 #include "movieloader.h"
 #include "percentilerange.h"
@@ -85,6 +86,7 @@ MainWidget::MainWidget()
     m_pMetricsDock->followSession(*m_pSession);
     // The slice widget draws what the session holds from here on; its first redraw sets the
     // position label and the status bar.
+    m_pFileActions->setLayoutPicture([this]() { return m_pArea->renderLayout(); });
     m_pArea->start();
 }
 
@@ -110,6 +112,7 @@ void MainWidget::createMenus()
     pViewMenu->addAction(m_pMetricsDock->toggleViewAction());
     pViewMenu->addAction(QStringLiteral("Frame cache size…"), this, &MainWidget::onFrameCacheSize);
     new ColourActions(*m_pSession, *m_pSettings, pViewMenu, this);
+    QMenu *pLayoutPlace = pViewMenu->addMenu(QStringLiteral("Layout"));
     pViewMenu->addSeparator();
     m_pViewActions->addZoomActions(*m_pSliceWidget->getView(), pViewMenu);
     // Showing the dock widens the window by the dock's width, as far as the screen allows, so
@@ -124,6 +127,8 @@ void MainWidget::createMenus()
 
     // After the view buttons in the one tool bar.
     m_pPlaybackControls = new PlaybackControls(*m_pSession, m_pSliceWidget, pToolBar, this);
+    // Its rate after the playback's in the tool bar.
+    new LayoutActions(*m_pSession, pLayoutPlace, pToolBar, this);
     m_pFileActions = new FileActions(*m_pSession, *m_pSettings, m_pDialogs, this, m_pSliceWidget,
                                      m_pPlaybackControls->getPlayback(), pFileMenu);
     pFileMenu->addSeparator();
@@ -260,17 +265,22 @@ void MainWidget::fitWindowToMovie()
     if (picture.isEmpty() || !screen())
         return;
     layout()->activate();
-    // Everything around the viewport stays; a little more keeps scroll bars away at 100 %.
-    const QSize around = size() - pView->viewport()->size() + QSize(4, 4);
+    // Everything around the panes stays, and each pane's frame and slider; a little more
+    // keeps scroll bars away at 100 %.
+    const QSize panes = m_pArea->getGridSize();
+    const QSize chrome = m_pSliceWidget->size() - pView->viewport()->size() + QSize(4, 4);
+    const QSize around = size() - m_pArea->size();
     const QSize room = screen()->availableGeometry().size() * 0.9;
-    const QSize wanted = around + picture;
+    const QSize wanted = around
+            + QSize((picture.width() + chrome.width()) * panes.width(),
+                    (picture.height() + chrome.height()) * panes.height());
     // A window the user sized before keeps that size; the zoom below still suits the movie.
     if (!m_geometryRestored)
         resize(wanted.boundedTo(room).expandedTo(minimumSizeHint()));
     // The viewport takes its new size before the picture is measured against it.
     layout()->activate();
-    const QSize viewport = pView->viewport()->size();
-    if (viewport.width() >= picture.width() && viewport.height() >= picture.height())
+    const QSize shown = pView->viewport()->size();
+    if (shown.width() >= picture.width() && shown.height() >= picture.height())
         pView->setZoom(1.0);
     else
         pView->fitToWindow();

@@ -29,10 +29,7 @@ const char *const ViewNames[5] = {"main", "ref1", "ref2", "main − ref1", "main
 // The band above each pane's picture in an exported layout, for its label.
 constexpr int LabelBand = 20;
 
-bool oneView(const Layout &layout)
-{
-    return layout.kind == Layout::Kind::Single;
-}
+bool oneView(const Layout &layout) { return layout.kind == Layout::Kind::Single; }
 
 } // namespace
 
@@ -132,7 +129,10 @@ void ComparisonArea::applyLayout()
         SliceWidget *pPane = m_panes.at(i);
         if (i > 0)
             pPane->setViewType(layout.views.value(i));
-        // One slider steps every pane.
+        // One slider steps every pane; the others keep its room, so the pictures line up.
+        QSizePolicy policy = pPane->getSlider()->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        pPane->getSlider()->setSizePolicy(policy);
         pPane->getSlider()->setVisible(i == 0);
         m_pGrid->addWidget(pPane, i / columns, i % columns);
     }
@@ -149,6 +149,14 @@ void ComparisonArea::applyLayout()
     setFlickerShown(false);
     showCrossHair(-1, -1);
     showLabels();
+}
+
+QSize ComparisonArea::getGridSize() const
+{
+    const Layout &layout = m_session.getLayout();
+    const int count = int(m_panes.size());
+    const int columns = layout.kind == Layout::Kind::Grid ? std::min(layout.columns, count) : count;
+    return QSize(columns, (count + columns - 1) / columns);
 }
 
 QString ComparisonArea::paneLabel(int index) const

@@ -32,6 +32,8 @@ public:
     // The first pane: the one the window's status bar, keys and export of the view follow.
     SliceWidget *getPrimary() const { return m_panes.first(); }
     QList<SliceWidget *> getPanes() const { return m_panes; }
+    // The panes across and down.
+    QSize getGridSize() const;
     // What pane `index` says it shows: "ref1, offset 2", "main − ref1, heat ±20".
     QString paneLabel(int index) const;
     // What the panes show composed as on screen at one picture pixel per sample, each pane

@@ -418,7 +418,8 @@ void TestMainWidget::menusAndToolbar()
              (QStringList {"Load main movie", "Load reference movie 1", "Load reference movie 2",
                            "Recent files", "-", "Clear main movie", "Clear reference movie 1",
                            "Clear reference movie 2", "-", "Save main movie",
-                           QString::fromUtf8("Export view as PNG\u2026"), "-", "Quit"}));
+                           QString::fromUtf8("Export view as PNG\u2026"),
+                           QString::fromUtf8("Export layout as PNG\u2026"), "-", "Quit"}));
     for (const QAction *pAction : fileEntries) {
         QVERIFY(!pAction->isCheckable());
         // Exporting waits for a picture to be shown.
@@ -437,13 +438,13 @@ void TestMainWidget::menusAndToolbar()
     // the frame cache size and the colour choices, then the zoom entries.
     QList<QAction *> viewEntries = menus.at(1)->menu()->actions();
     QCOMPARE(actionTexts(viewEntries.mid(5)),
-             (QStringList {"-", "Metrics", "Frame cache size…", "Colour", "-", "Fit to window",
-                           "Actual size (100 %)", "Zoom in", "Zoom out"}));
+             (QStringList {"-", "Metrics", "Frame cache size…", "Colour", "Layout", "-",
+                           "Fit to window", "Actual size (100 %)", "Zoom in", "Zoom out"}));
     QVERIFY(viewEntries.at(6)->isCheckable() && !viewEntries.at(6)->isChecked());
     viewEntries = viewEntries.mid(0, 5);
     // The view buttons, then playback: play / pause and the frame rate.
     QCOMPARE(toolBars.first()->actions().mid(0, 5), viewEntries);
-    QCOMPARE(toolBars.first()->actions().size(), 8);
+    QCOMPARE(toolBars.first()->actions().size(), 9); // the last: the flicker rate
     QCOMPARE(toolBars.first()->actions().at(6)->text(), QStringLiteral("Play"));
     QCOMPARE(toolBars.first()->widgetForAction(toolBars.first()->actions().at(7)), frameRateBox());
     for (int view = ViewType::Main; view <= ViewType::Diff2; ++view) {

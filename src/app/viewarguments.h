@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+#include "differencedisplay.h"
+#include "layout.h"
+
+class QCommandLineParser;
+
+// The layout and difference choices of the command line, each at most once: --layout
+// single|side-by-side|grid|wipe|flicker, --views main,ref1,diff1 (the panes' views in order),
+// --diff-mode signed|absolute|heat|mask|blocks, --threshold T and --block N.
+class ViewArguments
+{
+public:
+    static void addOptions(QCommandLineParser &parser);
+    // False with the error (one sentence) when a value is wrong or given twice.
+    bool parse(const QCommandLineParser &parser, QString &error);
+
+    // base with the choices given put in.
+    Layout applyLayout(Layout base) const;
+    DifferenceDisplay applyDifference(DifferenceDisplay base) const;
+    bool hasLayoutChoices() const { return m_hasKind || !m_views.isEmpty(); }
+
+private:
+    bool m_hasKind = false;
+    Layout::Kind m_kind = Layout::Kind::Single;
+    QVector<int> m_views;
+    bool m_hasMode = false;
+    DifferenceDisplay::Mode m_mode = DifferenceDisplay::Mode::Signed;
+    float m_threshold = -1.0f; // < 0: not given
+    int m_blockSize = 0; // 0: not given
+};

@@ -1,0 +1,184 @@
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPainter>
+#include <QTest>
+#include <QToolButton>
+
+#include <algorithm>
+#include <memory>
+
+#include "comparisonarea.h"
+#include "graymapping.h"
+#include "image3d.h"
+#include "imagenodetestaccess.h"
+#include "session.h"
+#include "slicescene.h"
+#include "slicewidget.h"
+#include "sliceview.h"
+#include "viewtype.h"
+
+namespace {
+
+// A 16 x 8 movie of 3 frames, every sample `value`.
+std::unique_ptr<Image3D> flat(float value)
+{
+    auto pMovie = std::make_unique<Image3D>(16, 8, 3);
+    std::fill(pMovie->getData(), pMovie->getData() + pMovie->getSampleCount(), value);
+    return pMovie;
+}
+
+// The gray at picture point (x, y), y down from the top, as the pane's scene paints it (four
+// screen pixels a picture pixel, so that a line one pixel wide covers no point looked at).
+int shownGray(SliceWidget *pPane, double x, double y)
+{
+    QImage picture(64, 32, QImage::Format_RGB32);
+    QPainter painter(&picture);
+    pPane->getScene()->render(&painter, QRectF(0, 0, 64, 32), QRectF(0, -8, 16, 8));
+    painter.end();
+    return qGray(picture.pixel(int(x * 4), int(y * 4)));
+}
+
+} // namespace
+
+// The panes of each layout on a session of a main movie (gray 100) and reference 1 (gray 40).
+class TestComparisonArea : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void panes_data();
+    void panes();
+    void lockedTogether();
+    void wipe_data();
+    void wipe();
+    void flickerWhileBIsHeld();
+
+private:
+    std::unique_ptr<Session> m_pSession;
+    std::unique_ptr<ComparisonArea> m_pArea;
+};
+
+void TestComparisonArea::init()
+{
+    m_pSession = std::make_unique<Session>();
+    m_pSession->setMovie(Session::Main, flat(100));
+    m_pSession->setMovie(Session::Reference1, flat(40));
+    m_pArea = std::make_unique<ComparisonArea>(*m_pSession);
+    m_pArea->start();
+    m_pArea->resize(800, 400);
+    m_pArea->show();
+}
+
+void TestComparisonArea::panes_data()
+{
+    QTest::addColumn<QString>("layout");
+    QTest::addColumn<QList<int>>("views");
+    QTest::addColumn<QSize>("grid");
+    QTest::addColumn<QString>("lastLabel");
+    QTest::newRow("single") << "single" << QList<int> {} << QSize(1, 1) << "main";
+    QTest::newRow("side by side: a reference with its offset")
+            << "side-by-side" << QList<int> {0, 1} << QSize(2, 1) << "ref1, offset 2";
+    QTest::newRow("grid of 3 columns: a heat map and its range")
+            << "grid" << QList<int> {0, 1, 2, 3, 4} << QSize(3, 2) << "main − ref2, heat ±20";
+}
+
+void TestComparisonArea::panes()
+{
+    QFETCH(QString, layout);
+    QFETCH(QList<int>, views);
+    QFETCH(QSize, grid);
+    QFETCH(QString, lastLabel);
+    m_pSession->setOffset(1, 2);
+    m_pSession->setRange(ViewType::Diff2, {-20, 20});
+    m_pSession->setDifferenceDisplay(2, {DifferenceDisplay::Mode::Heat, 0, 16});
+    Layout chosen;
+    QVERIFY(Layout::parse(layout, chosen.kind));
+    if (!views.isEmpty())
+        chosen.views = QVector<int>(views.begin(), views.end());
+    chosen.columns = 3;
+    m_pSession->setLayout(chosen);
+    QCOMPARE(m_pArea->getGridSize(), grid);
+    const QList<SliceWidget *> panes = m_pArea->getPanes();
+    QCOMPARE(panes.size(), grid.width() * grid.height() - (grid.height() == 2 ? 1 : 0));
+    for (int i = 0; i < views.size(); ++i)
+        QCOMPARE(panes.at(i)->getViewType(), views.at(i));
+    QCOMPARE(m_pArea->paneLabel(int(panes.size()) - 1), lastLabel);
+
+    // The last pane's corner menu chooses its view.
+    auto *pMenu = panes.last()->findChild<QToolButton *>("paneLabel")->menu();
+    pMenu->actions().at(ViewType::Diff1)->trigger();
+    QCOMPARE(panes.last()->getViewType(), int(ViewType::Diff1));
+    m_pSession->setFrame(2); // reference 1's frame 0, at its offset
+    QCOMPARE(shownGray(panes.last(), 3, 3), grayLevel(grayOfValue(60, -128, 128)));
+}
+
+void TestComparisonArea::lockedTogether()
+{
+    Layout layout;
+    layout.kind = Layout::Kind::SideBySide;
+    layout.views = {ViewType::Main, ViewType::Diff1};
+    m_pSession->setLayout(layout);
+    const QList<SliceWidget *> panes = m_pArea->getPanes();
+    panes.at(1)->getView()->setZoom(3.0);
+    QCOMPARE(panes.at(0)->getView()->getZoom(), 3.0);
+    m_pSession->setFrame(2);
+    QCOMPARE(panes.at(1)->getFixedCoordinate(), 2);
+    // The pointer over a pixel of one pane puts a cross-hair on it in every pane.
+    emit panes.at(1)->pixelHovered(5, 1);
+    const ImageNode *pNode = ImageNodeTestAccess::node(*panes.at(0)->getScene());
+    QCOMPARE(ImageNodeTestAccess::verticalPosition(*pNode), 5.0f);
+    QCOMPARE(ImageNodeTestAccess::horizontalPosition(*pNode), 1.0f);
+}
+
+void TestComparisonArea::wipe_data()
+{
+    QTest::addColumn<bool>("vertical");
+    QTest::addColumn<int>("key"); // pressed once on the pane, or 0
+    QTest::addColumn<QPointF>("inA");
+    QTest::addColumn<QPointF>("inB");
+    QTest::newRow("vertical at the middle") << true << 0 << QPointF(7.5, 4) << QPointF(8.5, 4);
+    QTest::newRow("moved right with ]") << true << int(Qt::Key_BracketRight) << QPointF(8.5, 4)
+                                        << QPointF(9, 4);
+    QTest::newRow("across: the reference below") << false << 0 << QPointF(5, 3.5)
+                                                 << QPointF(5, 4.5);
+}
+
+void TestComparisonArea::wipe()
+{
+    QFETCH(bool, vertical);
+    QFETCH(int, key);
+    QFETCH(QPointF, inA);
+    QFETCH(QPointF, inB);
+    Layout layout;
+    layout.kind = Layout::Kind::Wipe;
+    layout.views = {ViewType::Main, ViewType::Ref1};
+    layout.wipeVertical = vertical;
+    m_pSession->setLayout(layout);
+    SliceWidget *pPane = m_pArea->getPrimary();
+    if (key)
+        QTest::keyClick(pPane->getView(), Qt::Key(key));
+    QCOMPARE(shownGray(pPane, inA.x(), inA.y()), 100);
+    QCOMPARE(shownGray(pPane, inB.x(), inB.y()), 40);
+}
+
+void TestComparisonArea::flickerWhileBIsHeld()
+{
+    Layout layout;
+    layout.kind = Layout::Kind::Flicker;
+    layout.views = {ViewType::Main, ViewType::Ref1};
+    m_pSession->setLayout(layout);
+    SliceWidget *pPane = m_pArea->getPrimary();
+    QTest::keyPress(pPane->getView(), Qt::Key_B);
+    QCOMPARE(pPane->getViewType(), int(ViewType::Ref1));
+    QTest::keyRelease(pPane->getView(), Qt::Key_B);
+    QCOMPARE(pPane->getViewType(), int(ViewType::Main));
+    // At a rate the two take turns by themselves.
+    layout.flickerRate = 20;
+    m_pSession->setLayout(layout);
+    QTRY_COMPARE(pPane->getViewType(), int(ViewType::Ref1));
+    QTRY_COMPARE(pPane->getViewType(), int(ViewType::Main));
+}
+
+QTEST_MAIN(TestComparisonArea)
+#include "tst_comparisonarea.moc"

@@ -23,6 +23,7 @@ private slots:
     void showsTheFrameUprightAndQuitsOnYes();
     void readoutOfThePixelUnderThePointer();
     void colourBarsInColour();
+    void sideBySideAtTheSameSize();
 
 private:
     struct GrayPatch
@@ -442,6 +443,34 @@ void TestOnScreen::colourBarsInColour()
     QVERIFY2(lastStatus(program).contains(shown), qPrintable(m_output));
     program.kill();
     program.waitForFinished(5000);
+}
+
+void TestOnScreen::sideBySideAtTheSameSize()
+{
+    // Two 96 x 64 gray files: main of gray 40, reference 1 of gray 200.
+    QTemporaryDir dir;
+    for (const auto &[name, gray] : {std::pair("main.gray", 40), std::pair("ref.gray", 200)}) {
+        QFile file(dir.filePath(QString::fromLatin1(name)));
+        QVERIFY(file.open(QIODevice::WriteOnly)
+                && file.write(QByteArray(frameWidth * frameHeight, char(gray))) > 0);
+    }
+    m_program.setProcessEnvironment(programEnvironment());
+    m_program.start(QStringLiteral(RAWCOMPARE_PATH),
+                    {"--size", "96x64", "--gray", "--layout", "side-by-side", "--views",
+                     "main,ref1", dir.filePath("main.gray"), "--ref1", dir.filePath("ref.gray")});
+    // Both pictures whole at 100 %: 94 x 62 inner pixels each, side by side on one level.
+    GrayPatch patches[3];
+    QTRY_VERIFY_WITH_TIMEOUT(
+            grab(patches) && patches[0].count >= 94 * 62 && patches[2].count >= 94 * 62, 30000);
+    QCOMPARE(patches[0].count, patches[2].count);
+    QVERIFY2(qAbs(patches[0].y - patches[2].y) < 1 && patches[2].x - patches[0].x > 96,
+             qPrintable(QStringLiteral("main at %1, %2; reference at %3, %4")
+                                .arg(patches[0].x)
+                                .arg(patches[0].y)
+                                .arg(patches[2].x)
+                                .arg(patches[2].y)));
+    m_program.kill();
+    m_program.waitForFinished(5000);
 }
 
 QTEST_GUILESS_MAIN(TestOnScreen)

@@ -1,5 +1,7 @@
 #include "rangecolumn.h"
 
+#include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QLabel>
 #include <QSignalBlocker>
 #include <QSpinBox>
@@ -34,6 +36,10 @@ RangeColumn::RangeColumn(Session &session, const std::unique_ptr<DialogProvider>
     showPosition(0, 0);
     createOffsetBox(1);
     createOffsetBox(2);
+    createDifferenceFields(1);
+    createDifferenceFields(2);
+    connect(&m_session, &Session::differenceDisplayChanged, this,
+            [this](int ref) { showDifferenceDisplay(ref); });
     connect(&m_session, &Session::rangeChanged, this,
             [this](int viewType) { showRange(viewType); });
     connect(&m_session, &Session::offsetChanged, this, [this](int ref, int offset) {
@@ -68,6 +74,53 @@ void RangeColumn::createOffsetBox(int ref)
     m_pOffsetBoxes[ref - 1] = pBox;
     connect(pBox, &QSpinBox::valueChanged, this,
             [this, ref](int offset) { m_session.setOffset(ref, offset); });
+}
+
+void RangeColumn::createDifferenceFields(int ref)
+{
+    ScaleWidget *pEditor = m_pEditors[ref == 1 ? ViewType::Diff1 : ViewType::Diff2];
+    auto *pMode = new QComboBox(pEditor);
+    pMode->setObjectName(QStringLiteral("diff%1Mode").arg(ref));
+    pMode->addItems({QStringLiteral("signed gray"), QStringLiteral("absolute"),
+                     QStringLiteral("heat map"), QStringLiteral("mask"), QStringLiteral("blocks")});
+    auto *pThreshold = new QDoubleSpinBox(pEditor);
+    pThreshold->setObjectName(QStringLiteral("diff%1Threshold").arg(ref));
+    pThreshold->setRange(0, 65535);
+    pThreshold->setKeyboardTracking(false);
+    pThreshold->setToolTip(QStringLiteral("A mask marks |d| above it; Next difference (N) looks "
+                                          "for it (--threshold)"));
+    auto *pBlock = new QComboBox(pEditor);
+    pBlock->setObjectName(QStringLiteral("diff%1Block").arg(ref));
+    pBlock->addItems({QStringLiteral("4"), QStringLiteral("8"), QStringLiteral("16"),
+                      QStringLiteral("32"), QStringLiteral("64")});
+    pEditor->addField(QStringLiteral("Display"), pMode);
+    pEditor->addField(QStringLiteral("Threshold"), pThreshold);
+    pEditor->addField(QStringLiteral("Block"), pBlock);
+    m_pModeBoxes[ref - 1] = pMode;
+    m_pThresholdBoxes[ref - 1] = pThreshold;
+    m_pBlockBoxes[ref - 1] = pBlock;
+    showDifferenceDisplay(ref);
+    auto edited = [this, ref]() {
+        DifferenceDisplay display;
+        display.mode = DifferenceDisplay::Mode(m_pModeBoxes[ref - 1]->currentIndex());
+        display.threshold = float(m_pThresholdBoxes[ref - 1]->value());
+        display.blockSize = m_pBlockBoxes[ref - 1]->currentText().toInt();
+        m_session.setDifferenceDisplay(ref, display);
+    };
+    connect(pMode, &QComboBox::currentIndexChanged, this, edited);
+    connect(pThreshold, &QDoubleSpinBox::valueChanged, this, edited);
+    connect(pBlock, &QComboBox::currentIndexChanged, this, edited);
+}
+
+void RangeColumn::showDifferenceDisplay(int ref)
+{
+    const DifferenceDisplay display = m_session.getDifferenceDisplay(ref);
+    const QSignalBlocker blockers[3]
+            = {QSignalBlocker(m_pModeBoxes[ref - 1]), QSignalBlocker(m_pThresholdBoxes[ref - 1]),
+               QSignalBlocker(m_pBlockBoxes[ref - 1])};
+    m_pModeBoxes[ref - 1]->setCurrentIndex(int(display.mode));
+    m_pThresholdBoxes[ref - 1]->setValue(double(display.threshold));
+    m_pBlockBoxes[ref - 1]->setCurrentText(QString::number(display.blockSize));
 }
 
 void RangeColumn::showPosition(int pos, int numFrames)

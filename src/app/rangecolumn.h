@@ -5,6 +5,8 @@
 #include <QWidget>
 
 class DialogProvider;
+class QComboBox;
+class QDoubleSpinBox;
 class QLabel;
 class QSpinBox;
 class ScaleWidget;
@@ -12,7 +14,9 @@ class Session;
 
 // The column beside the picture: one range editor per view (ViewType order), the offsets of
 // the two references in their editors, and the position label below. Edits go to the session;
-// the session's ranges and offsets come back into the fields. "Auto scale" computes a view's
+// the session's ranges and offsets come back into the fields. A difference's editor also holds
+// how the difference is shown: the mode, the threshold (a mask's, and the one "Next difference"
+// looks for) and the block size. "Auto scale" computes a view's
 // range from its movies, with progress and Cancel through the dialogs.
 class RangeColumn : public QWidget
 {
@@ -29,11 +33,16 @@ public:
 
 private:
     void createOffsetBox(int ref);
+    void createDifferenceFields(int ref);
+    void showDifferenceDisplay(int ref);
     void showRange(int viewType);
 
     Session &m_session;
     const std::unique_ptr<DialogProvider> &m_dialogs;
     ScaleWidget *m_pEditors[5] = {};
     QSpinBox *m_pOffsetBoxes[2] = {};
+    QComboBox *m_pModeBoxes[2] = {};
+    QDoubleSpinBox *m_pThresholdBoxes[2] = {};
+    QComboBox *m_pBlockBoxes[2] = {};
     QLabel *m_pPositionLabel = nullptr;
 };

@@ -17,6 +17,7 @@
 #include "commandline.h"
 #include "comparisonarea.h"
 #include "dialogprovider.h"
+#include "differencejump.h"
 #include "fileactions.h"
 #include "image3d.h"
 #include "keyhandler.h"
@@ -115,6 +116,10 @@ void MainWidget::createMenus()
     QMenu *pLayoutPlace = pViewMenu->addMenu(QStringLiteral("Layout"));
     pViewMenu->addSeparator();
     m_pViewActions->addZoomActions(*m_pSliceWidget->getView(), pViewMenu);
+    pViewMenu->addSeparator();
+    auto *pJump = new DifferenceJump(*m_pSession, m_pDialogs, pViewMenu, this);
+    connect(pJump, &DifferenceJump::noted, this,
+            [this](const QString &note) { m_pStatus->showNote(note); });
     // Showing the dock widens the window by the dock's width, as far as the screen allows, so
     // that the slice view keeps its room.
     connect(m_pMetricsDock->toggleViewAction(), &QAction::triggered, this, [this](bool shown) {

@@ -55,6 +55,25 @@ QStringList actionTexts(const QList<QAction *> &actions)
     return texts;
 }
 
+// Read on demand, width x 2, a frame per word: 0 but pixel (1, 1), the word; column 2, if any,
+// 99. Each read counts in reads. No words: no movie.
+std::unique_ptr<Image3D> onDemandMovie(int width, const QString &values, int &reads)
+{
+    if (values.isEmpty())
+        return nullptr;
+    const QStringList words = values.split(QLatin1Char(' '));
+    auto pMovie = std::make_unique<Image3D>();
+    pMovie->setFrameSource(
+            width, 2, int(words.size()),
+            [=, &reads](int f, float *pSamples, std::string &) {
+                for (int i = 0; i < 2 * width; ++i)
+                    pSamples[i] = i == width + 1 ? words.at(f).toFloat() : i % width > 1 ? 99 : 0;
+                return ++reads > 0;
+            },
+            1 << 20);
+    return pMovie;
+}
+
 } // namespace
 
 class TestMainWidget : public QObject
@@ -128,6 +147,8 @@ private slots:
     void playbackSurvivesSteppingLoadingAndClearing();
     void autoScaleOptions_data();
     void autoScaleOptions();
+    void differenceJumps_data();
+    void differenceJumps();
 
 private:
     QString path(const QString &name) const { return m_pDir->filePath(name); }
@@ -439,7 +460,8 @@ void TestMainWidget::menusAndToolbar()
     QList<QAction *> viewEntries = menus.at(1)->menu()->actions();
     QCOMPARE(actionTexts(viewEntries.mid(5)),
              (QStringList {"-", "Metrics", "Frame cache size…", "Colour", "Layout", "-",
-                           "Fit to window", "Actual size (100 %)", "Zoom in", "Zoom out"}));
+                           "Fit to window", "Actual size (100 %)", "Zoom in", "Zoom out", "-",
+                           "Next difference", "Previous difference"}));
     QVERIFY(viewEntries.at(6)->isCheckable() && !viewEntries.at(6)->isChecked());
     viewEntries = viewEntries.mid(0, 5);
     // The view buttons, then playback: play / pause and the frame rate.
@@ -1902,4 +1924,52 @@ void TestMainWidget::autoScaleOptions()
     QCOMPARE(float(pEditor->findChild<QDoubleSpinBox *>("maximum")->value()), maxValue);
     // One frame needs no progress dialog.
     QVERIFY(m_pDialogs->warnings.isEmpty());
+}
+
+void TestMainWidget::differenceJumps_data()
+{
+    // Main 2x2 / reference 1 3x2 (column 2 not compared) / reference 2 2x2; thresholds 2.
+    QTest::addColumn<QString>("movies");
+    QTest::addColumn<int>("view"); // ViewType
+    QTest::addColumn<QString>("keys"); // from the first frame
+    QTest::addColumn<int>("offset"); // of reference 1
+    QTest::addColumn<QString>("shown"); // frame, frames the keys read, note
+    QTest::newRow("main view: reference 1's; 2 is not above 2, -3 is; nothing read after")
+            << "0 2 0 -3 9/0 0 0 0 0/0 5 0 0 0" << 0 << "N" << 0 << "frame 4/5, 6 read";
+    QTest::newRow("offset 2: main f against reference f - 2, frames without it skipped")
+            << "7 7 7 7 7/7 7 1/" << 3 << "N" << 2 << "frame 5/5, 6 read";
+    QTest::newRow("difference 2, Shift+N from the last: reference 2's, that frame left out")
+            << "0 0 0 0 0/0 0 9 0 0/0 5 0 0 7" << 4 << "End, Shift+N" << 0 << "frame 2/5, 8 read";
+    QTest::newRow("only reference 2, none above 2 after: the frame stays, a note")
+            << "0 0 0//0 0 2" << 0 << "N" << 0
+            << "frame 1/3, 4 read No difference above 2 after frame 1";
+    QTest::newRow("cancelled at the third frame: the frame stays, nothing said")
+            << "0 0 0 0 9/0 0 0 0 0/" << 3 << "N" << 0 << "frame 1/5, 6 read";
+}
+
+void TestMainWidget::differenceJumps()
+{
+    QFETCH(QString, movies);
+    QFETCH(int, view);
+    QFETCH(QString, keys);
+    QFETCH(int, offset);
+    QFETCH(QString, shown);
+    Session &session = m_pWindow->getSession();
+    int reads = 0;
+    const QStringList parts = movies.split(QLatin1Char('/'));
+    for (int slot = Session::Main; slot <= Session::Reference2; ++slot)
+        session.setMovie(slot, onDemandMovie(slot == 1 ? 3 : 2, parts.at(slot), reads));
+    for (int ref : {1, 2})
+        session.setDifferenceDisplay(ref, {DifferenceDisplay::Mode::Signed, 2.0f});
+    session.setOffset(1, offset);
+    session.setViewType(view);
+    // The user cancels once three frames are looked at: only the cancel row's search gets there.
+    m_pDialogs->cancelProgressAt = 3;
+    m_pWindow->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_pWindow.get()));
+    reads = 0;
+    QTest::keySequence(sliceWidget()->getView(), QKeySequence(keys));
+    const QString note = m_pWindow->statusBar()->currentMessage();
+    QCOMPARE(statusText("frame") + QStringLiteral(", %1 read %2").arg(reads).arg(note).trimmed(),
+             shown);
 }

@@ -88,7 +88,8 @@ bool measureParts(const std::string &file, int width, int height, bool colour, d
 
 } // namespace
 
-int play(const std::string &file, int width, int height, double seconds, bool colour)
+int play(const std::string &file, int width, int height, double seconds, bool colour,
+         const QStringList &extra)
 {
     BenchApplication application;
     double parts[4] = {};
@@ -99,10 +100,11 @@ int play(const std::string &file, int width, int height, double seconds, bool co
     MainWidget window;
     CommandLine commandLine;
     const QString size = QStringLiteral("%1x%2").arg(width).arg(height);
-    if (commandLine.parse({QStringLiteral("rawcompare"), QStringLiteral("--size"), size,
-                           QStringLiteral("--display"),
-                           colour ? QStringLiteral("colour") : QStringLiteral("y"),
-                           QString::fromStdString(file)})
+    if (commandLine.parse(QStringList {QStringLiteral("rawcompare"), QStringLiteral("--size"), size,
+                                       QStringLiteral("--display"),
+                                       colour ? QStringLiteral("colour") : QStringLiteral("y"),
+                                       QString::fromStdString(file)}
+                          + extra)
         != CommandLine::Action::Run) {
         std::fprintf(stderr, "bad command line\n");
         return 1;

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include <QStringList>
+
 // The measured operations of the playback figure, each run inside a child process of its own;
 // each prints "name=value" lines and returns the process's exit status.
 namespace PlaybackBench {
@@ -15,6 +17,7 @@ namespace PlaybackBench {
 // window exists: "read=" (read, and convert to floats for gray), "render=" (the slice image),
 // "upload=" (the pixmap made from it), and "percentile=" (auto scale of one frame, ignoring
 // outliers).
-int play(const std::string &file, int width, int height, double seconds, bool colour);
+int play(const std::string &file, int width, int height, double seconds, bool colour,
+         const QStringList &extra = {});
 
 } // namespace PlaybackBench

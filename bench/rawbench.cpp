@@ -93,9 +93,13 @@ int runChild(const std::vector<std::string> &args)
         return OnDemandBench::range(args[1], std::atoi(args[2].c_str()), std::atoi(args[3].c_str()),
                                     std::atoi(args[4].c_str()));
     }
-    if (mode == "play" && args.size() == 6) {
+    if (mode == "play" && args.size() >= 6) {
+        // Any further arguments are given to the window's command line (a layout).
+        QStringList extra;
+        for (size_t i = 6; i < args.size(); ++i)
+            extra.append(QString::fromStdString(args[i]));
         return PlaybackBench::play(args[1], std::atoi(args[2].c_str()), std::atoi(args[3].c_str()),
-                                   std::atof(args[4].c_str()), args[5] == "colour");
+                                   std::atof(args[4].c_str()), args[5] == "colour", extra);
     }
     if (mode == "panel" && args.size() == 5) {
         return PanelBench::fill(args[1], args[2], std::atoi(args[3].c_str()),
@@ -526,21 +530,40 @@ bool playbackFigure(const Options &options, BenchTable &table)
 {
     const auto [platform, display] = shownPlatform(options);
     const std::string frames = std::to_string(options.frames);
-    // The Y plane in gray (figure 14), then the same movies in colour (figure 16).
-    using Case = std::tuple<std::string, int, int, double, bool>;
-    for (const auto &[file, width, height, target, colour] :
-         {Case("movie1080.yuv", 1920, 1080, 60, false), Case("play2160.yuv", 3840, 2160, 30, false),
-          Case("movie1080.yuv", 1920, 1080, 60, true),
-          Case("play2160.yuv", 3840, 2160, 30, true)}) {
-        const std::string figure = colour ? "16" : "14";
+    // The Y plane in gray (figure 14), the same movies in colour (figure 16), and 1080p in panes
+    // side by side and in a grid of four, the movie against itself as reference 1 (figure 17).
+    using Case = std::tuple<std::string, int, int, double, bool, std::vector<std::string>>;
+    const std::vector<std::string> single;
+    const std::string movie = options.dir + "/movie1080.yuv";
+    const std::vector<std::string> sideBySide {"--layout",   "side-by-side", "--views",
+                                               "main,diff1", "--ref1",       movie};
+    const std::vector<std::string> grid {"--layout", "grid", "--views", "main,ref1,diff1,main",
+                                         "--ref1",   movie};
+    for (const auto &[file, width, height, target, colour, layout] :
+         {Case("movie1080.yuv", 1920, 1080, 60, false, single),
+          Case("play2160.yuv", 3840, 2160, 30, false, single),
+          Case("movie1080.yuv", 1920, 1080, 60, true, single),
+          Case("play2160.yuv", 3840, 2160, 30, true, single),
+          Case("movie1080.yuv", 1920, 1080, 60, false, sideBySide),
+          Case("movie1080.yuv", 1920, 1080, 30, false, grid)}) {
+        const std::string figure = !layout.empty() ? "17" : colour ? "16" : "14";
+        const std::string panes = layout.empty() ? ""
+                : layout[1] == "grid"            ? " in a grid of 4"
+                                                 : " side by side (main, diff1)";
         // One child a round: each plays for a few seconds.
         std::vector<double> fps, paint, read, render, upload, percentile;
         ChildRun::Result result;
         for (int round = 0; round < options.rounds; ++round) {
-            result = ChildRun::run({options.self, "--child", "play", options.dir + "/" + file,
-                                    std::to_string(width), std::to_string(height), "3",
-                                    colour ? "colour" : "y"},
-                                   display);
+            std::vector<std::string> arguments {options.self,
+                                                "--child",
+                                                "play",
+                                                options.dir + "/" + file,
+                                                std::to_string(width),
+                                                std::to_string(height),
+                                                "3",
+                                                colour ? "colour" : "y"};
+            arguments.insert(arguments.end(), layout.begin(), layout.end());
+            result = ChildRun::run(arguments, display);
             if (!result.ok) {
                 std::fprintf(stderr, "bench: playback failed\n%s", result.errors.c_str());
                 return false;
@@ -567,7 +590,7 @@ bool playbackFigure(const Options &options, BenchTable &table)
         std::snprintf(ours, sizeof ours, "%.1f/s", shown);
         std::snprintf(wanted, sizeof wanted, "target %.0f/s", target);
         table.addRow(figure,
-                     "playback " + size + "×" + frames + (colour ? " in colour" : "")
+                     "playback " + size + "×" + frames + (colour ? " in colour" : "") + panes
                              + " at 100 % (" + platform + "), frames shown a second, none skipped",
                      ours, wanted, target / shown, 1.0);
         table.addInfo(
@@ -581,7 +604,7 @@ bool playbackFigure(const Options &options, BenchTable &table)
                 BenchTable::seconds(median(read) + median(render) + median(upload) + median(paint)),
                 "frame time " + BenchTable::seconds(1.0 / shown),
                 (median(read) + median(render) + median(upload) + median(paint)) * shown);
-        if (width == 1920 && !colour) {
+        if (width == 1920 && !colour && layout.empty()) {
             const double scale = median(percentile);
             table.addRow("14", "auto scale of one 1920×1080 frame ignoring outliers vs 40 ms",
                          BenchTable::seconds(scale), "40 ms", scale / 0.040, 0.25);

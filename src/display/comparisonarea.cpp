@@ -136,6 +136,14 @@ void ComparisonArea::applyLayout()
         pPane->getSlider()->setVisible(i == 0);
         m_pGrid->addWidget(pPane, i / columns, i % columns);
     }
+    for (SliceWidget *pPane : m_panes) {
+        QList<const SliceWidget *> twins;
+        for (const SliceWidget *pOther : m_panes) {
+            if (pOther != pPane)
+                twins.append(pOther);
+        }
+        pPane->setTwins(twins);
+    }
     for (int i = 1; i < count; ++i)
         followZoom(m_panes.first());
     const bool wipe = layout.kind == Layout::Kind::Wipe;

@@ -251,7 +251,15 @@ QPixmap *SliceWidget::slicePixmap()
         m_frameUnreadable = true;
         emit frameUnreadable(unreadable);
     }
-    QPixmap *pPixmap = buildSlicePixmap();
+    QPixmap *pPixmap = nullptr;
+    for (const SliceWidget *pTwin : m_twins) {
+        if (const QPixmap *pShared = pTwin->cachedSlice(m_viewType, m_fixedCoordinate)) {
+            pPixmap = new (std::nothrow) QPixmap(*pShared);
+            break;
+        }
+    }
+    if (!pPixmap)
+        pPixmap = buildSlicePixmap();
     if (pPixmap && !unreadable.isEmpty()) {
         // Shown, not cached: the frame is tried again at the next redraw.
         m_pFreshUncached.reset(pPixmap);
@@ -270,6 +278,12 @@ QPixmap *SliceWidget::slicePixmap()
     m_sliceCache[key] = CacheEntry {pPixmap, m_lru.begin()};
     m_cacheBytes += pixmapBytes(*pPixmap);
     return pPixmap;
+}
+
+const QPixmap *SliceWidget::cachedSlice(int viewType, int slice) const
+{
+    const auto cached = m_sliceCache.find(CacheKey(viewType, slice));
+    return cached == m_sliceCache.end() ? nullptr : cached->second.pPixmap;
 }
 
 void SliceWidget::showPixmap(QPixmap *pPixmap)

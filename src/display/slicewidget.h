@@ -67,6 +67,13 @@ public:
     // (vertical: the current view left of it) or the height (the current view above it). Moving
     // the line renders nothing again.
     void setWipe(int viewB, double position, bool vertical);
+    // The rendered slice of viewType at `slice` when cached, else null; valid until the next
+    // change of this widget.
+    const QPixmap *cachedSlice(int viewType, int slice) const;
+    // Other widgets showing the same session: a slice one of them has rendered is shared
+    // rather than rendered again (the pixmap's data is shared, not copied).
+    void setTwins(const QList<const SliceWidget *> &twins) { m_twins = twins; }
+
     // The scene the slices are shown in (cross-hairs of several panes are set there).
     SliceScene *getScene() const { return m_pScene; }
 
@@ -160,6 +167,7 @@ private:
     float m_minValue[5] = {0, 0, 0, -128, -128};
     float m_maxValue[5] = {255, 255, 255, 128, 128};
     MovieSet m_movies;
+    QList<const SliceWidget *> m_twins;
     bool m_colour = false;
     ColourRendering m_colourRendering;
     // Axis held fixed: always 2 (frame), so a slice is one movie frame, image column j is

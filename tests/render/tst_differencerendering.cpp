@@ -72,7 +72,7 @@ void TestDifferenceRendering::pixelColours_data()
             << Mode::Mask << 100.f << 90.f << 255.f << qRgb(100, 100, 100);
     QTest::newRow("mask: |d| > T, d < 0, highlighted")
             << Mode::Mask << 89.f << 100.f << 255.f << mask;
-    QTest::newRow("mask 10-bit: d 1000, gray of 1000")
+    QTest::newRow("mask 10-bit: |d| = T, gray of 1000")
             << Mode::Mask << 1000.f << 990.f << 1023.f << qRgb(249, 249, 249);
     QTest::newRow("absolute 10-bit: d -1000 of 1023")
             << Mode::Absolute << 0.f << 1000.f << 1023.f << qRgb(249, 249, 249);

@@ -2,7 +2,7 @@
 //
 //   rawbench --dir DIR [--frames N] [--rounds N] [--ffmpeg PATH] [--display :N] [--only GROUP]
 //       runs every figure (or one group: load, display, app, startup, metrics, ondemand,
-//       playback, colour) on the
+//       playback, colour, diffmodes) on the
 //       inputs
 //       tools/bench generated in DIR and prints the table.
 //   rawbench --child MODE ARGS...
@@ -22,6 +22,7 @@
 #include "appbench.h"
 #include "benchtable.h"
 #include "colourbench.h"
+#include "diffmodesbench.h"
 #include "displaybench.h"
 #include "interleavedruns.h"
 #include "loadbench.h"
@@ -39,7 +40,8 @@ struct Options
     std::string display; // an X display for the start-up figure, or empty
     int frames = 200;
     int rounds = 5;
-    // One group of figures: load, display, app, startup, metrics, ondemand, playback or colour.
+    // One group of figures: load, display, app, startup, metrics, ondemand, playback, colour or
+    // diffmodes.
     std::string only;
 };
 
@@ -104,6 +106,10 @@ int runChild(const std::vector<std::string> &args)
     if (mode == "panel" && args.size() == 5) {
         return PanelBench::fill(args[1], args[2], std::atoi(args[3].c_str()),
                                 std::atoi(args[4].c_str()));
+    }
+    if (mode == "diffmodes" && args.size() == 6) {
+        return DiffModesBench::render(args[1], args[2], std::atoi(args[3].c_str()),
+                                      std::atoi(args[4].c_str()), std::atoi(args[5].c_str()));
     }
     if (mode == "colour" && args.size() == 2)
         return ColourBench::convert(std::atoi(args[1].c_str()));
@@ -645,6 +651,33 @@ bool colourFigure(const Options &options, BenchTable &table)
     return true;
 }
 
+// Figure 17: a 1080p difference in each difference display mode against the signed gray
+// rendering of the same difference (renderView), both into a freshly made image.
+bool diffModesFigure(const Options &options, BenchTable &table)
+{
+    const ChildRun::Result result = ChildRun::run({options.self, "--child", "diffmodes",
+                                                   options.dir + "/render1080main.yuv",
+                                                   options.dir + "/render1080ref.yuv", "1920",
+                                                   "1080", std::to_string(3 * options.rounds)});
+    if (!result.ok) {
+        std::fprintf(stderr, "bench: the difference modes figure failed\n%s",
+                     result.errors.c_str());
+        return false;
+    }
+    const double signedGray = ChildRun::value(result.output, "signed");
+    for (const auto &[name, what, limit] :
+         {std::tuple<std::string, std::string, double>("absolute", "absolute", 1.3),
+          std::tuple<std::string, std::string, double>("heat", "heat map", 1.3),
+          std::tuple<std::string, std::string, double>("mask", "mask", 1.3),
+          std::tuple<std::string, std::string, double>("blocks", "16 x 16 blocks", 1.5)}) {
+        const double ours = ChildRun::value(result.output, name);
+        table.addRow("17", "1080p difference as " + what + " vs signed gray (renderView)",
+                     BenchTable::seconds(ours), "signed " + BenchTable::seconds(signedGray),
+                     ours / signedGray, limit);
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -685,10 +718,11 @@ int main(int argc, char *argv[])
 
     BenchTable table;
     const std::vector<std::pair<std::string, bool (*)(const Options &, BenchTable &)>> groups
-            = {{"load", loadFigures},        {"display", displayFigures},
-               {"app", appFigures},          {"startup", startupFigure},
-               {"metrics", metricsFigure},   {"ondemand", onDemandFigures},
-               {"playback", playbackFigure}, {"colour", colourFigure}};
+            = {{"load", loadFigures},         {"display", displayFigures},
+               {"app", appFigures},           {"startup", startupFigure},
+               {"metrics", metricsFigure},    {"ondemand", onDemandFigures},
+               {"playback", playbackFigure},  {"colour", colourFigure},
+               {"diffmodes", diffModesFigure}};
     for (const auto &[name, figures] : groups) {
         if ((options.only.empty() || options.only == name) && !figures(options, table))
             return 1;

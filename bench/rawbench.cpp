@@ -537,7 +537,7 @@ bool playbackFigure(const Options &options, BenchTable &table)
     const auto [platform, display] = shownPlatform(options);
     const std::string frames = std::to_string(options.frames);
     // The Y plane in gray (figure 14), the same movies in colour (figure 16), and 1080p in panes
-    // side by side and in a grid of four, the movie against itself as reference 1 (figure 17).
+    // side by side and in a grid of four, the movie against itself as reference 1 (figure 18).
     using Case = std::tuple<std::string, int, int, double, bool, std::vector<std::string>>;
     const std::vector<std::string> single;
     const std::string movie = options.dir + "/movie1080.yuv";
@@ -552,7 +552,7 @@ bool playbackFigure(const Options &options, BenchTable &table)
           Case("play2160.yuv", 3840, 2160, 30, true, single),
           Case("movie1080.yuv", 1920, 1080, 60, false, sideBySide),
           Case("movie1080.yuv", 1920, 1080, 30, false, grid)}) {
-        const std::string figure = !layout.empty() ? "17" : colour ? "16" : "14";
+        const std::string figure = !layout.empty() ? "18" : colour ? "16" : "14";
         const std::string panes = layout.empty() ? ""
                 : layout[1] == "grid"            ? " in a grid of 4"
                                                  : " side by side (main, diff1)";

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include <QAction>
 #include <QEvent>
@@ -60,7 +61,17 @@ ComparisonArea::ComparisonArea(Session &session, QWidget *pParent)
     connect(&m_session, &Session::differenceDisplayChanged, this, &ComparisonArea::showLabels);
 }
 
-ComparisonArea::~ComparisonArea() = default;
+ComparisonArea::~ComparisonArea()
+{
+    // The panes go while this object is whole: their views' last signals find no pane to
+    // follow.
+    m_locking = true;
+    const QList<SliceWidget *> panes = std::exchange(m_panes, {});
+    m_labels.clear();
+    qDeleteAll(m_bindings);
+    m_bindings.clear();
+    qDeleteAll(panes);
+}
 
 void ComparisonArea::start()
 {

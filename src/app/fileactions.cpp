@@ -415,7 +415,9 @@ void FileActions::exportView()
 {
     exportPicture(QStringLiteral("Export view as PNG"), [this]() {
         return std::pair(m_pSliceWidget->renderSlice(),
-                         m_pSliceWidget->showsColour(m_pSliceWidget->getFixedCoordinate()));
+                         m_pSliceWidget->getRenderer().isColourful(
+                                 m_session.getMovieSet(), m_pSliceWidget->getViewType(),
+                                 m_pSliceWidget->getFixedCoordinate()));
     });
 }
 

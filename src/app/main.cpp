@@ -64,6 +64,7 @@ int runExport(const CommandLine &commandLine, char *program)
     options.plane = commandLine.getPlane();
     options.colour = commandLine.getDisplay() == 3;
     options.colourOptions = commandLine.applyColourOptions(ColourOptions());
+    options.difference = commandLine.getViewArguments().applyDifference(DifferenceDisplay());
     options.hasRange = commandLine.hasRange();
     options.minValue = commandLine.getRangeMin();
     options.maxValue = commandLine.getRangeMax();

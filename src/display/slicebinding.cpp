@@ -27,6 +27,10 @@ SliceBinding::SliceBinding(Session &session, SliceWidget &sliceWidget, QObject *
         connect(&m_session, &Session::viewTypeChanged, &m_sliceWidget, &SliceWidget::setViewType);
     connect(&m_session, &Session::frameChanged, this, &SliceBinding::showFrame);
     connect(&m_session, &Session::colourChanged, this, &SliceBinding::showColour);
+    for (int ref = 1; ref <= 2; ++ref)
+        m_sliceWidget.setDifferenceDisplay(ref, m_session.getDifferenceDisplay(ref));
+    connect(&m_session, &Session::differenceDisplayChanged, &m_sliceWidget,
+            &SliceWidget::setDifferenceDisplay);
     // Every redraw reports the frame the widget settled on, clamped to its movies.
     connect(&m_sliceWidget, &SliceWidget::slicePosition, &m_session, &Session::setFrame);
 }

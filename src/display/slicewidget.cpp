@@ -106,23 +106,28 @@ void SliceWidget::setDiff2Range(float minValue, float maxValue)
 
 void SliceWidget::setRange(int viewType, float minValue, float maxValue)
 {
-    m_minValue[viewType] = minValue;
-    m_maxValue[viewType] = maxValue;
+    m_renderer.setRange(viewType, {minValue, maxValue});
     clearCache();
     emit redrawNeeded();
 }
 
 void SliceWidget::setColour(bool colour, const ColourRendering &rendering)
 {
-    m_colour = colour;
-    m_colourRendering = rendering;
+    m_renderer.setColour(colour, rendering);
+    clearCache();
+    emit redrawNeeded();
+}
+
+void SliceWidget::setDifferenceDisplay(int ref, const DifferenceDisplay &display)
+{
+    m_renderer.setDifferenceDisplay(ref, display);
     clearCache();
     emit redrawNeeded();
 }
 
 bool SliceWidget::showsColour(const MovieSet::ViewSources &sources) const
 {
-    return m_colour && ColourRendering::inColour(sources);
+    return m_renderer.showsColour(sources);
 }
 
 bool SliceWidget::showsColour(int frame) const { return showsColour(currentSources(frame)); }
@@ -134,8 +139,8 @@ MovieSet::ViewSources SliceWidget::currentSources(int frame) const
 
 int SliceWidget::grayAt(int x, int y, int frame) const
 {
-    const float minValue = m_minValue[m_viewType];
-    const float maxValue = m_maxValue[m_viewType];
+    const float minValue = m_renderer.getRange(m_viewType).minValue;
+    const float maxValue = m_renderer.getRange(m_viewType).maxValue;
     return grayLevel(grayOfView(currentSources(frame), minValue, maxValue, x, y));
 }
 
@@ -145,16 +150,7 @@ QImage SliceWidget::renderSlice(int viewType) const
 {
     if (m_imageWidth <= 0 || m_imageHeight <= 0)
         return QImage();
-    const MovieSet::ViewSources sources = m_movies.sources(viewType, m_fixedCoordinate);
-    if (showsColour(sources)) {
-        // A frame that can't be read is shown absent, as in gray.
-        if (sources.pA->getColourFrames()->getFrame(sources.frameA).isNull())
-            return renderView(MovieSet::ViewSources(), 0, 1, m_imageWidth, m_imageHeight);
-        return m_colourRendering.render(sources.pA, sources.frameA, m_imageWidth, m_imageHeight);
-    }
-    // The formula is chosen once per slice; the renderers work row by row.
-    return renderView(sources, m_minValue[viewType], m_maxValue[viewType], m_imageWidth,
-                      m_imageHeight);
+    return m_renderer.render(m_movies, viewType, m_fixedCoordinate, m_imageWidth, m_imageHeight);
 }
 
 QPixmap *SliceWidget::buildSlicePixmap() const
@@ -434,8 +430,8 @@ QVector<SliceWidget::ValueLabel> SliceWidget::visibleValueLabels() const
     const int heightA = sources.pA->getHeight();
     const int widthB = sources.difference ? sources.pB->getWidth() : 0;
     const int heightB = sources.difference ? sources.pB->getHeight() : 0;
-    const float minValue = m_minValue[m_viewType];
-    const float maxValue = m_maxValue[m_viewType];
+    const float minValue = m_renderer.getRange(m_viewType).minValue;
+    const float maxValue = m_renderer.getRange(m_viewType).maxValue;
     const bool colour = showsColour(sources);
     for (int row = firstRow; row <= lastRow; ++row) {
         for (int x = firstX; x <= lastX; ++x) {
@@ -450,7 +446,7 @@ QVector<SliceWidget::ValueLabel> SliceWidget::visibleValueLabels() const
             int gray = grayLevel(grayOfValue(value, minValue, maxValue));
             // On a colour pixel the text stands out from the colour shown.
             ColourRendering::Pixel pixel;
-            if (colour && m_colourRendering.pixelAt(sources.pA, sources.frameA, x, row, pixel))
+            if (colour && getColourRendering().pixelAt(sources.pA, sources.frameA, x, row, pixel))
                 gray = qGray(pixel.rgb);
             labels.append({x, row, valueText(value), gray >= 128});
         }

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "colourrendering.h"
+#include "viewrenderer.h"
 #include "movieset.h"
 #include "viewtype.h"
 
@@ -49,9 +50,13 @@ public:
     // With colour, the main and reference views show movies that have chroma in colour through
     // `rendering`; the differences and movies without chroma stay gray.
     void setColour(bool colour, const ColourRendering &rendering);
+    // How difference view ref (1 or 2) shows main - reference.
+    void setDifferenceDisplay(int ref, const DifferenceDisplay &display);
+    // How the views are rendered: ranges, colour, difference modes.
+    const ViewRenderer &getRenderer() const { return m_renderer; }
     // Whether the current view shows slice `frame` in colour.
     bool showsColour(int frame) const;
-    const ColourRendering &getColourRendering() const { return m_colourRendering; }
+    const ColourRendering &getColourRendering() const { return m_renderer.getColourRendering(); }
 
     // Gray 0..255 of pixel (x, y) of slice `frame` in the current view: the per-pixel rule that
     // rendered slices follow bit for bit.
@@ -164,12 +169,9 @@ private:
     // Writes visibleValueLabels into their pixels; the picture itself stays as rendered.
     void drawValues(QPainter *pPainter) const;
 
-    float m_minValue[5] = {0, 0, 0, -128, -128};
-    float m_maxValue[5] = {255, 255, 255, 128, 128};
+    ViewRenderer m_renderer;
     MovieSet m_movies;
     QList<const SliceWidget *> m_twins;
-    bool m_colour = false;
-    ColourRendering m_colourRendering;
     // Axis held fixed: always 2 (frame), so a slice is one movie frame, image column j is
     // sample x and image row i is sample y.
     static constexpr int m_fixedAxis = 2;

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include "colouroptions.h"
+#include "differencedisplay.h"
 #include "moviefileopener.h"
 #include "viewtype.h"
 
@@ -19,6 +20,8 @@ struct ExportOptions
     // Movies with chroma in colour (a movie view only; differences stay of the plane).
     bool colour = false;
     ColourOptions colourOptions;
+    // How a difference view shows main - reference (both references alike).
+    DifferenceDisplay difference;
     bool hasRange = false; // else the range the window's view starts with
     float minValue = 0.0f;
     float maxValue = 255.0f;

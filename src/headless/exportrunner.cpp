@@ -8,12 +8,12 @@
 
 #include "colourframes.h"
 #include "colourrendering.h"
-#include "displayrange.h"
-#include "graymapping.h"
 #include "image3d.h"
 #include "movieset.h"
 #include "pngwriter.h"
 #include "session.h"
+#include "viewrenderer.h"
+#include "viewtype.h"
 
 namespace {
 
@@ -117,7 +117,6 @@ int ExportRunner::run(const ExportOptions &options)
     if (options.hasRange)
         session.setRange(options.viewType, {options.minValue, options.maxValue});
     const MovieSet movies = session.getMovieSet();
-    const DisplayRange range = session.getRange(options.viewType);
 
     const auto [begin, end] = viewFrames(movies, options.viewType);
     if (begin >= end) {
@@ -139,7 +138,13 @@ int ExportRunner::run(const ExportOptions &options)
     }
     const int width = movies.getWidth();
     const int height = movies.getHeight();
+    ViewRenderer renderer;
+    for (int view = ViewType::Main; view <= ViewType::Diff2; ++view)
+        renderer.setRange(view, session.getRange(view));
     const ColourRendering colour(options.colourOptions);
+    renderer.setColour(options.colour, colour);
+    for (int ref = 1; ref <= 2; ++ref)
+        renderer.setDifferenceDisplay(ref, options.difference);
     const MovieSet::ViewSources first = movies.sources(options.viewType, begin);
     if (options.colour && !first.difference && first.pA) {
         if (ColourRendering::inColour(first))
@@ -150,7 +155,7 @@ int ExportRunner::run(const ExportOptions &options)
     }
     for (int frame = begin; frame < end; ++frame) {
         const MovieSet::ViewSources sources = movies.sources(options.viewType, frame);
-        const bool inColour = options.colour && ColourRendering::inColour(sources);
+        const bool inColour = renderer.showsColour(sources);
         // Held while the frame is rendered; a frame that can't be read fails the export rather
         // than being written as absent.
         FrameCache::Frame held[2];
@@ -167,16 +172,15 @@ int ExportRunner::run(const ExportOptions &options)
         const ColourFrames *pColour = inColour ? sources.pA->getColourFrames() : nullptr;
         if (pColour && pColour->getFrame(sources.frameA).isNull())
             return fail(1, oneLine(pColour->getFrameError()));
-        const QImage slice = inColour
-                ? colour.render(sources.pA, sources.frameA, width, height)
-                : renderView(sources, range.minValue, range.maxValue, width, height);
+        const QImage slice = renderer.render(movies, options.viewType, frame, width, height);
         if (slice.isNull())
             return fail(
                     1,
                     QStringLiteral("not enough memory for a %1x%2 picture").arg(width).arg(height));
         const QString fileName = directory.filePath(pictureName(frame - begin, count));
         QString reason;
-        if (!PngWriter::write(slice, fileName, &reason, inColour))
+        if (!PngWriter::write(slice, fileName, &reason,
+                              renderer.isColourful(movies, options.viewType, frame)))
             return fail(1, QStringLiteral("%1: %2").arg(fileName, reason));
     }
     note(count == 1

@@ -77,6 +77,11 @@ void StatusReadout::updateReadout()
     const int frame = m_sliceWidget.getFixedCoordinate();
     QString text = StatusTexts::readout(m_session.getMovieSet(), frame, m_hoverX, m_hoverY,
                                         m_sliceWidget.getImageHeight());
+    const QString block
+            = StatusTexts::blockReadout(m_sliceWidget.getRenderer(), m_session.getMovieSet(),
+                                        m_sliceWidget.getViewType(), frame, m_hoverX, m_hoverY);
+    if (!block.isEmpty())
+        text += QStringLiteral("  ") + block;
     if (m_sliceWidget.showsColour(frame)) {
         const MovieSet::ViewSources sources
                 = m_session.getMovieSet().sources(m_session.getViewType(), frame);

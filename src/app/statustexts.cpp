@@ -5,6 +5,9 @@
 #include <QStringList>
 
 #include "colourrendering.h"
+#include "differencerendering.h"
+#include "viewrenderer.h"
+#include "viewtype.h"
 #include "image3d.h"
 #include "movieset.h"
 
@@ -75,6 +78,30 @@ QString colourReadout(const ColourRendering &rendering, const Image3D *pMovie, i
     if (pixel.luminance >= 0)
         text += QStringLiteral("  %1 cd/m²").arg(pixel.luminance, 0, 'f', 1);
     return text;
+}
+
+QString blockReadout(const ViewRenderer &renderer, const MovieSet &movies, int viewType, int frame,
+                     int x, int row)
+{
+    if (viewType != ViewType::Diff1 && viewType != ViewType::Diff2)
+        return QString();
+    const DifferenceDisplay display
+            = renderer.getDifferenceDisplay(viewType == ViewType::Diff2 ? 2 : 1);
+    const MovieSet::ViewSources sources = movies.sources(viewType, frame);
+    BlockError block;
+    if (display.mode != DifferenceDisplay::Mode::Blocks || !sources.pA || !sources.pB
+        || !DifferenceRendering::blockAt(sources,
+                                         std::max(sources.pA->getDepth(), sources.pB->getDepth()),
+                                         display.blockSize, x, row, block))
+        return QString();
+    return QStringLiteral("block %1,%2 %3x%4  MSE %5  PSNR %6 dB  max |d| %7")
+            .arg(block.x)
+            .arg(block.y)
+            .arg(block.width)
+            .arg(block.height)
+            .arg(block.mse, 0, 'g', 6)
+            .arg(block.psnr, 0, 'f', 2)
+            .arg(block.maxAbsDiff, 0, 'g', 6);
 }
 
 QString mismatch(const MovieSet &movies)

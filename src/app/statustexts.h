@@ -5,6 +5,7 @@
 class ColourRendering;
 class Image3D;
 class MovieSet;
+class ViewRenderer;
 
 // The texts of the window's title and status bar, from the three movies (any may be null) and
 // where each reference starts on the main movie's frames.
@@ -25,6 +26,12 @@ QString readout(const MovieSet &movies, int frame, int x, int row, int canvasHei
 // transfer "  1000.0 cd/m²" follows. Empty where the movie has no such pixel.
 QString colourReadout(const ColourRendering &rendering, const Image3D *pMovie, int frame, int x,
                       int row);
+
+// "block 16,32 16x16  MSE 12.5  PSNR 37.2 dB  max |d| 9" for pixel (x, row) (row 0 at the
+// bottom) of a difference view shown as blocks: the block under it (x and y of its top-left
+// corner, y down from the top of the area both movies cover) and its errors. Empty otherwise.
+QString blockReadout(const ViewRenderer &renderer, const MovieSet &movies, int viewType, int frame,
+                     int x, int row);
 
 // Each reference shorter or smaller than the main movie: "Reference 1 shorter (10 of 20 frames)
 // and smaller (176x144 of 352x288)", references joined by "; "; empty without a main movie.

@@ -14,6 +14,7 @@
 
 #include "colourframes.h"
 #include "graymapping.h"
+#include "paneoverlay.h"
 #include "image3d.h"
 #include "slicescene.h"
 #include "sliceview.h"
@@ -39,8 +40,11 @@ SliceWidget::SliceWidget(QWidget *parent, Qt::WindowFlags f) : QWidget(parent, f
     connect(m_pView, &SliceView::sliceChanged, this, &SliceWidget::onSliceChanged);
     connect(m_pView, &SliceView::cursorMoved, this, &SliceWidget::onCursorMoved);
     connect(m_pView, &SliceView::cursorLeft, this, [this]() { emit pixelHovered(-1, -1); });
-    m_pView->setForegroundPainter(
-            [this](QPainter *pPainter, const QRectF &) { drawValues(pPainter); });
+    m_pView->setForegroundPainter([this](QPainter *pPainter, const QRectF &) {
+        PaneOverlay::paint(pPainter, *m_pView, m_renderer, m_movies, m_viewType, m_fixedCoordinate,
+                           m_imageWidth, m_imageHeight);
+        drawValues(pPainter);
+    });
 
     m_pSlider = new QSlider(Qt::Horizontal, this);
     m_pSlider->setRange(0, 1);

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "comparisonarea.h"
+#include "differencerendering.h"
 #include "graymapping.h"
 #include "image3d.h"
 #include "imagenodetestaccess.h"
@@ -53,6 +54,8 @@ private slots:
     void wipe_data();
     void wipe();
     void flickerWhileBIsHeld();
+    void differenceModes_data();
+    void differenceModes();
 
 private:
     std::unique_ptr<Session> m_pSession;
@@ -180,6 +183,35 @@ void TestComparisonArea::flickerWhileBIsHeld()
     m_pSession->setLayout(layout);
     QTRY_COMPARE(pPane->getViewType(), int(ViewType::Ref1));
     QTRY_COMPARE(pPane->getViewType(), int(ViewType::Main));
+}
+
+void TestComparisonArea::differenceModes_data()
+{
+    // main − ref1 is 60 everywhere; the range is ±60.
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<float>("threshold");
+    QTest::addColumn<QRgb>("shown");
+    QTest::newRow("mask: 60 above 59, highlighted")
+            << int(DifferenceDisplay::Mode::Mask) << 59.0f << DifferenceRendering::MaskColour;
+    QTest::newRow("mask: 60 not above 60, the main picture")
+            << int(DifferenceDisplay::Mode::Mask) << 60.0f << qRgb(100, 100, 100);
+    QTest::newRow("heat: the maximum is red")
+            << int(DifferenceDisplay::Mode::Heat) << 0.0f << DifferenceRendering::heatColour(1);
+    QTest::newRow("blocks: MSE 3600 of 60², the brightest")
+            << int(DifferenceDisplay::Mode::Blocks) << 0.0f << DifferenceRendering::blockColour(1);
+}
+
+void TestComparisonArea::differenceModes()
+{
+    QFETCH(int, mode);
+    QFETCH(float, threshold);
+    QFETCH(QRgb, shown);
+    m_pSession->setViewType(ViewType::Diff1);
+    m_pSession->setRange(ViewType::Diff1, {-60, 60});
+    m_pSession->setDifferenceDisplay(1, {DifferenceDisplay::Mode(mode), threshold, 4});
+    const QPixmap *pPixmap = ImageNodeTestAccess::shownPixmap(*m_pArea->getPrimary());
+    QVERIFY(pPixmap);
+    QCOMPARE(pPixmap->toImage().pixel(3, 2), shown);
 }
 
 QTEST_MAIN(TestComparisonArea)

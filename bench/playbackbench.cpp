@@ -23,6 +23,7 @@
 #include "percentilerange.h"
 #include "playback.h"
 #include "slicewidget.h"
+#include "slicescene.h"
 #include "sliceview.h"
 
 namespace PlaybackBench {
@@ -164,6 +165,58 @@ int play(const std::string &file, int width, int height, double seconds, bool co
                 shown / elapsed, skipped, clock.paints ? clock.total / clock.paints : 0.0, parts[0],
                 parts[1], parts[2], parts[3], pView->viewport()->width(),
                 pView->viewport()->height());
+    return 0;
+}
+
+int moves(const std::string &file, int width, int height)
+{
+    BenchApplication application;
+    MainWidget window;
+    CommandLine commandLine;
+    const QString name = QString::fromStdString(file);
+    if (commandLine.parse({QStringLiteral("rawcompare"), QStringLiteral("--size"),
+                           QStringLiteral("%1x%2").arg(width).arg(height),
+                           QStringLiteral("--display"), QStringLiteral("y"),
+                           QStringLiteral("--layout"), QStringLiteral("wipe"),
+                           QStringLiteral("--views"), QStringLiteral("main,ref1"), name,
+                           QStringLiteral("--ref1"), name})
+        != CommandLine::Action::Run)
+        return 1;
+    window.openFromCommandLine(commandLine);
+    SliceWidget *pPane = window.findChild<SliceWidget *>();
+    pPane->getView()->setZoom(1.0);
+    QElapsedTimer settle;
+    settle.start();
+    while (settle.elapsed() < 500)
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    auto median = [](std::vector<double> values) {
+        std::sort(values.begin(), values.end());
+        return values[values.size() / 2];
+    };
+    std::vector<double> slice, wipe, crossHair, paint;
+    Session &session = window.getSession();
+    for (int round = 0; round < 41; ++round) {
+        double t = benchSeconds();
+        const QImage image = pPane->renderSlice();
+        slice.push_back(benchSeconds() - t);
+        Layout layout = session.getLayout();
+        layout.wipePosition = 0.2 + 0.015 * round;
+        t = benchSeconds();
+        session.setLayout(layout);
+        wipe.push_back(benchSeconds() - t);
+        t = benchSeconds();
+        pPane->getScene()->setVerticalPosition(100 + round);
+        pPane->getScene()->setHorizontalPosition(100 + round);
+        crossHair.push_back(benchSeconds() - t);
+        // The paint that follows either move, the same as after any change of the picture.
+        t = benchSeconds();
+        pPane->getView()->viewport()->repaint();
+        paint.push_back(benchSeconds() - t);
+        if (image.isNull())
+            return 1;
+    }
+    std::printf("slice=%.6f\nwipe=%.6f\ncrosshair=%.6f\npaint=%.6f\n", median(slice), median(wipe),
+                median(crossHair), median(paint));
     return 0;
 }
 

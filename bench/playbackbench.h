@@ -20,4 +20,10 @@ namespace PlaybackBench {
 int play(const std::string &file, int width, int height, double seconds, bool colour,
          const QStringList &extra = {});
 
+// Opens the movie in the window against itself as reference 1, wiped (main | ref1), at 100 %,
+// and prints the median seconds of "slice=" (rendering one slice of the main view), "wipe="
+// (moving the wipe line), "crosshair=" (moving the cross-hair) and "paint=" (the pane's paint
+// that follows a move, as any change of the picture).
+int moves(const std::string &file, int width, int height);
+
 } // namespace PlaybackBench

@@ -95,6 +95,9 @@ int runChild(const std::vector<std::string> &args)
         return OnDemandBench::range(args[1], std::atoi(args[2].c_str()), std::atoi(args[3].c_str()),
                                     std::atoi(args[4].c_str()));
     }
+    if (mode == "moves" && args.size() == 4)
+        return PlaybackBench::moves(args[1], std::atoi(args[2].c_str()),
+                                    std::atoi(args[3].c_str()));
     if (mode == "play" && args.size() >= 6) {
         // Any further arguments are given to the window's command line (a layout).
         QStringList extra;
@@ -678,6 +681,44 @@ bool diffModesFigure(const Options &options, BenchTable &table)
     return true;
 }
 
+// Figure 19: moving the wipe line or the cross-hair renders no slice again: a move and the
+// paint after it against rendering one 1080p slice.
+bool movesFigure(const Options &options, BenchTable &table)
+{
+    const auto [platform, display] = shownPlatform(options);
+    std::vector<double> slice, wipe, crossHair, paint;
+    for (int round = 0; round < options.rounds; ++round) {
+        const ChildRun::Result result = ChildRun::run(
+                {options.self, "--child", "moves", options.dir + "/movie1080.yuv", "1920", "1080"},
+                display);
+        if (!result.ok) {
+            std::fprintf(stderr, "bench: moves failed\n%s", result.errors.c_str());
+            return false;
+        }
+        slice.push_back(ChildRun::value(result.output, "slice"));
+        wipe.push_back(ChildRun::value(result.output, "wipe"));
+        crossHair.push_back(ChildRun::value(result.output, "crosshair"));
+        paint.push_back(ChildRun::value(result.output, "paint"));
+    }
+    auto median = [](std::vector<double> values) {
+        std::sort(values.begin(), values.end());
+        return values[values.size() / 2];
+    };
+    const double render = median(slice);
+    for (const auto &[what, seconds] :
+         {std::pair<std::string, double>("the wipe line", median(wipe)),
+          std::pair<std::string, double>("the cross-hair", median(crossHair))}) {
+        table.addRow("19",
+                     "moving " + what + " over 1920×1080 (" + platform + ") vs rendering one slice",
+                     BenchTable::seconds(seconds), "slice " + BenchTable::seconds(render),
+                     seconds / render, 0.2);
+    }
+    table.addInfo("19", "  the pane's paint after a move (as after any change of the picture)",
+                  BenchTable::seconds(median(paint)), "slice " + BenchTable::seconds(render),
+                  median(paint) / render);
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -718,11 +759,16 @@ int main(int argc, char *argv[])
 
     BenchTable table;
     const std::vector<std::pair<std::string, bool (*)(const Options &, BenchTable &)>> groups
-            = {{"load", loadFigures},         {"display", displayFigures},
-               {"app", appFigures},           {"startup", startupFigure},
-               {"metrics", metricsFigure},    {"ondemand", onDemandFigures},
-               {"playback", playbackFigure},  {"colour", colourFigure},
-               {"diffmodes", diffModesFigure}};
+            = {{"load", loadFigures},
+               {"display", displayFigures},
+               {"app", appFigures},
+               {"startup", startupFigure},
+               {"metrics", metricsFigure},
+               {"ondemand", onDemandFigures},
+               {"playback", playbackFigure},
+               {"colour", colourFigure},
+               {"diffmodes", diffModesFigure},
+               {"layout", movesFigure}};
     for (const auto &[name, figures] : groups) {
         if ((options.only.empty() || options.only == name) && !figures(options, table))
             return 1;

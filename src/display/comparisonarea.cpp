@@ -63,10 +63,15 @@ ComparisonArea::ComparisonArea(Session &session, QWidget *pParent)
 
 ComparisonArea::~ComparisonArea()
 {
-    // The panes go while this object is whole: their views' last signals find no pane to
-    // follow.
+    // The panes go while this object is whole, and quietly: their views' last events and
+    // signals reach nothing here (the session may be gone already).
     m_locking = true;
+    blockSignals(true);
     const QList<SliceWidget *> panes = std::exchange(m_panes, {});
+    for (SliceWidget *pPane : panes) {
+        pPane->getView()->removeEventFilter(this);
+        pPane->getView()->viewport()->removeEventFilter(this);
+    }
     m_labels.clear();
     qDeleteAll(m_bindings);
     m_bindings.clear();

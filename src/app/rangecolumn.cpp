@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QSignalBlocker>
 #include <QSpinBox>
+#include <QHBoxLayout>
 #include <QVBoxLayout>
 
 #include "dialogprovider.h"
@@ -79,7 +80,11 @@ void RangeColumn::createOffsetBox(int ref)
 void RangeColumn::createDifferenceFields(int ref)
 {
     ScaleWidget *pEditor = m_pEditors[ref == 1 ? ViewType::Diff1 : ViewType::Diff2];
-    auto *pMode = new QComboBox(pEditor);
+    // The mode and, for blocks, their size share a row.
+    auto *pModeRow = new QWidget(pEditor);
+    auto *pRowLayout = new QHBoxLayout(pModeRow);
+    pRowLayout->setContentsMargins(0, 0, 0, 0);
+    auto *pMode = new QComboBox(pModeRow);
     pMode->setObjectName(QStringLiteral("diff%1Mode").arg(ref));
     pMode->addItems({QStringLiteral("signed gray"), QStringLiteral("absolute"),
                      QStringLiteral("heat map"), QStringLiteral("mask"), QStringLiteral("blocks")});
@@ -89,13 +94,15 @@ void RangeColumn::createDifferenceFields(int ref)
     pThreshold->setKeyboardTracking(false);
     pThreshold->setToolTip(QStringLiteral("A mask marks |d| above it; Next difference (N) looks "
                                           "for it (--threshold)"));
-    auto *pBlock = new QComboBox(pEditor);
+    auto *pBlock = new QComboBox(pModeRow);
     pBlock->setObjectName(QStringLiteral("diff%1Block").arg(ref));
     pBlock->addItems({QStringLiteral("4"), QStringLiteral("8"), QStringLiteral("16"),
                       QStringLiteral("32"), QStringLiteral("64")});
-    pEditor->addField(QStringLiteral("Display"), pMode);
+    pBlock->setToolTip(QStringLiteral("Block size (--block)"));
+    pRowLayout->addWidget(pMode, 1);
+    pRowLayout->addWidget(pBlock);
+    pEditor->addField(QStringLiteral("Display"), pModeRow);
     pEditor->addField(QStringLiteral("Threshold"), pThreshold);
-    pEditor->addField(QStringLiteral("Block"), pBlock);
     m_pModeBoxes[ref - 1] = pMode;
     m_pThresholdBoxes[ref - 1] = pThreshold;
     m_pBlockBoxes[ref - 1] = pBlock;
@@ -121,6 +128,7 @@ void RangeColumn::showDifferenceDisplay(int ref)
     m_pModeBoxes[ref - 1]->setCurrentIndex(int(display.mode));
     m_pThresholdBoxes[ref - 1]->setValue(double(display.threshold));
     m_pBlockBoxes[ref - 1]->setCurrentText(QString::number(display.blockSize));
+    m_pBlockBoxes[ref - 1]->setVisible(display.mode == DifferenceDisplay::Mode::Blocks);
 }
 
 void RangeColumn::showPosition(int pos, int numFrames)

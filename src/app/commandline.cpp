@@ -37,7 +37,7 @@ QString CommandLine::usage()
             "       rawcompare --metrics [--csv | --json] [--size WxH] [--pix-fmt NAME | --gray]\n"
             "                  [--frames FIRST[:COUNT]] [--ref1-offset N] [--ref2-offset N]\n"
             "                  MAIN --ref1 REF [--ref2 REF]\n"
-            "       rawcompare --block-errors N [--metrics' options] MAIN --ref1 REF [--ref2 REF]\n"
+            "       rawcompare --block-errors 4|8|16|32|64 [the options and files of --metrics]\n"
             "       rawcompare --export-png DIR --view main|ref1|ref2|diff1|diff2 "
             "[--range=MIN:MAX]\n"
             "                  [--size WxH] [--pix-fmt NAME | --gray] [--plane y|u|v]\n"

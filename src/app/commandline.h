@@ -13,7 +13,7 @@ class QCommandLineParser;
 //   rawcompare --metrics [--csv | --json] [--size WxH] [--pix-fmt NAME | --gray]
 //              [--frames FIRST[:COUNT]] [--ref1-offset N] [--ref2-offset N]
 //              MAIN --ref1 REF [--ref2 REF]
-//   rawcompare --block-errors N [the options of --metrics] MAIN --ref1 REF [--ref2 REF]
+//   rawcompare --block-errors 4|8|16|32|64 [the options and files of --metrics]
 //   rawcompare --export-png DIR --view main|ref1|ref2|diff1|diff2 [--range=MIN:MAX]
 //              [--size WxH] [--pix-fmt NAME | --gray] [--plane y|u|v]
 //              [--frames FIRST[:COUNT]] [--ref1-offset N] [--ref2-offset N]

@@ -246,7 +246,7 @@ ChildPlatform shownPlatform(const Options &options)
 
 // Figure 8: rawcompare --metrics over a 1080p YUV 4:2:0 pair (the reference degraded by an
 // encoder) against one ffmpeg run of its psnr and ssim filters, and its peak memory, which must
-// not grow with the length of the files.
+// not grow with the length of the files; --block-errors 16 over the same pair against --metrics.
 bool metricsFigure(const Options &options, BenchTable &table)
 {
     const std::string main = options.dir + "/movie1080.yuv";
@@ -259,6 +259,11 @@ bool metricsFigure(const Options &options, BenchTable &table)
                                "exec \"$0\" --metrics --size 1920x1080 \"$1\" --ref1 \"$2\" "
                                ">/dev/null 2>&1",
                                rawcompare, main, reference});
+    const int blocks = runs.add("rawcompare --block-errors 16",
+                                {"/bin/sh", "-c",
+                                 "exec \"$0\" --block-errors 16 --size 1920x1080 \"$1\" --ref1 "
+                                 "\"$2\" >/dev/null 2>&1",
+                                 rawcompare, main, reference});
     const std::vector<std::string> input
             = {"-f", "rawvideo", "-pix_fmt", "yuv420p", "-s", "1920x1080"};
     std::vector<std::string> ffmpeg
@@ -281,6 +286,10 @@ bool metricsFigure(const Options &options, BenchTable &table)
     table.addRow("8", "--metrics " + what + " vs one ffmpeg run of psnr and ssim",
                  BenchTable::seconds(oursWall), "ffmpeg " + BenchTable::seconds(peerWall),
                  oursWall / peerWall, 1.0);
+    const double blocksWall = runs.medianWallSeconds(blocks);
+    table.addRow("8", "--block-errors 16 on " + what + " (CSV of every block) vs --metrics on it",
+                 BenchTable::seconds(blocksWall), "--metrics " + BenchTable::seconds(oursWall),
+                 blocksWall / oursWall, 1.0);
 
     // The panel: the same pair as the window holds it, against the headless run above.
     const ChildRun::Result result

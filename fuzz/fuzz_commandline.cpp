@@ -85,6 +85,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t size)
         FUZZ_CHECK(commandLine.getExitStatus() == 0, "version exits with 0");
         FUZZ_CHECK(text == CommandLine::versionText(), "version text");
         return 0;
+    case CommandLine::Action::BlockErrors:
+        FUZZ_CHECK(commandLine.getBlockSize() >= 4 && commandLine.getBlockSize() <= 64,
+                   "blocks of 4 to 64 samples");
+        [[fallthrough]];
     case CommandLine::Action::Metrics:
         FUZZ_CHECK(commandLine.getMainFiles().size() == 1
                            && commandLine.getReference1Files().size()

@@ -37,6 +37,7 @@ QString CommandLine::usage()
             "       rawcompare --metrics [--csv | --json] [--size WxH] [--pix-fmt NAME | --gray]\n"
             "                  [--frames FIRST[:COUNT]] [--ref1-offset N] [--ref2-offset N]\n"
             "                  MAIN --ref1 REF [--ref2 REF]\n"
+            "       rawcompare --block-errors 4|8|16|32|64 [the options and files of --metrics]\n"
             "       rawcompare --export-png DIR --view main|ref1|ref2|diff1|diff2 "
             "[--range=MIN:MAX]\n"
             "                  [--size WxH] [--pix-fmt NAME | --gray] [--plane y|u|v]\n"
@@ -81,6 +82,8 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
                        json, frames, frameCache, ref1Offset, ref2Offset, exportPng, view, range});
     ColourArguments::addOptions(parser);
     ViewArguments::addOptions(parser);
+    parser.addOption(
+            QCommandLineOption(QStringLiteral("block-errors"), QString(), QStringLiteral("N")));
 
     QStringList withProgram = arguments;
     if (withProgram.isEmpty())
@@ -145,6 +148,9 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
                          "                  reference, one line per frame and reference\n"
                          "  --csv           CSV on stdout, summary on stderr (the default)\n"
                          "  --json          one JSON object with the frames and the summary\n"
+                         "  --block-errors N\n"
+                         "                  as --metrics: MSE, PSNR, max |difference| of\n"
+                         "                  each N x N block (N 4, 8, 16, 32, 64), a line each\n"
                          "  --frames FIRST[:COUNT]\n"
                          "                  take COUNT frames from frame FIRST (from 0) of "
                          "every raw\n"
@@ -271,7 +277,8 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
     if (!parseMetricsOptions(parser) || !parseReferenceOffsets(parser)
         || !parseColourOptions(parser) || !parseExportOptions(parser))
         return m_action;
-    m_action = parser.isSet(metrics)  ? Action::Metrics
+    m_action = m_blockSize > 0        ? Action::BlockErrors
+            : parser.isSet(metrics)   ? Action::Metrics
             : parser.isSet(exportPng) ? Action::ExportPng
                                       : Action::Run;
     return m_action;
@@ -279,7 +286,24 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
 
 bool CommandLine::parseMetricsOptions(const QCommandLineParser &parser)
 {
-    const bool metrics = parser.isSet(QStringLiteral("metrics"));
+    // --block-errors takes the files and options of --metrics.
+    const bool blocks = parser.isSet(QStringLiteral("block-errors"));
+    const bool metrics = blocks || parser.isSet(QStringLiteral("metrics"));
+    const QString mode = blocks ? QStringLiteral("--block-errors") : QStringLiteral("--metrics");
+    if (blocks && parser.isSet(QStringLiteral("metrics"))) {
+        fail(QStringLiteral("--metrics and --block-errors exclude each other."));
+        return false;
+    }
+    if (blocks) {
+        const QStringList values = parser.values(QStringLiteral("block-errors"));
+        m_blockSize = values.first().toInt();
+        if (values.size() > 1
+            || !QStringList {"4", "8", "16", "32", "64"}.contains(values.first())) {
+            fail(QStringLiteral("Invalid block size '%1': expected 4, 8, 16, 32 or 64, once.")
+                         .arg(values.join(QLatin1Char(' '))));
+            return false;
+        }
+    }
     if (parser.values(QStringLiteral("frames")).size() > 1) {
         fail(QStringLiteral("--frames given more than once."));
         return false;
@@ -311,8 +335,9 @@ bool CommandLine::parseMetricsOptions(const QCommandLineParser &parser)
     if (metrics
         && (m_mainFiles.size() != 1 || m_reference1Files.size() > 1 || m_reference2Files.size() > 1
             || (m_reference1Files.isEmpty() && m_reference2Files.isEmpty()))) {
-        fail(QStringLiteral("--metrics compares one MAIN file with --ref1 REF and/or "
-                            "--ref2 REF, one file each."));
+        fail(QStringLiteral("%1 compares one MAIN file with --ref1 REF and/or "
+                            "--ref2 REF, one file each.")
+                     .arg(mode));
         return false;
     }
     return true;
@@ -361,8 +386,9 @@ bool CommandLine::parseExportOptions(const QCommandLineParser &parser)
     }
     if (!exporting)
         return true;
-    if (parser.isSet(QStringLiteral("metrics"))) {
-        fail(QStringLiteral("--metrics and --export-png exclude each other."));
+    if (parser.isSet(QStringLiteral("metrics")) || m_blockSize > 0) {
+        fail(QStringLiteral("%1 and --export-png exclude each other.")
+                     .arg(m_blockSize > 0 ? "--block-errors" : "--metrics"));
         return false;
     }
     m_exportDirectory = parser.value(QStringLiteral("export-png"));
@@ -449,6 +475,7 @@ void CommandLine::fail(const QString &error)
     m_firstFrame = 0;
     m_frameCount = -1;
     m_isJson = false;
+    m_blockSize = 0;
     m_frameCacheMiB = -1;
     m_ref1Offset = m_ref2Offset = 0;
     m_exportDirectory.clear();

@@ -14,6 +14,7 @@ class QCommandLineParser;
 //   rawcompare --metrics [--csv | --json] [--size WxH] [--pix-fmt NAME | --gray]
 //              [--frames FIRST[:COUNT]] [--ref1-offset N] [--ref2-offset N]
 //              MAIN --ref1 REF [--ref2 REF]
+//   rawcompare --block-errors 4|8|16|32|64 [the options and files of --metrics]
 //   rawcompare --export-png DIR --view main|ref1|ref2|diff1|diff2 [--range=MIN:MAX]
 //              [--size WxH] [--pix-fmt NAME | --gray] [--plane y|u|v]
 //              [--frames FIRST[:COUNT]] [--ref1-offset N] [--ref2-offset N]
@@ -29,6 +30,7 @@ public:
         Fail, // print getText() to stderr, exit 2
         Metrics, // compare the files without a window, print the measures
         ExportPng, // write one view of every frame as PNG pictures, without a window
+        BlockErrors, // as Metrics, the errors of every block of getBlockSize() samples a side
     };
 
     // arguments[0] is the program; the rest as the user typed them.
@@ -49,6 +51,7 @@ public:
     int getFirstFrame() const { return m_firstFrame; } // --frames: counted from 0
     int getFrameCount() const { return m_frameCount; } // -1: to the end
     bool isJson() const { return m_isJson; } // --metrics output: JSON instead of CSV
+    int getBlockSize() const { return m_blockSize; } // --block-errors: 4 .. 64; 0 when not given
     // --frame-cache in MiB, minFrameCacheMiB..maxFrameCacheMiB; -1 when not given.
     int getFrameCacheMiB() const { return m_frameCacheMiB; }
     static constexpr int minFrameCacheMiB = 16;
@@ -98,6 +101,7 @@ private:
     int m_firstFrame = 0;
     int m_frameCount = -1;
     bool m_isJson = false;
+    int m_blockSize = 0;
     int m_frameCacheMiB = -1;
     int m_ref1Offset = 0;
     int m_ref2Offset = 0;

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QStringList>
 
+#include "blockerrorsrunner.h"
 #include "commandline.h"
 #include "exportrunner.h"
 #include "image2d.h"
@@ -26,7 +27,8 @@ MovieFileOptions fileOptionsOf(const CommandLine &commandLine)
     return files;
 }
 
-// --metrics: no window and no window system; a core application only, for Qt's image readers.
+// --metrics and --block-errors: no window and no window system; a core application only, for
+// Qt's image readers.
 int runMetrics(const CommandLine &commandLine, char *program)
 {
     int qtArgc = 1;
@@ -43,6 +45,9 @@ int runMetrics(const CommandLine &commandLine, char *program)
     options.reference2Offset = commandLine.getReferenceOffset(2);
     if (commandLine.getFrameCacheMiB() > 0)
         options.memoryBudget = qint64(commandLine.getFrameCacheMiB()) << 20;
+    options.blockSize = commandLine.getBlockSize();
+    if (options.blockSize > 0)
+        return BlockErrorsRunner(stdout, stderr).run(options);
     return MetricsRunner(stdout, stderr).run(options);
 }
 
@@ -92,6 +97,7 @@ int main(int argc, char *argv[])
         std::fputs(commandLine.getText().toLocal8Bit().constData(), stderr);
         return commandLine.getExitStatus();
     case CommandLine::Action::Metrics:
+    case CommandLine::Action::BlockErrors:
         return runMetrics(commandLine, argv[0]);
     case CommandLine::Action::ExportPng:
         return runExport(commandLine, argv[0]);

@@ -4,6 +4,7 @@
 #include <QString>
 
 class FrameSource;
+struct FrameBlockErrors;
 struct FrameMetrics;
 class MetricsSummary;
 
@@ -25,6 +26,14 @@ public:
     static QByteArray jsonSummary(const MetricsSummary &summary, int reference, int planes);
     // One line per plane for stderr: "ref 1 y: 200 frames, mean PSNR ... dB, ...".
     static QByteArray textSummary(const MetricsSummary &summary, int reference, int planes);
+
+    // "frame,ref,plane,x,y,width,height,mse,psnr,max_abs_diff\n"
+    static QByteArray blockCsvHeader();
+    // One line for every block of every plane compared.
+    static QByteArray blockCsvRows(const FrameBlockErrors &blocks);
+    // {"frame":0,"ref":1,"plane":"y","x":0,"y":0,"width":16,"height":16,"mse":..,"psnr":..,
+    // "max_abs_diff":..} for every block, separated by ",\n", without a newline at the end.
+    static QByteArray blockJsonRows(const FrameBlockErrors &blocks);
 
     static QByteArray number(double value); // 8 significant digits, "inf", "-inf", "nan"
     static QByteArray jsonNumber(double value); // as number(), but "inf" quoted and nan null

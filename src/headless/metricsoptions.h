@@ -4,7 +4,7 @@
 
 #include "moviefileopener.h"
 
-// What `rawcompare --metrics` was asked to do.
+// What `rawcompare --metrics` or `--block-errors` was asked to do.
 struct MetricsOptions
 {
     QString mainFile;
@@ -19,4 +19,5 @@ struct MetricsOptions
     // reference frame f - offset (frames counted after --frames).
     int reference1Offset = 0;
     int reference2Offset = 0;
+    int blockSize = 0; // --block-errors: the side of the blocks, 4 .. 64
 };

@@ -1,5 +1,6 @@
 #include "sequencecomparison.h"
 
+#include "blockerrors.h"
 #include "framesource.h"
 
 #include <algorithm>
@@ -16,11 +17,18 @@
 namespace {
 
 // What a worker made of one frame: the rows for its references, or the reason it failed.
+template<typename Row>
 struct FrameOutcome
 {
-    std::vector<FrameMetrics> rows;
+    std::vector<Row> rows;
     bool ok = true;
     std::string error;
+};
+
+// A frame's blocks against one reference and the text they were turned into.
+struct BlockRow : FrameBlockErrors
+{
+    QByteArray text;
 };
 
 // Room for a plane of samples that grows but never shrinks nor clears, so that nothing is
@@ -136,6 +144,47 @@ bool SequenceComparison::chromaDiffers(const FrameSource &main, const FrameSourc
 
 bool SequenceComparison::run(const std::function<bool(const FrameMetrics &)> &deliver)
 {
+    const int depth = m_pMain ? m_pMain->getDepth() : 8;
+    return runRows<FrameMetrics>(
+            0,
+            [depth](FrameMetrics &row, int plane, const PlaneRef &main, const PlaneRef &reference) {
+                row.planes[size_t(plane)] = PlaneMetrics::compare(main, reference, depth);
+            },
+            {}, deliver);
+}
+
+bool SequenceComparison::runBlocks(int blockSize,
+                                   const std::function<QByteArray(FrameBlockErrors &)> &format,
+                                   const std::function<bool(const QByteArray &)> &deliver)
+{
+    if (!m_pMain)
+        return true;
+    // What a frame's rows take: every block measured and as text (a JSON line has about 160
+    // characters), for both references.
+    qint64 blocks = 0;
+    for (int plane = 0; plane < m_pMain->getPlaneCount(); ++plane)
+        blocks += qint64(m_pMain->getPlaneWidth(plane) / blockSize + 1)
+                * (m_pMain->getPlaneHeight(plane) / blockSize + 1);
+    const int depth = m_pMain->getDepth();
+    return runRows<BlockRow>(
+            2 * blocks * qint64(sizeof(BlockError) + 160),
+            [depth, blockSize](BlockRow &row, int plane, const PlaneRef &main,
+                               const PlaneRef &reference) {
+                row.planes[size_t(plane)] = BlockErrors::compute(main, reference, depth, blockSize);
+            },
+            [&format](BlockRow &row) {
+                row.text = format(row);
+                row.planes = {};
+            },
+            [&deliver](const BlockRow &row) { return deliver(row.text); });
+}
+
+template<typename Row>
+bool SequenceComparison::runRows(
+        qint64 rowBytes,
+        const std::function<void(Row &, int, const PlaneRef &, const PlaneRef &)> &measure,
+        const std::function<void(Row &)> &finish, const std::function<bool(const Row &)> &deliver)
+{
     m_errorString.clear();
     // Frames are counted from firstFrame: frame index i is main frame firstFrame + i.
     const int firstFrame = getFirstFrame();
@@ -153,27 +202,29 @@ bool SequenceComparison::run(const std::function<bool(const FrameMetrics &)> &de
                                         qint64(pReference->getPlaneWidth(0))
                                                 * pReference->getPlaneHeight(0));
     }
+    // It also holds the rows of up to two frames in flight.
     const qint64 workerBytes = qint64(sizeof(float))
-            * (qint64(m_pMain->getPlaneWidth(0)) * m_pMain->getPlaneHeight(0) + referenceSamples);
+                    * (qint64(m_pMain->getPlaneWidth(0)) * m_pMain->getPlaneHeight(0)
+                       + referenceSamples)
+            + 2 * rowBytes;
     if (m_memoryBudget >= 0 && workerBytes > 0)
         threads = int(std::clamp<qint64>(m_memoryBudget / workerBytes, 1, threads));
     // Frames a worker may run ahead of the one delivered: enough to keep every worker busy
     // while the caller writes, few enough that memory does not grow with the movie.
     const int inFlight = 2 * threads;
-    const int depth = m_pMain->getDepth();
 
     std::mutex mutex;
     std::condition_variable changed;
     int nextFrame = 0;
     int delivered = 0;
     bool stop = false;
-    std::map<int, FrameOutcome> done;
+    std::map<int, FrameOutcome<Row>> done;
 
     auto compareFrame = [&](int frame, PlaneBuffers &buffers) {
-        FrameOutcome outcome;
+        FrameOutcome<Row> outcome;
         for (int r = 1; r <= 2; ++r) {
             if (frame >= getFirstComparedFrame(r) && frame < getEndComparedFrame(r)) {
-                FrameMetrics row;
+                Row row;
                 row.frame = frame;
                 row.reference = r;
                 row.planeCount = getComparedPlaneCount(r);
@@ -195,7 +246,7 @@ bool SequenceComparison::run(const std::function<bool(const FrameMetrics &)> &de
                 break;
             }
             const PlaneRef mainPlane = PlaneRef::bottomUp(pMainSamples, width, height);
-            for (FrameMetrics &row : outcome.rows) {
+            for (Row &row : outcome.rows) {
                 if (plane >= row.planeCount)
                     continue;
                 const FrameSource *pReference = m_references[size_t(row.reference - 1)];
@@ -207,10 +258,13 @@ bool SequenceComparison::run(const std::function<bool(const FrameMetrics &)> &de
                     outcome.ok = false;
                     break;
                 }
-                row.planes[size_t(plane)] = PlaneMetrics::compare(
-                        mainPlane, PlaneRef::bottomUp(pReferenceSamples, refWidth, refHeight),
-                        depth);
+                measure(row, plane, mainPlane,
+                        PlaneRef::bottomUp(pReferenceSamples, refWidth, refHeight));
             }
+        }
+        for (Row &row : outcome.rows) {
+            if (finish && outcome.ok)
+                finish(row);
         }
         return outcome;
     };
@@ -228,7 +282,7 @@ bool SequenceComparison::run(const std::function<bool(const FrameMetrics &)> &de
                     return;
                 frame = nextFrame++;
             }
-            FrameOutcome outcome;
+            FrameOutcome<Row> outcome;
             try {
                 outcome = compareFrame(firstFrame + frame, buffers);
             } catch (const std::bad_alloc &) {
@@ -257,7 +311,7 @@ bool SequenceComparison::run(const std::function<bool(const FrameMetrics &)> &de
     if (!ok)
         m_errorString = "Not enough memory to start a thread for the comparison";
     while (ok && delivered < total) {
-        FrameOutcome outcome;
+        FrameOutcome<Row> outcome;
         {
             std::unique_lock<std::mutex> lock(mutex);
             changed.wait(lock, [&] { return done.count(delivered) > 0; });
@@ -273,7 +327,7 @@ bool SequenceComparison::run(const std::function<bool(const FrameMetrics &)> &de
             break;
         }
         bool carryOn = true;
-        for (const FrameMetrics &row : outcome.rows)
+        for (const Row &row : outcome.rows)
             carryOn = carryOn && deliver(row);
         if (!carryOn) {
             ok = false;

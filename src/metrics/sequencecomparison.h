@@ -1,12 +1,13 @@
 #pragma once
 
+#include "frameblockerrors.h"
 #include "framemetrics.h"
 
 #include <functional>
 #include <string>
 #include <vector>
 
-#include <QtGlobal>
+#include <QByteArray>
 
 class FrameSource;
 
@@ -53,10 +54,26 @@ public:
     // Memory for the planes or the workers that runs out ends the run the same way, with
     // "Not enough memory ..." as the error.
     bool run(const std::function<bool(const FrameMetrics &)> &deliver);
+    // As run(), with the errors of the blockSize x blockSize blocks of every plane compared
+    // (BlockErrors) in place of the frame's measures. `format` turns the blocks of a frame and
+    // reference into text on the worker that measured them (a frame has thousands of blocks:
+    // writing them out is work to share); `deliver` gets the texts in frame order on the
+    // calling thread. The rows of the frames in flight count against the memory budget.
+    bool runBlocks(int blockSize, const std::function<QByteArray(FrameBlockErrors &)> &format,
+                   const std::function<bool(const QByteArray &)> &deliver);
 
     std::string getErrorString() const { return m_errorString; }
 
 private:
+    // The frame loop of run() and runBlocks(): `measure` fills a row's plane from a plane of the
+    // main movie and the same plane of the row's reference, then `finish` (when given) the row,
+    // on a worker thread. A frame's rows take rowBytes besides the planes.
+    template<typename Row>
+    bool runRows(qint64 rowBytes,
+                 const std::function<void(Row &, int, const PlaneRef &, const PlaneRef &)> &measure,
+                 const std::function<void(Row &)> &finish,
+                 const std::function<bool(const Row &)> &deliver);
+
     const FrameSource *m_pMain = nullptr;
     std::vector<const FrameSource *> m_references; // index 0: reference 1
     int m_offsets[2] = {0, 0};

@@ -35,7 +35,9 @@ Outcome runRawcompare(const QStringList &arguments, const QString &folder)
         environment.remove(QString::fromLatin1(name));
     process.setProcessEnvironment(environment);
     process.setWorkingDirectory(folder);
-    process.start(QStringLiteral(RAWCOMPARE_PATH), QStringList {"--metrics"} + arguments);
+    const bool blocks = arguments.contains("--block-errors");
+    process.start(RAWCOMPARE_PATH,
+                  (blocks ? QStringList() : QStringList {"--metrics"}) + arguments);
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
         return {};
     return Outcome {process.exitCode(), process.readAllStandardOutput(),
@@ -85,6 +87,9 @@ private slots:
     void stillPictures();
     void offsetsPairShiftedFrames_data();
     void offsetsPairShiftedFrames();
+    void blockErrorsByHand_data();
+    void blockErrorsByHand();
+    void blockErrorsJsonShape();
 
 private:
     QTemporaryDir m_folder;
@@ -157,6 +162,9 @@ void TestMetricsRunner::failures_data()
     QTest::newRow("size in the name 0x0: 2")
             << QStringList {"x_0x0.yuv", "--ref1", "b.gray"} << 2
             << "rawcompare: x_0x0.yuv: the frame size 0x0 in its name is out of range";
+    QTest::newRow("block size not 4, 8, 16, 32 or 64: 2")
+            << QStringList {"--block-errors", "12", "a.gray", "--ref1", "b.gray"} << 2
+            << "rawcompare: Invalid block size '12': expected 4, 8, 16, 32 or 64, once.\n";
     QTest::newRow("bad arguments: 2")
             << QStringList {"--json", "--csv", "a.gray", "--ref1", "b.gray"} << 2
             << "rawcompare: --csv and --json exclude each other.\n";
@@ -470,6 +478,107 @@ void TestMetricsRunner::offsetsPairShiftedFrames()
         cells[0] = QByteArray::number(i - 1);
         QCOMPARE(cells.join(','), expected[i]);
     }
+}
+
+void TestMetricsRunner::blockErrorsByHand_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<int>("block");
+
+    QTest::newRow("8-bit gray 32x16, blocks of 8: whole blocks") << "gray" << 32 << 16 << 8;
+    QTest::newRow("8-bit 4:2:0 20x12, blocks of 8: smaller at the edges")
+            << "yuv420p" << 20 << 12 << 8;
+    QTest::newRow("10-bit gray 19x13, blocks of 4: smaller at the edges")
+            << "gray10le" << 19 << 13 << 4;
+    QTest::newRow("10-bit 4:2:0 36x20, blocks of 32") << "yuv420p10le" << 36 << 20 << 32;
+}
+
+void TestMetricsRunner::blockErrorsByHand()
+{
+    QFETCH(QString, format);
+    QFETCH(int, width);
+    QFETCH(int, height);
+    QFETCH(int, block);
+
+    // Two frames of noise; the reference is other noise in frame 0 and the same in frame 1.
+    const bool yuv = format.startsWith("yuv"), deep = format.endsWith("10le");
+    const int peak = deep ? 1023 : 255, sides[3][2] = {{width, height}, {width / 2, height / 2}};
+    QByteArray main, reference;
+    QList<std::array<QVector<int>, 2>> planes; // per frame and plane: main, reference samples
+    QRandomGenerator noise(7);
+    for (int f = 0; f < 2; ++f) {
+        for (int p = 0; p < (yuv ? 3 : 1); ++p) {
+            planes.append(std::array<QVector<int>, 2>());
+            for (int i = 0; i < sides[p > 0][0] * sides[p > 0][1]; ++i) {
+                const int m = noise.bounded(peak + 1), r = f ? m : noise.bounded(peak + 1);
+                planes.last()[0].append(m);
+                planes.last()[1].append(r);
+                for (auto [bytes, v] : {std::pair(&main, m), std::pair(&reference, r)})
+                    bytes->append(QByteArray(1, char(v)).append(deep ? 1 : 0, char(v >> 8)));
+            }
+        }
+    }
+    QVERIFY(writeFile(m_folder.filePath("bm"), main)
+            && writeFile(m_folder.filePath("br"), reference));
+    const Outcome outcome = runRawcompare({"--block-errors", QString::number(block), "--size",
+                                           QStringLiteral("%1x%2").arg(width).arg(height),
+                                           "--pix-fmt", format, "bm", "--ref1", "br"},
+                                          m_folder.path());
+    QCOMPARE(outcome.status, 0);
+    const QList<QByteArray> lines = csvLines(outcome.out);
+    QCOMPARE(lines.value(0), "frame,ref,plane,x,y,width,height,mse,psnr,max_abs_diff");
+    int line = 1;
+    for (int index = 0; index < planes.size(); ++index) {
+        const int f = index / (yuv ? 3 : 1), p = index % (yuv ? 3 : 1);
+        const int w = sides[p > 0][0], h = sides[p > 0][1];
+        for (int y = 0; y < h; y += block) {
+            for (int x = 0; x < w; x += block, ++line) {
+                const int bw = std::min(block, w - x), bh = std::min(block, h - y);
+                double sum = 0, most = 0;
+                for (int i = 0; i < bw * bh; ++i) {
+                    const int at = (y + i / bw) * w + x + i % bw;
+                    const int d = planes[index][0][at] - planes[index][1][at];
+                    sum += d * d;
+                    most = std::max(most, std::abs(double(d)));
+                }
+                const QList<QByteArray> cells = lines.value(line).split(',');
+                const QByteArray where = QByteArray::number(f) + ",1," + "yuv"[p] + ','
+                        + QByteArray::number(x) + ',' + QByteArray::number(y) + ','
+                        + QByteArray::number(bw) + ',' + QByteArray::number(bh);
+                QVERIFY2(cells.size() == 10 && cells.mid(0, 7).join(',') == where,
+                         lines.value(line).constData());
+                const double mse = sum / (bw * bh), psnr = 10 * std::log10(peak * peak / mse);
+                QVERIFY(std::abs(cells[7].toDouble() - mse) <= 1e-7 * mse);
+                QVERIFY(mse == 0 ? cells[8] == "inf" : std::abs(cells[8].toDouble() - psnr) < 1e-5);
+                QCOMPARE(cells[9].toDouble(), most);
+            }
+        }
+    }
+    QCOMPARE(lines.size(), line);
+}
+
+void TestMetricsRunner::blockErrorsJsonShape()
+{
+    // 8x8 gray, 3 frames, one sample 4 off against reference 1, identical to reference 2.
+    const Outcome outcome
+            = runRawcompare({"--block-errors", "4", "--json", "--size", "8x8", "--gray", "--frames",
+                             "1", "a.gray", "--ref1", "b.gray", "--ref2", "a.gray"},
+                            m_folder.path());
+    QCOMPARE(outcome.status, 0);
+    QJsonParseError error;
+    const QJsonArray blocks
+            = QJsonDocument::fromJson(outcome.out, &error).object().value("blocks").toArray();
+    QVERIFY2(error.error == QJsonParseError::NoError, outcome.out.constData());
+    QCOMPARE(blocks.size(), 2 * 2 * 4); // frames 1 and 2, two references, four blocks each
+    const QJsonObject first = blocks[0].toObject(), identical = blocks[4].toObject();
+    QCOMPARE(first.value("frame").toInt(), 1);
+    QCOMPARE(first.value("plane").toString(), "y");
+    QCOMPARE(first.value("mse").toDouble(), 1.0); // 4^2 / 16
+    QCOMPARE(first.value("max_abs_diff").toDouble(), 4.0);
+    QCOMPARE(identical.value("ref").toInt(), 2);
+    QCOMPARE(identical.value("psnr").toString(), "inf");
 }
 
 QTEST_GUILESS_MAIN(TestMetricsRunner)

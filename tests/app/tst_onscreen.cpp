@@ -454,7 +454,10 @@ void TestOnScreen::sideBySideAtTheSameSize()
         QVERIFY(file.open(QIODevice::WriteOnly)
                 && file.write(QByteArray(frameWidth * frameHeight, char(gray))) > 0);
     }
-    m_program.setProcessEnvironment(programEnvironment());
+    // A first run: the window sizes itself for its two panes.
+    QProcessEnvironment environment = programEnvironment();
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
+    m_program.setProcessEnvironment(environment);
     m_program.start(QStringLiteral(RAWCOMPARE_PATH),
                     {"--size", "96x64", "--gray", "--layout", "side-by-side", "--views",
                      "main,ref1", dir.filePath("main.gray"), "--ref1", dir.filePath("ref.gray")});

@@ -97,6 +97,11 @@ MainWidget::~MainWidget()
     // of the session while the window comes down.
     m_pMetricsDock->stopComputing();
     m_pSession->blockSignals(true);
+    // The panes and the editors, which read the session, go before it.
+    delete takeCentralWidget();
+    m_pArea = nullptr;
+    m_pSliceWidget = nullptr;
+    m_pRangeColumn = nullptr;
     m_pSession.reset();
 }
 

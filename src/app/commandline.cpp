@@ -36,6 +36,8 @@ QString CommandLine::usage()
             "                  [--ref1-offset N] [--ref2-offset N]\n"
             "       rawcompare --metrics [--csv | --json] [--size WxH] [--pix-fmt NAME | --gray]\n"
             "                  [--frames FIRST[:COUNT]] [--ref1-offset N] [--ref2-offset N]\n"
+            "                  [--fail-below NAME=V,...] [--fail-above NAME=V,...] "
+            "[--max-abs-diff N]\n"
             "                  MAIN --ref1 REF [--ref2 REF]\n"
             "       rawcompare --block-errors 4|8|16|32|64 [the options and files of --metrics]\n"
             "       rawcompare --export-png DIR --view main|ref1|ref2|diff1|diff2 "
@@ -82,6 +84,7 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
                        json, frames, frameCache, ref1Offset, ref2Offset, exportPng, view, range});
     ColourArguments::addOptions(parser);
     ViewArguments::addOptions(parser);
+    GateArguments::addOptions(parser);
     parser.addOption(
             QCommandLineOption(QStringLiteral("block-errors"), QString(), QStringLiteral("N")));
 
@@ -156,6 +159,13 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
                          "every raw\n"
                          "                  or y4m file; --metrics rows keep the files' frame "
                          "numbers\n"
+                         "  --fail-below NAME=V[,NAME=V...], --fail-above NAME=V[,...]\n"
+                         "                  --metrics exits with status 3 when a frame's NAME (a "
+                         "CSV\n"
+                         "                  column, mse_y to ssim_v) is below (above) V\n"
+                         "  --max-abs-diff N\n"
+                         "                  the same when a frame's largest |main - reference| "
+                         "exceeds N\n"
                          "\n"
                          "  --export-png DIR\n"
                          "                  no window: write one view of every frame as\n"
@@ -196,7 +206,7 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
                          "  -v, --version   show the version and exit\n"
                          "\n"
                          "Exit status: 0 done, 1 a file can't be read or written, 2 bad "
-                         "arguments.\n");
+                         "arguments,\n3 a frame broke a bound of --metrics.\n");
         return m_action;
     }
     if (parser.isSet(version)) {
@@ -303,6 +313,11 @@ bool CommandLine::parseMetricsOptions(const QCommandLineParser &parser)
                          .arg(values.join(QLatin1Char(' '))));
             return false;
         }
+    }
+    QString error;
+    if (!m_gate.parse(parser, parser.isSet(QStringLiteral("metrics")), error)) {
+        fail(error);
+        return false;
     }
     if (parser.values(QStringLiteral("frames")).size() > 1) {
         fail(QStringLiteral("--frames given more than once."));
@@ -484,6 +499,7 @@ void CommandLine::fail(const QString &error)
     m_rangeMin = m_rangeMax = 0.0f;
     m_colour = ColourArguments();
     m_view = ViewArguments();
+    m_gate = GateArguments();
     m_mainFiles.clear();
     m_reference1Files.clear();
     m_reference2Files.clear();

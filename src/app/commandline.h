@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include "colourarguments.h"
+#include "gatearguments.h"
 #include "viewarguments.h"
 
 class QCommandLineParser;
@@ -13,6 +14,7 @@ class QCommandLineParser;
 //              [--ref1 FILE]... [--ref2 FILE]... [--ref1-offset N] [--ref2-offset N]
 //   rawcompare --metrics [--csv | --json] [--size WxH] [--pix-fmt NAME | --gray]
 //              [--frames FIRST[:COUNT]] [--ref1-offset N] [--ref2-offset N]
+//              [--fail-below NAME=V[,...]] [--fail-above NAME=V[,...]] [--max-abs-diff N]
 //              MAIN --ref1 REF [--ref2 REF]
 //   rawcompare --block-errors 4|8|16|32|64 [the options and files of --metrics]
 //   rawcompare --export-png DIR --view main|ref1|ref2|diff1|diff2 [--range=MIN:MAX]
@@ -75,6 +77,8 @@ public:
     ColourOptions applyColourOptions(ColourOptions base) const { return m_colour.apply(base); }
     // --layout, --views, --diff-mode, --threshold and --block.
     const ViewArguments &getViewArguments() const { return m_view; }
+    // --metrics: the bounds of --fail-below, --fail-above and --max-abs-diff.
+    const MetricsGate &getGate() const { return m_gate.getGate(); }
 
     QStringList getMainFiles() const { return m_mainFiles; }
     QStringList getReference1Files() const { return m_reference1Files; }
@@ -112,6 +116,7 @@ private:
     float m_rangeMax = 0.0f;
     ColourArguments m_colour;
     ViewArguments m_view;
+    GateArguments m_gate;
     QStringList m_mainFiles;
     QStringList m_reference1Files;
     QStringList m_reference2Files;

@@ -46,6 +46,7 @@ int runMetrics(const CommandLine &commandLine, char *program)
     if (commandLine.getFrameCacheMiB() > 0)
         options.memoryBudget = qint64(commandLine.getFrameCacheMiB()) << 20;
     options.blockSize = commandLine.getBlockSize();
+    options.gate = commandLine.getGate();
     if (options.blockSize > 0)
         return BlockErrorsRunner(stdout, stderr).run(options);
     return MetricsRunner(stdout, stderr).run(options);

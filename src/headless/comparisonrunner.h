@@ -18,7 +18,8 @@ public:
     virtual ~ComparisonRunner() = default;
 
     // Exit status: 0 done; 1 a file can't be read or the movies can't be compared; 2 the
-    // arguments don't say enough (a raw file of unknown size).
+    // arguments don't say enough (a raw file of unknown size); 3 (--metrics) a frame broke a
+    // bound of options.gate.
     int run(const MetricsOptions &options);
 
 protected:

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include "metricsgate.h"
 #include "moviefileopener.h"
 
 // What `rawcompare --metrics` or `--block-errors` was asked to do.
@@ -20,4 +21,5 @@ struct MetricsOptions
     int reference1Offset = 0;
     int reference2Offset = 0;
     int blockSize = 0; // --block-errors: the side of the blocks, 4 .. 64
+    MetricsGate gate {}; // --metrics: the bounds every frame must hold
 };

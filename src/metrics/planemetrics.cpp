@@ -8,7 +8,8 @@
 namespace {
 
 // Per column, sums over a band of up to four rows: the samples of each plane, the squares of
-// both, the products and the squared differences. T is float where every sum stays a whole
+// both, the products and the squared differences; and the largest absolute difference of the
+// column so far, over every band. T is float where every sum stays a whole
 // number below 2^24 (samples of up to 10 bits: 4 * 2 * 1023^2 < 2^24), else double.
 template<typename T>
 struct ColumnSums
@@ -19,8 +20,9 @@ struct ColumnSums
         , squares(size_t(width))
         , products(size_t(width))
         , differences(size_t(width))
+        , largest(size_t(width))
     { }
-    std::vector<T> main, reference, squares, products, differences;
+    std::vector<T> main, reference, squares, products, differences, largest;
 };
 
 // The same sums over the 4x4 blocks of a band, one array per sum (so that the loops over them
@@ -43,16 +45,13 @@ struct BlockSums
     std::vector<double> main, reference, squares, products;
 };
 
+// The arrays never overlap; saying so (on parameters, where the compiler takes it at its word)
+// lets the loop vectorise without run-time checks.
 template<bool first, typename T>
-void addRow(const float *__restrict pA, const float *__restrict pB, int width, ColumnSums<T> &sums)
+void addRowTo(const float *__restrict pA, const float *__restrict pB, int width,
+              T *__restrict pMain, T *__restrict pReference, T *__restrict pSquares,
+              T *__restrict pProducts, T *__restrict pDifferences, T *__restrict pLargest)
 {
-    // The arrays never overlap; saying so lets the compiler vectorise the loop, which it will
-    // not do behind run-time checks for seven pointers.
-    T *__restrict pMain = sums.main.data();
-    T *__restrict pReference = sums.reference.data();
-    T *__restrict pSquares = sums.squares.data();
-    T *__restrict pProducts = sums.products.data();
-    T *__restrict pDifferences = sums.differences.data();
     for (int x = 0; x < width; ++x) {
         const T a = T(pA[x]);
         const T b = T(pB[x]);
@@ -62,7 +61,15 @@ void addRow(const float *__restrict pA, const float *__restrict pB, int width, C
         pSquares[x] = (first ? T(0) : pSquares[x]) + (a * a + b * b);
         pProducts[x] = (first ? T(0) : pProducts[x]) + a * b;
         pDifferences[x] = (first ? T(0) : pDifferences[x]) + d * d;
+        pLargest[x] = std::max(pLargest[x], std::fabs(d));
     }
+}
+
+template<bool first, typename T>
+void addRow(const float *pA, const float *pB, int width, ColumnSums<T> &sums)
+{
+    addRowTo<first>(pA, pB, width, sums.main.data(), sums.reference.data(), sums.squares.data(),
+                    sums.products.data(), sums.differences.data(), sums.largest.data());
 }
 
 // Rows firstRow .. firstRow + rows - 1 (from the top) of both planes, columns 0 .. width - 1,
@@ -199,6 +206,7 @@ PlaneMetrics comparePlanes(const PlaneRef &main, const PlaneRef &reference, int 
     double squaredError = 0.0;
     for (double total : differences)
         squaredError += total;
+    result.maxAbsDiff = double(*std::max_element(columns.largest.begin(), columns.largest.end()));
     result.mse = squaredError / (double(width) * double(height));
     result.psnr = PlaneMetrics::psnrFromMse(result.mse, depth);
     result.ssim = blocksAcross >= 2 && bands >= 2

@@ -2,9 +2,10 @@
 
 #include "planeref.h"
 
-// MSE, PSNR and SSIM of one plane of a main picture against the same plane of a reference,
-// computed as ffmpeg's psnr and ssim filters do. Planes of different sizes are compared over
-// their common top-left area. Samples are integer values 0 .. 2^depth - 1 held as floats.
+// MSE, PSNR, SSIM and the largest difference of one plane of a main picture against the same plane
+// of a reference, computed as ffmpeg's psnr and ssim filters do. Planes of different sizes are
+// compared over their common top-left area. Samples are integer values 0 .. 2^depth - 1 held as
+// floats.
 class PlaneMetrics
 {
 public:
@@ -21,6 +22,7 @@ public:
     // Mean SSIM over the 8x8 windows that start every 4 samples from the top-left corner;
     // NaN when the common area holds no whole window (narrower or lower than 8 samples).
     double ssim = 0.0;
+    double maxAbsDiff = 0.0; // the largest |main - reference| of a sample
     int width = 0; // the common area compared
     int height = 0;
 };

@@ -314,11 +314,6 @@ bool CommandLine::parseMetricsOptions(const QCommandLineParser &parser)
             return false;
         }
     }
-    QString error;
-    if (!m_gate.parse(parser, parser.isSet(QStringLiteral("metrics")), error)) {
-        fail(error);
-        return false;
-    }
     if (parser.values(QStringLiteral("frames")).size() > 1) {
         fail(QStringLiteral("--frames given more than once."));
         return false;
@@ -461,7 +456,8 @@ bool CommandLine::parseExportOptions(const QCommandLineParser &parser)
 bool CommandLine::parseColourOptions(const QCommandLineParser &parser)
 {
     QString error;
-    if (!m_colour.parse(parser, error) || !m_view.parse(parser, error)) {
+    if (!m_colour.parse(parser, error) || !m_view.parse(parser, error)
+        || !m_gate.parse(parser, parser.isSet(QStringLiteral("metrics")), error)) {
         fail(error);
         return false;
     }

@@ -90,6 +90,8 @@ private slots:
     void blockErrorsByHand_data();
     void blockErrorsByHand();
     void blockErrorsJsonShape();
+    void gate_data();
+    void gate();
 
 private:
     QTemporaryDir m_folder;
@@ -124,6 +126,8 @@ void TestMetricsRunner::initTestCase()
     QCOMPARE(mkfifo(QFile::encodeName(f + "fifo_8x8.gray").constData(), 0600), 0);
     QVERIFY(writeFile(f + "x_99999x99999.yuv", QByteArray(64, '\0')));
     QVERIFY(writeFile(f + "x_0x0.yuv", QByteArray(64, '\0')));
+    QVERIFY(writeFile(f + "long_a.gray", grayFrames(8, 8, 12, 100)));
+    QVERIFY(writeFile(f + "long_b.gray", grayFrames(8, 8, 12, 100, 4)));
 }
 
 void TestMetricsRunner::failures_data()
@@ -165,6 +169,10 @@ void TestMetricsRunner::failures_data()
     QTest::newRow("block size not 4, 8, 16, 32 or 64: 2")
             << QStringList {"--block-errors", "12", "a.gray", "--ref1", "b.gray"} << 2
             << "rawcompare: Invalid block size '12': expected 4, 8, 16, 32 or 64, once.\n";
+    QTest::newRow("a bound without --metrics: 2")
+            << QStringList {"--block-errors", "8", "a.gray", "--ref1", "b.gray",
+                            "--max-abs-diff", "3"}
+            << 2 << "rawcompare: --max-abs-diff needs --metrics.\n";
     QTest::newRow("bad arguments: 2")
             << QStringList {"--json", "--csv", "a.gray", "--ref1", "b.gray"} << 2
             << "rawcompare: --csv and --json exclude each other.\n";
@@ -579,6 +587,69 @@ void TestMetricsRunner::blockErrorsJsonShape()
     QCOMPARE(first.value("max_abs_diff").toDouble(), 4.0);
     QCOMPARE(identical.value("ref").toInt(), 2);
     QCOMPARE(identical.value("psnr").toString(), "inf");
+}
+
+// Every frame of long_a against long_b: mse_y 16 / 64 = 0.25, psnr_y 10 log10(255^2 / 0.25),
+// the largest difference 4.
+void TestMetricsRunner::gate_data()
+{
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QStringList>("bounds");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("err"); // the end of stderr for status 3, else a part of it
+
+    const QStringList gray {"--size", "8x8", "--gray", "long_a.gray", "--ref1", "long_b.gray"};
+    QTest::newRow("every frame holds, bounds met exactly: 0")
+            << gray << QStringList {"--fail-above", "mse_y=0.25", "--max-abs-diff", "4"} << 0
+            << QByteArray("ref 1 y: 12 frames");
+    QTest::newRow("two bounds broken, the files' frame numbers: 3")
+            << (gray + QStringList {"--frames", "5:2"})
+            << QStringList {"--fail-above", "mse_y=0.2,mse_u=0", "--max-abs-diff", "3.5"} << 3
+            << QByteArray("rawcompare: frame 5, ref 1: mse_y 0.25 above 0.2, max_abs_diff 4 "
+                          "above 3.5\nrawcompare: frame 6, ref 1: mse_y 0.25 above 0.2, "
+                          "max_abs_diff 4 above 3.5\nrawcompare: 2 of 2 frames broke a bound\n");
+    QByteArray tenFrames;
+    for (int frame = 0; frame < 10; ++frame) {
+        for (const char *ref : {"1", "2"})
+            tenFrames += "rawcompare: frame " + QByteArray::number(frame) + ", ref " + ref
+                    + ": psnr_y 54.151404 below 60\n";
+    }
+    QTest::newRow("twelve frames broke, the first ten listed, JSON: 3")
+            << (gray + QStringList {"--ref2", "long_b.gray", "--json"})
+            << QStringList {"--fail-below", "psnr_y=60,ssim_y=0.5"} << 3
+            << tenFrames + "rawcompare: 12 of 12 frames broke a bound\n";
+    QTest::newRow("unknown column: 2")
+            << gray << QStringList {"--fail-below", "psnr_y=40,psnr_w=40"} << 2
+            << QByteArray("rawcompare: Unknown column 'psnr_w' for --fail-below: expected "
+                          "NAME=VALUE with NAME one of mse_y, mse_u, mse_v, psnr_y, psnr_u, "
+                          "psnr_v, ssim_y, ssim_u, ssim_v.\n");
+    QTest::newRow("value not a number: 2")
+            << gray << QStringList {"--fail-above", "mse_y=ten"} << 2
+            << QByteArray("rawcompare: Invalid value 'ten' for mse_y of --fail-above: expected a "
+                          "number.\n");
+    QTest::newRow("main file unreadable: 1")
+            << QStringList {"--size", "8x8", "--gray", "none.gray", "--ref1", "long_b.gray"}
+            << QStringList {"--fail-below", "psnr_y=40"} << 1
+            << QByteArray("rawcompare: none.gray: no such file\n");
+}
+
+void TestMetricsRunner::gate()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QStringList, bounds);
+    QFETCH(int, status);
+    QFETCH(QByteArray, err);
+
+    const Outcome outcome = runRawcompare(files + bounds, m_folder.path());
+    QCOMPARE(outcome.status, status);
+    QVERIFY2(status == 3 ? outcome.err.endsWith(err) : outcome.err.contains(err),
+             outcome.err.constData());
+    QCOMPARE(outcome.err.contains("broke a bound"), status == 3);
+    // The output is written whole, as without the bounds.
+    if (status == 0 || status == 3)
+        QCOMPARE(outcome.out, runRawcompare(files, m_folder.path()).out);
+    else
+        QVERIFY(outcome.out.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestMetricsRunner)

@@ -19,7 +19,7 @@ public:
     // number, or a column given twice in one list.
     bool addBounds(const QString &list, bool below, QString &error);
     void setMaxAbsDiff(double value) { m_maxAbsDiff = value; } // < 0: no bound
-    bool isEmpty() const { return m_bounds.empty() && m_maxAbsDiff < 0; }
+    bool boundsLargestDifference() const { return m_maxAbsDiff >= 0; }
     // 1 when only Y is bounded, 3 when U or V is; 0 without bounds on columns.
     int getBoundedPlaneCount() const;
 

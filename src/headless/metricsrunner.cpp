@@ -8,6 +8,7 @@
 int MetricsRunner::compare(SequenceComparison &comparison, const FrameSource &main,
                            const MetricsOptions &options)
 {
+    comparison.setMeasuresLargestDifference(options.gate.boundsLargestDifference());
     MetricsSummary summary(main.getDepth());
     bool firstRow = true;
     for (int r = 1; r <= 2; ++r) {

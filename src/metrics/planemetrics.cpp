@@ -47,7 +47,7 @@ struct BlockSums
 
 // The arrays never overlap; saying so (on parameters, where the compiler takes it at its word)
 // lets the loop vectorise without run-time checks.
-template<bool first, typename T>
+template<bool first, bool largest, typename T>
 void addRowTo(const float *__restrict pA, const float *__restrict pB, int width,
               T *__restrict pMain, T *__restrict pReference, T *__restrict pSquares,
               T *__restrict pProducts, T *__restrict pDifferences, T *__restrict pLargest)
@@ -61,26 +61,28 @@ void addRowTo(const float *__restrict pA, const float *__restrict pB, int width,
         pSquares[x] = (first ? T(0) : pSquares[x]) + (a * a + b * b);
         pProducts[x] = (first ? T(0) : pProducts[x]) + a * b;
         pDifferences[x] = (first ? T(0) : pDifferences[x]) + d * d;
-        pLargest[x] = std::max(pLargest[x], std::fabs(d));
+        if (largest)
+            pLargest[x] = std::max(pLargest[x], std::fabs(d));
     }
 }
 
-template<bool first, typename T>
+template<bool first, bool largest, typename T>
 void addRow(const float *pA, const float *pB, int width, ColumnSums<T> &sums)
 {
-    addRowTo<first>(pA, pB, width, sums.main.data(), sums.reference.data(), sums.squares.data(),
-                    sums.products.data(), sums.differences.data(), sums.largest.data());
+    addRowTo<first, largest>(pA, pB, width, sums.main.data(), sums.reference.data(),
+                             sums.squares.data(), sums.products.data(), sums.differences.data(),
+                             sums.largest.data());
 }
 
 // Rows firstRow .. firstRow + rows - 1 (from the top) of both planes, columns 0 .. width - 1,
 // summed per column into `sums` (which are overwritten).
-template<typename T>
+template<bool largest, typename T>
 void sumColumns(const PlaneRef &mainPlane, const PlaneRef &referencePlane, int firstRow, int rows,
                 int width, ColumnSums<T> &sums)
 {
-    addRow<true>(mainPlane.row(firstRow), referencePlane.row(firstRow), width, sums);
+    addRow<true, largest>(mainPlane.row(firstRow), referencePlane.row(firstRow), width, sums);
     for (int y = firstRow + 1; y < firstRow + rows; ++y)
-        addRow<false>(mainPlane.row(y), referencePlane.row(y), width, sums);
+        addRow<false, largest>(mainPlane.row(y), referencePlane.row(y), width, sums);
 }
 
 // Adds the band's squared differences to the running totals per column (column by column, not
@@ -164,7 +166,7 @@ double sumOf(const std::vector<float> &values)
 // One pass over both planes for the squared error and the SSIM windows: the plane is walked in
 // bands of four rows (the SSIM block rows, starting at the top), the rows below the last whole
 // band only add to the squared error.
-template<typename T>
+template<typename T, bool largest>
 PlaneMetrics comparePlanes(const PlaneRef &main, const PlaneRef &reference, int depth)
 {
     PlaneMetrics result;
@@ -190,7 +192,7 @@ PlaneMetrics comparePlanes(const PlaneRef &main, const PlaneRef &reference, int 
     std::vector<float> windows(size_t(std::max(0, blocksAcross - 1)));
     double ssimTotal = 0.0;
     for (int band = 0; band < bands; ++band) {
-        sumColumns(main, reference, 4 * band, 4, width, columns);
+        sumColumns<largest>(main, reference, 4 * band, 4, width, columns);
         addDifferences(columns, differences);
         sumBlocks(columns, band == 0 ? upper : lower);
         if (band > 0) {
@@ -200,7 +202,7 @@ PlaneMetrics comparePlanes(const PlaneRef &main, const PlaneRef &reference, int 
         }
     }
     if (4 * bands < height) {
-        sumColumns(main, reference, 4 * bands, height - 4 * bands, width, columns);
+        sumColumns<largest>(main, reference, 4 * bands, height - 4 * bands, width, columns);
         addDifferences(columns, differences);
     }
     double squaredError = 0.0;
@@ -217,10 +219,14 @@ PlaneMetrics comparePlanes(const PlaneRef &main, const PlaneRef &reference, int 
 
 } // namespace
 
-PlaneMetrics PlaneMetrics::compare(const PlaneRef &main, const PlaneRef &reference, int depth)
+PlaneMetrics PlaneMetrics::compare(const PlaneRef &main, const PlaneRef &reference, int depth,
+                                   bool largest)
 {
-    return depth <= 10 ? comparePlanes<float>(main, reference, depth)
-                       : comparePlanes<double>(main, reference, depth);
+    if (largest)
+        return depth <= 10 ? comparePlanes<float, true>(main, reference, depth)
+                           : comparePlanes<double, true>(main, reference, depth);
+    return depth <= 10 ? comparePlanes<float, false>(main, reference, depth)
+                       : comparePlanes<double, false>(main, reference, depth);
 }
 
 double PlaneMetrics::psnrFromMse(double mse, int depth)

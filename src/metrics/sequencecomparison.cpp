@@ -147,8 +147,10 @@ bool SequenceComparison::run(const std::function<bool(const FrameMetrics &)> &de
     const int depth = m_pMain ? m_pMain->getDepth() : 8;
     return runRows<FrameMetrics>(
             0,
-            [depth](FrameMetrics &row, int plane, const PlaneRef &main, const PlaneRef &reference) {
-                row.planes[size_t(plane)] = PlaneMetrics::compare(main, reference, depth);
+            [depth, this](FrameMetrics &row, int plane, const PlaneRef &main,
+                          const PlaneRef &reference) {
+                row.planes[size_t(plane)]
+                        = PlaneMetrics::compare(main, reference, depth, m_measuresLargest);
             },
             {}, deliver);
 }

@@ -28,6 +28,8 @@ public:
     // Bytes the workers' planes may take together (< 0: no bound). Each worker holds a plane of
     // the main movie and one of a reference; one worker runs whatever the budget.
     void setMemoryBudget(qint64 bytes) { m_memoryBudget = bytes; }
+    // run() fills PlaneMetrics::maxAbsDiff too (default: no, it stays 0).
+    void setMeasuresLargestDifference(bool on) { m_measuresLargest = on; }
     // Where reference 1 or 2 starts on the main movie's frames (default 0).
     void setReferenceOffset(int reference, int offset);
     int getReferenceOffset(int reference) const;
@@ -79,5 +81,6 @@ private:
     int m_offsets[2] = {0, 0};
     int m_threadCount = 0;
     qint64 m_memoryBudget = -1;
+    bool m_measuresLargest = false;
     std::string m_errorString;
 };

@@ -8,8 +8,8 @@
 namespace {
 
 // Per column, sums over a band of up to four rows: the samples of each plane, the squares of
-// both, the products and the squared differences; and the largest absolute difference of the
-// column so far, over every band. T is float where every sum stays a whole
+// both, the products and the squared differences; and, when asked, the largest absolute
+// difference of the column over every band so far. T is float where every sum stays a whole
 // number below 2^24 (samples of up to 10 bits: 4 * 2 * 1023^2 < 2^24), else double.
 template<typename T>
 struct ColumnSums

@@ -147,10 +147,9 @@ bool SequenceComparison::run(const std::function<bool(const FrameMetrics &)> &de
     const int depth = m_pMain ? m_pMain->getDepth() : 8;
     return runRows<FrameMetrics>(
             0,
-            [depth, this](FrameMetrics &row, int plane, const PlaneRef &main,
-                          const PlaneRef &reference) {
-                row.planes[size_t(plane)]
-                        = PlaneMetrics::compare(main, reference, depth, m_measuresLargest);
+            [depth, largest = m_measuresLargest](FrameMetrics &row, int plane, const PlaneRef &main,
+                                                 const PlaneRef &reference) {
+                row.planes[size_t(plane)] = PlaneMetrics::compare(main, reference, depth, largest);
             },
             {}, deliver);
 }

@@ -40,6 +40,8 @@ QString CommandLine::usage()
             "[--max-abs-diff N]\n"
             "                  MAIN --ref1 REF [--ref2 REF]\n"
             "       rawcompare --block-errors 4|8|16|32|64 [the options and files of --metrics]\n"
+            "       rawcompare --find-offset[=MAX] [--size WxH] [--pix-fmt NAME | --gray]\n"
+            "                  [--frames FIRST[:COUNT]] MAIN --ref1 REF [--ref2 REF]\n"
             "       rawcompare --export-png DIR --view main|ref1|ref2|diff1|diff2 "
             "[--range=MIN:MAX]\n"
             "                  [--size WxH] [--pix-fmt NAME | --gray] [--plane y|u|v]\n"
@@ -85,10 +87,11 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
     ColourArguments::addOptions(parser);
     ViewArguments::addOptions(parser);
     GateArguments::addOptions(parser);
+    FindOffsetArguments::addOptions(parser);
     parser.addOption(
             QCommandLineOption(QStringLiteral("block-errors"), QString(), QStringLiteral("N")));
 
-    QStringList withProgram = arguments;
+    QStringList withProgram = FindOffsetArguments::withDefaultRange(arguments);
     if (withProgram.isEmpty())
         withProgram.append(QStringLiteral("rawcompare"));
     if (!parser.parse(withProgram)) {
@@ -154,6 +157,11 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
                          "  --block-errors N\n"
                          "                  as --metrics: MSE, PSNR, max |difference| of\n"
                          "                  each N x N block (N 4, 8, 16, 32, 64), a line each\n"
+                         "  --find-offset[=MAX]\n"
+                         "                  with the files of --metrics: the offset in -MAX .. "
+                         "MAX\n"
+                         "                  (default 30) at which each reference best fits "
+                         "MAIN\n"
                          "  --frames FIRST[:COUNT]\n"
                          "                  take COUNT frames from frame FIRST (from 0) of "
                          "every raw\n"
@@ -287,7 +295,8 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
     if (!parseMetricsOptions(parser) || !parseReferenceOffsets(parser)
         || !parseColourOptions(parser) || !parseExportOptions(parser))
         return m_action;
-    m_action = m_blockSize > 0        ? Action::BlockErrors
+    m_action = m_findOffset.isSet()   ? Action::FindOffset
+            : m_blockSize > 0         ? Action::BlockErrors
             : parser.isSet(metrics)   ? Action::Metrics
             : parser.isSet(exportPng) ? Action::ExportPng
                                       : Action::Run;
@@ -298,8 +307,16 @@ bool CommandLine::parseMetricsOptions(const QCommandLineParser &parser)
 {
     // --block-errors takes the files and options of --metrics.
     const bool blocks = parser.isSet(QStringLiteral("block-errors"));
-    const bool metrics = blocks || parser.isSet(QStringLiteral("metrics"));
-    const QString mode = blocks ? QStringLiteral("--block-errors") : QStringLiteral("--metrics");
+    const bool findOffset = parser.isSet(QStringLiteral("find-offset"));
+    const bool metrics = blocks || findOffset || parser.isSet(QStringLiteral("metrics"));
+    const QString mode = findOffset ? QStringLiteral("--find-offset")
+            : blocks                ? QStringLiteral("--block-errors")
+                                    : QStringLiteral("--metrics");
+    QString error;
+    if (!m_findOffset.parse(parser, error)) {
+        fail(error);
+        return false;
+    }
     if (blocks && parser.isSet(QStringLiteral("metrics"))) {
         fail(QStringLiteral("--metrics and --block-errors exclude each other."));
         return false;
@@ -323,7 +340,7 @@ bool CommandLine::parseMetricsOptions(const QCommandLineParser &parser)
         return false;
     }
     for (const char *name : {"csv", "json"}) {
-        if (!metrics && parser.isSet(QString::fromLatin1(name))) {
+        if ((!metrics || findOffset) && parser.isSet(QString::fromLatin1(name))) {
             fail(QStringLiteral("--%1 needs --metrics.").arg(QLatin1String(name)));
             return false;
         }
@@ -496,6 +513,7 @@ void CommandLine::fail(const QString &error)
     m_colour = ColourArguments();
     m_view = ViewArguments();
     m_gate = GateArguments();
+    m_findOffset = FindOffsetArguments();
     m_mainFiles.clear();
     m_reference1Files.clear();
     m_reference2Files.clear();

@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include "colourarguments.h"
+#include "findoffsetarguments.h"
 #include "gatearguments.h"
 #include "viewarguments.h"
 
@@ -33,6 +34,7 @@ public:
         Metrics, // compare the files without a window, print the measures
         ExportPng, // write one view of every frame as PNG pictures, without a window
         BlockErrors, // as Metrics, the errors of every block of getBlockSize() samples a side
+        FindOffset, // with the files of Metrics, print where each reference fits the main movie
     };
 
     // arguments[0] is the program; the rest as the user typed them.
@@ -79,6 +81,8 @@ public:
     const ViewArguments &getViewArguments() const { return m_view; }
     // --metrics: the bounds of --fail-below, --fail-above and --max-abs-diff.
     const MetricsGate &getGate() const { return m_gate.getGate(); }
+    // --find-offset: the largest offset tried either way.
+    int getFindOffsetRange() const { return m_findOffset.getRange(); }
 
     QStringList getMainFiles() const { return m_mainFiles; }
     QStringList getReference1Files() const { return m_reference1Files; }
@@ -117,6 +121,7 @@ private:
     ColourArguments m_colour;
     ViewArguments m_view;
     GateArguments m_gate;
+    FindOffsetArguments m_findOffset;
     QStringList m_mainFiles;
     QStringList m_reference1Files;
     QStringList m_reference2Files;

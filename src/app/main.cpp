@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include "blockerrorsrunner.h"
+#include "findoffsetrunner.h"
 #include "commandline.h"
 #include "exportrunner.h"
 #include "image2d.h"
@@ -27,8 +28,8 @@ MovieFileOptions fileOptionsOf(const CommandLine &commandLine)
     return files;
 }
 
-// --metrics and --block-errors: no window and no window system; a core application only, for
-// Qt's image readers.
+// --metrics, --block-errors and --find-offset: no window and no window system; a core application
+// only, for Qt's image readers.
 int runMetrics(const CommandLine &commandLine, char *program)
 {
     int qtArgc = 1;
@@ -47,6 +48,8 @@ int runMetrics(const CommandLine &commandLine, char *program)
         options.memoryBudget = qint64(commandLine.getFrameCacheMiB()) << 20;
     options.blockSize = commandLine.getBlockSize();
     options.gate = commandLine.getGate();
+    if (commandLine.getFindOffsetRange() >= 0)
+        return FindOffsetRunner(stdout, stderr, commandLine.getFindOffsetRange()).run(options);
     if (options.blockSize > 0)
         return BlockErrorsRunner(stdout, stderr).run(options);
     return MetricsRunner(stdout, stderr).run(options);
@@ -99,6 +102,7 @@ int main(int argc, char *argv[])
         return commandLine.getExitStatus();
     case CommandLine::Action::Metrics:
     case CommandLine::Action::BlockErrors:
+    case CommandLine::Action::FindOffset:
         return runMetrics(commandLine, argv[0]);
     case CommandLine::Action::ExportPng:
         return runExport(commandLine, argv[0]);

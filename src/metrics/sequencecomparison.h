@@ -33,6 +33,11 @@ public:
     // Where reference 1 or 2 starts on the main movie's frames (default 0).
     void setReferenceOffset(int reference, int offset);
     int getReferenceOffset(int reference) const;
+    // Reference 1 or 2 as given (null when absent).
+    const FrameSource *getReference(int reference) const
+    {
+        return reference == 1 || reference == 2 ? m_references[size_t(reference - 1)] : nullptr;
+    }
 
     // Frames compared with reference 1 or 2 (0 when that reference is absent).
     int getComparedFrameCount(int reference) const;

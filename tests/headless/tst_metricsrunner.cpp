@@ -8,9 +8,11 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
 
 #include <sys/stat.h>
@@ -35,9 +37,10 @@ Outcome runRawcompare(const QStringList &arguments, const QString &folder)
         environment.remove(QString::fromLatin1(name));
     process.setProcessEnvironment(environment);
     process.setWorkingDirectory(folder);
-    const bool blocks = arguments.contains("--block-errors");
+    const bool ownMode = arguments.contains("--block-errors")
+            || !arguments.filter(QRegularExpression("^--find-offset")).isEmpty();
     process.start(RAWCOMPARE_PATH,
-                  (blocks ? QStringList() : QStringList {"--metrics"}) + arguments);
+                  (ownMode ? QStringList() : QStringList {"--metrics"}) + arguments);
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
         return {};
     return Outcome {process.exitCode(), process.readAllStandardOutput(),
@@ -60,6 +63,27 @@ bool writeFile(const QString &fileName, const QByteArray &bytes)
 {
     QFile file(fileName);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// 40 gray 96x64 frames of a smooth moving pattern, frame g showing the pattern's moment g + shift,
+// with uniform noise of up to +-`noise` drawn from `seed`; or, `patternless`, random samples only.
+QByteArray movingFrames(int shift, int noise, quint32 seed, bool patternless = false)
+{
+    QRandomGenerator random(seed);
+    QByteArray bytes;
+    for (int g = 0; g < 40; ++g) {
+        const double t = g + shift;
+        for (int y = 0; y < 64; ++y) {
+            for (int x = 0; x < 96; ++x) {
+                const double pattern = patternless
+                        ? random.bounded(256)
+                        : 128 + 90 * std::sin(0.21 * x + 0.37 * t) * std::cos(0.17 * y - 0.23 * t);
+                const int jitter = noise > 0 ? random.bounded(2 * noise + 1) - noise : 0;
+                bytes += char(std::clamp(int(std::lround(pattern)) + jitter, 0, 255));
+            }
+        }
+    }
+    return bytes;
 }
 
 QList<QByteArray> csvLines(const QByteArray &out) { return out.trimmed().split('\n'); }
@@ -92,6 +116,8 @@ private slots:
     void blockErrorsJsonShape();
     void gate_data();
     void gate();
+    void findOffset_data();
+    void findOffset();
 
 private:
     QTemporaryDir m_folder;
@@ -654,3 +680,40 @@ void TestMetricsRunner::gate()
 
 QTEST_GUILESS_MAIN(TestMetricsRunner)
 #include "tst_metricsrunner.moc"
+
+void TestMetricsRunner::findOffset_data()
+{
+    QTest::addColumn<QString>("reference");
+    QTest::addColumn<QStringList>("option");
+    QTest::addColumn<QByteArray>("expected"); // how the line starts
+
+    // The reference's frame g shows the main movie's frame g + shift: it starts at main frame
+    // shift.
+    QTest::newRow("shift -7") << "shift_-7.gray" << QStringList {"--find-offset"}
+                              << QByteArray("ref1: offset -7 (");
+    QTest::newRow("shift 0") << "shift_0.gray" << QStringList {"--find-offset=5"}
+                             << QByteArray("ref1: offset 0 (");
+    QTest::newRow("shift 12") << "shift_12.gray" << QStringList {"--find-offset=20"}
+                              << QByteArray("ref1: offset 12 (");
+    QTest::newRow("unrelated noise") << "other_noise.gray" << QStringList {"--find-offset"}
+                                     << QByteArray("ref1: no clear offset (best ");
+}
+
+void TestMetricsRunner::findOffset()
+{
+    QFETCH(QString, reference);
+    QFETCH(QStringList, option);
+    QFETCH(QByteArray, expected);
+
+    const QString f = m_folder.path() + QLatin1Char('/');
+    const bool unrelated = reference == "other_noise.gray";
+    QVERIFY(writeFile(f + "moving.gray", movingFrames(0, 0, 1, unrelated)));
+    const int shift = unrelated ? 0 : reference.section('_', 1).section('.', 0, 0).toInt();
+    QVERIFY(writeFile(f + reference, movingFrames(shift, 8, 2, unrelated)));
+    const Outcome outcome = runRawcompare(
+            option + QStringList {"--size", "96x64", "--gray", "moving.gray", "--ref1", reference},
+            m_folder.path());
+    QCOMPARE(outcome.status, 0);
+    QVERIFY2(outcome.out.startsWith(expected), outcome.out.constData());
+    QCOMPARE(outcome.out.count('\n'), 1);
+}

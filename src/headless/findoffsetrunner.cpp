@@ -11,7 +11,7 @@
 namespace {
 
 constexpr double psnrCap = 100.0;
-constexpr int subsampleStep = 4;
+constexpr int firstSubsampleStep = 4;
 constexpr int confirmedCount = 3;
 constexpr double clearMargin = 0.1; // dB
 
@@ -22,6 +22,7 @@ struct YPlanes
     const FrameSource *pSource = nullptr;
     int width = 0;
     int height = 0;
+    int step = firstSubsampleStep; // every step-th sample of every step-th row
     std::vector<std::vector<float>> subsampled;
     std::vector<std::vector<float>> whole; // empty when over the budget: read again
     std::string error;
@@ -49,8 +50,8 @@ struct YPlanes
         for (int f = 0; f < frames; ++f) {
             if (!readWhole(f, samples))
                 return false;
-            for (int y = 0; y < height; y += subsampleStep)
-                for (int x = 0; x < width; x += subsampleStep)
+            for (int y = 0; y < height; y += step)
+                for (int x = 0; x < width; x += step)
                     subsampled[size_t(f)].push_back(samples[size_t(y) * size_t(width) + size_t(x)]);
             if (keepWhole)
                 whole[size_t(f)] = samples;
@@ -104,9 +105,14 @@ int FindOffsetRunner::compare(SequenceComparison &comparison, const FrameSource 
         const int height = std::min(main.getPlaneHeight(0), pReference->getPlaneHeight(0));
         const qint64 wholeBytes = qint64(width) * height * qint64(sizeof(float))
                 * (qint64(main.getNumFrames()) + pReference->getNumFrames());
+        // Long or large movies are ranked on a sparser subsample, so that it fits the budget.
+        int step = firstSubsampleStep;
+        while (step < std::max(width, height) && wholeBytes / (qint64(step) * step) > budget)
+            step *= 2;
         for (YPlanes &movie : planes) {
             movie.width = width;
             movie.height = height;
+            movie.step = step;
             if (!movie.load(wholeBytes <= budget))
                 return fail(1, QString::fromStdString(movie.error));
         }

@@ -20,7 +20,6 @@ public:
     // base with the choices given put in.
     Layout applyLayout(Layout base) const;
     DifferenceDisplay applyDifference(DifferenceDisplay base) const;
-    bool hasLayoutChoices() const { return m_hasKind || !m_views.isEmpty(); }
 
 private:
     bool m_hasKind = false;

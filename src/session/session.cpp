@@ -45,6 +45,7 @@ void Session::setMovie(int slot, std::unique_ptr<Image3D> pMovie, const QStringL
     if (loaded)
         widenStartingRanges();
     clampFrame();
+    setRegion(m_region);
 }
 
 MovieSet Session::getMovieSet() const
@@ -89,6 +90,18 @@ void Session::setFrame(int frame)
 }
 
 void Session::clampFrame() { setFrame(m_frame); }
+
+void Session::setRegion(const QRect &region)
+{
+    const MovieSet movies = getMovieSet();
+    QRect kept = region.normalized() & QRect(0, 0, movies.getWidth(), movies.getHeight());
+    if (kept.isEmpty())
+        kept = QRect();
+    if (kept == m_region)
+        return;
+    m_region = kept;
+    emit regionChanged(m_region);
+}
 
 void Session::setViewType(int viewType)
 {

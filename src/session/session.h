@@ -3,6 +3,7 @@
 #include <memory>
 
 #include <QObject>
+#include <QRect>
 #include <QStringList>
 
 #include "colouroptions.h"
@@ -78,6 +79,12 @@ public:
     const Layout &getLayout() const { return m_layout; }
     void setLayout(const Layout &layout);
 
+    // The rectangle selected for region statistics, in the picture's samples (x right, y down
+    // from the top row, as the readout counts); empty when none. Kept inside the largest movie's
+    // frame: a region outside it, or any region without movies, is none.
+    QRect getRegion() const { return m_region; }
+    void setRegion(const QRect &region);
+
     // How difference view ref (1 or 2: Diff1, Diff2) shows main - reference.
     DifferenceDisplay getDifferenceDisplay(int ref) const;
     void setDifferenceDisplay(int ref, const DifferenceDisplay &display);
@@ -101,6 +108,7 @@ signals:
     void colourChanged();
     void differenceDisplayChanged(int ref, const DifferenceDisplay &display);
     void layoutChanged(const Layout &layout);
+    void regionChanged(const QRect &region);
 
 private:
     void shareFrameCacheBudget();
@@ -118,5 +126,6 @@ private:
     ColourOptions m_colourOptions;
     DifferenceDisplay m_differenceDisplays[2];
     Layout m_layout;
+    QRect m_region;
     qint64 m_frameCacheBudget = 0;
 };

@@ -300,6 +300,8 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
             : parser.isSet(metrics)   ? Action::Metrics
             : parser.isSet(exportPng) ? Action::ExportPng
                                       : Action::Run;
+    if (!m_view.getRegion().isEmpty() && m_action != Action::Metrics && m_action != Action::Run)
+        fail(QStringLiteral("--region works with --metrics and in the window."));
     return m_action;
 }
 

@@ -48,6 +48,7 @@ int runMetrics(const CommandLine &commandLine, char *program)
         options.memoryBudget = qint64(commandLine.getFrameCacheMiB()) << 20;
     options.blockSize = commandLine.getBlockSize();
     options.gate = commandLine.getGate();
+    options.region = commandLine.getViewArguments().getRegion();
     if (commandLine.getFindOffsetRange() >= 0)
         return FindOffsetRunner(stdout, stderr, commandLine.getFindOffsetRange()).run(options);
     if (options.blockSize > 0)

@@ -7,19 +7,34 @@
 namespace {
 
 const QStringList ViewNames {"main", "ref1", "ref2", "diff1", "diff2"};
+const char *const Names[] {"layout", "views", "diff-mode", "threshold", "block", "region"};
+
+// X,Y,W,H with X and Y from 0 and W and H from 1; empty when the text is not that.
+QRect parseRegion(const QString &text)
+{
+    const QStringList parts = text.split(QLatin1Char(','));
+    int values[4] = {0, 0, 0, 0};
+    for (int i = 0; i < 4 && parts.size() == 4; ++i) {
+        bool ok = false;
+        values[i] = parts.at(i).trimmed().toInt(&ok);
+        if (!ok || values[i] < (i < 2 ? 0 : 1) || values[i] > 1000000)
+            return QRect();
+    }
+    return parts.size() == 4 ? QRect(values[0], values[1], values[2], values[3]) : QRect();
+}
 
 } // namespace
 
 void ViewArguments::addOptions(QCommandLineParser &parser)
 {
-    for (const char *name : {"layout", "views", "diff-mode", "threshold", "block"})
+    for (const char *name : Names)
         parser.addOption(
                 QCommandLineOption(QString::fromLatin1(name), QString(), QStringLiteral("VALUE")));
 }
 
 bool ViewArguments::parse(const QCommandLineParser &parser, QString &error)
 {
-    for (const char *name : {"layout", "views", "diff-mode", "threshold", "block"}) {
+    for (const char *name : Names) {
         if (parser.values(QString::fromLatin1(name)).size() > 1) {
             error = QStringLiteral("--%1 given more than once.").arg(QLatin1String(name));
             return false;
@@ -69,6 +84,17 @@ bool ViewArguments::parse(const QCommandLineParser &parser, QString &error)
         m_blockSize = QStringList {"4", "8", "16", "32", "64"}.contains(text) ? text.toInt() : 0;
         if (m_blockSize == 0) {
             error = QStringLiteral("Invalid block size '%1': expected 4, 8, 16, 32 or 64.")
+                            .arg(text);
+            return false;
+        }
+    }
+    if (parser.isSet(QStringLiteral("region"))) {
+        const QString text = parser.value(QStringLiteral("region"));
+        m_region = parseRegion(text);
+        if (m_region.isEmpty()) {
+            error = QStringLiteral(
+                            "Invalid region '%1': expected X,Y,W,H, the left and top from 0, "
+                            "the width and height from 1.")
                             .arg(text);
             return false;
         }

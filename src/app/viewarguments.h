@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QRect>
 #include <QString>
 
 #include "differencedisplay.h"
@@ -9,7 +10,8 @@ class QCommandLineParser;
 
 // The layout and difference choices of the command line, each at most once: --layout
 // single|side-by-side|grid|wipe|flicker, --views main,ref1,diff1 (the panes' views in order),
-// --diff-mode signed|absolute|heat|mask|blocks, --threshold T and --block N.
+// --diff-mode signed|absolute|heat|mask|blocks, --threshold T, --block N and --region X,Y,W,H
+// (the region of the picture whose statistics are shown, or that --metrics measures).
 class ViewArguments
 {
 public:
@@ -20,6 +22,8 @@ public:
     // base with the choices given put in.
     Layout applyLayout(Layout base) const;
     DifferenceDisplay applyDifference(DifferenceDisplay base) const;
+    // x right and y down from the top row, in samples of the picture; empty when not given.
+    QRect getRegion() const { return m_region; }
 
 private:
     bool m_hasKind = false;
@@ -29,4 +33,5 @@ private:
     DifferenceDisplay::Mode m_mode = DifferenceDisplay::Mode::Signed;
     float m_threshold = -1.0f; // < 0: not given
     int m_blockSize = 0; // 0: not given
+    QRect m_region;
 };

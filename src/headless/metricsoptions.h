@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QRect>
 #include <QString>
 
 #include "metricsgate.h"
@@ -22,4 +23,7 @@ struct MetricsOptions
     int reference2Offset = 0;
     int blockSize = 0; // --block-errors: the side of the blocks, 4 .. 64
     MetricsGate gate {}; // --metrics: the bounds every frame must hold
+    // --metrics: the part of the picture measured (x right, y down from the top row); empty:
+    // the whole frame.
+    QRect region {};
 };

@@ -9,6 +9,31 @@ int MetricsRunner::compare(SequenceComparison &comparison, const FrameSource &ma
                            const MetricsOptions &options)
 {
     comparison.setMeasuresLargestDifference(options.gate.boundsLargestDifference());
+    if (!options.region.isEmpty()) {
+        const QRect frame(0, 0, main.getPlaneWidth(0), main.getPlaneHeight(0));
+        const QRect region = options.region & frame;
+        const QString given = QStringLiteral("%1,%2,%3,%4")
+                                      .arg(options.region.x())
+                                      .arg(options.region.y())
+                                      .arg(options.region.width())
+                                      .arg(options.region.height());
+        if (region.isEmpty())
+            return fail(2,
+                        QStringLiteral("--region %1 lies outside the main movie's %2x%3 frame")
+                                .arg(given)
+                                .arg(frame.width())
+                                .arg(frame.height()));
+        if (region != options.region)
+            note(QStringLiteral("note: --region %1 is cut to the %2x%3 frame: %4,%5,%6,%7")
+                         .arg(given)
+                         .arg(frame.width())
+                         .arg(frame.height())
+                         .arg(region.x())
+                         .arg(region.y())
+                         .arg(region.width())
+                         .arg(region.height()));
+        comparison.setRegion(region);
+    }
     MetricsSummary summary(main.getDepth());
     bool firstRow = true;
     for (int r = 1; r <= 2; ++r) {

@@ -145,11 +145,21 @@ bool SequenceComparison::chromaDiffers(const FrameSource &main, const FrameSourc
 bool SequenceComparison::run(const std::function<bool(const FrameMetrics &)> &deliver)
 {
     const int depth = m_pMain ? m_pMain->getDepth() : 8;
+    const int lumaWidth = m_pMain ? m_pMain->getPlaneWidth(0) : 0;
+    const int lumaHeight = m_pMain ? m_pMain->getPlaneHeight(0) : 0;
     return runRows<FrameMetrics>(
             0,
-            [depth, largest = m_measuresLargest](FrameMetrics &row, int plane, const PlaneRef &main,
-                                                 const PlaneRef &reference) {
-                row.planes[size_t(plane)] = PlaneMetrics::compare(main, reference, depth, largest);
+            [depth, largest = m_measuresLargest, region = m_region, lumaWidth, lumaHeight](
+                    FrameMetrics &row, int plane, const PlaneRef &main, const PlaneRef &reference) {
+                if (region.isEmpty()) {
+                    row.planes[size_t(plane)]
+                            = PlaneMetrics::compare(main, reference, depth, largest);
+                    return;
+                }
+                const QRect part = PlaneRef::planeRegion(region, lumaWidth, lumaHeight, main.width,
+                                                         main.height);
+                row.planes[size_t(plane)] = PlaneMetrics::compare(
+                        main.cropped(part), reference.cropped(part), depth, largest);
             },
             {}, deliver);
 }

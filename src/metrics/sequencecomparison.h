@@ -8,6 +8,7 @@
 #include <vector>
 
 #include <QByteArray>
+#include <QRect>
 
 class FrameSource;
 
@@ -30,6 +31,10 @@ public:
     void setMemoryBudget(qint64 bytes) { m_memoryBudget = bytes; }
     // run() fills PlaneMetrics::maxAbsDiff too (default: no, it stays 0).
     void setMeasuresLargestDifference(bool on) { m_measuresLargest = on; }
+    // run() compares only the samples of `region` of the picture (x right, y down from the top
+    // row; chroma: the samples that cover it), and each SSIM window lies wholly inside it.
+    // Empty (the default): the whole frame.
+    void setRegion(const QRect &region) { m_region = region; }
     // Where reference 1 or 2 starts on the main movie's frames (default 0).
     void setReferenceOffset(int reference, int offset);
     int getReferenceOffset(int reference) const;
@@ -87,5 +92,6 @@ private:
     int m_threadCount = 0;
     qint64 m_memoryBudget = -1;
     bool m_measuresLargest = false;
+    QRect m_region;
     std::string m_errorString;
 };

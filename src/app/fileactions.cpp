@@ -213,7 +213,10 @@ QStringList FileActions::openFromCommandLine(const CommandLine &commandLine)
         }
     }
     answers.formatGiven = false;
-    const QStringList notes = loader.takeNotes();
+    QStringList notes = loader.takeNotes();
+    m_session.setRegion(view.getRegion());
+    if (!view.getRegion().isEmpty() && m_session.getRegion() != view.getRegion())
+        notes << QStringLiteral("--region lies outside the pictures, or is cut to them");
     emit loadNotes(notes.join(QStringLiteral("; ")));
     return notes;
 }

@@ -14,6 +14,7 @@ class MetricsDock;
 class PlaybackControls;
 class QAction;
 class RangeColumn;
+class RegionPanel;
 class Session;
 class Settings;
 class SliceWidget;
@@ -105,6 +106,7 @@ private:
     SliceWidget *m_pSliceWidget = nullptr; // the first pane of m_pArea
     RangeColumn *m_pRangeColumn = nullptr;
     MetricsDock *m_pMetricsDock = nullptr;
+    RegionPanel *m_pRegionPanel = nullptr;
     ViewActions *m_pViewActions = nullptr;
     FileActions *m_pFileActions = nullptr;
     PlaybackControls *m_pPlaybackControls = nullptr;

@@ -6,6 +6,7 @@
 #include "metricsplot.h"
 #include "metricstablemodel.h"
 #include "pixelformat.h"
+#include "planeref.h"
 #include "rawfile.h"
 #include "rawfilesource.h"
 #include "sequencecomparison.h"
@@ -18,6 +19,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QSignalBlocker>
+#include <QStandardItemModel>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -53,14 +55,26 @@ MetricsDock::MetricsDock(QWidget *pParent)
     pPlaneLayout->setContentsMargins(0, 0, 0, 0);
     auto *pPlaneLabel = new QLabel(QStringLiteral("Plane:"), pPlaneRow);
     m_pPlaneBox = new QComboBox(pPlaneRow);
+    m_pPlaneBox->setObjectName(QStringLiteral("metricsPlane"));
     m_pPlaneBox->addItems({planeNames[0], planeNames[1], planeNames[2]});
     m_pPlaneBox->setToolTip(QStringLiteral("The plane the table and the summary show"));
     pPlaneLabel->setBuddy(m_pPlaneBox);
     pPlaneLayout->addWidget(pPlaneLabel);
     pPlaneLayout->addWidget(m_pPlaneBox);
-    pPlaneLayout->addStretch(1);
     // One plane compared: nothing to choose.
     pPlaneRow->setVisible(false);
+    auto *pChoiceRow = new QWidget(pContent);
+    auto *pChoiceLayout = new QHBoxLayout(pChoiceRow);
+    pChoiceLayout->setContentsMargins(0, 0, 0, 0);
+    m_pAreaBox = new QComboBox(pChoiceRow);
+    m_pAreaBox->setObjectName(QStringLiteral("metricsArea"));
+    m_pAreaBox->addItems({QStringLiteral("Whole frame"), QStringLiteral("Region")});
+    m_pAreaBox->setToolTip(QStringLiteral("Measure the whole frame or the region selected with "
+                                          "Shift+drag"));
+    pChoiceLayout->addWidget(m_pAreaBox);
+    pChoiceLayout->addWidget(pPlaneRow);
+    pChoiceLayout->addStretch(1);
+    setRegion(QRect());
     m_pTableModel = new MetricsTableModel(this);
     m_pTable = new QTableView(pContent);
     m_pTable->setModel(m_pTableModel);
@@ -77,7 +91,7 @@ MetricsDock::MetricsDock(QWidget *pParent)
     m_pTable->setMinimumHeight(240);
     pLayout->addWidget(m_pPlot, 2);
     pLayout->addWidget(m_pProgress);
-    pLayout->addWidget(pPlaneRow);
+    pLayout->addWidget(pChoiceRow);
     pLayout->addWidget(m_pSummary);
     pLayout->addWidget(m_pTable, 3);
     setWidget(pContent);
@@ -93,6 +107,11 @@ MetricsDock::MetricsDock(QWidget *pParent)
     connect(m_pJob, &MetricsJob::progress, this, &MetricsDock::onProgress);
     connect(m_pJob, &MetricsJob::finished, this, &MetricsDock::onFinished);
     connect(m_pPlot, &MetricsPlot::frameClicked, this, &MetricsDock::frameChosen);
+    connect(m_pAreaBox, &QComboBox::currentIndexChanged, this, [this]() {
+        m_stale = true;
+        if (isVisible())
+            restart();
+    });
     connect(m_pPlaneBox, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (index < 0 || index == m_tablePlane)
             return;
@@ -145,7 +164,30 @@ void MetricsDock::followSession(Session &session)
     connect(pSession, &Session::offsetChanged, this, showMovies);
     connect(pSession, &Session::frameChanged, this, &MetricsDock::setCurrentFrame);
     connect(pSession, &Session::frameCacheBudgetChanged, this, &MetricsDock::setMemoryBudget);
+    connect(pSession, &Session::regionChanged, this, &MetricsDock::setRegion);
+    setRegion(session.getRegion());
     connect(this, &MetricsDock::frameChosen, pSession, &Session::setFrame);
+}
+
+void MetricsDock::setRegion(const QRect &region)
+{
+    const bool measured = isOfRegion();
+    m_region = region;
+    // Region can be chosen while there is one; it goes back to the whole frame when cleared.
+    if (auto *pModel = qobject_cast<QStandardItemModel *>(m_pAreaBox->model()))
+        pModel->item(1)->setEnabled(!region.isEmpty());
+    if (region.isEmpty())
+        m_pAreaBox->setCurrentIndex(0);
+    if (measured && isOfRegion()) {
+        m_stale = true;
+        if (isVisible())
+            restart();
+    }
+}
+
+bool MetricsDock::isOfRegion() const
+{
+    return m_pAreaBox->currentIndex() == 1 && !m_region.isEmpty();
 }
 
 void MetricsDock::showEvent(QShowEvent *pEvent)
@@ -241,6 +283,11 @@ void MetricsDock::restart()
     }
     m_pTableModel->setPlane(m_tablePlane);
     m_pPlaneBox->parentWidget()->setVisible(planes == 3);
+    // The region is in the samples of the picture shown; the comparison counts in Y samples.
+    m_pJob->setRegion(isOfRegion() ? PlaneRef::planeRegion(
+                              m_region, pMain->getWidth(), pMain->getHeight(),
+                              sources[0]->getPlaneWidth(0), sources[0]->getPlaneHeight(0))
+                                   : QRect());
     m_pProgress->setValue(0);
     m_pProgress->setVisible(true);
     m_pJob->start(std::move(sources[0]), std::move(sources[1]), std::move(sources[2]),
@@ -310,6 +357,12 @@ void MetricsDock::showSummary()
                                  MetricsFormatter::number(m_summary.getMeanSsim(r, p))))
                          .arg(m_summary.getFrameCount(r, p));
     }
+    if (isOfRegion() && !lines.isEmpty())
+        lines.prepend(QStringLiteral("Region %1,%2, %3×%4:")
+                              .arg(m_region.x())
+                              .arg(m_region.y())
+                              .arg(m_region.width())
+                              .arg(m_region.height()));
     if (!m_chromaNote.isEmpty())
         lines << m_chromaNote;
     m_pSummary->setText(lines.join(QLatin1Char('\n')));

@@ -5,6 +5,7 @@
 #include "movieset.h"
 
 #include <QDockWidget>
+#include <QRect>
 
 #include <vector>
 
@@ -22,7 +23,8 @@ class Session;
 
 // The "Metrics" dock: per-frame PSNR, MSE and SSIM of the main movie against each reference
 // (reference frame f - offset against main frame f), as a plot of the plane the views show and
-// a sortable table of a chosen plane, with the worst frame and a summary. Movies read from raw or
+// a sortable table of a chosen plane, with the worst frame and a summary, of the whole frame or
+// of the session's region. Movies read from raw or
 // y4m YUV files are compared on Y, U and V, read through the file the movie reads; others on the
 // plane the window holds; U and V only where main and reference sample their chroma alike.
 // Computed on a worker thread while the dock is shown; clicking a frame asks for it (frame
@@ -43,6 +45,8 @@ public:
     // Stops reading the movies (before they are replaced or deleted).
     void stopComputing();
     void setCurrentFrame(int frame);
+    // The session's region (empty: none): with "Region" chosen the numbers are of it alone.
+    void setRegion(const QRect &region);
     // Bytes the comparison's frames may take together, from the next run on;
     // FrameCache::defaultBudget() until set.
     void setMemoryBudget(qint64 bytes);
@@ -55,6 +59,7 @@ protected:
 
 private:
     void restart();
+    bool isOfRegion() const;
     // The sources the job reads, indexed main, reference 1, reference 2 (null where absent).
     void makeSources(std::unique_ptr<FrameSource> (&sources)[3]);
     void onFrameCompared(const FrameMetrics &metrics);
@@ -71,6 +76,8 @@ private:
     QLabel *m_pSummary = nullptr;
     QProgressBar *m_pProgress = nullptr;
     QComboBox *m_pPlaneBox = nullptr;
+    QComboBox *m_pAreaBox = nullptr; // Whole frame or Region
+    QRect m_region;
     MovieSet m_movies;
     int m_plotPlane = 0;
     int m_tablePlane = 0;

@@ -59,6 +59,7 @@ ComparisonArea::ComparisonArea(Session &session, QWidget *pParent)
     connect(&m_session, &Session::movieChanged, this, &ComparisonArea::showLabels);
     connect(&m_session, &Session::rangeChanged, this, &ComparisonArea::showLabels);
     connect(&m_session, &Session::differenceDisplayChanged, this, &ComparisonArea::showLabels);
+    connect(&m_session, &Session::regionChanged, this, &ComparisonArea::showRegion);
 }
 
 ComparisonArea::~ComparisonArea()
@@ -173,6 +174,7 @@ void ComparisonArea::applyLayout()
     setFlickerShown(false);
     showCrossHair(-1, -1);
     showLabels();
+    showRegion();
 }
 
 QSize ComparisonArea::getGridSize() const
@@ -270,8 +272,57 @@ void ComparisonArea::setFlickerShown(bool showB)
         showLabels();
 }
 
+void ComparisonArea::showRegion()
+{
+    for (SliceWidget *pPane : m_panes)
+        pPane->getScene()->setRegion(m_session.getRegion());
+}
+
+bool ComparisonArea::selectRegion(QObject *pWatched, QEvent *pEvent)
+{
+    const QEvent::Type type = pEvent->type();
+    if (type == QEvent::KeyPress && static_cast<QKeyEvent *>(pEvent)->key() == Qt::Key_Escape
+        && !m_session.getRegion().isEmpty()) {
+        m_session.setRegion(QRect());
+        return true;
+    }
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove
+        && type != QEvent::MouseButtonRelease)
+        return false;
+    const auto *pMouse = static_cast<QMouseEvent *>(pEvent);
+    const bool starts = type == QEvent::MouseButtonPress && pMouse->button() == Qt::LeftButton
+            && (pMouse->modifiers() & Qt::ShiftModifier);
+    if (!starts && !m_draggingRegion)
+        return false;
+    const auto pane = std::find_if(m_panes.begin(), m_panes.end(), [pWatched](SliceWidget *p) {
+        return p->getView()->viewport() == pWatched;
+    });
+    if (pane == m_panes.end())
+        return false;
+    if (type == QEvent::MouseButtonRelease) {
+        m_draggingRegion = false;
+        return true;
+    }
+    // The picture pixel under the pointer, y down from the top row (scene y runs from -height
+    // at the top to 0), kept on the picture.
+    const SliceWidget *pPane = *pane;
+    const QPointF scene = pPane->getView()->mapToScene(pMouse->position().toPoint());
+    const QPoint pixel(
+            std::clamp(int(std::floor(scene.x())), 0, std::max(0, pPane->getImageWidth() - 1)),
+            std::clamp(int(std::floor(scene.y() + pPane->getImageHeight())), 0,
+                       std::max(0, pPane->getImageHeight() - 1)));
+    if (starts) {
+        m_draggingRegion = true;
+        m_regionStart = pixel;
+    }
+    m_session.setRegion(QRect(m_regionStart, pixel).normalized());
+    return true;
+}
+
 bool ComparisonArea::eventFilter(QObject *pWatched, QEvent *pEvent)
 {
+    if (selectRegion(pWatched, pEvent))
+        return true;
     const Layout &layout = m_session.getLayout();
     const QEvent::Type type = pEvent->type();
     if ((type == QEvent::KeyPress || type == QEvent::KeyRelease)

@@ -19,7 +19,8 @@ class SliceWidget;
 // pane. Wipe shows the second view beyond a split line in the first pane (drag the line, or [
 // and ] to move it, \ to turn it); flicker shows the second view in its place while B is held,
 // or in turn at the layout's rate. Each pane names what it shows in a corner button whose menu
-// chooses the pane's view.
+// chooses the pane's view. Shift+drag in any pane selects the session's region, outlined in
+// every pane; Escape clears it.
 class ComparisonArea : public QWidget
 {
     Q_OBJECT
@@ -54,6 +55,9 @@ private:
     void followScroll(SliceWidget *pSource);
     void showCrossHair(int x, int row);
     void setFlickerShown(bool showB);
+    void showRegion();
+    // Shift+drag and Escape: true when the event was taken.
+    bool selectRegion(QObject *pWatched, QEvent *pEvent);
     SliceWidget *addPane();
 
     Session &m_session;
@@ -65,4 +69,6 @@ private:
     bool m_flickerShowsB = false;
     bool m_locking = false; // a pane follows another: no echo back
     bool m_draggingWipe = false;
+    bool m_draggingRegion = false;
+    QPoint m_regionStart; // the picture pixel the drag started at
 };

@@ -37,6 +37,12 @@ void ImageNode::setVerticalPosition(int vPos)
     update();
 }
 
+void ImageNode::setRegion(const QRect &region)
+{
+    m_region = region;
+    update();
+}
+
 QRectF ImageNode::boundingRect() const
 {
     if (!m_pPixmap)
@@ -72,5 +78,14 @@ void ImageNode::paint(QPainter *pPainter, const QStyleOptionGraphicsItem *, QWid
     if (m_verticalPosition >= 0) {
         const qreal x = qreal(m_verticalPosition) + 0.5;
         pPainter->drawLine(QLineF(x, 0, x, height));
+    }
+    if (!m_region.isEmpty()) {
+        // Yellow dashes on black, seen on any picture.
+        const QRectF outline(m_region.x(), height - m_region.y() - m_region.height(),
+                             m_region.width(), m_region.height());
+        pPainter->setPen(QPen(QColor(Qt::black), 0));
+        pPainter->drawRect(outline);
+        pPainter->setPen(QPen(QColor(Qt::yellow), 0, Qt::DashLine));
+        pPainter->drawRect(outline);
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QGraphicsItem>
+#include <QRect>
 
 class QPixmap;
 
@@ -23,6 +24,9 @@ public:
     // Pixmap row (column) the line goes through; negative: no line.
     void setHorizontalPosition(int hPos);
     void setVerticalPosition(int vPos);
+    // The selected region, outlined: x right and y down from the picture's top row (the
+    // pixmap's last row); empty: none.
+    void setRegion(const QRect &region);
 
     // (0, 0, pixmap width, pixmap height) in item coordinates; (0, 0, 1, 1) without a pixmap.
     QRectF boundingRect() const override;
@@ -38,4 +42,5 @@ private:
     bool m_wipeVertical = true;
     float m_horizontalPosition = -1.0f;
     float m_verticalPosition = -1.0f;
+    QRect m_region;
 };

@@ -19,3 +19,5 @@ void SliceScene::setWipe(const QPixmap *pB, double position, bool vertical)
 void SliceScene::setHorizontalPosition(int hPos) { m_pNode->setHorizontalPosition(hPos); }
 
 void SliceScene::setVerticalPosition(int vPos) { m_pNode->setVerticalPosition(vPos); }
+
+void SliceScene::setRegion(const QRect &region) { m_pNode->setRegion(region); }

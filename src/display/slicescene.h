@@ -4,8 +4,9 @@
 
 class ImageNode;
 class QPixmap;
+class QRect;
 
-// Scene owning exactly one ImageNode; forwards the node's three setters.
+// Scene owning exactly one ImageNode; forwards the node's setters.
 class SliceScene : public QGraphicsScene
 {
     Q_OBJECT
@@ -17,6 +18,7 @@ public:
     void setWipe(const QPixmap *pB, double position, bool vertical);
     void setHorizontalPosition(int hPos);
     void setVerticalPosition(int vPos);
+    void setRegion(const QRect &region);
 
 private:
     ImageNode *m_pNode = nullptr;

@@ -3,6 +3,7 @@
 #include "framemetrics.h"
 
 #include <QObject>
+#include <QRect>
 
 #include <atomic>
 #include <memory>
@@ -32,6 +33,9 @@ public:
     // Bytes the comparison's frames may take together, from the next start on (see
     // SequenceComparison::setMemoryBudget); FrameCache::defaultBudget() until set.
     void setMemoryBudget(qint64 bytes) { m_memoryBudget = bytes; }
+    // The part of the picture compared from the next start on (SequenceComparison::setRegion);
+    // empty: the whole frame.
+    void setRegion(const QRect &region) { m_region = region; }
     bool isRunning() const { return m_thread.joinable() && !m_finished; }
 
 signals:
@@ -45,5 +49,6 @@ private:
     int m_generation = 0;
     bool m_finished = true;
     qint64 m_memoryBudget = -1; // < 0: FrameCache::defaultBudget()
+    QRect m_region;
     std::unique_ptr<FrameSource> m_pSources[3];
 };

@@ -160,7 +160,7 @@ void TestMetricsDock::sameNumbersAsTheCommandLine()
     QVERIFY(summaryOf(dock).contains("over 4 frames"));
     QCOMPARE(dock.findChild<MetricsPlot *>()->getFrameCount(), 5);
     // Movies held in memory: the one plane, nothing to choose.
-    QVERIFY(!dock.findChild<QComboBox *>()->isVisibleTo(&dock));
+    QVERIFY(!dock.findChild<QComboBox *>("metricsPlane")->isVisibleTo(&dock));
 }
 
 void TestMetricsDock::hiddenComputesNothingAndNewMoviesReplaceTheRows()
@@ -248,8 +248,8 @@ void TestMetricsDock::yuvFilesAllPlanesAndOffsets()
     dock.setMovies(MovieSet(movies[0].get(), movies[1].get(), movies[2].get(), offset1, offset2));
     dock.show();
     QTRY_VERIFY(!computing(dock));
-    QVERIFY(dock.findChild<QComboBox *>()->isVisibleTo(&dock));
-    QCOMPARE(dock.findChild<QComboBox *>()->currentIndex(), plane);
+    QVERIFY(dock.findChild<QComboBox *>("metricsPlane")->isVisibleTo(&dock));
+    QCOMPARE(dock.findChild<QComboBox *>("metricsPlane")->currentIndex(), plane);
 
     QProcess rawcompare;
     rawcompare.start(QStringLiteral(RAWCOMPARE_PATH),
@@ -276,7 +276,7 @@ void TestMetricsDock::yuvFilesAllPlanesAndOffsets()
     }
     // The table: every plane as it is chosen.
     for (int p = 0; p < 3; ++p) {
-        dock.findChild<QComboBox *>()->setCurrentIndex(p);
+        dock.findChild<QComboBox *>("metricsPlane")->setCurrentIndex(p);
         const QAbstractItemModel *pTable = rowsOf(dock);
         QMap<int, int> rowOfFrame;
         for (int row = 0; row < pTable->rowCount(); ++row)
@@ -322,7 +322,7 @@ void TestMetricsDock::movieInMemoryComparesTheViewedPlane()
     dock.setMovies({&main, &reference, nullptr});
     dock.show();
     QTRY_VERIFY(!computing(dock));
-    QVERIFY(!dock.findChild<QComboBox *>()->isVisibleTo(&dock));
+    QVERIFY(!dock.findChild<QComboBox *>("metricsPlane")->isVisibleTo(&dock));
     QVERIFY(summaryOf(dock).startsWith("Reference 1: worst frame"));
 
     QProcess rawcompare;
@@ -356,14 +356,14 @@ void TestMetricsDock::referenceOfYOnlyLeavesItsChromaCellsEmpty()
     dock.setMovies({&main, &reference1, &reference2});
     dock.show();
     QTRY_VERIFY(!computing(dock));
-    QVERIFY(dock.findChild<QComboBox *>()->isVisibleTo(&dock));
+    QVERIFY(dock.findChild<QComboBox *>("metricsPlane")->isVisibleTo(&dock));
     const QAbstractItemModel *pTable = rowsOf(dock);
     QCOMPARE(pTable->rowCount(), 5);
     for (int row = 0; row < 5; ++row) {
         for (int i = 0; i < 3; ++i)
             QCOMPARE(cell(pTable, row, 4 + i), cell(pTable, row, 1 + i));
     }
-    dock.findChild<QComboBox *>()->setCurrentIndex(1);
+    dock.findChild<QComboBox *>("metricsPlane")->setCurrentIndex(1);
     for (int row = 0; row < 5; ++row)
         QVERIFY(!std::isnan(cell(pTable, row, 1)) && std::isnan(cell(pTable, row, 4)));
     QVERIFY(summaryOf(dock).startsWith("Reference 1 (U): worst frame"));
@@ -386,7 +386,7 @@ void TestMetricsDock::chromaSampledOtherwiseIsNotCompared()
     dock.show();
     QTRY_VERIFY(!computing(dock));
     QCOMPARE(rowsOf(dock)->rowCount(), 5);
-    QVERIFY(!dock.findChild<QComboBox *>()->isVisibleTo(&dock));
+    QVERIFY(!dock.findChild<QComboBox *>("metricsPlane")->isVisibleTo(&dock));
     QVERIFY2(summaryOf(dock).endsWith("\nU and V of reference 1 are not compared: its chroma is "
                                       "4:2:0 (8x8), the main movie's 4:4:4 (16x16)."),
              qPrintable(summaryOf(dock)));

@@ -459,7 +459,7 @@ void TestMainWidget::menusAndToolbar()
     // the frame cache size and the colour choices, then the zoom entries.
     QList<QAction *> viewEntries = menus.at(1)->menu()->actions();
     QCOMPARE(actionTexts(viewEntries.mid(5)),
-             (QStringList {"-", "Metrics", "Frame cache size…", "Colour", "Layout", "-",
+             (QStringList {"-", "Metrics", "Region", "Frame cache size…", "Colour", "Layout", "-",
                            "Fit to window", "Actual size (100 %)", "Zoom in", "Zoom out", "-",
                            "Next difference", "Previous difference"}));
     QVERIFY(viewEntries.at(6)->isCheckable() && !viewEntries.at(6)->isChecked());

@@ -88,6 +88,7 @@ MainWidget::MainWidget()
             },
             Qt::QueuedConnection);
     connect(m_pFileActions, &FileActions::loadNotes, m_pStatus, &StatusReadout::showNote);
+    connect(m_pRangeColumn, &RangeColumn::noted, m_pStatus, &StatusReadout::showNote);
     m_pMetricsDock->followSession(*m_pSession);
     // The slice widget draws what the session holds from here on; its first redraw sets the
     // position label and the status bar.

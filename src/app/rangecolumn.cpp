@@ -6,10 +6,12 @@
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QHBoxLayout>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 #include "dialogprovider.h"
 #include "displayrange.h"
+#include "offsetfinder.h"
 #include "percentilerange.h"
 #include "scalewidget.h"
 #include "session.h"
@@ -35,6 +37,8 @@ RangeColumn::RangeColumn(Session &session, const std::unique_ptr<DialogProvider>
     m_pPositionLabel = new QLabel(this);
     pLayout->addWidget(m_pPositionLabel);
     showPosition(0, 0);
+    m_pOffsetFinder = new OffsetFinder(m_session, m_dialogs, this);
+    connect(m_pOffsetFinder, &OffsetFinder::noted, this, &RangeColumn::noted);
     createOffsetBox(1);
     createOffsetBox(2);
     createDifferenceFields(1);
@@ -70,9 +74,25 @@ void RangeColumn::createOffsetBox(int ref)
                                     "with: its frame f - offset is compared with main frame "
                                     "f (--ref%1-offset)")
                              .arg(ref));
-    // In the reference's own box, below its range.
-    pEditor->addField(QStringLiteral("Offset"), pBox);
+    // In the reference's own box, below its range, with the button that looks for it.
+    auto *pRow = new QWidget(pEditor);
+    auto *pRowLayout = new QHBoxLayout(pRow);
+    pRowLayout->setContentsMargins(0, 0, 0, 0);
+    auto *pFind = new QPushButton(QStringLiteral("Find offset"), pRow);
+    pFind->setObjectName(QStringLiteral("ref%1FindOffset").arg(ref));
+    pFind->setToolTip(QStringLiteral("Look for the offset within ±%1 frames at which this "
+                                     "reference is most like the main movie (mean Y PSNR)")
+                              .arg(OffsetFinder::Range));
+    pRowLayout->addWidget(pBox, 1);
+    pRowLayout->addWidget(pFind);
+    pEditor->addField(QStringLiteral("Offset"), pRow);
     m_pOffsetBoxes[ref - 1] = pBox;
+    connect(pFind, &QPushButton::clicked, this, [this, ref]() { m_pOffsetFinder->find(ref); });
+    const auto enable = [this, pFind, ref]() {
+        pFind->setEnabled(m_session.getMovie(Session::Main) && m_session.getMovie(ref));
+    };
+    connect(&m_session, &Session::movieChanged, pFind, enable);
+    enable();
     connect(pBox, &QSpinBox::valueChanged, this,
             [this, ref](int offset) { m_session.setOffset(ref, offset); });
 }

@@ -5,6 +5,7 @@
 #include <QWidget>
 
 class DialogProvider;
+class OffsetFinder;
 class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
@@ -13,11 +14,11 @@ class ScaleWidget;
 class Session;
 
 // The column beside the picture: one range editor per view (ViewType order), the offsets of
-// the two references in their editors, and the position label below. Edits go to the session;
-// the session's ranges and offsets come back into the fields. A difference's editor also holds
-// how the difference is shown: the mode, the threshold (a mask's, and the one "Next difference"
-// looks for) and the block size. "Auto scale" computes a view's
-// range from its movies, with progress and Cancel through the dialogs.
+// the two references in their editors with "Find offset", and the position label below. Edits go to
+// the session; the session's ranges and offsets come back into the fields. A difference's editor
+// also holds how the difference is shown: the mode, the threshold (a mask's, and the one "Next
+// difference" looks for) and the block size. "Auto scale" computes a view's range from its movies,
+// with progress and Cancel through the dialogs.
 class RangeColumn : public QWidget
 {
     Q_OBJECT
@@ -30,6 +31,10 @@ public:
     // Computes view viewType's range from its movies as its editor's options say and puts it
     // into its editor, and so into the session; a cancelled or failed computation changes nothing.
     void setAutomaticRange(int viewType);
+
+signals:
+    // What "Find offset" found, for the status bar.
+    void noted(const QString &note);
 
 private:
     void createOffsetBox(int ref);
@@ -45,4 +50,5 @@ private:
     QDoubleSpinBox *m_pThresholdBoxes[2] = {};
     QComboBox *m_pBlockBoxes[2] = {};
     QLabel *m_pPositionLabel = nullptr;
+    OffsetFinder *m_pOffsetFinder = nullptr;
 };

@@ -83,6 +83,8 @@ struct Candidate
     double score = 0.0; // dB
 };
 
+QString decibels(double score) { return QString::number(score, 'f', 2); }
+
 } // namespace
 
 bool OffsetSearch::find(const FrameSource &main, const FrameSource &reference, int range,
@@ -176,4 +178,31 @@ bool OffsetSearch::find(const FrameSource &main, const FrameSource &reference, i
     if (progress)
         progress(total, total);
     return true;
+}
+
+QString OffsetSearch::describe(const Result &result, int reference, int range)
+{
+    QString line;
+    if (!result.found) {
+        line = QStringLiteral("ref%1: no offset in -%2 .. %2 leaves a frame in common")
+                       .arg(reference)
+                       .arg(range);
+    } else if (!result.hasRunnerUp) {
+        line = QStringLiteral("ref%1: offset %2 (%3 dB), no runner-up")
+                       .arg(reference)
+                       .arg(result.offset)
+                       .arg(decibels(result.score));
+    } else {
+        line = QString::fromLatin1(result.isClear()
+                                           ? "ref%1: offset %2 (%3 dB), runner-up offset %4 "
+                                             "(%5 dB)"
+                                           : "ref%1: no clear offset (best %2 at %3 dB, "
+                                             "runner-up %4 at %5 dB)")
+                       .arg(reference)
+                       .arg(result.offset)
+                       .arg(decibels(result.score))
+                       .arg(result.runnerUpOffset)
+                       .arg(decibels(result.runnerUpScore));
+    }
+    return line;
 }

@@ -3,6 +3,7 @@
 #include <functional>
 #include <string>
 
+#include <QString>
 #include <QtGlobal>
 
 class FrameSource;
@@ -35,4 +36,7 @@ public:
     static bool find(const FrameSource &main, const FrameSource &reference, int range,
                      qint64 budgetBytes, Result &result, std::string &error,
                      const std::function<bool(int, int)> &progress = {});
+    // One line: "ref1: offset 3 (41.20 dB), runner-up offset 2 (30.05 dB)", or "ref1: no clear
+    // offset (...)" when the two are within ClearMargin.
+    static QString describe(const Result &result, int reference, int range);
 };

@@ -118,6 +118,8 @@ private slots:
     void gate();
     void findOffset_data();
     void findOffset();
+    void regionEqualsCroppedFiles_data();
+    void regionEqualsCroppedFiles();
 
 private:
     QTemporaryDir m_folder;
@@ -199,6 +201,9 @@ void TestMetricsRunner::failures_data()
             << QStringList {"--block-errors", "8", "a.gray", "--ref1", "b.gray",
                             "--max-abs-diff", "3"}
             << 2 << "rawcompare: --max-abs-diff needs --metrics.\n";
+    QTest::newRow("region outside the frame: 2")
+            << (gray + QStringList {"--region", "8,0,4,4", "a.gray", "--ref1", "b.gray"}) << 2
+            << "rawcompare: --region 8,0,4,4 lies outside the main movie's 8x8 frame\n";
     QTest::newRow("bad arguments: 2")
             << QStringList {"--json", "--csv", "a.gray", "--ref1", "b.gray"} << 2
             << "rawcompare: --csv and --json exclude each other.\n";
@@ -716,4 +721,57 @@ void TestMetricsRunner::findOffset()
     QCOMPARE(outcome.status, 0);
     QVERIFY2(outcome.out.startsWith(expected), outcome.out.constData());
     QCOMPARE(outcome.out.count('\n'), 1);
+}
+
+void TestMetricsRunner::regionEqualsCroppedFiles_data()
+{
+    QTest::addColumn<QString>("region");
+    QTest::addColumn<QString>("crop"); // ffmpeg's crop=W:H:X:Y of the same samples
+
+    QTest::newRow("middle") << "30,20,32,24"
+                            << "32:24:30:20";
+    QTest::newRow("top left") << "0,0,16,16"
+                              << "16:16:0:0";
+    QTest::newRow("bottom right") << "56,44,40,20"
+                                  << "40:20:56:44";
+    QTest::newRow("cut at the frame's edge") << "80,40,40,40"
+                                             << "16:24:80:40";
+}
+
+// The measures of a region are those of files cropped to it: every sample, every SSIM window
+// inside it, U and V over the chroma samples that cover it.
+void TestMetricsRunner::regionEqualsCroppedFiles()
+{
+    QFETCH(QString, region);
+    QFETCH(QString, crop);
+
+    const QString f = m_folder.path() + QLatin1Char('/');
+    const auto ffmpeg = [&](const QStringList &arguments) {
+        QProcess process;
+        process.setWorkingDirectory(m_folder.path());
+        process.start("ffmpeg", QStringList {"-loglevel", "error", "-y"} + arguments);
+        return process.waitForFinished(60000) && process.exitCode() == 0;
+    };
+    const QStringList raw {"-f", "rawvideo", "-pix_fmt", "yuv420p", "-s", "96x64"};
+    if (!QFile::exists(f + "clip_a.yuv")) {
+        QVERIFY(ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=96x64:rate=25", "-frames", "3",
+                        "-pix_fmt", "yuv420p", "clip_a.yuv"}));
+        QVERIFY(ffmpeg(raw
+                       + QStringList {"-i", "clip_a.yuv", "-vf", "noise=alls=24:allf=t", "-pix_fmt",
+                                      "yuv420p", "clip_b.yuv"}));
+    }
+    for (const char *name : {"clip_a", "clip_b"})
+        QVERIFY(ffmpeg(raw
+                       + QStringList {"-i", QString(name) + ".yuv", "-vf", "crop=" + crop, "-f",
+                                      "rawvideo", QString(name) + "_crop.yuv"}));
+    const QString cropSize = crop.section(':', 0, 0) + "x" + crop.section(':', 1, 1);
+    const Outcome whole = runRawcompare(
+            {"--size", "96x64", "--region", region, "clip_a.yuv", "--ref1", "clip_b.yuv"},
+            m_folder.path());
+    const Outcome cropped = runRawcompare(
+            {"--size", cropSize, "clip_a_crop.yuv", "--ref1", "clip_b_crop.yuv"}, m_folder.path());
+    QCOMPARE(whole.status, 0);
+    QCOMPARE(cropped.status, 0);
+    QCOMPARE(csvLines(whole.out).size(), 4);
+    QCOMPARE(whole.out, cropped.out);
 }

@@ -315,7 +315,12 @@ bool ComparisonArea::selectRegion(QObject *pWatched, QEvent *pEvent)
         m_draggingRegion = true;
         m_regionStart = pixel;
     }
-    m_session.setRegion(QRect(m_regionStart, pixel).normalized());
+    // Both corner pixels inside, whichever way the drag went (QRect::normalized() would leave
+    // them out of a rectangle dragged up or left).
+    m_session.setRegion(QRect(
+            QPoint(std::min(m_regionStart.x(), pixel.x()), std::min(m_regionStart.y(), pixel.y())),
+            QPoint(std::max(m_regionStart.x(), pixel.x()),
+                   std::max(m_regionStart.y(), pixel.y()))));
     return true;
 }
 

@@ -1,4 +1,6 @@
+#include <QApplication>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QMenu>
 #include <QPainter>
 #include <QTest>
@@ -39,6 +41,29 @@ int shownGray(SliceWidget *pPane, double x, double y)
     return qGray(picture.pixel(int(x * 4), int(y * 4)));
 }
 
+// Whether the region's outline crosses picture row y on the left edge of column x: what the
+// pane's scene paints there (eight screen pixels a picture pixel) is not the picture's gray.
+bool outlinedAt(SliceWidget *pPane, int x, int y, int gray)
+{
+    QImage picture(128, 64, QImage::Format_RGB32);
+    QPainter painter(&picture);
+    pPane->getScene()->render(&painter, QRectF(0, 0, 128, 64), QRectF(0, -8, 16, 8));
+    painter.end();
+    const QRgb left = picture.pixel(std::max(0, 8 * x - 1), 8 * y + 4);
+    const QRgb right = picture.pixel(8 * x, 8 * y + 4);
+    return left != qRgb(gray, gray, gray) || right != qRgb(gray, gray, gray);
+}
+
+// A mouse event at the middle of picture pixel `pixel` (y down from the top) of a pane.
+void sendMouse(SliceWidget *pPane, QEvent::Type type, QPoint pixel, Qt::KeyboardModifiers keys)
+{
+    SliceView *pView = pPane->getView();
+    const QPointF at = pView->mapFromScene(QPointF(pixel.x() + 0.5, pixel.y() + 0.5 - 8));
+    QMouseEvent event(type, at, pView->viewport()->mapToGlobal(at), Qt::LeftButton,
+                      type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, keys);
+    QApplication::sendEvent(pView->viewport(), &event);
+}
+
 } // namespace
 
 // The panes of each layout on a session of a main movie (gray 100) and reference 1 (gray 40).
@@ -56,6 +81,8 @@ private slots:
     void flickerWhileBIsHeld();
     void differenceModes_data();
     void differenceModes();
+    void regionByShiftDrag_data();
+    void regionByShiftDrag();
 
 private:
     std::unique_ptr<Session> m_pSession;
@@ -219,3 +246,53 @@ void TestComparisonArea::differenceModes()
 
 QTEST_MAIN(TestComparisonArea)
 #include "tst_comparisonarea.moc"
+
+void TestComparisonArea::regionByShiftDrag_data()
+{
+    QTest::addColumn<int>("pane"); // of two side by side
+    QTest::addColumn<QPoint>("from");
+    QTest::addColumn<QPoint>("to");
+    QTest::addColumn<QRect>("region");
+    QTest::newRow("first pane, down and right")
+            << 0 << QPoint(2, 1) << QPoint(9, 5) << QRect(2, 1, 8, 5);
+    QTest::newRow("second pane, up and left")
+            << 1 << QPoint(12, 6) << QPoint(3, 2) << QRect(3, 2, 10, 5);
+    QTest::newRow("past the picture's corner")
+            << 0 << QPoint(10, 4) << QPoint(40, 30) << QRect(10, 4, 6, 4);
+}
+
+void TestComparisonArea::regionByShiftDrag()
+{
+    QFETCH(int, pane);
+    QFETCH(QPoint, from);
+    QFETCH(QPoint, to);
+    QFETCH(QRect, region);
+    Layout layout;
+    layout.kind = Layout::Kind::SideBySide;
+    layout.views = {ViewType::Main, ViewType::Ref1};
+    m_pSession->setLayout(layout);
+    const QList<SliceWidget *> panes = m_pArea->getPanes();
+    // Both pictures whole in their panes once laid out.
+    QTRY_VERIFY(panes.at(1)->getView()->viewport()->width() > 200);
+    for (SliceWidget *pPane : panes)
+        pPane->getView()->setZoom(8.0);
+    // A drag without Shift selects nothing.
+    sendMouse(panes.at(pane), QEvent::MouseButtonPress, from, Qt::NoModifier);
+    sendMouse(panes.at(pane), QEvent::MouseMove, to, Qt::NoModifier);
+    sendMouse(panes.at(pane), QEvent::MouseButtonRelease, to, Qt::NoModifier);
+    QVERIFY(m_pSession->getRegion().isEmpty());
+
+    sendMouse(panes.at(pane), QEvent::MouseButtonPress, from, Qt::ShiftModifier);
+    sendMouse(panes.at(pane), QEvent::MouseMove, to, Qt::ShiftModifier);
+    sendMouse(panes.at(pane), QEvent::MouseButtonRelease, to, Qt::ShiftModifier);
+    QCOMPARE(m_pSession->getRegion(), region);
+    // Outlined in both panes, on its left edge and not inside.
+    const int middle = region.y() + region.height() / 2;
+    QVERIFY(outlinedAt(panes.at(0), region.x(), middle, 100));
+    QVERIFY(outlinedAt(panes.at(1), region.x(), middle, 40));
+    QVERIFY(!outlinedAt(panes.at(1), region.x() + 1, middle, 40));
+
+    QTest::keyClick(panes.at(1)->getView(), Qt::Key_Escape);
+    QVERIFY(m_pSession->getRegion().isEmpty());
+    QVERIFY(!outlinedAt(panes.at(0), region.x(), middle, 100));
+}

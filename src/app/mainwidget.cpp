@@ -19,6 +19,7 @@
 #include "dialogprovider.h"
 #include "differencejump.h"
 #include "fileactions.h"
+#include "histogramdock.h"
 #include "image3d.h"
 #include "keyhandler.h"
 #include "layoutactions.h"
@@ -62,6 +63,9 @@ MainWidget::MainWidget()
     addDockWidget(Qt::RightDockWidgetArea, m_pMetricsDock);
     // Shown from the View menu; while hidden it computes nothing.
     m_pMetricsDock->hide();
+    m_pHistogramDock = new HistogramDock(*m_pSession, this);
+    addDockWidget(Qt::RightDockWidgetArea, m_pHistogramDock);
+    m_pHistogramDock->hide();
 
     createMenus();
     m_pStatus = new StatusReadout(*m_pSession, *m_pSliceWidget, *this);
@@ -116,6 +120,7 @@ void MainWidget::createMenus()
     connect(m_pViewActions->getGroup(), &QActionGroup::triggered, this, &MainWidget::onViewChanged);
     pViewMenu->addSeparator();
     pViewMenu->addAction(m_pMetricsDock->toggleViewAction());
+    pViewMenu->addAction(m_pHistogramDock->toggleViewAction());
     pViewMenu->addAction(QStringLiteral("Frame cache size…"), this, &MainWidget::onFrameCacheSize);
     new ColourActions(*m_pSession, *m_pSettings, pViewMenu, this);
     QMenu *pLayoutPlace = pViewMenu->addMenu(QStringLiteral("Layout"));

@@ -9,6 +9,7 @@ class CommandLine;
 class ComparisonArea;
 class DialogProvider;
 class FileActions;
+class HistogramDock;
 class Image3D;
 class MetricsDock;
 class PlaybackControls;
@@ -105,6 +106,7 @@ private:
     SliceWidget *m_pSliceWidget = nullptr; // the first pane of m_pArea
     RangeColumn *m_pRangeColumn = nullptr;
     MetricsDock *m_pMetricsDock = nullptr;
+    HistogramDock *m_pHistogramDock = nullptr;
     ViewActions *m_pViewActions = nullptr;
     FileActions *m_pFileActions = nullptr;
     PlaybackControls *m_pPlaybackControls = nullptr;

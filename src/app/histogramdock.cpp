@@ -94,7 +94,9 @@ void HistogramDock::count()
     m_pPlot->setHistogram(histogram);
     QString summary;
     if (!histogram.isEmpty()) {
-        summary = QStringLiteral("%L1 samples").arg(histogram.getTotal());
+        summary = (histogram.getChannelCount() == 3 ? QStringLiteral("%L1 pixels")
+                                                    : QStringLiteral("%L1 samples"))
+                          .arg(histogram.getTotal());
         if (histogram.getBinWidth() > 1)
             summary += QStringLiteral(", %1 values a bar").arg(histogram.getBinWidth());
         if (histogram.getOutside() > 0)

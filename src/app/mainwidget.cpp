@@ -19,6 +19,7 @@
 #include "dialogprovider.h"
 #include "differencejump.h"
 #include "fileactions.h"
+#include "histogramdock.h"
 #include "image3d.h"
 #include "keyhandler.h"
 #include "layoutactions.h"
@@ -66,6 +67,9 @@ MainWidget::MainWidget()
     m_pRegionPanel = new RegionPanel(*m_pSession, this);
     addDockWidget(Qt::RightDockWidgetArea, m_pRegionPanel);
     m_pRegionPanel->hide();
+    m_pHistogramDock = new HistogramDock(*m_pSession, this);
+    addDockWidget(Qt::RightDockWidgetArea, m_pHistogramDock);
+    m_pHistogramDock->hide();
 
     createMenus();
     m_pStatus = new StatusReadout(*m_pSession, *m_pSliceWidget, *this);
@@ -122,6 +126,7 @@ void MainWidget::createMenus()
     pViewMenu->addSeparator();
     pViewMenu->addAction(m_pMetricsDock->toggleViewAction());
     pViewMenu->addAction(m_pRegionPanel->toggleViewAction());
+    pViewMenu->addAction(m_pHistogramDock->toggleViewAction());
     pViewMenu->addAction(QStringLiteral("Frame cache size…"), this, &MainWidget::onFrameCacheSize);
     new ColourActions(*m_pSession, *m_pSettings, pViewMenu, this);
     QMenu *pLayoutPlace = pViewMenu->addMenu(QStringLiteral("Layout"));

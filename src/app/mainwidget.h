@@ -9,6 +9,7 @@ class CommandLine;
 class ComparisonArea;
 class DialogProvider;
 class FileActions;
+class HistogramDock;
 class Image3D;
 class MetricsDock;
 class PlaybackControls;
@@ -107,6 +108,7 @@ private:
     RangeColumn *m_pRangeColumn = nullptr;
     MetricsDock *m_pMetricsDock = nullptr;
     RegionPanel *m_pRegionPanel = nullptr;
+    HistogramDock *m_pHistogramDock = nullptr;
     ViewActions *m_pViewActions = nullptr;
     FileActions *m_pFileActions = nullptr;
     PlaybackControls *m_pPlaybackControls = nullptr;

@@ -6,6 +6,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "framesamples.h"
 #include "image3d.h"
 
 namespace {
@@ -196,44 +197,6 @@ private:
 #endif
     RangeMap m_map;
     quint32 m_table[2 * TableOffset];
-};
-
-// One frame of a volume as the mapping reads it. Its samples are null where the volume or the
-// frame is missing, and where the frame can't be read (a file that shrank): such a frame shows
-// as absent, never as garbage.
-class FrameSamples
-{
-public:
-    FrameSamples(const Image3D *pVolume, int frame)
-    {
-        if (!pVolume || frame < 0 || frame >= pVolume->getNumFrames())
-            return;
-        m_samples = pVolume->getFrame(frame);
-        if (m_samples) {
-            m_width = pVolume->getWidth();
-            m_height = pVolume->getHeight();
-        }
-    }
-    // The sample at (x, y), or nullptr outside the frame.
-    const float *at(int x, int y) const
-    {
-        if (!m_samples || x < 0 || x >= m_width || y < 0 || y >= m_height)
-            return nullptr;
-        return m_samples.get() + x + qint64(m_width) * y;
-    }
-    // Row y clipped to `width` columns; *pCount gets the number of samples of the row that the
-    // image shows (0 with nullptr when the row lies outside the frame).
-    const float *row(int y, int width, int *pCount) const
-    {
-        const float *pRow = at(0, y);
-        *pCount = pRow ? std::min(m_width, width) : 0;
-        return pRow;
-    }
-
-private:
-    FrameCache::Frame m_samples;
-    int m_width = 0;
-    int m_height = 0;
 };
 
 } // namespace

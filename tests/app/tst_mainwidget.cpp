@@ -455,13 +455,14 @@ void TestMainWidget::menusAndToolbar()
     QCOMPARE(toolBars.first()->windowTitle(), QStringLiteral("View"));
     QCOMPARE(m_pWindow->toolBarArea(toolBars.first()), Qt::TopToolBarArea);
 
-    // The five views, then the entry that shows or hides the metrics dock (hidden at first),
-    // the frame cache size and the colour choices, then the zoom entries.
+    // The five views, then the entries that show or hide the metrics dock (hidden at first), the
+    // region panel and the histogram dock, the frame cache size and the colour choices, then the
+    // zoom entries.
     QList<QAction *> viewEntries = menus.at(1)->menu()->actions();
     QCOMPARE(actionTexts(viewEntries.mid(5)),
-             (QStringList {"-", "Metrics", "Region", "Frame cache size…", "Colour", "Layout", "-",
-                           "Fit to window", "Actual size (100 %)", "Zoom in", "Zoom out", "-",
-                           "Next difference", "Previous difference"}));
+             (QStringList {"-", "Metrics", "Region", "Histogram", "Frame cache size…", "Colour",
+                           "Layout", "-", "Fit to window", "Actual size (100 %)", "Zoom in",
+                           "Zoom out", "-", "Next difference", "Previous difference"}));
     QVERIFY(viewEntries.at(6)->isCheckable() && !viewEntries.at(6)->isChecked());
     viewEntries = viewEntries.mid(0, 5);
     // The view buttons, then playback: play / pause and the frame rate.

@@ -15,8 +15,6 @@ struct MetricsOptions
     QString reference2File;
     bool isJson = false; // else CSV
     MovieFileOptions files; // the main movie's, and a reference's without options of its own
-    // Reference 1's and 2's own options (--ref1-size, ...) over the shared ones; none: files.
-    std::optional<MovieFileOptions> referenceFiles[2] = {};
     int threads = 0; // 0: the machine's cores
     // Bytes the workers' frames may take together; < 0: FrameCache::defaultBudget().
     qint64 memoryBudget = -1;
@@ -26,6 +24,8 @@ struct MetricsOptions
     int reference2Offset = 0;
     int blockSize = 0; // --block-errors: the side of the blocks, 4 .. 64
     MetricsGate gate {}; // --metrics: the bounds every frame must hold
+    // Reference 1's and 2's own options (--ref1-size, ...) over the shared ones; none: files.
+    std::optional<MovieFileOptions> referenceFiles[2] = {};
 
     // How reference ref (1 or 2) is read.
     const MovieFileOptions &referenceFileOptions(int ref) const

@@ -5,25 +5,8 @@
 #include <QRegularExpression>
 
 #include "pixelformat.h"
+#include "referencefilearguments.h"
 #include "viewtype.h"
-
-namespace {
-
-const int maxFrameSide = 65536;
-
-// "WxH" with two positive decimal numbers; false for anything else.
-bool parseSize(const QString &text, int &width, int &height)
-{
-    static const QRegularExpression pattern(QStringLiteral("^([0-9]{1,6})[xX]([0-9]{1,6})$"));
-    const QRegularExpressionMatch match = pattern.match(text);
-    if (!match.hasMatch())
-        return false;
-    width = match.captured(1).toInt();
-    height = match.captured(2).toInt();
-    return width >= 1 && width <= maxFrameSide && height >= 1 && height <= maxFrameSide;
-}
-
-} // namespace
 
 QString CommandLine::usage()
 {
@@ -34,10 +17,13 @@ QString CommandLine::usage()
             "                  [--transfer T]\n"
             "                  [MAIN_FILE...] [--ref1 FILE]... [--ref2 FILE]...\n"
             "                  [--ref1-offset N] [--ref2-offset N]\n"
+            "                  [--ref1-size WxH] [--ref1-pix-fmt NAME] [--ref1-plane y|u|v]\n"
+            "                  [--ref1-frames FIRST[:COUNT]] [--ref2-size WxH] ...\n"
             "       rawcompare --metrics [--csv | --json] [--size WxH] [--pix-fmt NAME | --gray]\n"
             "                  [--frames FIRST[:COUNT]] [--ref1-offset N] [--ref2-offset N]\n"
             "                  [--fail-below NAME=V,...] [--fail-above NAME=V,...] "
             "[--max-abs-diff N]\n"
+            "                  [--ref1-size WxH] ... [--ref2-frames FIRST[:COUNT]]\n"
             "                  MAIN --ref1 REF [--ref2 REF]\n"
             "       rawcompare --block-errors 4|8|16|32|64 [the options and files of --metrics]\n"
             "       rawcompare --find-offset[=MAX] [--size WxH] [--pix-fmt NAME | --gray]\n"
@@ -87,6 +73,7 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
     ColourArguments::addOptions(parser);
     ViewArguments::addOptions(parser);
     GateArguments::addOptions(parser);
+    ReferenceFileArguments::addOptions(parser);
     FindOffsetArguments::addOptions(parser);
     parser.addOption(
             QCommandLineOption(QStringLiteral("block-errors"), QString(), QStringLiteral("N")));
@@ -147,7 +134,9 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
                          "  --ref1-offset N, --ref2-offset N\n"
                          "                  the reference starts at main frame N: its frame f - N\n"
                          "                  is compared with main frame f (N may be negative;\n"
-                         "                  frames without a partner are not compared)\n"
+                         "                  frames without a partner are not compared)\n")
+                + ReferenceFileArguments::helpText()
+                + QStringLiteral(
                          "\n"
                          "  --metrics       no window: print MSE, PSNR and SSIM of MAIN against "
                          "each\n"
@@ -228,11 +217,11 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
             fail(QStringLiteral("--size given more than once."));
             return m_action;
         }
-        if (!parseSize(values.first(), m_frameWidth, m_frameHeight)) {
+        if (!ReferenceFileArguments::parseSize(values.first(), m_frameWidth, m_frameHeight)) {
             fail(QStringLiteral("Invalid frame size '%1': expected WxH with whole numbers from "
                                 "1 to %2, for example 352x288.")
                          .arg(values.first())
-                         .arg(maxFrameSide));
+                         .arg(ReferenceFileArguments::maxFrameSide));
             return m_action;
         }
         m_hasSize = true;
@@ -349,17 +338,13 @@ bool CommandLine::parseMetricsOptions(const QCommandLineParser &parser)
     }
     m_isJson = parser.isSet(QStringLiteral("json"));
     if (parser.isSet(QStringLiteral("frames"))) {
-        static const QRegularExpression pattern(QStringLiteral("^([0-9]{1,9})(?::([0-9]{1,9}))?$"));
         const QString text = parser.value(QStringLiteral("frames"));
-        const QRegularExpressionMatch match = pattern.match(text);
-        if (!match.hasMatch() || (match.hasCaptured(2) && match.captured(2).toInt() < 1)) {
+        if (!ReferenceFileArguments::parseFrames(text, m_firstFrame, m_frameCount)) {
             fail(QStringLiteral("Invalid frame range '%1': expected FIRST or FIRST:COUNT, "
                                 "frames counted from 0 and COUNT at least 1, for example 10:50.")
                          .arg(text));
             return false;
         }
-        m_firstFrame = match.captured(1).toInt();
-        m_frameCount = match.hasCaptured(2) ? match.captured(2).toInt() : -1;
     }
     if (metrics
         && (m_mainFiles.size() != 1 || m_reference1Files.size() > 1 || m_reference2Files.size() > 1
@@ -392,6 +377,12 @@ bool CommandLine::parseReferenceOffsets(const QCommandLineParser &parser)
             return false;
         }
         (ref == 1 ? m_ref1Offset : m_ref2Offset) = values.first().toInt();
+    }
+    const bool hasFiles[2] = {!m_reference1Files.isEmpty(), !m_reference2Files.isEmpty()};
+    QString error;
+    if (!m_referenceFiles.parse(parser, hasFiles, error)) {
+        fail(error);
+        return false;
     }
     return true;
 }
@@ -516,6 +507,7 @@ void CommandLine::fail(const QString &error)
     m_view = ViewArguments();
     m_gate = GateArguments();
     m_findOffset = FindOffsetArguments();
+    m_referenceFiles = ReferenceFileArguments();
     m_mainFiles.clear();
     m_reference1Files.clear();
     m_reference2Files.clear();

@@ -6,6 +6,7 @@
 #include "colourarguments.h"
 #include "findoffsetarguments.h"
 #include "gatearguments.h"
+#include "referencefilearguments.h"
 #include "viewarguments.h"
 
 class QCommandLineParser;
@@ -65,6 +66,8 @@ public:
     int getReferenceOffset(int ref) const { return ref == 2 ? m_ref2Offset : m_ref1Offset; }
     // The largest offset either way, on the command line and in the window.
     static constexpr int maxReferenceOffset = 9999999;
+    // --ref1-size, --ref1-pix-fmt, --ref1-plane, --ref1-frames and the same for reference 2.
+    const ReferenceFileArguments &getReferenceFileArguments() const { return m_referenceFiles; }
     // --export-png: the folder, the view (a ViewType value) and the range when one was given.
     QString getExportDirectory() const { return m_exportDirectory; }
     int getViewType() const { return m_viewType; }
@@ -122,6 +125,7 @@ private:
     ViewArguments m_view;
     GateArguments m_gate;
     FindOffsetArguments m_findOffset;
+    ReferenceFileArguments m_referenceFiles;
     QStringList m_mainFiles;
     QStringList m_reference1Files;
     QStringList m_reference2Files;

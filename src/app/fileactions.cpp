@@ -159,7 +159,7 @@ bool FileActions::loadFiles(int slot, const QStringList &files, bool askDimensio
         m_session.setMovie(slot, std::move(pMovie), loader.getFileNames());
         // A plane answered for this movie is the plane every movie shows.
         m_session.setPlane(m_settings.getLoadAnswers().plane);
-        rememberLoad(slot, loader, sizeFromNames);
+        rememberLoad(slot, loader, m_settings.getLoadAnswers(), sizeFromNames);
     }
     emit loadNotes(loader.takeNotes().join(QStringLiteral("; ")));
     if (playing)
@@ -186,7 +186,9 @@ QStringList FileActions::openFromCommandLine(const CommandLine &commandLine)
         answers.plane = commandLine.getPlane();
     m_session.setPlane(answers.plane);
     // A plane asked for is shown in gray unless colour is asked for too.
-    if (commandLine.getDisplay() == 3 || commandLine.hasPlane())
+    const ReferenceFileArguments &own = commandLine.getReferenceFileArguments();
+    if (commandLine.getDisplay() == 3 || commandLine.hasPlane() || own.hasPlane(1)
+        || own.hasPlane(2))
         m_session.setColour(commandLine.getDisplay() == 3);
     m_session.setColourOptions(commandLine.applyColourOptions(m_session.getColourOptions()));
     const ViewArguments &view = commandLine.getViewArguments();
@@ -198,22 +200,36 @@ QStringList FileActions::openFromCommandLine(const CommandLine &commandLine)
         m_session.setFrameCacheBudget(qint64(commandLine.getFrameCacheMiB()) << 20);
     for (int ref = 1; ref <= 2; ++ref)
         m_session.setOffset(ref, commandLine.getReferenceOffset(ref));
-    // A size answers the dimensions question; without one, a file's name may.
-    const bool askDimensions = !commandLine.hasSize();
-    MovieLoader loader(m_pWindow, *m_dialogs, answers);
-    loader.setSizeFromNames(!commandLine.hasSize());
-    loader.setFrameRange(commandLine.getFirstFrame(), commandLine.getFrameCount());
     const QStringList files[3] = {commandLine.getMainFiles(), commandLine.getReference1Files(),
                                   commandLine.getReference2Files()};
+    QStringList notes;
     for (int slot = 0; slot < Session::SlotCount; ++slot) {
+        if (files[slot].isEmpty())
+            continue;
+        // A reference with options of its own is read with a copy of the answers, those put
+        // in: they answer for it alone and are not remembered.
+        const bool ownOptions = slot != Session::Main && own.isSet(slot);
+        LoadSettings ownAnswers = ownOptions
+                ? own.applyLoadAnswers(slot, answers, commandLine.getPixelFormat())
+                : answers;
+        LoadSettings &used = ownOptions ? ownAnswers : answers;
+        // A size answers the dimensions question; without one, a file's name may.
+        const bool hasSize = commandLine.hasSize() || (ownOptions && own.hasSize(slot));
+        MovieLoader loader(m_pWindow, *m_dialogs, used);
+        loader.setSizeFromNames(!hasSize);
+        MovieFileOptions frames;
+        frames.firstFrame = commandLine.getFirstFrame();
+        frames.frameCount = commandLine.getFrameCount();
+        frames = slot == Session::Main ? frames : own.apply(slot, frames);
+        loader.setFrameRange(frames.firstFrame, frames.frameCount);
         std::unique_ptr<Image3D> pMovie;
-        if (!files[slot].isEmpty() && loader.loadFiles(pMovie, files[slot], askDimensions)) {
+        if (loader.loadFiles(pMovie, files[slot], !hasSize)) {
             m_session.setMovie(slot, std::move(pMovie), files[slot]);
-            rememberLoad(slot, loader, !commandLine.hasSize());
+            rememberLoad(slot, loader, used, !hasSize);
         }
+        notes << loader.takeNotes();
     }
     answers.formatGiven = false;
-    QStringList notes = loader.takeNotes();
     m_session.setRegion(view.getRegion());
     if (!view.getRegion().isEmpty() && m_session.getRegion() != view.getRegion())
         notes << QStringLiteral("--region lies outside the pictures, or is cut to them");
@@ -221,9 +237,9 @@ QStringList FileActions::openFromCommandLine(const CommandLine &commandLine)
     return notes;
 }
 
-void FileActions::rememberLoad(int slot, const MovieLoader &loader, bool sizeFromNames)
+void FileActions::rememberLoad(int slot, const MovieLoader &loader, const LoadSettings &answers,
+                               bool sizeFromNames)
 {
-    const LoadSettings &answers = m_settings.getLoadAnswers();
     RecentFiles::Entry entry;
     entry.slot = slot;
     for (const QString &file : loader.getFileNames())

@@ -12,6 +12,7 @@
 
 class CommandLine;
 class DialogProvider;
+struct LoadSettings;
 class MovieLoader;
 class Playback;
 class QAction;
@@ -72,8 +73,9 @@ private:
     // loaded movie enters the session and the recent files. True when loaded.
     bool loadFiles(int slot, const QStringList &files, bool askDimensions, bool sizeFromNames,
                    int firstFrame = 0, int frameCount = -1);
-    // The last load of loader, into slot, becomes the first recent entry.
-    void rememberLoad(int slot, const MovieLoader &loader, bool sizeFromNames);
+    // The last load of loader, read with answers, into slot, becomes the first recent entry.
+    void rememberLoad(int slot, const MovieLoader &loader, const LoadSettings &answers,
+                      bool sizeFromNames);
     bool handleDrag(QEvent *pEvent);
     void createRecentMenu(QMenu *pFileMenu, QAction *pBefore);
     void updateRecentMenu();

@@ -28,6 +28,17 @@ MovieFileOptions fileOptionsOf(const CommandLine &commandLine)
     return files;
 }
 
+// Each reference with options of its own (--ref1-size, ...): shared with them put in.
+template<typename Options>
+void putReferenceFileOptions(const CommandLine &commandLine, const MovieFileOptions &shared,
+                             Options &options)
+{
+    const ReferenceFileArguments &own = commandLine.getReferenceFileArguments();
+    for (int ref = 1; ref <= 2; ++ref)
+        if (own.isSet(ref))
+            options.referenceFiles[ref - 1] = own.apply(ref, shared);
+}
+
 // --metrics, --block-errors and --find-offset: no window and no window system; a core application
 // only, for Qt's image readers.
 int runMetrics(const CommandLine &commandLine, char *program)
@@ -42,6 +53,17 @@ int runMetrics(const CommandLine &commandLine, char *program)
     options.reference2File = commandLine.getReference2Files().value(0);
     options.isJson = commandLine.isJson();
     options.files = fileOptionsOf(commandLine);
+    putReferenceFileOptions(commandLine, options.files, options);
+    for (int ref = 1; ref <= 2; ++ref) {
+        // Every plane is compared; the plane chosen is what a view shows.
+        if (options.referenceFileOptions(ref).plane != 0) {
+            std::fprintf(stderr,
+                         "rawcompare: note: --ref%d-plane chooses what the views show: "
+                         "it changes no comparison\n",
+                         ref);
+            options.referenceFiles[ref - 1]->plane = 0;
+        }
+    }
     options.reference1Offset = commandLine.getReferenceOffset(1);
     options.reference2Offset = commandLine.getReferenceOffset(2);
     if (commandLine.getFrameCacheMiB() > 0)
@@ -72,6 +94,9 @@ int runExport(const CommandLine &commandLine, char *program)
     options.reference2File = commandLine.getReference2Files().value(0);
     options.files = fileOptionsOf(commandLine);
     options.plane = commandLine.getPlane();
+    MovieFileOptions shared = options.files;
+    shared.plane = options.plane;
+    putReferenceFileOptions(commandLine, shared, options);
     options.colour = commandLine.getDisplay() == 3;
     options.colourOptions = commandLine.applyColourOptions(ColourOptions());
     options.difference = commandLine.getViewArguments().applyDifference(DifferenceDisplay());

@@ -40,10 +40,10 @@ void ComparisonRunner::write(const QByteArray &bytes)
 }
 
 std::unique_ptr<FrameSource> ComparisonRunner::openMovie(const QString &fileName,
-                                                         const MetricsOptions &options)
+                                                         const MovieFileOptions &files)
 {
     MovieFileOpener opener;
-    const bool opened = opener.open(fileName, options.files);
+    const bool opened = opener.open(fileName, files);
     for (const QString &text : opener.takeNotes())
         note(text);
     if (!opened) {
@@ -63,7 +63,7 @@ std::unique_ptr<FrameSource> ComparisonRunner::openMovie(const QString &fileName
 int ComparisonRunner::run(const MetricsOptions &options)
 {
     m_status = 0;
-    const std::unique_ptr<FrameSource> pMain = openMovie(options.mainFile, options);
+    const std::unique_ptr<FrameSource> pMain = openMovie(options.mainFile, options.files);
     if (!pMain)
         return m_status;
     std::unique_ptr<FrameSource> pReferences[2];
@@ -71,7 +71,7 @@ int ComparisonRunner::run(const MetricsOptions &options)
     for (int r = 0; r < 2; ++r) {
         if (referenceFiles[r].isEmpty())
             continue;
-        pReferences[r] = openMovie(referenceFiles[r], options);
+        pReferences[r] = openMovie(referenceFiles[r], options.referenceFileOptions(r + 1));
         if (!pReferences[r])
             return m_status;
         const FrameSource &reference = *pReferences[r];
@@ -138,15 +138,17 @@ int ComparisonRunner::run(const MetricsOptions &options)
                          .arg(qint64(options.files.firstFrame) + offset));
             continue;
         }
-        // Frame numbers as the rows print them: the files' own.
+        // Frame numbers as the rows print them: the files' own, the reference's from where its
+        // own options start it.
+        const int referenceFirst = options.referenceFileOptions(r).firstFrame;
         note(QStringLiteral("note: %1 starts at main frame %2: main frames %3 to %4 are compared "
                             "with its frames %5 to %6; frames without a partner are not compared")
                      .arg(which)
                      .arg(qint64(options.files.firstFrame) + offset)
                      .arg(options.files.firstFrame + first)
                      .arg(options.files.firstFrame + end - 1)
-                     .arg(qint64(options.files.firstFrame) + first - offset)
-                     .arg(qint64(options.files.firstFrame) + end - 1 - offset));
+                     .arg(qint64(referenceFirst) + first - offset)
+                     .arg(qint64(referenceFirst) + end - 1 - offset));
     }
     return compare(comparison, *pMain, options);
 }

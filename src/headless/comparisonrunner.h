@@ -40,8 +40,8 @@ protected:
     std::FILE *m_pErr;
 
 private:
-    // The file as a movie of frames options.files.firstFrame ..; null with m_status set on failure.
-    std::unique_ptr<FrameSource> openMovie(const QString &fileName, const MetricsOptions &options);
+    // The file as a movie of frames files.firstFrame ..; null with m_status set on failure.
+    std::unique_ptr<FrameSource> openMovie(const QString &fileName, const MovieFileOptions &files);
 
     int m_status = 0;
 };

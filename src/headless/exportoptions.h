@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <QString>
 
 #include "colouroptions.h"
@@ -17,6 +19,9 @@ struct ExportOptions
     QString reference2File;
     MovieFileOptions files;
     int plane = 0; // 0 = Y, 1 = U, 2 = V; Y for a file without that plane, as the window does
+    // Reference 1's and 2's own options (--ref1-size, ...), plane included, over the shared
+    // ones; none: files and plane.
+    std::optional<MovieFileOptions> referenceFiles[2] = {};
     // Movies with chroma in colour (a movie view only; differences stay of the plane).
     bool colour = false;
     ColourOptions colourOptions;

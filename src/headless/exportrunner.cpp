@@ -64,12 +64,14 @@ QString ExportRunner::pictureName(int index, int count)
     return QStringLiteral("frame_%1.png").arg(index, digits, 10, QLatin1Char('0'));
 }
 
-std::unique_ptr<Image3D> ExportRunner::openMovie(const QString &fileName,
+std::unique_ptr<Image3D> ExportRunner::openMovie(int slot, const QString &fileName,
                                                  const ExportOptions &options)
 {
     MovieFileOpener opener;
     MovieFileOptions files = options.files;
     files.plane = options.plane;
+    if (slot != Session::Main && options.referenceFiles[slot - 1])
+        files = *options.referenceFiles[slot - 1];
     const bool opened = opener.open(fileName, files);
     for (const QString &text : opener.takeNotes())
         note(text);
@@ -107,7 +109,7 @@ int ExportRunner::run(const ExportOptions &options)
     for (int slot = 0; slot < Session::SlotCount; ++slot) {
         if (slot != Session::Main && files[slot].isEmpty())
             continue;
-        std::unique_ptr<Image3D> pMovie = openMovie(files[slot], options);
+        std::unique_ptr<Image3D> pMovie = openMovie(slot, files[slot], options);
         if (!pMovie)
             return m_status;
         session.setMovie(slot, std::move(pMovie), {files[slot]});

@@ -26,8 +26,10 @@ public:
     static QString pictureName(int index, int count);
 
 private:
-    // The file's frames as the window opens them; null with m_status set on failure.
-    std::unique_ptr<Image3D> openMovie(const QString &fileName, const ExportOptions &options);
+    // The file's frames as the window opens them into slot (Session::Slot); null with m_status
+    // set on failure.
+    std::unique_ptr<Image3D> openMovie(int slot, const QString &fileName,
+                                       const ExportOptions &options);
     void note(const QString &text);
     int fail(int status, const QString &text);
 

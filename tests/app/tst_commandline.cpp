@@ -199,6 +199,15 @@ void TestCommandLine::errorsExitWithStatus2_data()
             << QStringList {"--ref2-offset=12345678"} << offset.arg("12345678", "ref2-offset");
     QTest::newRow("offset twice") << QStringList {"--ref2-offset", "1", "--ref2-offset", "1"}
                                   << "--ref2-offset given more than once.";
+    QTest::newRow("reference size without height")
+            << QStringList {"a", "--ref1", "b", "--ref1-size", "12x"}
+            << "Invalid value '12x' for --ref1-size: expected WxH with whole numbers from 1 to "
+               "65536, for example 352x288.";
+    QTest::newRow("reference plane w") << QStringList {"a", "--ref1", "b", "--ref1-plane", "w"}
+                                       << "Invalid value 'w' for --ref1-plane: expected y, u or v.";
+    QTest::newRow("reference 2 options without --ref2")
+            << QStringList {"a", "--ref1", "b", "--ref2-pix-fmt", "gray"}
+            << "--ref2-pix-fmt needs --ref2 FILE.";
 }
 
 void TestCommandLine::colourOptions_data()

@@ -170,6 +170,8 @@ void TestExport::pngEqualsTheView_data()
                                          << "6x4";
     QTest::newRow("10-bit diff1, starting range -512:512")
             << "gray10le" << int(ViewType::Diff1) << QString() << "4x2";
+    QTest::newRow("diff1, reference 1 sized by --ref1-size")
+            << "gray" << int(ViewType::Diff1) << QString() << "--ref1-size 4x2";
 }
 
 void TestExport::pngEqualsTheView()
@@ -179,19 +181,25 @@ void TestExport::pngEqualsTheView()
     QFETCH(QString, range);
     QFETCH(QString, ref1Size);
 
-    // Sizes from the names; 3 frames of main, 2 of each reference.
+    // Sizes from the names, or reference 1's from its own option; 3 frames of main, 2 of each
+    // reference.
+    const QStringList ref1Options = ref1Size.startsWith("--") ? ref1Size.split(' ') : QStringList();
+    ref1Size = ref1Size.section(' ', -1);
     const bool deep = pixelFormat != QLatin1String("gray");
     const int bytes = deep ? 2 : 1;
     const int modulo = deep ? 1024 : 256;
     const int ref1Width = ref1Size.section('x', 0, 0).toInt();
     const int ref1Height = ref1Size.section('x', 1, 1).toInt();
     const QString main = path("main_6x4.yuv");
-    const QString ref1 = path(QStringLiteral("ref1_%1.yuv").arg(ref1Size));
+    const QString ref1 = path(ref1Options.isEmpty() ? QStringLiteral("ref1_%1.yuv").arg(ref1Size)
+                                                    : QStringLiteral("ref1.yuv"));
     const QString ref2 = path("ref2_6x4.yuv");
     QVERIFY(writeRaw(main, 6, 4, 3, deep ? 5 : 1, modulo, bytes));
     QVERIFY(writeRaw(ref1, ref1Width, ref1Height, 2, deep ? 3 : 2, modulo, bytes));
     QVERIFY(writeRaw(ref2, 6, 4, 2, deep ? 7 : 3, modulo, bytes));
-    const QStringList files {"--pix-fmt", pixelFormat, main, "--ref1", ref1, "--ref2", ref2};
+    const QStringList files
+            = QStringList {"--pix-fmt", pixelFormat, main, "--ref1", ref1, "--ref2", ref2}
+            + ref1Options;
 
     // The window: the view, its range, frame 1.
     openWindow(files);

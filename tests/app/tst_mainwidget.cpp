@@ -138,6 +138,8 @@ private slots:
     void referenceOffsets_data();
     void referenceOffsets();
     void referenceOffsetsFromTheCommandLine();
+    void referenceFileOptionsFromTheCommandLine_data();
+    void referenceFileOptionsFromTheCommandLine();
     void spacePlaysAndPauses_data();
     void spacePlaysAndPauses();
     void playbackShowsEveryFrameInOrderAndLoops();
@@ -1485,6 +1487,41 @@ void TestMainWidget::referenceOffsetsFromTheCommandLine()
     editor(ViewType::Diff1)->setValues(0, 255);
     QCOMPARE(sliceWidget()->grayAt(0, 0, 1), 4);
     QCOMPARE(sliceWidget()->grayAt(0, 0, 2), 5);
+}
+
+void TestMainWidget::referenceFileOptionsFromTheCommandLine_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QSize>("size"); // of reference 1 as loaded
+    QTest::addColumn<int>("frames");
+
+    // Reference 1 is 24 bytes: three 4x2 gray frames by the shared options.
+    QTest::newRow("--ref1-size 2x2") << QStringList {"--ref1-size", "2x2"} << QSize(2, 2) << 6;
+    QTest::newRow("--ref1-pix-fmt yuv420p")
+            << QStringList {"--ref1-pix-fmt", "yuv420p"} << QSize(4, 2) << 2;
+    QTest::newRow("--ref1-frames 1:2") << QStringList {"--ref1-frames", "1:2"} << QSize(4, 2) << 2;
+    QTest::newRow("--ref1-plane u of yuv420p")
+            << QStringList {"--ref1-pix-fmt", "yuv420p", "--ref1-plane", "u"} << QSize(2, 1) << 2;
+}
+
+void TestMainWidget::referenceFileOptionsFromTheCommandLine()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QSize, size);
+    QFETCH(int, frames);
+
+    CommandLine commandLine;
+    QCOMPARE(commandLine.parse(QStringList {"rawcompare", "--size", "4x2", "--gray",
+                                            writeMovie("4x2x2=5"), "--ref1", writeMovie("4x2x3=1")}
+                               + options),
+             CommandLine::Action::Run);
+    m_pWindow->openFromCommandLine(commandLine);
+    QVERIFY(m_pDialogs->dimensionsShown.isEmpty() && m_pDialogs->warnings.isEmpty());
+    const Image3D *pRef = movie(Session::Reference1);
+    QVERIFY(pRef && movie(Session::Main));
+    QCOMPARE(QSize(pRef->getWidth(), pRef->getHeight()), size);
+    QCOMPARE(pRef->getNumFrames(), frames);
+    QCOMPARE(movie(Session::Main)->getWidth(), 4); // still at --size
 }
 
 QTEST_MAIN(TestMainWidget)

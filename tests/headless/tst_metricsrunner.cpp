@@ -111,6 +111,8 @@ private slots:
     void stillPictures();
     void offsetsPairShiftedFrames_data();
     void offsetsPairShiftedFrames();
+    void referenceFileOptions_data();
+    void referenceFileOptions();
     void blockErrorsByHand_data();
     void blockErrorsByHand();
     void blockErrorsJsonShape();
@@ -156,6 +158,15 @@ void TestMetricsRunner::initTestCase()
     QVERIFY(writeFile(f + "x_0x0.yuv", QByteArray(64, '\0')));
     QVERIFY(writeFile(f + "long_a.gray", grayFrames(8, 8, 12, 100)));
     QVERIFY(writeFile(f + "long_b.gray", grayFrames(8, 8, 12, 100, 4)));
+    // 768 bytes of noise each, read as 16x16 or 8x8 4:4:4 (q) and as 8x8 4:2:0 (r).
+    for (const QStringList &names : {QStringList {"q.yuv", "q_16x16.yuv", "q_8x8_yuv444p.yuv"},
+                                     QStringList {"r.yuv", "r_8x8.yuv"}}) {
+        QByteArray bytes(768, '\0');
+        for (char &byte : bytes)
+            byte = char(noise.bounded(256));
+        for (const QString &name : names)
+            QVERIFY(writeFile(f + name, bytes));
+    }
 }
 
 void TestMetricsRunner::failures_data()
@@ -517,6 +528,45 @@ void TestMetricsRunner::offsetsPairShiftedFrames()
         cells[0] = QByteArray::number(i - 1);
         QCOMPARE(cells.join(','), expected[i]);
     }
+}
+
+void TestMetricsRunner::referenceFileOptions_data()
+{
+    QTest::addColumn<QStringList>("withOptions");
+    QTest::addColumn<QStringList>("byNames"); // the same movies, sized by their names
+    QTest::addColumn<int>("rows");
+
+    QTest::newRow("--ref1-size 8x8 beside --size 16x16")
+            << QStringList {"--size", "16x16", "q.yuv", "--ref1", "r.yuv", "--ref1-size", "8x8"}
+            << QStringList {"q_16x16.yuv", "--ref1", "r_8x8.yuv"} << 2;
+    const QStringList mixed {"--size", "8x8",   "--pix-fmt",      "yuv444p", "q.yuv",
+                             "--ref1", "r.yuv", "--ref1-pix-fmt", "yuv420p"};
+    const QStringList mixedByNames {"q_8x8_yuv444p.yuv", "--ref1", "r_8x8.yuv"};
+    QTest::newRow("4:4:4 main, --ref1-pix-fmt yuv420p") << mixed << mixedByNames << 4;
+    QTest::newRow("--ref1-frames 3 meets main frame 0")
+            << QStringList {"--size", "8x8", "r.yuv", "--ref1", "r.yuv", "--ref1-frames", "3"}
+            << QStringList {"--size", "8x8", "r.yuv", "--ref1", "r.yuv", "--ref1-offset", "-3"}
+            << 5;
+    QTest::newRow("--ref2-size leaves reference 1 at --size")
+            << QStringList {"--size", "16x16", "q.yuv",       "--ref1", "q.yuv",
+                            "--ref2", "r.yuv", "--ref2-size", "8x8"}
+            << QStringList {"q_16x16.yuv", "--ref1", "q_16x16.yuv", "--ref2", "r_8x8.yuv"} << 4;
+    QTest::newRow("--block-errors, 4:4:4 main, --ref1-pix-fmt yuv420p")
+            << QStringList {"--block-errors", "4"} + mixed
+            << QStringList {"--block-errors", "4"} + mixedByNames << 16;
+}
+
+void TestMetricsRunner::referenceFileOptions()
+{
+    QFETCH(QStringList, withOptions);
+    QFETCH(QStringList, byNames);
+    QFETCH(int, rows);
+
+    const Outcome own = runRawcompare(withOptions, m_folder.path());
+    const Outcome named = runRawcompare(byNames, m_folder.path());
+    QVERIFY2(own.status == 0, own.err.constData());
+    QCOMPARE(csvLines(own.out).size(), 1 + rows);
+    QCOMPARE(own.out, named.out);
 }
 
 void TestMetricsRunner::blockErrorsByHand_data()

@@ -106,6 +106,10 @@ bool OffsetSearch::find(const FrameSource &main, const FrameSource &reference, i
     int step = firstSubsampleStep;
     while (step < std::max(width, height) && wholeBytes / (qint64(step) * step) > budgetBytes)
         step *= 2;
+    // A score of a frame or two is chance, not evidence: an offset counts when the movies have
+    // a quarter of the shorter one's frames in common.
+    const int fewestInCommon
+            = std::max(1, std::min(main.getNumFrames(), reference.getNumFrames()) / 4);
     const int offsets = 2 * range + 1;
     const int total = main.getNumFrames() + reference.getNumFrames() + offsets + confirmedCount;
     int done = 0;
@@ -124,7 +128,7 @@ bool OffsetSearch::find(const FrameSource &main, const FrameSource &reference, i
         comparison.setReferenceOffset(1, offset);
         const int first = comparison.getFirstComparedFrame(1);
         const int end = comparison.getEndComparedFrame(1);
-        if (first >= end)
+        if (end - first < fewestInCommon)
             return false;
         double sum = 0.0;
         std::vector<float> mainBuffer, referenceBuffer;

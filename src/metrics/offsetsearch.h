@@ -10,9 +10,11 @@ class FrameSource;
 
 // Where a reference fits the main movie: the offset in -range .. range (reference frame
 // f - offset meets main frame f) whose frames are most alike, by the mean Y PSNR over the
-// frames both have. A PSNR above 100 dB (identical frames) counts as 100 dB in the mean. Every
-// offset is ranked on a subsample of Y (every 4th sample of every 4th row, sparser when that
-// would not fit the memory budget); the best few are then scored on the whole picture.
+// frames both have, where they have at least a quarter of the shorter movie's frames in common
+// (a score of a frame or two would be chance). A PSNR above 100 dB (identical frames) counts as 100
+// dB in the mean. Every offset is ranked on a subsample of Y (every 4th sample of every 4th row,
+// sparser when that would not fit the memory budget); the best few are then scored on the whole
+// picture.
 class OffsetSearch
 {
 public:
@@ -21,7 +23,7 @@ public:
 
     struct Result
     {
-        bool found = false; // false: no offset in the range leaves a frame in common
+        bool found = false; // false: no offset in the range leaves enough frames in common
         int offset = 0;
         double score = 0.0; // dB
         bool hasRunnerUp = false;

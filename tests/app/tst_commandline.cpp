@@ -205,6 +205,15 @@ void TestCommandLine::errorsExitWithStatus2_data()
                "65536, for example 352x288.";
     QTest::newRow("reference plane w") << QStringList {"a", "--ref1", "b", "--ref1-plane", "w"}
                                        << "Invalid value 'w' for --ref1-plane: expected y, u or v.";
+    const QString region = QStringLiteral("Invalid region '%1': expected X,Y,W,H, the left and "
+                                          "top from 0, the width and height from 1.");
+    QTest::newRow("region of width 0")
+            << QStringList {"--region", "0,0,0,4"} << region.arg("0,0,0,4");
+    QTest::newRow("region of three numbers")
+            << QStringList {"--region", "1,2,3"} << region.arg("1,2,3");
+    QTest::newRow("region with --block-errors")
+            << QStringList {"--block-errors", "8", "--region", "0,0,8,8", "a", "--ref1", "b"}
+            << "--region works with --metrics and in the window.";
     QTest::newRow("reference 2 options without --ref2")
             << QStringList {"a", "--ref1", "b", "--ref2-pix-fmt", "gray"}
             << "--ref2-pix-fmt needs --ref2 FILE.";

@@ -15,6 +15,7 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QTableView>
@@ -71,6 +72,26 @@ std::unique_ptr<Image3D> onDemandMovie(int width, const QString &values, int &re
                 return ++reads > 0;
             },
             1 << 20);
+    return pMovie;
+}
+
+// 30 frames of 32x24 of a pattern moving over time, frame f at the pattern's moment f + shift,
+// with noise of up to +-6 from `seed`; patternless: noise only.
+std::unique_ptr<Image3D> movingMovie(int shift, quint32 seed, bool patternless)
+{
+    auto pMovie = std::make_unique<Image3D>(32, 24, 30);
+    QRandomGenerator random(seed);
+    float *pSample = pMovie->getData();
+    for (int f = 0; f < 30; ++f) {
+        for (int i = 0; i < 32 * 24; ++i) {
+            const double t = f + shift;
+            const double pattern = patternless ? random.bounded(256)
+                                               : 128
+                            + 90 * std::sin(0.3 * (i % 32) + 0.37 * t)
+                                    * std::cos(0.2 * (i / 32) - 0.23 * t);
+            *pSample++ = float(std::clamp(int(pattern) + random.bounded(13) - 6, 0, 255));
+        }
+    }
     return pMovie;
 }
 
@@ -151,6 +172,8 @@ private slots:
     void autoScaleOptions();
     void differenceJumps_data();
     void differenceJumps();
+    void findOffsetButton_data();
+    void findOffsetButton();
 
 private:
     QString path(const QString &name) const { return m_pDir->filePath(name); }
@@ -2010,4 +2033,32 @@ void TestMainWidget::differenceJumps()
     const QString note = m_pWindow->statusBar()->currentMessage();
     QCOMPARE(statusText("frame") + QStringLiteral(", %1 read %2").arg(reads).arg(note).trimmed(),
              shown);
+}
+
+void TestMainWidget::findOffsetButton_data()
+{
+    QTest::addColumn<int>("shift"); // reference frame g shows the main movie's frame g + shift
+    QTest::addColumn<bool>("unrelated");
+    QTest::addColumn<int>("offset"); // in the box afterwards
+    QTest::newRow("reference 4 frames ahead") << 4 << false << 4;
+    QTest::newRow("reference 9 frames behind") << -9 << false << -9;
+    QTest::newRow("unrelated: the box keeps its 2") << 0 << true << 2;
+}
+
+void TestMainWidget::findOffsetButton()
+{
+    QFETCH(int, shift);
+    QFETCH(bool, unrelated);
+    QFETCH(int, offset);
+    Session &session = m_pWindow->getSession();
+    session.setMovie(Session::Main, movingMovie(0, 1, unrelated));
+    session.setMovie(Session::Reference1, movingMovie(shift, 2, unrelated));
+    session.setOffset(1, 2);
+    auto *pButton = m_pWindow->findChild<QPushButton *>("ref1FindOffset");
+    QVERIFY(pButton && pButton->isEnabled());
+    QVERIFY(!m_pWindow->findChild<QPushButton *>("ref2FindOffset")->isEnabled());
+    pButton->click();
+    QCOMPARE(session.getOffset(1), offset);
+    QCOMPARE(m_pWindow->findChild<QSpinBox *>("ref1Offset")->value(), offset);
+    QCOMPARE(m_pWindow->statusBar()->currentMessage().contains("no clear offset"), unrelated);
 }

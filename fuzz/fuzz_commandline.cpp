@@ -89,6 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t size)
         FUZZ_CHECK(commandLine.getBlockSize() >= 4 && commandLine.getBlockSize() <= 64,
                    "blocks of 4 to 64 samples");
         [[fallthrough]];
+    case CommandLine::Action::Report:
     case CommandLine::Action::FindOffset:
     case CommandLine::Action::Metrics:
         FUZZ_CHECK(commandLine.getMainFiles().size() == 1

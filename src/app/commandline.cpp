@@ -48,7 +48,10 @@ QString CommandLine::usage()
             "                  [--display y|u|v|colour] [--matrix M] [--range R] [--chroma C]\n"
             "                  [--transfer T]\n"
             "                  [--frames FIRST[:COUNT]] [--ref1-offset N] [--ref2-offset N]\n"
-            "                  MAIN [--ref1 REF] [--ref2 REF]\n");
+            "                  MAIN [--ref1 REF] [--ref2 REF]\n"
+            "       rawcompare --report DIR [--worst K] [--size WxH] [--pix-fmt NAME | --gray]\n"
+            "                  [--frames FIRST[:COUNT]] [--ref1-offset N] [--ref2-offset N]\n"
+            "                  MAIN --ref1 REF [--ref2 REF]\n");
 }
 
 QString CommandLine::versionText() { return QStringLiteral("rawcompare " RAWCOMPARE_VERSION "\n"); }
@@ -88,6 +91,7 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
     ViewArguments::addOptions(parser);
     GateArguments::addOptions(parser);
     FindOffsetArguments::addOptions(parser);
+    ReportArguments::addOptions(parser);
     parser.addOption(
             QCommandLineOption(QStringLiteral("block-errors"), QString(), QStringLiteral("N")));
 
@@ -162,6 +166,14 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
                          "MAX\n"
                          "                  (default 30) at which each reference best fits "
                          "MAIN\n"
+                         "  --report DIR    with the files of --metrics: write DIR/index.html, "
+                         "a page\n"
+                         "                  with the summary, PSNR and SSIM plots and the "
+                         "worst frames\n"
+                         "                  as pictures beside it (DIR is created when missing)\n"
+                         "  --worst K       the report's K worst frames (default 5): the lowest "
+                         "Y PSNR\n"
+                         "                  against reference 1 (else 2)\n"
                          "  --frames FIRST[:COUNT]\n"
                          "                  take COUNT frames from frame FIRST (from 0) of "
                          "every raw\n"
@@ -295,7 +307,13 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
     if (!parseMetricsOptions(parser) || !parseReferenceOffsets(parser)
         || !parseColourOptions(parser) || !parseExportOptions(parser))
         return m_action;
-    m_action = m_findOffset.isSet()   ? Action::FindOffset
+    QString error;
+    if (!m_report.parse(parser, m_mainFiles, m_reference1Files, m_reference2Files, error)) {
+        fail(error);
+        return m_action;
+    }
+    m_action = m_report.isSet()       ? Action::Report
+            : m_findOffset.isSet()    ? Action::FindOffset
             : m_blockSize > 0         ? Action::BlockErrors
             : parser.isSet(metrics)   ? Action::Metrics
             : parser.isSet(exportPng) ? Action::ExportPng
@@ -514,6 +532,7 @@ void CommandLine::fail(const QString &error)
     m_view = ViewArguments();
     m_gate = GateArguments();
     m_findOffset = FindOffsetArguments();
+    m_report = ReportArguments();
     m_mainFiles.clear();
     m_reference1Files.clear();
     m_reference2Files.clear();

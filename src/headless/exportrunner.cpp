@@ -94,12 +94,9 @@ std::unique_ptr<Image3D> ExportRunner::openMovie(const QString &fileName,
     return pMovie;
 }
 
-int ExportRunner::run(const ExportOptions &options)
+int ExportRunner::openMovies(const ExportOptions &options, Session &session)
 {
     m_status = 0;
-    // The comparison the window would show for the same files: its ranges start where the
-    // window's do, deeper movies widening them.
-    Session session;
     // Each frame is rendered and written once: no cache holds more than the frame in use.
     session.setFrameCacheBudget(0);
     session.setColour(options.colour);
@@ -114,6 +111,57 @@ int ExportRunner::run(const ExportOptions &options)
     }
     session.setOffset(1, options.reference1Offset);
     session.setOffset(2, options.reference2Offset);
+    return 0;
+}
+
+bool ExportRunner::writeView(const MovieSet &movies, const ViewRenderer &renderer, int viewType,
+                             int frame, const QString &fileName, QString &error)
+{
+    const MovieSet::ViewSources sources = movies.sources(viewType, frame);
+    const bool inColour = renderer.showsColour(sources);
+    // Held while the frame is rendered; a frame that can't be read fails the export rather
+    // than being written as absent.
+    FrameCache::Frame held[2];
+    const std::pair<const Image3D *, int> parts[2]
+            = {{sources.pA, sources.frameA}, {sources.pB, sources.frameB}};
+    for (int k = 0; k < 2 && !inColour; ++k) {
+        const auto &[pMovie, movieFrame] = parts[k];
+        if (!pMovie || movieFrame < 0 || movieFrame >= pMovie->getNumFrames())
+            continue;
+        held[k] = pMovie->getFrame(movieFrame);
+        if (!held[k]) {
+            error = oneLine(pMovie->getFrameError());
+            return false;
+        }
+    }
+    const ColourFrames *pColour = inColour ? sources.pA->getColourFrames() : nullptr;
+    if (pColour && pColour->getFrame(sources.frameA).isNull()) {
+        error = oneLine(pColour->getFrameError());
+        return false;
+    }
+    const int width = movies.getWidth();
+    const int height = movies.getHeight();
+    const QImage slice = renderer.render(movies, viewType, frame, width, height);
+    if (slice.isNull()) {
+        error = QStringLiteral("not enough memory for a %1x%2 picture").arg(width).arg(height);
+        return false;
+    }
+    QString reason;
+    if (!PngWriter::write(slice, fileName, &reason,
+                          renderer.isColourful(movies, viewType, frame))) {
+        error = QStringLiteral("%1: %2").arg(fileName, reason);
+        return false;
+    }
+    return true;
+}
+
+int ExportRunner::run(const ExportOptions &options)
+{
+    // The comparison the window would show for the same files: its ranges start where the
+    // window's do, deeper movies widening them.
+    Session session;
+    if (openMovies(options, session) != 0)
+        return m_status;
     if (options.hasRange)
         session.setRange(options.viewType, {options.minValue, options.maxValue});
     const MovieSet movies = session.getMovieSet();
@@ -136,8 +184,6 @@ int ExportRunner::run(const ExportOptions &options)
                      .arg(count)
                      .arg(movies.getNumFrames()));
     }
-    const int width = movies.getWidth();
-    const int height = movies.getHeight();
     ViewRenderer renderer;
     for (int view = ViewType::Main; view <= ViewType::Diff2; ++view)
         renderer.setRange(view, session.getRange(view));
@@ -154,34 +200,10 @@ int ExportRunner::run(const ExportOptions &options)
                          .arg(first.pA->getName()));
     }
     for (int frame = begin; frame < end; ++frame) {
-        const MovieSet::ViewSources sources = movies.sources(options.viewType, frame);
-        const bool inColour = renderer.showsColour(sources);
-        // Held while the frame is rendered; a frame that can't be read fails the export rather
-        // than being written as absent.
-        FrameCache::Frame held[2];
-        const std::pair<const Image3D *, int> parts[2]
-                = {{sources.pA, sources.frameA}, {sources.pB, sources.frameB}};
-        for (int k = 0; k < 2 && !inColour; ++k) {
-            const auto &[pMovie, movieFrame] = parts[k];
-            if (!pMovie || movieFrame < 0 || movieFrame >= pMovie->getNumFrames())
-                continue;
-            held[k] = pMovie->getFrame(movieFrame);
-            if (!held[k])
-                return fail(1, oneLine(pMovie->getFrameError()));
-        }
-        const ColourFrames *pColour = inColour ? sources.pA->getColourFrames() : nullptr;
-        if (pColour && pColour->getFrame(sources.frameA).isNull())
-            return fail(1, oneLine(pColour->getFrameError()));
-        const QImage slice = renderer.render(movies, options.viewType, frame, width, height);
-        if (slice.isNull())
-            return fail(
-                    1,
-                    QStringLiteral("not enough memory for a %1x%2 picture").arg(width).arg(height));
-        const QString fileName = directory.filePath(pictureName(frame - begin, count));
-        QString reason;
-        if (!PngWriter::write(slice, fileName, &reason,
-                              renderer.isColourful(movies, options.viewType, frame)))
-            return fail(1, QStringLiteral("%1: %2").arg(fileName, reason));
+        QString error;
+        if (!writeView(movies, renderer, options.viewType, frame,
+                       directory.filePath(pictureName(frame - begin, count)), error))
+            return fail(1, error);
     }
     note(count == 1
                  ? QStringLiteral("1 picture written to %1, %2")

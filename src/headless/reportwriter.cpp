@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QSvgGenerator>
 
 #include "exportrunner.h"
@@ -173,7 +174,8 @@ bool ReportWriter::writePictures(const MovieSet &movies, const ViewRenderer &ren
     return true;
 }
 
-QByteArray ReportWriter::chartSvg(const MetricsChart &chart, const QSize &size)
+QByteArray ReportWriter::chartSvg(const MetricsChart &chart, const QSize &size,
+                                  const QString &title)
 {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
@@ -181,17 +183,24 @@ QByteArray ReportWriter::chartSvg(const MetricsChart &chart, const QSize &size)
     generator.setOutputDevice(&buffer);
     generator.setSize(size);
     generator.setViewBox(QRect(QPoint(0, 0), size));
-    generator.setResolution(96);
+    generator.setTitle(title);
     {
         QPainter painter(&generator);
-        // Whatever sans-serif font the browser has.
-        painter.setFont(QFont(QStringLiteral("sans-serif")));
         chart.paint(painter, QRectF(QPointF(0, 0), QSizeF(size)));
     }
-    QByteArray svg = buffer.data();
-    // Inline in the page: without the XML declaration.
-    const qsizetype start = svg.indexOf("<svg");
-    return start >= 0 ? svg.mid(start) : QByteArray();
+    const QString svg = QString::fromUtf8(buffer.data());
+    // Inline in the page: no XML declaration, no namespaces (HTML knows the element), a size in
+    // pixels, and the browser's own sans-serif font.
+    const qsizetype start = svg.indexOf(QLatin1String("<svg"));
+    const qsizetype end = svg.indexOf(QLatin1Char('>'), start);
+    if (start < 0 || end < 0)
+        return {};
+    static const QRegularExpression family(QStringLiteral("font-family=\"[^\"]*\""));
+    return (QStringLiteral("<svg width=\"%1\" height=\"%2\" viewBox=\"0 0 %1 %2\" role=\"img\">")
+                    .arg(size.width())
+                    .arg(size.height())
+            + svg.mid(end + 1).replace(family, QStringLiteral("font-family=\"sans-serif\"")))
+            .toUtf8();
 }
 
 QByteArray ReportWriter::summaryTable() const
@@ -237,7 +246,10 @@ QByteArray ReportWriter::plots() const
             chart.setSsimValue(metrics.reference, metrics.frame, metrics.planes[size_t(p)].ssim);
         }
         chart.setWorstFrames(worst);
-        text += "<figure>\n" + chartSvg(chart, p == 0 ? chartSize : smallChartSize)
+        text += "<figure>\n"
+                + chartSvg(chart, p == 0 ? chartSize : smallChartSize,
+                           QStringLiteral("PSNR and SSIM per frame, plane %1")
+                                   .arg(QLatin1String(planeNames[p])))
                 + "<figcaption>PSNR (solid, left axis, dB) and SSIM (dashed, right axis) of plane "
                 + planeNames[p]
                 + " per frame; identical frames on the line marked inf; the "

@@ -55,8 +55,8 @@ public:
 
     // The page of what was gathered so far.
     QByteArray page() const;
-    // The chart painted as an SVG document of size pixels.
-    static QByteArray chartSvg(const MetricsChart &chart, const QSize &size);
+    // The chart painted as an <svg> element of size pixels for an HTML page.
+    static QByteArray chartSvg(const MetricsChart &chart, const QSize &size, const QString &title);
     // text with &, <, >, " and ' as HTML entities.
     static QString escaped(const QString &text);
     // "frame_0012_main.png", ..._ref1, ..._diff1 (frame counted from 1).

@@ -75,7 +75,8 @@ void ReportWriter::addMovie(const QString &role, const QString &fileName, const 
     format += movie.getPlaneCount() >= 3
             ? QStringLiteral("YUV, chroma %1").arg(MetricsFormatter::chromaText(movie))
             : QStringLiteral("one plane");
-    format += QStringLiteral(", %1 frames").arg(movie.getNumFrames());
+    format += movie.getNumFrames() == 1 ? QStringLiteral(", 1 frame")
+                                        : QStringLiteral(", %1 frames").arg(movie.getNumFrames());
     m_movies.append({role, fileName, format});
 }
 
@@ -279,8 +280,8 @@ QByteArray ReportWriter::worstSection() const
         }
         text += "<h3>Frame " + QByteArray::number(worst.frame + 1) + ": Y PSNR " + number(psnr)
                 + " dB, SSIM " + number(ssim) + "</h3>\n<div class=\"frames\">\n";
-        const QByteArray captions[3]
-                = {"main", "reference " + QByteArray::number(reference), "difference (heat map)"};
+        const QByteArray captions[3] = {"main", "reference " + QByteArray::number(reference),
+                                        "difference, heat map &plusmn;" + number(worst.largest)};
         for (int k = 0; k < 3; ++k) {
             if (worst.pictures[k].isEmpty())
                 continue;

@@ -27,7 +27,7 @@ bool parseSize(const QString &text, int &width, int &height)
 
 QString CommandLine::usage()
 {
-    return QStringLiteral(
+    const QString modes = QStringLiteral(
             "Usage: rawcompare [--size WxH] [--pix-fmt NAME | --gray] [--plane y|u|v] "
             "[--frames FIRST[:COUNT]]\n"
             "                  [--display y|u|v|colour] [--matrix M] [--range R] [--chroma C]\n"
@@ -165,15 +165,9 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
                          "                  with the files of --metrics: the offset in -MAX .. "
                          "MAX\n"
                          "                  (default 30) at which each reference best fits "
-                         "MAIN\n"
-                         "  --report DIR    with the files of --metrics: write DIR/index.html, "
-                         "a page\n"
-                         "                  with the summary, PSNR and SSIM plots and the "
-                         "worst frames\n"
-                         "                  as pictures beside it (DIR is created when missing)\n"
-                         "  --worst K       the report's K worst frames (default 5): the lowest "
-                         "Y PSNR\n"
-                         "                  against reference 1 (else 2)\n"
+                         "MAIN\n")
+                + ReportArguments::helpText()
+                + QStringLiteral(
                          "  --frames FIRST[:COUNT]\n"
                          "                  take COUNT frames from frame FIRST (from 0) of "
                          "every raw\n"

@@ -13,6 +13,24 @@ void ReportArguments::addOptions(QCommandLineParser &parser)
     parser.addOption(QCommandLineOption(QStringLiteral("worst"), QString(), QStringLiteral("K")));
 }
 
+QString ReportArguments::usage()
+{
+    return QStringLiteral(
+            "       rawcompare --report DIR [--worst K] [--size WxH] [--pix-fmt NAME | --gray]\n"
+            "                  [--frames FIRST[:COUNT]] [--ref1-offset N] [--ref2-offset N]\n"
+            "                  MAIN --ref1 REF [--ref2 REF]\n");
+}
+
+QString ReportArguments::helpText()
+{
+    return QStringLiteral(
+            "  --report DIR    with the files of --metrics: write DIR/index.html, a page\n"
+            "                  with the summary, PSNR and SSIM plots and the worst frames\n"
+            "                  as pictures beside it (DIR is created when missing)\n"
+            "  --worst K       the report's K worst frames (default 5): the lowest Y PSNR\n"
+            "                  against reference 1 (else 2)\n");
+}
+
 bool ReportArguments::parse(const QCommandLineParser &parser, const QStringList &mainFiles,
                             const QStringList &reference1Files, const QStringList &reference2Files,
                             QString &error)

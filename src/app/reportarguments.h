@@ -14,6 +14,9 @@ public:
     static constexpr int maxWorstCount = 1000;
 
     static void addOptions(QCommandLineParser &parser);
+    // The lines of the usage and of --help, each ending with a newline.
+    static QString usage();
+    static QString helpText();
     // False with the error (one sentence) for a bad DIR or K, an option given twice, --worst
     // without --report, another mode, or files other than MAIN with one or two references.
     bool parse(const QCommandLineParser &parser, const QStringList &mainFiles,

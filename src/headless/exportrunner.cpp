@@ -71,8 +71,10 @@ std::unique_ptr<Image3D> ExportRunner::openMovie(const QString &fileName,
     MovieFileOptions files = options.files;
     files.plane = options.plane;
     const bool opened = opener.open(fileName, files);
-    for (const QString &text : opener.takeNotes())
-        note(text);
+    for (const QString &text : opener.takeNotes()) {
+        if (m_notes)
+            note(text);
+    }
     if (!opened) {
         fail(opener.getStatus(), opener.getError());
         return nullptr;
@@ -87,16 +89,18 @@ std::unique_ptr<Image3D> ExportRunner::openMovie(const QString &fileName,
             fail(1, QStringLiteral("%1: %2").arg(fileName, text));
             return nullptr;
         }
-        note(QStringLiteral("note: %1: they are not exported")
-                     .arg(oneLine(pMovie->getErrorDetail())));
+        if (m_notes)
+            note(QStringLiteral("note: %1: they are not exported")
+                         .arg(oneLine(pMovie->getErrorDetail())));
     }
     pMovie->setName(QFileInfo(fileName).fileName());
     return pMovie;
 }
 
-int ExportRunner::openMovies(const ExportOptions &options, Session &session)
+int ExportRunner::openMovies(const ExportOptions &options, Session &session, bool notes)
 {
     m_status = 0;
+    m_notes = notes;
     // Each frame is rendered and written once: no cache holds more than the frame in use.
     session.setFrameCacheBudget(0);
     session.setColour(options.colour);

@@ -29,7 +29,8 @@ public:
     static QString pictureName(int index, int count);
 
     // Opens the files of options into the session's slots, as run() does; the exit status.
-    int openMovies(const ExportOptions &options, Session &session);
+    // Without notes, only a failure is said (for a caller that opened the files before).
+    int openMovies(const ExportOptions &options, Session &session, bool notes = true);
     // Renders view viewType at main frame `frame` and writes it to fileName as run() writes each
     // picture; false with the reason, on one line, in error.
     static bool writeView(const MovieSet &movies, const ViewRenderer &renderer, int viewType,
@@ -43,4 +44,5 @@ private:
 
     std::FILE *m_pErr;
     int m_status = 0;
+    bool m_notes = true;
 };

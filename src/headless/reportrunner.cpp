@@ -50,7 +50,7 @@ int ReportRunner::compare(SequenceComparison &comparison, const FrameSource &mai
     exportOptions.reference2Offset = options.reference2Offset;
     Session session;
     ExportRunner opener(m_pErr);
-    if (const int status = opener.openMovies(exportOptions, session); status != 0)
+    if (const int status = opener.openMovies(exportOptions, session, false); status != 0)
         return status;
     ViewRenderer renderer;
     for (int view = ViewType::Main; view <= ViewType::Diff2; ++view)

@@ -220,7 +220,7 @@ void MetricsChart::paintAxes(QPainter &painter, const QRectF &area, const Axis &
     // Bottom: frames counted from 1, as the window counts them.
     const int frames = getFrameCount();
     const double labelY = area.bottom() + 2;
-    painter.drawText(QRectF(0, labelY, area.left() - 4, textHeight), Qt::AlignRight | Qt::AlignTop,
+    painter.drawText(QRectF(0, labelY, area.left() - 10, textHeight), Qt::AlignRight | Qt::AlignTop,
                      QStringLiteral("frame"));
     if (frames > 0) {
         const int room = std::max(1, int(area.width() / (metrics.horizontalAdvance("00000") + 8)));

@@ -21,7 +21,9 @@ bool sameResult(const CommandLine &a, const CommandLine &b)
             && a.getReference1Files() == b.getReference1Files()
             && a.getReference2Files() == b.getReference2Files()
             && a.getFirstFrame() == b.getFirstFrame() && a.getFrameCount() == b.getFrameCount()
-            && a.isJson() == b.isJson();
+            && a.isJson() == b.isJson()
+            && a.getReport().getDirectory() == b.getReport().getDirectory()
+            && a.getReport().getWorstCount() == b.getReport().getWorstCount();
 }
 
 // Every file name must come from the arguments: whole, or as the value of "--opt=value".
@@ -89,6 +91,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t size)
         FUZZ_CHECK(commandLine.getBlockSize() >= 4 && commandLine.getBlockSize() <= 64,
                    "blocks of 4 to 64 samples");
         [[fallthrough]];
+    case CommandLine::Action::Report:
+        FUZZ_CHECK(action != CommandLine::Action::Report
+                           || (!commandLine.getReport().getDirectory().isEmpty()
+                               && commandLine.getReport().getWorstCount() >= 1),
+                   "a report goes into a folder and shows a frame at least");
+        [[fallthrough]];
     case CommandLine::Action::FindOffset:
     case CommandLine::Action::Metrics:
         FUZZ_CHECK(commandLine.getMainFiles().size() == 1
@@ -138,6 +146,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t size)
         normal.append(QStringLiteral("--metrics"));
     if (commandLine.isJson())
         normal.append(QStringLiteral("--json"));
+    if (action == CommandLine::Action::Report)
+        normal << QStringLiteral("--report=") + commandLine.getReport().getDirectory()
+               << QStringLiteral("--worst=%1").arg(commandLine.getReport().getWorstCount());
     if (commandLine.getFirstFrame() != 0 || commandLine.getFrameCount() != -1)
         normal.append(QStringLiteral("--frames=%1").arg(commandLine.getFirstFrame())
                       + (commandLine.getFrameCount() < 0

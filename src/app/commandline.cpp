@@ -34,7 +34,10 @@ QString CommandLine::usage()
             "                  [--display y|u|v|colour] [--matrix M] [--range R] [--chroma C]\n"
             "                  [--transfer T]\n"
             "                  [--frames FIRST[:COUNT]] [--ref1-offset N] [--ref2-offset N]\n"
-            "                  MAIN [--ref1 REF] [--ref2 REF]\n");
+            "                  MAIN [--ref1 REF] [--ref2 REF]\n"
+            "       rawcompare --report DIR [--worst K] [--size WxH] [--pix-fmt NAME | --gray]\n"
+            "                  [--frames FIRST[:COUNT]] [--ref1-offset N] [--ref2-offset N]\n"
+            "                  MAIN --ref1 REF [--ref2 REF]\n");
 }
 
 QString CommandLine::versionText() { return QStringLiteral("rawcompare " RAWCOMPARE_VERSION "\n"); }
@@ -75,6 +78,7 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
     GateArguments::addOptions(parser);
     ReferenceFileArguments::addOptions(parser);
     FindOffsetArguments::addOptions(parser);
+    ReportArguments::addOptions(parser);
     parser.addOption(
             QCommandLineOption(QStringLiteral("block-errors"), QString(), QStringLiteral("N")));
 
@@ -150,7 +154,9 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
                          "                  with the files of --metrics: the offset in -MAX .. "
                          "MAX\n"
                          "                  (default 30) at which each reference best fits "
-                         "MAIN\n"
+                         "MAIN\n")
+                + ReportArguments::helpText()
+                + QStringLiteral(
                          "  --frames FIRST[:COUNT]\n"
                          "                  take COUNT frames from frame FIRST (from 0) of "
                          "every raw\n"
@@ -284,7 +290,13 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
     if (!parseMetricsOptions(parser) || !parseReferenceOffsets(parser)
         || !parseColourOptions(parser) || !parseExportOptions(parser))
         return m_action;
-    m_action = m_findOffset.isSet()   ? Action::FindOffset
+    QString error;
+    if (!m_report.parse(parser, m_mainFiles, m_reference1Files, m_reference2Files, error)) {
+        fail(error);
+        return m_action;
+    }
+    m_action = m_report.isSet()       ? Action::Report
+            : m_findOffset.isSet()    ? Action::FindOffset
             : m_blockSize > 0         ? Action::BlockErrors
             : parser.isSet(metrics)   ? Action::Metrics
             : parser.isSet(exportPng) ? Action::ExportPng
@@ -508,6 +520,7 @@ void CommandLine::fail(const QString &error)
     m_gate = GateArguments();
     m_findOffset = FindOffsetArguments();
     m_referenceFiles = ReferenceFileArguments();
+    m_report = ReportArguments();
     m_mainFiles.clear();
     m_reference1Files.clear();
     m_reference2Files.clear();

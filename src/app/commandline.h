@@ -7,6 +7,7 @@
 #include "findoffsetarguments.h"
 #include "gatearguments.h"
 #include "referencefilearguments.h"
+#include "reportarguments.h"
 #include "viewarguments.h"
 
 class QCommandLineParser;
@@ -23,6 +24,7 @@ class QCommandLineParser;
 //              [--size WxH] [--pix-fmt NAME | --gray] [--plane y|u|v]
 //              [--frames FIRST[:COUNT]] [--ref1-offset N] [--ref2-offset N]
 //              MAIN [--ref1 REF] [--ref2 REF]
+//   rawcompare --report DIR [--worst K] [the options and files of --metrics, but the output's]
 // Parsing needs no application object, so --help, --version and errors work without a display.
 class CommandLine
 {
@@ -36,6 +38,7 @@ public:
         ExportPng, // write one view of every frame as PNG pictures, without a window
         BlockErrors, // as Metrics, the errors of every block of getBlockSize() samples a side
         FindOffset, // with the files of Metrics, print where each reference fits the main movie
+        Report, // with the files of Metrics, write a report page with pictures into a folder
     };
 
     // arguments[0] is the program; the rest as the user typed them.
@@ -86,6 +89,8 @@ public:
     const MetricsGate &getGate() const { return m_gate.getGate(); }
     // --find-offset: the largest offset tried either way.
     int getFindOffsetRange() const { return m_findOffset.getRange(); }
+    // --report DIR and --worst K.
+    const ReportArguments &getReport() const { return m_report; }
 
     QStringList getMainFiles() const { return m_mainFiles; }
     QStringList getReference1Files() const { return m_reference1Files; }
@@ -126,6 +131,7 @@ private:
     GateArguments m_gate;
     FindOffsetArguments m_findOffset;
     ReferenceFileArguments m_referenceFiles;
+    ReportArguments m_report;
     QStringList m_mainFiles;
     QStringList m_reference1Files;
     QStringList m_reference2Files;

@@ -25,6 +25,7 @@
 #include "moviewriter.h"
 #include "playback.h"
 #include "pngwriter.h"
+#include "reportaction.h"
 #include "session.h"
 #include "settings.h"
 #include "slicewidget.h"
@@ -126,6 +127,8 @@ FileActions::FileActions(Session &session, Settings &settings,
     add("Save main movie", [this]() { saveMainMovie(); });
     m_pExportAction = add("Export view as PNG\u2026", [this]() { exportView(); });
     QAction *pExportLayout = add("Export layout as PNG\u2026", [this]() { exportLayout(); });
+    m_pReportAction = new ReportAction(session, dialogs, pWindow, pSliceWidget, pPlayback);
+    add("Write report\u2026", [this]() { m_pReportAction->writeReport(); });
     for (QAction *pAction : {m_pExportAction, pExportLayout}) {
         pAction->setEnabled(false);
         connect(m_pSliceWidget, &SliceWidget::slicePosition, pAction,

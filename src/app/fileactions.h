@@ -19,13 +19,15 @@ class QAction;
 class QEvent;
 class QMainWindow;
 class QMenu;
+class ReportAction;
 class Session;
 class Settings;
 class SliceWidget;
 
 // The File menu's work: loading files into a slot of the session (the file dialog, a drop on
 // the window, a recent entry or the command line), clearing a slot, saving the main movie,
-// exporting the view as a picture, and the recent files list kept in the settings. Playback
+// exporting the view as a picture, writing a report, and the recent files list kept in the
+// settings. Playback
 // pauses while a load's dialogs run.
 class FileActions : public QObject
 {
@@ -88,6 +90,7 @@ private:
     std::function<QImage()> m_layoutPicture = []() { return QImage(); };
     Playback *m_pPlayback;
     QAction *m_pExportAction = nullptr; // enabled while a picture is shown
+    ReportAction *m_pReportAction = nullptr;
     QMenu *m_pRecentMenu = nullptr;
     QAction *m_pRecentActions[RecentFiles::maxCount] = {};
     QAction *m_pClearRecentAction = nullptr;

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QStringList>
 
 #include "blockerrorsrunner.h"
@@ -11,6 +12,7 @@
 #include "image2d.h"
 #include "mainwidget.h"
 #include "metricsrunner.h"
+#include "reportrunner.h"
 
 namespace {
 
@@ -39,14 +41,8 @@ void putReferenceFileOptions(const CommandLine &commandLine, const MovieFileOpti
             options.referenceFiles[ref - 1] = own.apply(ref, shared);
 }
 
-// --metrics, --block-errors and --find-offset: no window and no window system; a core application
-// only, for Qt's image readers.
-int runMetrics(const CommandLine &commandLine, char *program)
+MetricsOptions metricsOptionsOf(const CommandLine &commandLine)
 {
-    int qtArgc = 1;
-    char *qtArgv[] = {program, nullptr};
-    QCoreApplication app(qtArgc, qtArgv);
-    Image2D::raiseImageAllocationLimit();
     MetricsOptions options;
     options.mainFile = commandLine.getMainFiles().value(0);
     options.reference1File = commandLine.getReference1Files().value(0);
@@ -71,6 +67,18 @@ int runMetrics(const CommandLine &commandLine, char *program)
     options.blockSize = commandLine.getBlockSize();
     options.gate = commandLine.getGate();
     options.region = commandLine.getViewArguments().getRegion();
+    return options;
+}
+
+// --metrics, --block-errors and --find-offset: no window and no window system; a core application
+// only, for Qt's image readers.
+int runMetrics(const CommandLine &commandLine, char *program)
+{
+    int qtArgc = 1;
+    char *qtArgv[] = {program, nullptr};
+    QCoreApplication app(qtArgc, qtArgv);
+    Image2D::raiseImageAllocationLimit();
+    const MetricsOptions options = metricsOptionsOf(commandLine);
     if (commandLine.getFindOffsetRange() >= 0)
         return FindOffsetRunner(stdout, stderr, commandLine.getFindOffsetRange()).run(options);
     if (options.blockSize > 0)
@@ -108,6 +116,23 @@ int runExport(const CommandLine &commandLine, char *program)
     return ExportRunner(stderr).run(options);
 }
 
+// --report: no window either, but its plots are painted with text, which needs fonts: Qt's
+// offscreen platform gives them without any display.
+int runReport(const CommandLine &commandLine, char *program)
+{
+    int qtArgc = 3;
+    char platformOption[] = "-platform";
+    char platform[] = "offscreen";
+    char *qtArgv[] = {program, platformOption, platform, nullptr};
+    QGuiApplication app(qtArgc, qtArgv);
+    Image2D::raiseImageAllocationLimit();
+    ReportOptions options;
+    options.directory = commandLine.getReport().getDirectory();
+    options.worstCount = commandLine.getReport().getWorstCount();
+    options.metrics = metricsOptionsOf(commandLine);
+    return ReportRunner(stdout, stderr, options).run();
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -132,6 +157,8 @@ int main(int argc, char *argv[])
         return runMetrics(commandLine, argv[0]);
     case CommandLine::Action::ExportPng:
         return runExport(commandLine, argv[0]);
+    case CommandLine::Action::Report:
+        return runReport(commandLine, argv[0]);
     case CommandLine::Action::Run:
         break;
     }

@@ -9,6 +9,7 @@
 #include "planeref.h"
 #include "rawfile.h"
 #include "rawfilesource.h"
+#include "reportoptions.h"
 #include "sequencecomparison.h"
 #include "session.h"
 #include "volumesource.h"
@@ -307,9 +308,11 @@ void MetricsDock::showPending()
     m_pShowTimer->stop();
     // A reference compared on Y only has no line in a plot of U or V.
     for (const FrameMetrics &metrics : m_pending) {
-        if (m_plotPlane < metrics.planeCount)
-            m_pPlot->setValue(metrics.reference, metrics.frame,
-                              metrics.planes[size_t(m_plotPlane)].psnr);
+        if (m_plotPlane < metrics.planeCount) {
+            const PlaneMetrics &values = metrics.planes[size_t(m_plotPlane)];
+            m_pPlot->setValue(metrics.reference, metrics.frame, values.psnr);
+            m_pPlot->setSsimValue(metrics.reference, metrics.frame, values.ssim);
+        }
     }
     m_pTableModel->add(m_pending);
     m_pending.clear();
@@ -325,6 +328,10 @@ void MetricsDock::onFinished(bool ok, const QString &error)
 {
     showPending();
     m_pProgress->setVisible(false);
+    // The worst frames as a report picks them: the lowest PSNR against reference 1 (else 2).
+    const int worstReference = m_summary.getFrameCount(1, m_plotPlane) > 0 ? 1 : 2;
+    m_pPlot->setWorstFrames(MetricsChart::lowest(m_pPlot->getPsnr(worstReference),
+                                                 ReportOptions::defaultWorstCount));
     showSummary();
     if (!ok && !error.isEmpty())
         m_pSummary->setText(m_pSummary->text() + (m_pSummary->text().isEmpty() ? "" : "\n")

@@ -3,8 +3,11 @@
 #include <QVector>
 #include <QWidget>
 
-// A small painted plot of per-frame PSNR against reference 1 and reference 2 (two colours),
-// with the frame on screen marked. Clicking picks the nearest frame.
+#include "metricschart.h"
+
+// The metrics dock's plot: per-frame PSNR and SSIM against reference 1 and reference 2, the
+// frame on screen and the worst frames marked, painted by MetricsChart (as the report's plots
+// are). Clicking picks the nearest frame.
 class MetricsPlot : public QWidget
 {
     Q_OBJECT
@@ -15,10 +18,15 @@ public:
     // PSNR of frame f in dB at index f; NaN where the frame was not compared; +inf when equal.
     void setValues(int reference, const QVector<double> &psnr);
     void setValue(int reference, int frame, double psnr);
+    // SSIM of frame f; NaN where not compared or not measured.
+    void setSsimValue(int reference, int frame, double ssim);
     void setCurrentFrame(int frame);
+    // Frame indices from 0.
+    void setWorstFrames(const QVector<int> &frames);
     void clear();
     int getFrameCount() const;
-    QSize sizeHint() const override { return QSize(320, 160); }
+    const QVector<double> &getPsnr(int reference) const { return m_chart.getPsnr(reference); }
+    QSize sizeHint() const override { return QSize(360, 180); }
 
     // The frame under x (widget pixels); -1 when there are no frames.
     int frameAt(int x) const;
@@ -33,8 +41,5 @@ protected:
 private:
     friend class MetricsPlotTestAccess; // tests read the values plotted
 
-    QRect plotArea() const;
-
-    QVector<double> m_psnr[2];
-    int m_currentFrame = -1;
+    MetricsChart m_chart;
 };

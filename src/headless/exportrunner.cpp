@@ -73,8 +73,10 @@ std::unique_ptr<Image3D> ExportRunner::openMovie(int slot, const QString &fileNa
     if (slot != Session::Main && options.referenceFiles[slot - 1])
         files = *options.referenceFiles[slot - 1];
     const bool opened = opener.open(fileName, files);
-    for (const QString &text : opener.takeNotes())
-        note(text);
+    for (const QString &text : opener.takeNotes()) {
+        if (m_notes)
+            note(text);
+    }
     if (!opened) {
         fail(opener.getStatus(), opener.getError());
         return nullptr;
@@ -89,19 +91,18 @@ std::unique_ptr<Image3D> ExportRunner::openMovie(int slot, const QString &fileNa
             fail(1, QStringLiteral("%1: %2").arg(fileName, text));
             return nullptr;
         }
-        note(QStringLiteral("note: %1: they are not exported")
-                     .arg(oneLine(pMovie->getErrorDetail())));
+        if (m_notes)
+            note(QStringLiteral("note: %1: they are not exported")
+                         .arg(oneLine(pMovie->getErrorDetail())));
     }
     pMovie->setName(QFileInfo(fileName).fileName());
     return pMovie;
 }
 
-int ExportRunner::run(const ExportOptions &options)
+int ExportRunner::openMovies(const ExportOptions &options, Session &session, bool notes)
 {
     m_status = 0;
-    // The comparison the window would show for the same files: its ranges start where the
-    // window's do, deeper movies widening them.
-    Session session;
+    m_notes = notes;
     // Each frame is rendered and written once: no cache holds more than the frame in use.
     session.setFrameCacheBudget(0);
     session.setColour(options.colour);
@@ -116,6 +117,57 @@ int ExportRunner::run(const ExportOptions &options)
     }
     session.setOffset(1, options.reference1Offset);
     session.setOffset(2, options.reference2Offset);
+    return 0;
+}
+
+bool ExportRunner::writeView(const MovieSet &movies, const ViewRenderer &renderer, int viewType,
+                             int frame, const QString &fileName, QString &error)
+{
+    const MovieSet::ViewSources sources = movies.sources(viewType, frame);
+    const bool inColour = renderer.showsColour(sources);
+    // Held while the frame is rendered; a frame that can't be read fails the export rather
+    // than being written as absent.
+    FrameCache::Frame held[2];
+    const std::pair<const Image3D *, int> parts[2]
+            = {{sources.pA, sources.frameA}, {sources.pB, sources.frameB}};
+    for (int k = 0; k < 2 && !inColour; ++k) {
+        const auto &[pMovie, movieFrame] = parts[k];
+        if (!pMovie || movieFrame < 0 || movieFrame >= pMovie->getNumFrames())
+            continue;
+        held[k] = pMovie->getFrame(movieFrame);
+        if (!held[k]) {
+            error = oneLine(pMovie->getFrameError());
+            return false;
+        }
+    }
+    const ColourFrames *pColour = inColour ? sources.pA->getColourFrames() : nullptr;
+    if (pColour && pColour->getFrame(sources.frameA).isNull()) {
+        error = oneLine(pColour->getFrameError());
+        return false;
+    }
+    const int width = movies.getWidth();
+    const int height = movies.getHeight();
+    const QImage slice = renderer.render(movies, viewType, frame, width, height);
+    if (slice.isNull()) {
+        error = QStringLiteral("not enough memory for a %1x%2 picture").arg(width).arg(height);
+        return false;
+    }
+    QString reason;
+    if (!PngWriter::write(slice, fileName, &reason,
+                          renderer.isColourful(movies, viewType, frame))) {
+        error = QStringLiteral("%1: %2").arg(fileName, reason);
+        return false;
+    }
+    return true;
+}
+
+int ExportRunner::run(const ExportOptions &options)
+{
+    // The comparison the window would show for the same files: its ranges start where the
+    // window's do, deeper movies widening them.
+    Session session;
+    if (openMovies(options, session) != 0)
+        return m_status;
     if (options.hasRange)
         session.setRange(options.viewType, {options.minValue, options.maxValue});
     const MovieSet movies = session.getMovieSet();
@@ -138,8 +190,6 @@ int ExportRunner::run(const ExportOptions &options)
                      .arg(count)
                      .arg(movies.getNumFrames()));
     }
-    const int width = movies.getWidth();
-    const int height = movies.getHeight();
     ViewRenderer renderer;
     for (int view = ViewType::Main; view <= ViewType::Diff2; ++view)
         renderer.setRange(view, session.getRange(view));
@@ -156,34 +206,10 @@ int ExportRunner::run(const ExportOptions &options)
                          .arg(first.pA->getName()));
     }
     for (int frame = begin; frame < end; ++frame) {
-        const MovieSet::ViewSources sources = movies.sources(options.viewType, frame);
-        const bool inColour = renderer.showsColour(sources);
-        // Held while the frame is rendered; a frame that can't be read fails the export rather
-        // than being written as absent.
-        FrameCache::Frame held[2];
-        const std::pair<const Image3D *, int> parts[2]
-                = {{sources.pA, sources.frameA}, {sources.pB, sources.frameB}};
-        for (int k = 0; k < 2 && !inColour; ++k) {
-            const auto &[pMovie, movieFrame] = parts[k];
-            if (!pMovie || movieFrame < 0 || movieFrame >= pMovie->getNumFrames())
-                continue;
-            held[k] = pMovie->getFrame(movieFrame);
-            if (!held[k])
-                return fail(1, oneLine(pMovie->getFrameError()));
-        }
-        const ColourFrames *pColour = inColour ? sources.pA->getColourFrames() : nullptr;
-        if (pColour && pColour->getFrame(sources.frameA).isNull())
-            return fail(1, oneLine(pColour->getFrameError()));
-        const QImage slice = renderer.render(movies, options.viewType, frame, width, height);
-        if (slice.isNull())
-            return fail(
-                    1,
-                    QStringLiteral("not enough memory for a %1x%2 picture").arg(width).arg(height));
-        const QString fileName = directory.filePath(pictureName(frame - begin, count));
-        QString reason;
-        if (!PngWriter::write(slice, fileName, &reason,
-                              renderer.isColourful(movies, options.viewType, frame)))
-            return fail(1, QStringLiteral("%1: %2").arg(fileName, reason));
+        QString error;
+        if (!writeView(movies, renderer, options.viewType, frame,
+                       directory.filePath(pictureName(frame - begin, count)), error))
+            return fail(1, error);
     }
     note(count == 1
                  ? QStringLiteral("1 picture written to %1, %2")

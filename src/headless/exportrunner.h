@@ -6,6 +6,9 @@
 #include <memory>
 
 class Image3D;
+class MovieSet;
+class Session;
+class ViewRenderer;
 
 // `rawcompare --export-png`: opens the main movie and its references as the window does (raw
 // and y4m files read frame by frame, so memory stays flat however long they are), renders one
@@ -25,6 +28,14 @@ public:
     // The name of picture `index` of `count` in the folder: frame_0000.png ... .
     static QString pictureName(int index, int count);
 
+    // Opens the files of options into the session's slots, as run() does; the exit status.
+    // Without notes, only a failure is said (for a caller that opened the files before).
+    int openMovies(const ExportOptions &options, Session &session, bool notes = true);
+    // Renders view viewType at main frame `frame` and writes it to fileName as run() writes each
+    // picture; false with the reason, on one line, in error.
+    static bool writeView(const MovieSet &movies, const ViewRenderer &renderer, int viewType,
+                          int frame, const QString &fileName, QString &error);
+
 private:
     // The file's frames as the window opens them into slot (Session::Slot); null with m_status
     // set on failure.
@@ -35,4 +46,5 @@ private:
 
     std::FILE *m_pErr;
     int m_status = 0;
+    bool m_notes = true;
 };

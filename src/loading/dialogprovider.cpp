@@ -40,6 +40,12 @@ QString DialogProvider::getSaveFileName(QWidget *parent, const QString &caption,
     return QFileDialog::getSaveFileName(parent, caption, directory, filter, pSelectedFilter);
 }
 
+QString DialogProvider::getExistingDirectory(QWidget *parent, const QString &caption,
+                                             const QString &directory)
+{
+    return QFileDialog::getExistingDirectory(parent, caption, directory);
+}
+
 void DialogProvider::warning(QWidget *parent, const QString &title, const QString &text)
 {
     QMessageBox::warning(parent, title, text, QMessageBox::Ok, QMessageBox::NoButton);

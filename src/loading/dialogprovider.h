@@ -39,6 +39,9 @@ public:
     virtual QString getSaveFileName(QWidget *parent, const QString &caption,
                                     const QString &directory, const QString &filter,
                                     QString *pSelectedFilter = nullptr);
+    // An existing folder, starting in directory; a null string when the user cancelled.
+    virtual QString getExistingDirectory(QWidget *parent, const QString &caption,
+                                         const QString &directory);
     // A warning box with a single OK button and no default button.
     virtual void warning(QWidget *parent, const QString &title, const QString &text);
     // Progress of a long operation: the callback returned is told (done, total) as the work goes

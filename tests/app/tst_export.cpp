@@ -95,6 +95,8 @@ private slots:
     void framesOfTheViewOnly_data();
     void framesOfTheViewOnly();
     void windowExportFailures();
+    void windowReport_data();
+    void windowReport();
 
 private:
     QString path(const QString &name) const { return m_pDir->filePath(name); }
@@ -486,6 +488,71 @@ void TestExport::windowExportFailures()
 
     m_pWindow->onClearMainMovie();
     QVERIFY(!exportAction()->isEnabled());
+}
+
+void TestExport::windowReport_data()
+{
+    QTest::addColumn<QStringList>("references");
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<int>("cancelAt"); // -1: never
+    QTest::addColumn<QStringList>("log");
+    QTest::addColumn<QString>("warning"); // its start; empty: none
+
+    const QStringList ref1 {"--ref1", "r.gray"};
+    QTest::newRow("written: the summary of --report")
+            << ref1 << "report" << -1 << QStringList {"directory"} << QString();
+    QTest::newRow("cancelled during the comparison: nothing written, nothing said")
+            << ref1 << "report" << 2 << QStringList {"directory"} << QString();
+    QTest::newRow("folder under a file: a warning naming it")
+            << ref1 << "m.gray/report" << -1 << QStringList {"directory", "warning"}
+            << "Unable to write the report\n";
+    QTest::newRow("no reference: said before any dialog")
+            << QStringList() << "report" << -1 << QStringList {"warning"}
+            << "Load a main movie and a reference movie to write a report";
+}
+
+void TestExport::windowReport()
+{
+    QFETCH(QStringList, references);
+    QFETCH(QString, folder);
+    QFETCH(int, cancelAt);
+    QFETCH(QStringList, log);
+    QFETCH(QString, warning);
+
+    QVERIFY(writeRaw(path("m.gray"), 8, 8, 4, 1, 256));
+    QVERIFY(writeRaw(path("r.gray"), 8, 8, 4, 3, 256));
+    QStringList files {"--size", "8x8", "--gray", path("m.gray")};
+    for (const QString &argument : references)
+        files.append(argument.startsWith("--") ? argument : path(argument));
+    openWindow(files);
+    m_pDialogs->directoryAnswers << path(folder);
+    m_pDialogs->cancelProgressAt = cancelAt;
+    for (QAction *pAction : m_pWindow->menuBar()->actions().value(0)->menu()->actions()) {
+        if (pAction->text() == QString::fromUtf8("Write report\u2026"))
+            pAction->trigger();
+    }
+    m_pDialogs->directoryAnswers.clear();
+    QCOMPARE(m_pDialogs->log, log);
+    QVERIFY(m_pDialogs->warnings.value(0).text.startsWith(warning));
+    if (!warning.isEmpty() && log.contains("directory"))
+        QVERIFY(m_pDialogs->warnings.value(0).text.contains(path(folder)));
+    const QString page = path(folder + "/index.html");
+    QCOMPARE(QFileInfo::exists(page), warning.isEmpty() && cancelAt < 0);
+    if (!QFileInfo::exists(page))
+        return;
+    // The same summary and worst frames as rawcompare --report writes for the files.
+    QCOMPARE(runProgram(QStringList {"--report", path("cli")} + files, m_pDir->path()).status, 0);
+    auto section = [](const QString &fileName) {
+        QFile file(fileName);
+        const QString text
+                = file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : "";
+        return text.section("<h2>Summary</h2>", 1).section("<h2>Per frame</h2>", 0, 0);
+    };
+    QVERIFY(!section(page).isEmpty());
+    QCOMPARE(section(page), section(path("cli/index.html")));
+    const QStringList pictures = QDir(path(folder)).entryList({"*.png"});
+    QCOMPARE(pictures, QDir(path("cli")).entryList({"*.png"}));
+    QCOMPARE(pictures.size(), 4 * 3);
 }
 
 QTEST_MAIN(TestExport)

@@ -465,7 +465,8 @@ void TestMainWidget::menusAndToolbar()
                            "Recent files", "-", "Clear main movie", "Clear reference movie 1",
                            "Clear reference movie 2", "-", "Save main movie",
                            QString::fromUtf8("Export view as PNG\u2026"),
-                           QString::fromUtf8("Export layout as PNG\u2026"), "-", "Quit"}));
+                           QString::fromUtf8("Export layout as PNG\u2026"),
+                           QString::fromUtf8("Write report\u2026"), "-", "Quit"}));
     for (const QAction *pAction : fileEntries) {
         QVERIFY(!pAction->isCheckable());
         // Exporting waits for a picture to be shown.

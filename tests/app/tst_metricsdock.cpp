@@ -64,7 +64,7 @@ class MetricsPlotTestAccess
 public:
     static double value(const MetricsPlot &plot, int reference, int frame)
     {
-        return plot.m_psnr[reference - 1].value(frame, std::nan(""));
+        return plot.m_chart.getPsnr(reference).value(frame, std::nan(""));
     }
 };
 

@@ -68,6 +68,16 @@ QString ScriptedDialogs::getSaveFileName(QWidget *parent, const QString &caption
     return saveAnswers.takeFirst();
 }
 
+QString ScriptedDialogs::getExistingDirectory(QWidget *, const QString &, const QString &)
+{
+    if (directoryAnswers.isEmpty()) {
+        log.append(QStringLiteral("unexpected directory"));
+        return QString();
+    }
+    log.append(QStringLiteral("directory"));
+    return directoryAnswers.takeFirst();
+}
+
 void ScriptedDialogs::warning(QWidget *parent, const QString &title, const QString &text)
 {
     log.append(QStringLiteral("warning"));

@@ -79,6 +79,8 @@ public:
     int execDimensionsDialog(DimensionsDialog &dialog) override;
     QString getSaveFileName(QWidget *parent, const QString &caption, const QString &directory,
                             const QString &filter, QString *pSelectedFilter = nullptr) override;
+    QString getExistingDirectory(QWidget *parent, const QString &caption,
+                                 const QString &directory) override;
     void warning(QWidget *parent, const QString &title, const QString &text) override;
     ProgressCallback progress(QWidget *parent, const QString &label) override;
     bool getInteger(QWidget *parent, const QString &title, const QString &label, int value,
@@ -91,6 +93,8 @@ public:
     QList<OpenFilesAnswer> openAnswers;
     QList<DimensionsAnswer> dimensionsAnswers;
     QList<QString> saveAnswers;
+    // Folders chosen in folder dialogs; none left: cancelled.
+    QList<QString> directoryAnswers;
     // The filter the user picks in each save dialog; without one the offered filter stays.
     QList<QString> saveFilterAnswers;
     QList<QMessageBox::StandardButton> questionAnswers;
@@ -98,7 +102,8 @@ public:
     QList<int> integerAnswers;
 
     // Records, in call order.
-    QStringList log; // "open", "dimensions", "save", "warning", "question", "unexpected ..."
+    // "open", "dimensions", "save", "directory", "warning", "question", "unexpected ..."
+    QStringList log;
     QList<OpenCall> openCalls;
     QList<DimensionsShown> dimensionsShown;
     QList<SaveCall> saveCalls;

@@ -4,7 +4,7 @@
 # Debian 12 packages that building and running the program need (tools/run installs only these).
 RAWCOMPARE_PACKAGES=(
     g++ make cmake pkg-config
-    qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
+    qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-qpa-plugins libgl-dev
     libxkbcommon-x11-0 libxcb-cursor0 fonts-dejavu-core
 )
 

@@ -1,18 +1,16 @@
 #include "metricsdock.h"
 
+#include "volumesource.h"
 #include "image3d.h"
 #include "metricsformatter.h"
 #include "metricsjob.h"
 #include "metricsplot.h"
+#include "moviesources.h"
 #include "metricstablemodel.h"
-#include "pixelformat.h"
 #include "planeref.h"
-#include "rawfile.h"
-#include "rawfilesource.h"
 #include "reportoptions.h"
 #include "sequencecomparison.h"
 #include "session.h"
-#include "volumesource.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -28,13 +26,6 @@
 namespace {
 
 const char *const planeNames[3] = {"Y", "U", "V"};
-
-// The file of a movie read on demand from a YUV file, whose every plane can be read; else null.
-std::shared_ptr<const RawFile> yuvFileOf(const Image3D *pMovie)
-{
-    std::shared_ptr<const RawFile> pFile = pMovie ? pMovie->getRawFile() : nullptr;
-    return pFile && pFile->getFormat().getPlaneCount() >= 3 ? pFile : nullptr;
-}
 
 } // namespace
 
@@ -198,33 +189,6 @@ void MetricsDock::showEvent(QShowEvent *pEvent)
         restart();
 }
 
-void MetricsDock::makeSources(std::unique_ptr<FrameSource> (&sources)[3])
-{
-    const Image3D *movies[3]
-            = {m_movies.getMain(), m_movies.getReference(1), m_movies.getReference(2)};
-    // Planes are paired by number, so every movie's Y, U and V are read from its file only
-    // when every movie has them, or when the single planes of the others are Y as well.
-    bool everyFileYuv = true;
-    bool everyFileShowsY = true;
-    for (const Image3D *pMovie : movies) {
-        if (!pMovie)
-            continue;
-        if (yuvFileOf(pMovie))
-            everyFileShowsY = everyFileShowsY && pMovie->getFilePlane() == 0;
-        else
-            everyFileYuv = false;
-    }
-    for (int i = 0; i < 3; ++i) {
-        const Image3D *pMovie = movies[i];
-        const std::shared_ptr<const RawFile> pFile = yuvFileOf(pMovie);
-        if (pFile && (everyFileYuv || everyFileShowsY))
-            sources[i] = std::make_unique<RawFileSource>(pFile, pMovie->getFileFirstFrame(),
-                                                         pMovie->getNumFrames());
-        else if (pMovie)
-            sources[i] = std::make_unique<VolumeSource>(pMovie);
-    }
-}
-
 void MetricsDock::restart()
 {
     m_pJob->stop();
@@ -256,7 +220,7 @@ void MetricsDock::restart()
         }
     }
     std::unique_ptr<FrameSource> sources[3];
-    makeSources(sources);
+    MovieSources::make(m_movies, sources);
     // Three planes are compared where main and reference both read their files' Y, U and V
     // and sample their chroma alike.
     int planes = 1;

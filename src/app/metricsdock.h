@@ -60,8 +60,6 @@ protected:
 private:
     void restart();
     bool isOfRegion() const;
-    // The sources the job reads, indexed main, reference 1, reference 2 (null where absent).
-    void makeSources(std::unique_ptr<FrameSource> (&sources)[3]);
     void onFrameCompared(const FrameMetrics &metrics);
     // Puts the results not shown yet into the plot and the table.
     void showPending();

@@ -1,6 +1,5 @@
 #include "metricsdock.h"
 
-#include "volumesource.h"
 #include "image3d.h"
 #include "metricsformatter.h"
 #include "metricsjob.h"

@@ -1,6 +1,7 @@
 #include "metricsdock.h"
 
 #include "image3d.h"
+#include "framesource.h"
 #include "metricsformatter.h"
 #include "metricsjob.h"
 #include "metricsplot.h"

@@ -82,6 +82,8 @@ private slots:
     void movieInMemoryComparesTheViewedPlane();
     void referenceOfYOnlyLeavesItsChromaCellsEmpty();
     void chromaSampledOtherwiseIsNotCompared();
+    void regionOfTheViewedPlane_data();
+    void regionOfTheViewedPlane();
 
 private:
     QTemporaryDir m_folder;
@@ -394,3 +396,57 @@ void TestMetricsDock::chromaSampledOtherwiseIsNotCompared()
 
 QTEST_MAIN(TestMetricsDock)
 #include "tst_metricsdock.moc"
+
+void TestMetricsDock::regionOfTheViewedPlane_data()
+{
+    QTest::addColumn<int>("plane"); // the views show it
+    QTest::addColumn<QRect>("region"); // in the samples of that plane
+    QTest::newRow("Y") << 0 << QRect(4, 2, 8, 10);
+    QTest::newRow("U: the same part of the picture") << 1 << QRect(2, 1, 4, 5);
+    QTest::newRow("V, a region at the edge") << 2 << QRect(4, 4, 4, 4);
+}
+
+// With "Region" chosen the table holds the numbers of --metrics --region over the same part of
+// the picture, whatever plane the views show.
+void TestMetricsDock::regionOfTheViewedPlane()
+{
+    QFETCH(int, plane);
+    QFETCH(QRect, region);
+    std::unique_ptr<Image3D> movies[2];
+    const char *names[2] = {"main.yuv", "ref1.yuv"};
+    for (int i = 0; i < 2; ++i) {
+        movies[i] = std::make_unique<Image3D>();
+        QVERIFY(movies[i]->openRaw(m_folder.filePath(names[i]).toStdString(),
+                                   *PixelFormat::byName("yuv420p"), 16, 16, plane));
+    }
+    MetricsDock dock;
+    dock.setMovies(MovieSet(movies[0].get(), movies[1].get(), nullptr));
+    dock.setRegion(region);
+    dock.show();
+    dock.findChild<QComboBox *>("metricsArea")->setCurrentIndex(1);
+    QTRY_VERIFY(!computing(dock));
+    const QRect luma(region.topLeft() * (plane ? 2 : 1), region.size() * (plane ? 2 : 1));
+    QProcess rawcompare;
+    rawcompare.start(QStringLiteral(RAWCOMPARE_PATH),
+                     {"--metrics", "--size", "16x16",
+                      QStringLiteral("--region=%1,%2,%3,%4")
+                              .arg(luma.x())
+                              .arg(luma.y())
+                              .arg(luma.width())
+                              .arg(luma.height()),
+                      m_folder.filePath("main.yuv"), "--ref1", m_folder.filePath("ref1.yuv")});
+    QVERIFY(rawcompare.waitForFinished(30000));
+    QCOMPARE(rawcompare.exitCode(), 0);
+    QList<QByteArray> lines = rawcompare.readAllStandardOutput().trimmed().split('\n');
+    lines.removeFirst();
+    QCOMPARE(rowsOf(dock)->rowCount(), lines.size());
+    for (const QByteArray &line : lines) {
+        const QList<QByteArray> cells = line.split(',');
+        const double theirs = cells[5 + plane].toDouble(); // psnr_y, psnr_u or psnr_v
+        const double ours = cell(rowsOf(dock), cells[0].toInt(), 1);
+        QVERIFY2(std::abs(ours - theirs) <= 1e-7 * std::abs(theirs), line.constData());
+    }
+    // The region cleared: the whole frame again.
+    dock.setRegion(QRect());
+    QCOMPARE(dock.findChild<QComboBox *>("metricsArea")->currentIndex(), 0);
+}

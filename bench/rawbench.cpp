@@ -1,10 +1,9 @@
 // rawbench: measures rawcompare against floors and peers; see tools/bench.
 //
 //   rawbench --dir DIR [--frames N] [--rounds N] [--ffmpeg PATH] [--display :N] [--only GROUP]
-//       runs every figure (or one group: load, display, app, startup, metrics, ondemand,
-//       playback, colour, diffmodes) on the
-//       inputs
-//       tools/bench generated in DIR and prints the table.
+//       runs every figure (or one group: load, display, app, startup, metrics, analysis,
+//       ondemand, playback, colour, diffmodes, layout) on the inputs tools/bench generated in DIR
+//       and prints the table.
 //   rawbench --child MODE ARGS...
 //       one measured operation, in a process of its own (used by the above).
 
@@ -40,8 +39,8 @@ struct Options
     std::string display; // an X display for the start-up figure, or empty
     int frames = 200;
     int rounds = 5;
-    // One group of figures: load, display, app, startup, metrics, ondemand, playback, colour or
-    // diffmodes.
+    // One group of figures: load, display, app, startup, metrics, analysis, ondemand, playback,
+    // colour, diffmodes or layout.
     std::string only;
 };
 
@@ -315,6 +314,64 @@ bool metricsFigure(const Options &options, BenchTable &table)
     table.addRow("8", "peak resident memory of --metrics (64 MiB + 8 frames, any length)",
                  BenchTable::mebibytes(rss), "bound " + BenchTable::mebibytes(boundKiB),
                  rss / boundKiB, 1.0);
+    return true;
+}
+
+// Figures 20 to 22: the analysis modes on the 1080p pair of figure 8, 100 frames of it (fewer in
+// a quick run): --metrics over a quarter of the picture, --find-offset over -30 .. 30 and
+// --report, each against --metrics on the whole pair (the report: plus the pictures it writes,
+// three views of five frames as --export-png writes them).
+bool analysisFigures(const Options &options, BenchTable &table)
+{
+    const std::string main = options.dir + "/movie1080.yuv";
+    const std::string reference = options.dir + "/encoded1080.yuv";
+    const std::string rawcompare
+            = options.self.substr(0, options.self.rfind("/bench/") + 1) + "src/app/rawcompare";
+    const std::string frames = "0:" + std::to_string(std::min(options.frames, 100));
+    const auto command = [&](const std::string &arguments) {
+        return std::vector<std::string> {"/bin/sh",
+                                         "-c",
+                                         "exec \"$0\" " + arguments + " --size 1920x1080 --frames "
+                                                 + frames + " \"$1\" --ref1 \"$2\" >/dev/null 2>&1",
+                                         rawcompare,
+                                         main,
+                                         reference};
+    };
+    const std::string pictures = options.dir + "/pictures";
+    const std::string report = options.dir + "/report";
+    InterleavedRuns runs;
+    const int whole = runs.add("--metrics", command("--metrics"));
+    const int region
+            = runs.add("--metrics --region", command("--metrics --region 480,270,960,540"));
+    const int find = runs.add("--find-offset", command("--find-offset"));
+    const int written = runs.add("--report", command("--report " + report));
+    // Three views of five frames, as the report writes them.
+    const int exports = runs.add(
+            "--export-png",
+            {"/bin/sh", "-c",
+             "for v in main ref1 diff1; do \"$0\" --export-png \"$3\" --view $v --diff-mode heat "
+             "--size 1920x1080 --frames 10:5 \"$1\" --ref1 \"$2\" >/dev/null 2>&1 || exit 1; "
+             "done",
+             rawcompare, main, reference, pictures});
+    mkdir(pictures.c_str(), 0700);
+    if (!runs.run(options.rounds))
+        return false;
+    const double wholeWall = runs.medianWallSeconds(whole);
+    const std::string what = "1920×1080×" + frames.substr(2) + " pair";
+    const double regionWall = runs.medianWallSeconds(region);
+    table.addRow("20", "--metrics --region of a quarter of the picture vs --metrics, " + what,
+                 BenchTable::seconds(regionWall), "--metrics " + BenchTable::seconds(wholeWall),
+                 regionWall / wholeWall, 0.35);
+    const double findWall = runs.medianWallSeconds(find);
+    table.addRow("21", "--find-offset (-30 .. 30) vs --metrics, " + what,
+                 BenchTable::seconds(findWall), "--metrics " + BenchTable::seconds(wholeWall),
+                 findWall / wholeWall, 3.0);
+    const double reportWall = runs.medianWallSeconds(written);
+    const double floor = wholeWall + runs.medianWallSeconds(exports);
+    table.addRow("22",
+                 "--report (5 worst frames) vs --metrics + 15 pictures by --export-png, " + what,
+                 BenchTable::seconds(reportWall), "sum " + BenchTable::seconds(floor),
+                 reportWall / floor, 1.5);
     return true;
 }
 
@@ -777,7 +834,8 @@ int main(int argc, char *argv[])
                {"playback", playbackFigure},
                {"colour", colourFigure},
                {"diffmodes", diffModesFigure},
-               {"layout", movesFigure}};
+               {"layout", movesFigure},
+               {"analysis", analysisFigures}};
     for (const auto &[name, figures] : groups) {
         if ((options.only.empty() || options.only == name) && !figures(options, table))
             return 1;

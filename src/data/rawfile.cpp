@@ -308,7 +308,7 @@ bool RawFile::readBytes(unsigned char *pBuffer, qint64 count, qint64 offset) con
 }
 
 template<typename RowVisitor>
-bool RawFile::walkPlane(int frame, int plane, const RowVisitor &visit) const
+bool RawFile::walkPlane(int frame, int plane, const RowVisitor &visit, int top, int rows) const
 {
     const PixelFormat &format = *m_pFormat;
     if (m_fd < 0 || frame < 0 || frame >= m_frames || plane < 0 || plane >= format.getPlaneCount())
@@ -322,6 +322,9 @@ bool RawFile::walkPlane(int frame, int plane, const RowVisitor &visit) const
 
     const int width = getPlaneWidth(plane);
     const int height = getPlaneHeight(plane);
+    const int end = rows < 0 ? height : top + rows;
+    if (top < 0 || top > end || end > height)
+        return false;
     qint64 planeStart = frameStart;
     qint64 rowBytes = qint64(width) * format.getBytesPerSample();
     RowLayout layout = format.getBytesPerSample() == 2 ? RowLayout::Words : RowLayout::Bytes;
@@ -337,17 +340,17 @@ bool RawFile::walkPlane(int frame, int plane, const RowVisitor &visit) const
             planeStart += format.getPlaneBytes(p, m_width, m_height);
     }
     // An interleaved plane read from its second byte stops one byte short of its last pair.
-    const qint64 bandRows = qBound(qint64(1), BandBytes / rowBytes, qint64(height));
+    const qint64 bandRows = qBound(qint64(1), BandBytes / rowBytes, qint64(std::max(1, end - top)));
     const std::unique_ptr<unsigned char[]> band(
             new (std::nothrow) unsigned char[size_t(bandRows * rowBytes)]);
     if (!band)
         return false;
-    for (qint64 row = 0; row < height; row += bandRows) {
-        const qint64 rows = qMin(bandRows, height - row);
-        const qint64 bytes = rows * rowBytes - (layout == RowLayout::EveryOtherByte ? 1 : 0);
+    for (qint64 row = top; row < end; row += bandRows) {
+        const qint64 count = qMin(bandRows, end - row);
+        const qint64 bytes = count * rowBytes - (layout == RowLayout::EveryOtherByte ? 1 : 0);
         if (!readBytes(band.get(), bytes, planeStart + row * rowBytes))
             return false;
-        for (qint64 r = 0; r < rows; ++r)
+        for (qint64 r = 0; r < count; ++r)
             visit(band.get() + r * rowBytes, int(row + r), layout);
     }
     return true;
@@ -367,6 +370,24 @@ bool RawFile::readPlane(int frame, int plane, float *pSamples) const
         else
             convert8(pBytes, pRow, width);
     });
+}
+
+bool RawFile::readRows(int frame, int plane, int top, int rows, float *pSamples) const
+{
+    const int width = getPlaneWidth(plane);
+    return rows >= 0
+            && walkPlane(
+                    frame, plane,
+                    [=](const unsigned char *pBytes, int row, RowLayout layout) {
+                        float *pRow = pSamples + (row - top) * qint64(width);
+                        if (layout == RowLayout::Words)
+                            convert16(pBytes, pRow, width);
+                        else if (layout == RowLayout::EveryOtherByte)
+                            convert8Interleaved(pBytes, pRow, width);
+                        else
+                            convert8(pBytes, pRow, width);
+                    },
+                    top, rows);
 }
 
 bool RawFile::sampleRange(int frame, int plane, int &minValue, int &maxValue) const

@@ -52,6 +52,10 @@ public:
     // the frame can't be read completely (the file shrank, a read error, no memory for the
     // read buffer); pSamples may then be partly written.
     bool readPlane(int frame, int plane, float *pSamples) const;
+    // Rows top .. top + rows - 1 of that plane (row 0 the picture's top row), read alone and
+    // written top row first: pSamples holds planeWidth * rows floats. False as for readPlane,
+    // and for rows outside the plane.
+    bool readRows(int frame, int plane, int top, int rows, float *pSamples) const;
     // The smallest and largest sample of that plane of that frame, read as readPlane reads it
     // (the same integers that readPlane turns into floats). False as for readPlane.
     bool sampleRange(int frame, int plane, int &minValue, int &maxValue) const;
@@ -70,10 +74,11 @@ private:
     // How one row of a plane lies in the file: one byte per sample, every other byte (a plane
     // of U and V pairs), or 16-bit little-endian words.
     enum class RowLayout { Bytes, EveryOtherByte, Words };
-    // Reads the plane band by band and hands each row to `visit`, top row (row 0) first.
+    // Reads the plane (or its rows top .. top + rows - 1; rows < 0: to the bottom) band by band
+    // and hands each row to `visit`, top row (row 0) first.
     // visit(const unsigned char *pBytes, int row, RowLayout layout); defined in rawfile.cpp.
     template<typename RowVisitor>
-    bool walkPlane(int frame, int plane, const RowVisitor &visit) const;
+    bool walkPlane(int frame, int plane, const RowVisitor &visit, int top = 0, int rows = -1) const;
     bool openFile(const std::string &fileName);
     bool fail(const std::string &text, const std::string &detail);
     bool indexY4mFrames(qint64 offset);

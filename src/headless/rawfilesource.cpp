@@ -23,9 +23,23 @@ bool RawFileSource::readPlane(int frame, int plane, float *pSamples, std::string
 {
     if (m_pFile->readPlane(m_first + frame, plane, pSamples))
         return true;
+    error = unreadable(frame, plane);
+    return false;
+}
+
+bool RawFileSource::readRows(int frame, int plane, int top, int rows, float *pSamples,
+                             std::string &error) const
+{
+    if (m_pFile->readRows(m_first + frame, plane, top, rows, pSamples))
+        return true;
+    error = unreadable(frame, plane);
+    return false;
+}
+
+std::string RawFileSource::unreadable(int frame, int plane) const
+{
     static const char *const names[] = {"Y", "U", "V"};
-    error = RawFile::baseName(m_pFile->getFileName()) + ": frame " + std::to_string(m_first + frame)
+    return RawFile::baseName(m_pFile->getFileName()) + ": frame " + std::to_string(m_first + frame)
             + ", plane " + names[plane > 0 ? plane % 3 : 0]
             + " can't be read (the file is shorter than it was, or unreadable)";
-    return false;
 }

@@ -22,8 +22,13 @@ public:
     int getPlaneWidth(int plane) const override;
     int getPlaneHeight(int plane) const override;
     bool readPlane(int frame, int plane, float *pSamples, std::string &error) const override;
+    bool readRows(int frame, int plane, int top, int rows, float *pSamples,
+                  std::string &error) const override;
 
 private:
+    // Why frame `frame` (counted from the first one read) of a plane can't be read.
+    std::string unreadable(int frame, int plane) const;
+
     std::shared_ptr<const RawFile> m_pFile;
     int m_first = 0;
     int m_count = 0;

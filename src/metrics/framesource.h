@@ -1,6 +1,8 @@
 #pragma once
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 // A movie that hands out single planes of its frames on request. readPlane may be called from
 // several threads at once.
@@ -21,4 +23,24 @@ public:
     // Plane `plane` (0 = Y) of frame `frame` into pSamples, which holds planeWidth *
     // planeHeight floats; row 0 is the bottom row of the picture. False with a one-line reason.
     virtual bool readPlane(int frame, int plane, float *pSamples, std::string &error) const = 0;
+    // Rows top .. top + rows - 1 of that plane (row 0 the picture's top row), top row first:
+    // pSamples holds planeWidth * rows floats. This reads the whole plane; a source that can
+    // read rows alone does so.
+    virtual bool readRows(int frame, int plane, int top, int rows, float *pSamples,
+                          std::string &error) const
+    {
+        const int width = getPlaneWidth(plane);
+        const int height = getPlaneHeight(plane);
+        if (top < 0 || rows < 0 || top + rows > height) {
+            error = "rows outside the plane";
+            return false;
+        }
+        std::vector<float> whole(size_t(width) * size_t(height));
+        if (!readPlane(frame, plane, whole.data(), error))
+            return false;
+        for (int r = 0; r < rows; ++r)
+            std::copy_n(whole.data() + size_t(height - 1 - top - r) * size_t(width), width,
+                        pSamples + size_t(r) * size_t(width));
+        return true;
+    }
 };

@@ -57,6 +57,34 @@ struct PlaneBuffers
     SampleBuffer reference;
 };
 
+// Plane `plane` of a source's frame into buffer, as `part`: the whole plane, or with a region
+// of the main movie's picture the samples that cover it (read alone). False with the error on
+// failure.
+bool readPart(const FrameSource &source, const FrameSource &main, int frame, int plane,
+              const QRect &region, SampleBuffer &buffer, PlaneRef &part, std::string &error)
+{
+    const int width = source.getPlaneWidth(plane);
+    const int height = source.getPlaneHeight(plane);
+    if (region.isEmpty()) {
+        float *pSamples = buffer.reserve(qint64(width) * height);
+        part = PlaneRef::bottomUp(pSamples, width, height);
+        return source.readPlane(frame, plane, pSamples, error);
+    }
+    // The rows of the region alone, top row first; a reference smaller than the main movie
+    // keeps the part of the region its frame holds. (Reading whole planes, a quarter of a
+    // 1080p picture took 0.50x the whole frame's time; reading its rows alone, 0.28x.)
+    const QRect rect = PlaneRef::planeRegion(region, main.getPlaneWidth(0), main.getPlaneHeight(0),
+                                             main.getPlaneWidth(plane), main.getPlaneHeight(plane))
+            & QRect(0, 0, width, height);
+    if (rect.isEmpty()) {
+        part = PlaneRef();
+        return true;
+    }
+    float *pSamples = buffer.reserve(qint64(width) * rect.height());
+    part = PlaneRef {pSamples + rect.x(), qint64(width), rect.width(), rect.height()};
+    return source.readRows(frame, plane, rect.y(), rect.height(), pSamples, error);
+}
+
 } // namespace
 
 SequenceComparison::SequenceComparison(const FrameSource *pMain, const FrameSource *pReference1,
@@ -145,21 +173,11 @@ bool SequenceComparison::chromaDiffers(const FrameSource &main, const FrameSourc
 bool SequenceComparison::run(const std::function<bool(const FrameMetrics &)> &deliver)
 {
     const int depth = m_pMain ? m_pMain->getDepth() : 8;
-    const int lumaWidth = m_pMain ? m_pMain->getPlaneWidth(0) : 0;
-    const int lumaHeight = m_pMain ? m_pMain->getPlaneHeight(0) : 0;
     return runRows<FrameMetrics>(
-            0,
-            [depth, largest = m_measuresLargest, region = m_region, lumaWidth, lumaHeight](
-                    FrameMetrics &row, int plane, const PlaneRef &main, const PlaneRef &reference) {
-                if (region.isEmpty()) {
-                    row.planes[size_t(plane)]
-                            = PlaneMetrics::compare(main, reference, depth, largest);
-                    return;
-                }
-                const QRect part = PlaneRef::planeRegion(region, lumaWidth, lumaHeight, main.width,
-                                                         main.height);
-                row.planes[size_t(plane)] = PlaneMetrics::compare(
-                        main.cropped(part), reference.cropped(part), depth, largest);
+            0, m_region,
+            [depth, largest = m_measuresLargest](FrameMetrics &row, int plane, const PlaneRef &main,
+                                                 const PlaneRef &reference) {
+                row.planes[size_t(plane)] = PlaneMetrics::compare(main, reference, depth, largest);
             },
             {}, deliver);
 }
@@ -178,7 +196,7 @@ bool SequenceComparison::runBlocks(int blockSize,
                 * (m_pMain->getPlaneHeight(plane) / blockSize + 1);
     const int depth = m_pMain->getDepth();
     return runRows<BlockRow>(
-            2 * blocks * qint64(sizeof(BlockError) + 160),
+            2 * blocks * qint64(sizeof(BlockError) + 160), QRect(),
             [depth, blockSize](BlockRow &row, int plane, const PlaneRef &main,
                                const PlaneRef &reference) {
                 row.planes[size_t(plane)] = BlockErrors::compute(main, reference, depth, blockSize);
@@ -192,7 +210,7 @@ bool SequenceComparison::runBlocks(int blockSize,
 
 template<typename Row>
 bool SequenceComparison::runRows(
-        qint64 rowBytes,
+        qint64 rowBytes, const QRect &region,
         const std::function<void(Row &, int, const PlaneRef &, const PlaneRef &)> &measure,
         const std::function<void(Row &)> &finish, const std::function<bool(const Row &)> &deliver)
 {
@@ -249,28 +267,23 @@ bool SequenceComparison::runRows(
                 ? std::max(outcome.rows[0].planeCount, outcome.rows[1].planeCount)
                 : outcome.rows[0].planeCount;
         for (int plane = 0; plane < planes && outcome.ok; ++plane) {
-            const int width = m_pMain->getPlaneWidth(plane);
-            const int height = m_pMain->getPlaneHeight(plane);
-            float *pMainSamples = buffers.main.reserve(qint64(width) * height);
-            if (!m_pMain->readPlane(frame, plane, pMainSamples, outcome.error)) {
+            PlaneRef mainPlane;
+            if (!readPart(*m_pMain, *m_pMain, frame, plane, region, buffers.main, mainPlane,
+                          outcome.error)) {
                 outcome.ok = false;
                 break;
             }
-            const PlaneRef mainPlane = PlaneRef::bottomUp(pMainSamples, width, height);
             for (Row &row : outcome.rows) {
                 if (plane >= row.planeCount)
                     continue;
-                const FrameSource *pReference = m_references[size_t(row.reference - 1)];
-                const int refWidth = pReference->getPlaneWidth(plane);
-                const int refHeight = pReference->getPlaneHeight(plane);
-                float *pReferenceSamples = buffers.reference.reserve(qint64(refWidth) * refHeight);
-                if (!pReference->readPlane(frame - m_offsets[row.reference - 1], plane,
-                                           pReferenceSamples, outcome.error)) {
+                PlaneRef referencePlane;
+                if (!readPart(*m_references[size_t(row.reference - 1)], *m_pMain,
+                              frame - m_offsets[row.reference - 1], plane, region,
+                              buffers.reference, referencePlane, outcome.error)) {
                     outcome.ok = false;
                     break;
                 }
-                measure(row, plane, mainPlane,
-                        PlaneRef::bottomUp(pReferenceSamples, refWidth, refHeight));
+                measure(row, plane, mainPlane, referencePlane);
             }
         }
         for (Row &row : outcome.rows) {

@@ -81,7 +81,7 @@ private:
     // main movie and the same plane of the row's reference, then `finish` (when given) the row,
     // on a worker thread. A frame's rows take rowBytes besides the planes.
     template<typename Row>
-    bool runRows(qint64 rowBytes,
+    bool runRows(qint64 rowBytes, const QRect &region,
                  const std::function<void(Row &, int, const PlaneRef &, const PlaneRef &)> &measure,
                  const std::function<void(Row &)> &finish,
                  const std::function<bool(const Row &)> &deliver);

@@ -18,33 +18,19 @@
 #include <sys/stat.h>
 
 #include "metricsrunner.h"
+#include "programrun.h"
 
 namespace {
 
-struct Outcome
-{
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using Outcome = ProgramRun;
 
-// The program as users run it, with no display of any kind.
+// The program without a window: --metrics unless the arguments name another mode.
 Outcome runRawcompare(const QStringList &arguments, const QString &folder)
 {
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        environment.remove(QString::fromLatin1(name));
-    process.setProcessEnvironment(environment);
-    process.setWorkingDirectory(folder);
     const bool ownMode = arguments.contains("--block-errors")
             || !arguments.filter(QRegularExpression("^--find-offset")).isEmpty();
-    process.start(RAWCOMPARE_PATH,
-                  (ownMode ? QStringList() : QStringList {"--metrics"}) + arguments);
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
-        return {};
-    return Outcome {process.exitCode(), process.readAllStandardOutput(),
-                    process.readAllStandardError()};
+    return ProgramRun::run((ownMode ? QStringList() : QStringList {"--metrics"}) + arguments,
+                           folder);
 }
 
 // Gray frames: frame f of `frames` holds value(f) everywhere, plus `extra` on sample 0.
@@ -57,12 +43,6 @@ QByteArray grayFrames(int width, int height, int frames, int base, int extra = 0
         bytes += frame;
     }
     return bytes;
-}
-
-bool writeFile(const QString &fileName, const QByteArray &bytes)
-{
-    QFile file(fileName);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 // 40 gray 96x64 frames of a smooth moving pattern, frame g showing the pattern's moment g + shift,

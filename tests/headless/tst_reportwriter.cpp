@@ -12,40 +12,14 @@
 
 #include <algorithm>
 
+#include "programrun.h"
+
 namespace {
-
-struct Outcome
-{
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-// The program as users run it, with no display of any kind.
-Outcome runRawcompare(const QStringList &arguments, const QString &folder)
-{
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        environment.remove(QString::fromLatin1(name));
-    process.setProcessEnvironment(environment);
-    process.setWorkingDirectory(folder);
-    process.start(RAWCOMPARE_PATH, arguments);
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
-        return {};
-    return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
-}
 
 QByteArray readFile(const QString &fileName)
 {
     QFile file(fileName);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString &fileName, const QByteArray &bytes)
-{
-    QFile file(fileName);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 const QStringList files {"--size", "16x16", "main.yuv", "--ref1", "ref1.yuv", "--ref2", "ref2.yuv"};
@@ -96,10 +70,11 @@ void TestReportWriter::initTestCase()
 
 void TestReportWriter::summaryEqualsMetrics()
 {
-    const Outcome metrics
-            = runRawcompare(QStringList {"--metrics", "--json"} + files, m_folder.path());
+    const ProgramRun metrics
+            = ProgramRun::run(QStringList {"--metrics", "--json"} + files, m_folder.path());
     QCOMPARE(metrics.status, 0);
-    const Outcome report = runRawcompare(QStringList {"--report", "same"} + files, m_folder.path());
+    const ProgramRun report
+            = ProgramRun::run(QStringList {"--report", "same"} + files, m_folder.path());
     QVERIFY2(report.status == 0, report.err.constData());
     const QString page = QString::fromUtf8(readFile(m_folder.filePath("same/index.html")));
 
@@ -157,13 +132,14 @@ void TestReportWriter::worstFramesArePicturedLowestFirst()
 
     const QStringList given = arguments.contains("main.yuv") ? arguments : arguments + files;
     const QString folder = QString("worst_%1").arg(QTest::currentDataTag()).replace(' ', '_');
-    const Outcome report = runRawcompare(QStringList {"--report", folder} + given, m_folder.path());
+    const ProgramRun report
+            = ProgramRun::run(QStringList {"--report", folder} + given, m_folder.path());
     QVERIFY2(report.status == 0, report.err.constData());
     // The frames --metrics ranks lowest, the earlier of equals first.
-    const Outcome metrics = runRawcompare(QStringList {"--metrics", "--size", "16x16", "main.yuv",
-                                                       "--ref" + QString::number(reference),
-                                                       QString("ref%1.yuv").arg(reference)},
-                                          m_folder.path());
+    const ProgramRun metrics = ProgramRun::run(
+            QStringList {"--metrics", "--size", "16x16", "main.yuv",
+                         "--ref" + QString::number(reference), QString("ref%1.yuv").arg(reference)},
+            m_folder.path());
     QList<QPair<double, int>> psnr;
     for (const QByteArray &line : metrics.out.trimmed().split('\n').mid(1))
         psnr.append({line.split(',')[5].toDouble(), line.split(',')[0].toInt()});
@@ -211,7 +187,7 @@ void TestReportWriter::fileNamesAreEscaped()
 
     QVERIFY(QFile::copy(m_folder.filePath("ref1.yuv"), m_folder.filePath(name)));
     const QString folder = QString("names_%1").arg(QTest::currentDataTag()).replace(' ', '_');
-    const Outcome report = runRawcompare(
+    const ProgramRun report = ProgramRun::run(
             {"--report", folder, "--size", "16x16", "main.yuv", "--ref1", name}, m_folder.path());
     QVERIFY2(report.status == 0, report.err.constData());
     const QString page = QString::fromUtf8(readFile(m_folder.filePath(folder + "/index.html")));
@@ -221,8 +197,8 @@ void TestReportWriter::fileNamesAreEscaped()
 
 void TestReportWriter::pageFetchesNothing()
 {
-    const Outcome report
-            = runRawcompare(QStringList {"--report", "alone"} + files, m_folder.path());
+    const ProgramRun report
+            = ProgramRun::run(QStringList {"--report", "alone"} + files, m_folder.path());
     QVERIFY2(report.status == 0, report.err.constData());
     const QString page = QString::fromUtf8(readFile(m_folder.filePath("alone/index.html")));
     QVERIFY(!page.contains("<script", Qt::CaseInsensitive));
@@ -267,7 +243,7 @@ void TestReportWriter::failures()
     QFETCH(QString, error);
 
     // Last, so that a missing folder is missing at the end.
-    const Outcome outcome = runRawcompare(files + arguments, m_folder.path());
+    const ProgramRun outcome = ProgramRun::run(files + arguments, m_folder.path());
     QCOMPARE(outcome.status, status);
     QVERIFY2(QString::fromLocal8Bit(outcome.err).contains(error), outcome.err.constData());
 }

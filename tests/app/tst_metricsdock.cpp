@@ -399,11 +399,12 @@ QTEST_MAIN(TestMetricsDock)
 
 void TestMetricsDock::regionOfTheViewedPlane_data()
 {
-    QTest::addColumn<int>("plane"); // the views show it
+    QTest::addColumn<int>("plane"); // the views show it; -1: gray movies held in memory
     QTest::addColumn<QRect>("region"); // in the samples of that plane
     QTest::newRow("Y") << 0 << QRect(4, 2, 8, 10);
     QTest::newRow("U: the same part of the picture") << 1 << QRect(2, 1, 4, 5);
     QTest::newRow("V, a region at the edge") << 2 << QRect(4, 4, 4, 4);
+    QTest::newRow("gray movies in memory, the bottom rows") << -1 << QRect(3, 9, 15, 7);
 }
 
 // With "Region" chosen the table holds the numbers of --metrics --region over the same part of
@@ -414,27 +415,36 @@ void TestMetricsDock::regionOfTheViewedPlane()
     QFETCH(QRect, region);
     std::unique_ptr<Image3D> movies[2];
     const char *names[2] = {"main.yuv", "ref1.yuv"};
-    for (int i = 0; i < 2; ++i) {
+    for (int i = 0; i < 2 && plane >= 0; ++i) {
         movies[i] = std::make_unique<Image3D>();
         QVERIFY(movies[i]->openRaw(m_folder.filePath(names[i]).toStdString(),
                                    *PixelFormat::byName("yuv420p"), 16, 16, plane));
     }
     MetricsDock dock;
-    dock.setMovies(MovieSet(movies[0].get(), movies[1].get(), nullptr));
+    if (plane >= 0)
+        dock.setMovies(MovieSet(movies[0].get(), movies[1].get(), nullptr));
+    else
+        dock.setMovies(MovieSet(m_pMain.get(), m_pReference1.get(), nullptr));
     dock.setRegion(region);
     dock.show();
     dock.findChild<QComboBox *>("metricsArea")->setCurrentIndex(1);
     QTRY_VERIFY(!computing(dock));
-    const QRect luma(region.topLeft() * (plane ? 2 : 1), region.size() * (plane ? 2 : 1));
+    const QRect luma(region.topLeft() * (plane > 0 ? 2 : 1), region.size() * (plane > 0 ? 2 : 1));
+    const QStringList files = plane >= 0
+            ? QStringList {"--size", "16x16", m_folder.filePath("main.yuv"), "--ref1",
+                           m_folder.filePath("ref1.yuv")}
+            : QStringList {"--size", "24x16",
+                           "--gray", m_folder.filePath("main.gray"),
+                           "--ref1", m_folder.filePath("ref1.gray")};
     QProcess rawcompare;
     rawcompare.start(QStringLiteral(RAWCOMPARE_PATH),
-                     {"--metrics", "--size", "16x16",
-                      QStringLiteral("--region=%1,%2,%3,%4")
-                              .arg(luma.x())
-                              .arg(luma.y())
-                              .arg(luma.width())
-                              .arg(luma.height()),
-                      m_folder.filePath("main.yuv"), "--ref1", m_folder.filePath("ref1.yuv")});
+                     QStringList {"--metrics",
+                                  QStringLiteral("--region=%1,%2,%3,%4")
+                                          .arg(luma.x())
+                                          .arg(luma.y())
+                                          .arg(luma.width())
+                                          .arg(luma.height())}
+                             + files);
     QVERIFY(rawcompare.waitForFinished(30000));
     QCOMPARE(rawcompare.exitCode(), 0);
     QList<QByteArray> lines = rawcompare.readAllStandardOutput().trimmed().split('\n');
@@ -442,7 +452,7 @@ void TestMetricsDock::regionOfTheViewedPlane()
     QCOMPARE(rowsOf(dock)->rowCount(), lines.size());
     for (const QByteArray &line : lines) {
         const QList<QByteArray> cells = line.split(',');
-        const double theirs = cells[5 + plane].toDouble(); // psnr_y, psnr_u or psnr_v
+        const double theirs = cells[5 + std::max(plane, 0)].toDouble(); // psnr_y, _u or _v
         const double ours = cell(rowsOf(dock), cells[0].toInt(), 1);
         QVERIFY2(std::abs(ours - theirs) <= 1e-7 * std::abs(theirs), line.constData());
     }

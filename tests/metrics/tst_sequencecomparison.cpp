@@ -2,7 +2,6 @@
 #include "metricssummary.h"
 #include "sequencecomparison.h"
 
-#include <QRect>
 #include <QTest>
 
 #include <atomic>
@@ -45,32 +44,6 @@ private:
     float m_offset;
 };
 
-// One plane of width x height whose sample (x, y), y down from the top row, is
-// (x * 3 + y * 11 + shift) % 200, stored bottom-up as movies are; read whole only.
-class PatternSource : public FrameSource
-{
-public:
-    PatternSource(int width, int height, int shift)
-        : m_width(width), m_height(height), m_shift(shift)
-    { }
-    int getNumFrames() const override { return 1; }
-    int getDepth() const override { return 8; }
-    int getPlaneCount() const override { return 1; }
-    int getPlaneWidth(int) const override { return m_width; }
-    int getPlaneHeight(int) const override { return m_height; }
-    bool readPlane(int, int, float *pSamples, std::string &) const override
-    {
-        for (int y = 0; y < m_height; ++y)
-            for (int x = 0; x < m_width; ++x)
-                pSamples[(m_height - 1 - y) * m_width + x] = value(x, y);
-        return true;
-    }
-    float value(int x, int y) const { return float((x * 3 + y * 11 + m_shift) % 200); }
-
-private:
-    int m_width, m_height, m_shift;
-};
-
 struct Row
 {
     int frame, reference, planes;
@@ -89,8 +62,6 @@ private slots:
     void readErrorStopsInOrder();
     void deliverCanStop();
     void summary();
-    void regionOfASourceReadWhole_data();
-    void regionOfASourceReadWhole();
 };
 
 void TestSequenceComparison::framesInOrder_data()
@@ -234,44 +205,3 @@ void TestSequenceComparison::summary()
 
 QTEST_APPLESS_MAIN(TestSequenceComparison)
 #include "tst_sequencecomparison.moc"
-
-void TestSequenceComparison::regionOfASourceReadWhole_data()
-{
-    QTest::addColumn<QRect>("region");
-    QTest::addColumn<QSize>("referenceSize");
-    QTest::newRow("top rows") << QRect(3, 0, 20, 9) << QSize(40, 30);
-    QTest::newRow("bottom rows") << QRect(10, 21, 24, 9) << QSize(40, 30);
-    QTest::newRow("reference smaller than the region") << QRect(16, 12, 20, 16) << QSize(30, 24);
-}
-
-// A source that can only read whole planes gives the rows of the region all the same, top row
-// first: the numbers are those of the region's samples.
-void TestSequenceComparison::regionOfASourceReadWhole()
-{
-    QFETCH(QRect, region);
-    QFETCH(QSize, referenceSize);
-    const PatternSource main(40, 30, 0);
-    const PatternSource reference(referenceSize.width(), referenceSize.height(), 7);
-    SequenceComparison comparison(&main, &reference, nullptr);
-    comparison.setRegion(region);
-    PlaneMetrics measured;
-    QVERIFY(comparison.run([&](const FrameMetrics &metrics) {
-        measured = metrics.planes[0];
-        return true;
-    }));
-    const QRect common = region & QRect(QPoint(0, 0), referenceSize);
-    std::vector<float> a, b;
-    for (int y = common.top(); y <= common.bottom(); ++y) {
-        for (int x = common.left(); x <= common.right(); ++x) {
-            a.push_back(main.value(x, y));
-            b.push_back(reference.value(x, y));
-        }
-    }
-    const PlaneRef partA {a.data(), common.width(), common.width(), common.height()};
-    const PlaneRef partB {b.data(), common.width(), common.width(), common.height()};
-    const PlaneMetrics expected = PlaneMetrics::compare(partA, partB, 8);
-    QCOMPARE(measured.width, common.width());
-    QCOMPARE(measured.height, common.height());
-    QCOMPARE(measured.mse, expected.mse);
-    QCOMPARE(measured.ssim, expected.ssim);
-}

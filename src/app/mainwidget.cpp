@@ -136,14 +136,21 @@ void MainWidget::createMenus()
     auto *pJump = new DifferenceJump(*m_pSession, m_pDialogs, pViewMenu, this);
     connect(pJump, &DifferenceJump::noted, this,
             [this](const QString &note) { m_pStatus->showNote(note); });
-    // Showing the dock widens the window by the dock's width, as far as the screen allows, so
-    // that the slice view keeps its room.
-    connect(m_pMetricsDock->toggleViewAction(), &QAction::triggered, this, [this](bool shown) {
-        if (!shown || m_pMetricsDock->isFloating())
-            return;
-        const int wanted = width() + m_pMetricsDock->sizeHint().width();
-        resize(screen() ? std::min(wanted, screen()->availableGeometry().width()) : wanted,
-               height());
+    for (QDockWidget *pDock :
+         {static_cast<QDockWidget *>(m_pMetricsDock), static_cast<QDockWidget *>(m_pRegionPanel),
+          static_cast<QDockWidget *>(m_pHistogramDock)}) {
+        connect(pDock->toggleViewAction(), &QAction::triggered, this, [this, pDock](bool shown) {
+            if (shown)
+                widenFor(*pDock);
+        });
+    }
+    // A region selected where there was none brings its panel up.
+    connect(m_pSession.get(), &Session::regionChanged, this, [this](const QRect &region) {
+        if (!region.isEmpty() && !m_hadRegion && m_pRegionPanel->isHidden()) {
+            m_pRegionPanel->show();
+            widenFor(*m_pRegionPanel);
+        }
+        m_hadRegion = !region.isEmpty();
     });
 
     // After the view buttons in the one tool bar.
@@ -158,6 +165,16 @@ void MainWidget::createMenus()
     // Through close(), so the quit question is asked as for the window's close button.
     connect(pQuit, &QAction::triggered, this, &QWidget::close);
     pFileMenu->addAction(pQuit);
+}
+
+void MainWidget::widenFor(const QDockWidget &dock)
+{
+    // The window grows by the dock's width, as far as the screen allows, so that the panes keep
+    // their room.
+    if (dock.isFloating())
+        return;
+    const int wanted = width() + dock.sizeHint().width();
+    resize(screen() ? std::min(wanted, screen()->availableGeometry().width()) : wanted, height());
 }
 
 void MainWidget::setDialogProvider(std::unique_ptr<DialogProvider> pDialogs)

@@ -14,6 +14,7 @@ class Image3D;
 class MetricsDock;
 class PlaybackControls;
 class QAction;
+class QDockWidget;
 class RangeColumn;
 class RegionPanel;
 class Session;
@@ -98,6 +99,8 @@ protected:
 
 private:
     void createMenus();
+    // A dock shown beside the panes: the window widens by its width.
+    void widenFor(const QDockWidget &dock);
 
     // Declared first, destroyed last: the parts below read them until they go.
     std::unique_ptr<Settings> m_pSettings;
@@ -108,6 +111,7 @@ private:
     RangeColumn *m_pRangeColumn = nullptr;
     MetricsDock *m_pMetricsDock = nullptr;
     RegionPanel *m_pRegionPanel = nullptr;
+    bool m_hadRegion = false;
     HistogramDock *m_pHistogramDock = nullptr;
     ViewActions *m_pViewActions = nullptr;
     FileActions *m_pFileActions = nullptr;

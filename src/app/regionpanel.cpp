@@ -23,33 +23,30 @@ RegionPanel::RegionPanel(Session &session, QWidget *pParent)
     auto *pLayout = new QVBoxLayout(pContent);
     m_pHeading = new QLabel(pContent);
     m_pHeading->setWordWrap(true);
-    m_pTable = new QTableWidget(3, ColumnCount, pContent);
-    m_pTable->setHorizontalHeaderLabels({QString(), QStringLiteral("min"), QStringLiteral("max"),
-                                         QStringLiteral("mean"), QStringLiteral("std"),
-                                         QStringLiteral("MSE"), QStringLiteral("PSNR"),
-                                         QStringLiteral("SSIM")});
-    m_pTable->verticalHeader()->setVisible(false);
+    // One column a movie, one row a measure: narrow enough for a dock.
+    m_pTable = new QTableWidget(RowCount, 3, pContent);
+    m_pTable->setHorizontalHeaderLabels(
+            {QStringLiteral("main"), QStringLiteral("ref1"), QStringLiteral("ref2")});
+    m_pTable->setVerticalHeaderLabels({QStringLiteral("min"), QStringLiteral("max"),
+                                       QStringLiteral("mean"), QStringLiteral("std"),
+                                       QStringLiteral("MSE"), QStringLiteral("PSNR"),
+                                       QStringLiteral("SSIM")});
     m_pTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_pTable->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    for (int row = 0; row < 3; ++row) {
-        for (int column = 0; column < ColumnCount; ++column)
-            m_pTable->setItem(row, column, new QTableWidgetItem);
+    m_pTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    for (int row = 0; row < RowCount; ++row) {
+        for (int column = 0; column < 3; ++column) {
+            auto *pItem = new QTableWidgetItem;
+            pItem->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            m_pTable->setItem(row, column, pItem);
+        }
     }
-    m_pTable->item(0, 0)->setText(QStringLiteral("main"));
-    m_pTable->item(1, 0)->setText(QStringLiteral("ref1"));
-    m_pTable->item(2, 0)->setText(QStringLiteral("ref2"));
+    pContent->setMinimumWidth(320);
     pLayout->addWidget(m_pHeading);
     pLayout->addWidget(m_pTable, 1);
     setWidget(pContent);
 
     // Anything that changes the numbers; nothing is measured while the panel is hidden.
-    connect(&session, &Session::regionChanged, this, [this](const QRect &region) {
-        // A first region selected brings the panel up.
-        if (!region.isEmpty() && !m_hadRegion)
-            show();
-        m_hadRegion = !region.isEmpty();
-        refresh();
-    });
+    connect(&session, &Session::regionChanged, this, &RegionPanel::refresh);
     connect(&session, &Session::frameChanged, this, &RegionPanel::refresh);
     connect(&session, &Session::movieChanged, this, &RegionPanel::refresh);
     connect(&session, &Session::offsetChanged, this, &RegionPanel::refresh);
@@ -80,19 +77,20 @@ void RegionPanel::refresh()
                                        .arg(QLatin1String(planes[m_session.getPlane()])));
     const RegionMeasures measures
             = RegionMeasures::compute(m_session.getMovieSet(), m_session.getFrame(), region);
-    for (int row = 0; row < 3; ++row) {
-        const RegionMeasures::Movie &movie = measures.movies[row];
+    for (int column = 0; column < 3; ++column) {
+        const RegionMeasures::Movie &movie = measures.movies[column];
         const PlaneStatistics &spread = movie.statistics;
         const double values[]
                 = {spread.minimum, spread.maximum, spread.mean, spread.standardDeviation};
-        for (int column = Min; column <= Deviation; ++column)
-            m_pTable->item(row, column)
-                    ->setText(movie.present ? text(values[column - Min]) : QString());
+        for (int row = Min; row <= Deviation; ++row)
+            m_pTable->item(row, column)->setText(movie.present ? text(values[row]) : QString());
         const RegionMeasures::Reference *pReference
-                = row > 0 ? &measures.references[row - 1] : nullptr;
+                = column > 0 ? &measures.references[column - 1] : nullptr;
         const bool compared = pReference && pReference->compared;
-        m_pTable->item(row, Mse)->setText(compared ? text(pReference->metrics.mse) : QString());
-        m_pTable->item(row, Psnr)->setText(compared ? text(pReference->metrics.psnr) : QString());
-        m_pTable->item(row, Ssim)->setText(compared ? text(pReference->metrics.ssim) : QString());
+        m_pTable->item(Mse, column)->setText(compared ? text(pReference->metrics.mse) : QString());
+        m_pTable->item(Psnr, column)
+                ->setText(compared ? text(pReference->metrics.psnr) : QString());
+        m_pTable->item(Ssim, column)
+                ->setText(compared ? text(pReference->metrics.ssim) : QString());
     }
 }

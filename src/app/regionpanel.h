@@ -16,8 +16,8 @@ class RegionPanel : public QDockWidget
 public:
     RegionPanel(Session &session, QWidget *pParent = nullptr);
 
-    // The table's columns, after the movie's name.
-    enum Column : int { Min = 1, Max, Mean, Deviation, Mse, Psnr, Ssim, ColumnCount };
+    // The table's rows; its columns are main, reference 1 and reference 2.
+    enum Row : int { Min = 0, Max, Mean, Deviation, Mse, Psnr, Ssim, RowCount };
 
 protected:
     void showEvent(QShowEvent *pEvent) override;
@@ -28,5 +28,4 @@ private:
     Session &m_session;
     QLabel *m_pHeading = nullptr;
     QTableWidget *m_pTable = nullptr;
-    bool m_hadRegion = false;
 };

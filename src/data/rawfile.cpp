@@ -358,36 +358,31 @@ bool RawFile::walkPlane(int frame, int plane, const RowVisitor &visit, int top, 
 
 bool RawFile::readPlane(int frame, int plane, float *pSamples) const
 {
-    const int width = getPlaneWidth(plane);
-    const int height = getPlaneHeight(plane);
-    return walkPlane(frame, plane, [=](const unsigned char *pBytes, int row, RowLayout layout) {
-        // The file's top row goes to the bottom of the picture's storage.
-        float *pRow = pSamples + (height - 1 - row) * qint64(width);
-        if (layout == RowLayout::Words)
-            convert16(pBytes, pRow, width);
-        else if (layout == RowLayout::EveryOtherByte)
-            convert8Interleaved(pBytes, pRow, width);
-        else
-            convert8(pBytes, pRow, width);
-    });
+    // The file's top row goes to the bottom of the picture's storage.
+    const qint64 width = getPlaneWidth(plane);
+    return readRowsTo(frame, plane, 0, -1, pSamples + (getPlaneHeight(plane) - 1) * width, -width);
 }
 
 bool RawFile::readRows(int frame, int plane, int top, int rows, float *pSamples) const
 {
+    return rows >= 0 && readRowsTo(frame, plane, top, rows, pSamples, getPlaneWidth(plane));
+}
+
+bool RawFile::readRowsTo(int frame, int plane, int top, int rows, float *pTop, qint64 rowStep) const
+{
     const int width = getPlaneWidth(plane);
-    return rows >= 0
-            && walkPlane(
-                    frame, plane,
-                    [=](const unsigned char *pBytes, int row, RowLayout layout) {
-                        float *pRow = pSamples + (row - top) * qint64(width);
-                        if (layout == RowLayout::Words)
-                            convert16(pBytes, pRow, width);
-                        else if (layout == RowLayout::EveryOtherByte)
-                            convert8Interleaved(pBytes, pRow, width);
-                        else
-                            convert8(pBytes, pRow, width);
-                    },
-                    top, rows);
+    return walkPlane(
+            frame, plane,
+            [=](const unsigned char *pBytes, int row, RowLayout layout) {
+                float *pRow = pTop + (row - top) * rowStep;
+                if (layout == RowLayout::Words)
+                    convert16(pBytes, pRow, width);
+                else if (layout == RowLayout::EveryOtherByte)
+                    convert8Interleaved(pBytes, pRow, width);
+                else
+                    convert8(pBytes, pRow, width);
+            },
+            top, rows);
 }
 
 bool RawFile::sampleRange(int frame, int plane, int &minValue, int &maxValue) const

@@ -79,6 +79,9 @@ private:
     // visit(const unsigned char *pBytes, int row, RowLayout layout); defined in rawfile.cpp.
     template<typename RowVisitor>
     bool walkPlane(int frame, int plane, const RowVisitor &visit, int top = 0, int rows = -1) const;
+    // Rows top .. top + rows - 1 (rows < 0: to the bottom) as floats: row top at pTop, each
+    // next row rowStep floats on.
+    bool readRowsTo(int frame, int plane, int top, int rows, float *pTop, qint64 rowStep) const;
     bool openFile(const std::string &fileName);
     bool fail(const std::string &text, const std::string &detail);
     bool indexY4mFrames(qint64 offset);

@@ -45,6 +45,8 @@ int ReportRunner::compare(SequenceComparison &comparison, const FrameSource &mai
     exportOptions.reference1File = options.reference1File;
     exportOptions.reference2File = options.reference2File;
     exportOptions.files = options.files;
+    exportOptions.referenceFiles[0] = options.referenceFiles[0];
+    exportOptions.referenceFiles[1] = options.referenceFiles[1];
     exportOptions.colour = true;
     exportOptions.reference1Offset = options.reference1Offset;
     exportOptions.reference2Offset = options.reference2Offset;

@@ -38,6 +38,7 @@ private slots:
     void fileNamesAreEscaped_data();
     void fileNamesAreEscaped();
     void pageFetchesNothing();
+    void referenceReadWithItsOwnOptions();
     void failures_data();
     void failures();
 
@@ -215,6 +216,35 @@ void TestReportWriter::pageFetchesNothing()
                  qPrintable(match.captured(1)));
     }
     QCOMPARE(links, 5 * 3);
+}
+
+// A reference of its own size: its picture is the one --export-png writes with the same options.
+void TestReportWriter::referenceReadWithItsOwnOptions()
+{
+    QByteArray small(96 * 8, '\0'); // 8x8 4:2:0, 8 frames
+    for (int i = 0; i < small.size(); ++i)
+        small[i] = char(40 + (i * 37) % 150);
+    QVERIFY(writeFile(m_folder.filePath("small.yuv"), small));
+    const QStringList given {"--size",    "16x16",       "main.yuv", "--ref1",
+                             "small.yuv", "--ref1-size", "8x8"};
+    const ProgramRun report = ProgramRun::run(
+            QStringList {"--report", "own", "--worst", "1"} + given, m_folder.path());
+    QVERIFY2(report.status == 0, report.err.constData());
+    const QString page = QString::fromUtf8(readFile(m_folder.filePath("own/index.html")));
+    static const QRegularExpression heading("<h3>Frame (\\d+):");
+    const int frame = heading.match(page).captured(1).toInt() - 1;
+    const ProgramRun exported = ProgramRun::run(QStringList {"--export-png", "exported", "--view",
+                                                             "ref1", "--display", "colour",
+                                                             "--frames", QString("%1:1").arg(frame)}
+                                                        + given,
+                                                m_folder.path());
+    QVERIFY2(exported.status == 0, exported.err.constData());
+    const QImage ours(
+            m_folder.filePath(QString("own/frame_%1_ref1.png").arg(frame + 1, 4, 10, QChar('0'))));
+    const QImage theirs(m_folder.filePath("exported/frame_0000.png"));
+    QVERIFY(!ours.isNull());
+    QCOMPARE(ours.convertToFormat(QImage::Format_RGB32),
+             theirs.convertToFormat(QImage::Format_RGB32));
 }
 
 void TestReportWriter::failures_data()

@@ -9,6 +9,7 @@
 #include "framecache.h"
 #include "image3d.h"
 #include "pixelformat.h"
+#include "planeref.h"
 #include "rawfile.h"
 #include "viewtype.h"
 
@@ -145,6 +146,9 @@ void Session::setPlane(int plane)
     if (plane == m_plane)
         return;
     m_plane = plane;
+    // The region stays on the same part of the picture in the other plane's samples.
+    const QRect region = m_region;
+    const MovieSet before = getMovieSet();
     for (int slot = 0; slot < SlotCount; ++slot) {
         const Image3D *pOld = m_pMovies[slot].get();
         if (!pOld || !pOld->getRawFile() || pOld->getFilePlane() == plane
@@ -159,6 +163,9 @@ void Session::setPlane(int plane)
         pNew->setName(pOld->getName());
         setMovie(slot, std::move(pNew), m_fileNames[slot]);
     }
+    const MovieSet after = getMovieSet();
+    setRegion(PlaneRef::planeRegion(region, before.getWidth(), before.getHeight(), after.getWidth(),
+                                    after.getHeight()));
     emit planeChanged(plane);
 }
 

@@ -27,6 +27,8 @@ private slots:
     void movieReplacementIsAnnouncedFirst();
     void frameFollowsTheMovies();
     void colourFramesWithinTheBudget();
+    void regionKeepsItsPlaceInAnotherPlane_data();
+    void regionKeepsItsPlaceInAnotherPlane();
 };
 
 void TestSession::settersSignalOnlyRealChanges_data()
@@ -150,3 +152,35 @@ void TestSession::colourFramesWithinTheBudget()
 
 QTEST_GUILESS_MAIN(TestSession)
 #include "tst_session.moc"
+
+void TestSession::regionKeepsItsPlaceInAnotherPlane_data()
+{
+    QTest::addColumn<QRect>("region"); // in Y samples of a 16x8 yuv420p picture
+    QTest::addColumn<QRect>("inU");
+    QTest::addColumn<QRect>("backInY");
+    QTest::newRow("even edges") << QRect(4, 2, 8, 4) << QRect(2, 1, 4, 2) << QRect(4, 2, 8, 4);
+    QTest::newRow("odd edges: the chroma samples that cover it")
+            << QRect(3, 1, 6, 2) << QRect(1, 0, 4, 2) << QRect(2, 0, 8, 4);
+    QTest::newRow("the whole picture")
+            << QRect(0, 0, 16, 8) << QRect(0, 0, 8, 4) << QRect(0, 0, 16, 8);
+}
+
+void TestSession::regionKeepsItsPlaceInAnotherPlane()
+{
+    QFETCH(QRect, region);
+    QFETCH(QRect, inU);
+    QFETCH(QRect, backInY);
+    QTemporaryDir dir;
+    QFile file(dir.filePath("clip.yuv"));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray(192, char(10))) == 192);
+    file.close();
+    auto pMovie = std::make_unique<Image3D>();
+    QVERIFY(pMovie->openRaw(file.fileName().toStdString(), *PixelFormat::byName("yuv420p"), 16, 8));
+    Session session;
+    session.setMovie(Session::Main, std::move(pMovie));
+    session.setRegion(region);
+    session.setPlane(1);
+    QCOMPARE(session.getRegion(), inU);
+    session.setPlane(0);
+    QCOMPARE(session.getRegion(), backInY);
+}

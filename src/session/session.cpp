@@ -148,7 +148,8 @@ void Session::setPlane(int plane)
     m_plane = plane;
     // The region stays on the same part of the picture in the other plane's samples.
     const QRect region = m_region;
-    const MovieSet before = getMovieSet();
+    const int widthBefore = getMovieSet().getWidth();
+    const int heightBefore = getMovieSet().getHeight();
     for (int slot = 0; slot < SlotCount; ++slot) {
         const Image3D *pOld = m_pMovies[slot].get();
         if (!pOld || !pOld->getRawFile() || pOld->getFilePlane() == plane
@@ -164,7 +165,7 @@ void Session::setPlane(int plane)
         setMovie(slot, std::move(pNew), m_fileNames[slot]);
     }
     const MovieSet after = getMovieSet();
-    setRegion(PlaneRef::planeRegion(region, before.getWidth(), before.getHeight(), after.getWidth(),
+    setRegion(PlaneRef::planeRegion(region, widthBefore, heightBefore, after.getWidth(),
                                     after.getHeight()));
     emit planeChanged(plane);
 }

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
+#include <iterator>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -154,8 +156,8 @@ bool OffsetSearch::find(const FrameSource &main, const FrameSource &reference, i
     const auto psnrOf = [depth](double squared, qint64 samples) {
         return std::min(psnrCap, PlaneMetrics::psnrFromMse(squared / double(samples), depth));
     };
-    std::vector<Candidate> candidates(static_cast<size_t>(offsets));
-    std::vector<char> counts(static_cast<size_t>(offsets), 0);
+    // Offsets that leave too few frames in common keep a NaN score.
+    std::vector<Candidate> candidates(static_cast<size_t>(offsets), {0, std::nan("")});
     if (!inParallel(
                 offsets, threads,
                 [&](int i, std::vector<float> &) {
@@ -171,16 +173,13 @@ bool OffsetSearch::find(const FrameSource &main, const FrameSource &reference, i
                                       qint64(a.size()));
                     }
                     candidates[size_t(i)] = {offset, sum / double(end - first)};
-                    counts[size_t(i)] = 1;
                     return true;
                 },
                 done, total, progress))
         return false;
     std::vector<Candidate> ranked;
-    for (size_t i = 0; i < candidates.size(); ++i) {
-        if (counts[i])
-            ranked.push_back(candidates[i]);
-    }
+    std::copy_if(candidates.begin(), candidates.end(), std::back_inserter(ranked),
+                 [](const Candidate &candidate) { return !std::isnan(candidate.score); });
     if (ranked.empty())
         return true;
     const auto better = [](const Candidate &a, const Candidate &b) { return a.score > b.score; };
